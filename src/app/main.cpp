@@ -1,0 +1,73 @@
+#include "app/AppContext.h"
+#include "core/Log.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalFds[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_signalFds[0], &byte, 1);
+}
+
+// SIGTERM and SIGINT become an orderly quit, so shutdown runs.
+void installTerminationHandlers(QApplication& app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
+        notifier->setEnabled(false);
+        char byte = 0;
+        [[maybe_unused]] ssize_t n = ::read(g_signalFds[1], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        Log::line(QStringLiteral("[Veltranmoor] No display found; running without windows on the offscreen platform"));
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Veltranmoor"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Veltranmoor AI"));
+    QApplication::setApplicationVersion(QStringLiteral(VELTRANMOOR_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("veltranmoor"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Keeps this computer fast and healthy: samples it, scores its health and acts on what it sees."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(app);
+
+    installTerminationHandlers(app);
+
+    AppContext context;
+    AppDelegate& delegate = context.delegate();
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate.applicationWillTerminate(); });
+    QTimer::singleShot(0, &app, [&delegate] { delegate.applicationDidFinishLaunching(); });
+
+    return QApplication::exec();
+}

@@ -1,0 +1,9 @@
+#include "assistant/MemoryRelief.h"
+
+#include <malloc.h>
+
+QString performMemoryRelief()
+{
+    malloc_trim(0);
+    return QStringLiteral("Requested memory relief \u2014 inactive pages compressed.");
+}

@@ -1,0 +1,203 @@
+#include "core/Json.h"
+
+#include "core/Dates.h"
+#include "core/Uuid.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cmath>
+#include <cstdio>
+
+namespace Json {
+
+bool isInteger(const QJsonValue& value)
+{
+    if (!value.isDouble()) return false;
+    const double d = value.toDouble();
+    return std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9.007199254740992e15;
+}
+
+std::optional<QJsonValue> Decoder::required(const QString& key)
+{
+    auto it = m_object.constFind(key);
+    if (it == m_object.constEnd() || it->isNull() || it->isUndefined()) {
+        m_ok = false;
+        return std::nullopt;
+    }
+    return *it;
+}
+
+std::optional<QJsonValue> Decoder::optional(const QString& key)
+{
+    auto it = m_object.constFind(key);
+    if (it == m_object.constEnd() || it->isNull() || it->isUndefined()) return std::nullopt;
+    return *it;
+}
+
+QString Decoder::string(const QString& key)
+{
+    auto v = required(key);
+    if (!v) return {};
+    if (!v->isString()) { m_ok = false; return {}; }
+    return v->toString();
+}
+
+double Decoder::number(const QString& key)
+{
+    auto v = required(key);
+    if (!v) return 0;
+    if (!v->isDouble()) { m_ok = false; return 0; }
+    return v->toDouble();
+}
+
+qint64 Decoder::integer(const QString& key)
+{
+    auto v = required(key);
+    if (!v) return 0;
+    if (!isInteger(*v)) { m_ok = false; return 0; }
+    return qint64(v->toDouble());
+}
+
+bool Decoder::boolean(const QString& key)
+{
+    auto v = required(key);
+    if (!v) return false;
+    if (!v->isBool()) { m_ok = false; return false; }
+    return v->toBool();
+}
+
+QDateTime Decoder::date(const QString& key)
+{
+    const double s = number(key);
+    if (!m_ok) return {};
+    QDateTime d = Dates::fromReferenceSeconds(s);
+    if (!d.isValid()) m_ok = false;
+    return d;
+}
+
+QUuid Decoder::uuid(const QString& key)
+{
+    const QString s = string(key);
+    if (!m_ok) return {};
+    QUuid id = Uuids::parse(s);
+    if (id.isNull()) m_ok = false;
+    return id;
+}
+
+QJsonArray Decoder::array(const QString& key)
+{
+    auto v = required(key);
+    if (!v) return {};
+    if (!v->isArray()) { m_ok = false; return {}; }
+    return v->toArray();
+}
+
+QJsonObject Decoder::object(const QString& key)
+{
+    auto v = required(key);
+    if (!v) return {};
+    if (!v->isObject()) { m_ok = false; return {}; }
+    return v->toObject();
+}
+
+std::optional<QString> Decoder::optString(const QString& key)
+{
+    auto v = optional(key);
+    if (!v) return std::nullopt;
+    if (!v->isString()) { m_ok = false; return std::nullopt; }
+    return v->toString();
+}
+
+std::optional<double> Decoder::optNumber(const QString& key)
+{
+    auto v = optional(key);
+    if (!v) return std::nullopt;
+    if (!v->isDouble()) { m_ok = false; return std::nullopt; }
+    return v->toDouble();
+}
+
+std::optional<qint64> Decoder::optInteger(const QString& key)
+{
+    auto v = optional(key);
+    if (!v) return std::nullopt;
+    if (!isInteger(*v)) { m_ok = false; return std::nullopt; }
+    return qint64(v->toDouble());
+}
+
+std::optional<bool> Decoder::optBoolean(const QString& key)
+{
+    auto v = optional(key);
+    if (!v) return std::nullopt;
+    if (!v->isBool()) { m_ok = false; return std::nullopt; }
+    return v->toBool();
+}
+
+std::optional<QDateTime> Decoder::optDate(const QString& key)
+{
+    auto n = optNumber(key);
+    if (!n) return std::nullopt;
+    QDateTime d = Dates::fromReferenceSeconds(*n);
+    if (!d.isValid()) { m_ok = false; return std::nullopt; }
+    return d;
+}
+
+std::optional<QJsonDocument> readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QJsonParseError error{};
+    QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError) return std::nullopt;
+    return doc;
+}
+
+Status writeFileAtomically(const QString& path, const QByteArray& bytes, bool privateMode)
+{
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) return Status::failure(QStringLiteral("Cannot create folder ") + info.absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return Status::failure(file.errorString());
+    if (privateMode) file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return Status::failure(file.errorString());
+    }
+    if (!file.commit()) return Status::failure(file.errorString());
+    return Status::success();
+}
+
+Status writeFileAtomically(const QString& path, const QJsonDocument& document, bool privateMode)
+{
+    return writeFileAtomically(path, document.toJson(QJsonDocument::Compact), privateMode);
+}
+
+Status writeViaTmpSibling(const QString& path, const QJsonDocument& document)
+{
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) return Status::failure(QStringLiteral("Cannot create folder ") + info.absolutePath());
+    const QString tmp = path + QStringLiteral(".tmp");
+    {
+        QFile file(tmp);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return Status::failure(file.errorString());
+        const QByteArray bytes = document.toJson(QJsonDocument::Compact);
+        if (file.write(bytes) != bytes.size() || !file.flush()) {
+            file.close();
+            QFile::remove(tmp);
+            return Status::failure(file.errorString());
+        }
+        file.close();
+    }
+    // rename(2) replaces the target in one step, so readers see the old file or the new one.
+    if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(tmp);
+        return Status::failure(QStringLiteral("Cannot replace ") + path);
+    }
+    return Status::success();
+}
+
+QJsonValue dateValue(const QDateTime& time) { return Dates::toReferenceSeconds(time); }
+
+}  // namespace Json

@@ -1,0 +1,57 @@
+#include "core/Scheduler.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+
+class QtWork final : public ScheduledWork {
+public:
+    explicit QtWork(QTimer* timer) : m_timer(timer) {}
+    ~QtWork() override = default;
+    void cancel() override
+    {
+        if (m_timer) {
+            m_timer->stop();
+            m_timer->deleteLater();
+            m_timer = nullptr;
+        }
+    }
+    bool isActive() const override { return m_timer && m_timer->isActive(); }
+
+private:
+    QPointer<QTimer> m_timer;
+};
+
+WorkHandle schedule(std::chrono::milliseconds ms, bool repeat, QObject* context, std::function<void()> work)
+{
+    auto* timer = new QTimer(context);
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setSingleShot(!repeat);
+    timer->setInterval(ms);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, repeat, work = std::move(work)] {
+        if (!repeat) timer->deleteLater();
+        work();
+    });
+    timer->start();
+    return std::make_shared<QtWork>(timer);
+}
+
+}  // namespace
+
+WorkHandle QtScheduler::after(std::chrono::milliseconds delay, QObject* context, std::function<void()> work)
+{
+    return schedule(delay, false, context, std::move(work));
+}
+
+WorkHandle QtScheduler::every(std::chrono::milliseconds interval, QObject* context, std::function<void()> work)
+{
+    return schedule(interval, true, context, std::move(work));
+}
+
+std::chrono::milliseconds secondsToMs(double seconds)
+{
+    if (!std::isfinite(seconds) || seconds < 0) return std::chrono::milliseconds(0);
+    return std::chrono::milliseconds(std::llround(seconds * 1000.0));
+}

@@ -1,0 +1,125 @@
+#include "core/UserDefaults.h"
+
+#include "core/Json.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+
+#include <QFile>
+
+namespace {
+// Raw bytes are kept as {"$data": "<base64>"} so they never read back as text.
+const QString kDataTag = QStringLiteral("$data");
+}  // namespace
+
+UserDefaults::UserDefaults(QString filePath, QObject* parent) : QObject(parent), m_path(std::move(filePath)) { load(); }
+
+QString UserDefaults::defaultPath() { return Paths::configDir() + QStringLiteral("/settings.json"); }
+
+void UserDefaults::load()
+{
+    QFile file(m_path);
+    if (!file.exists()) return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        Log::line(QStringLiteral("[Veltranmoor] Cannot read settings: ") + file.errorString());
+        return;
+    }
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    file.close();
+    if (error.error == QJsonParseError::NoError && doc.isObject()) {
+        m_values = doc.object();
+        return;
+    }
+    // A damaged file is kept aside, never lost, and the store starts empty.
+    const QString aside = m_path + QStringLiteral(".bad");
+    QFile::remove(aside);
+    QFile::rename(m_path, aside);
+    Log::line(QStringLiteral("[Veltranmoor] Settings file was damaged; kept as ") + aside + QStringLiteral(", starting with defaults"));
+}
+
+void UserDefaults::save()
+{
+    const Status status = Json::writeFileAtomically(m_path, QJsonDocument(m_values), true);
+    if (!status) Log::line(QStringLiteral("[Veltranmoor] Cannot write settings: ") + status.error());
+}
+
+QJsonValue UserDefaults::raw(const QString& key) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_values.value(key);
+}
+
+bool UserDefaults::contains(const QString& key) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_values.contains(key);
+}
+
+std::optional<bool> UserDefaults::getBool(const QString& key) const
+{
+    const QJsonValue v = raw(key);
+    if (!v.isBool()) return std::nullopt;
+    return v.toBool();
+}
+
+std::optional<double> UserDefaults::getDouble(const QString& key) const
+{
+    const QJsonValue v = raw(key);
+    if (!v.isDouble()) return std::nullopt;
+    return v.toDouble();
+}
+
+std::optional<qint64> UserDefaults::getInt(const QString& key) const
+{
+    const QJsonValue v = raw(key);
+    if (!Json::isInteger(v)) return std::nullopt;
+    return qint64(v.toDouble());
+}
+
+std::optional<QString> UserDefaults::getString(const QString& key) const
+{
+    const QJsonValue v = raw(key);
+    if (!v.isString()) return std::nullopt;
+    return v.toString();
+}
+
+std::optional<QByteArray> UserDefaults::getData(const QString& key) const
+{
+    const QJsonValue v = raw(key);
+    if (!v.isObject()) return std::nullopt;
+    const QJsonValue encoded = v.toObject().value(kDataTag);
+    if (!encoded.isString()) return std::nullopt;
+    auto decoded = QByteArray::fromBase64Encoding(encoded.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded) return std::nullopt;
+    return *decoded;
+}
+
+void UserDefaults::store(const QString& key, const QJsonValue& value)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_values.contains(key) && m_values.value(key) == value) return;
+        if (value.isUndefined()) m_values.remove(key);
+        else m_values.insert(key, value);
+        save();
+    }
+    Q_EMIT changed(key);
+}
+
+void UserDefaults::setBool(const QString& key, bool value) { store(key, value); }
+void UserDefaults::setDouble(const QString& key, double value) { store(key, value); }
+void UserDefaults::setInt(const QString& key, qint64 value) { store(key, double(value)); }
+void UserDefaults::setString(const QString& key, const QString& value) { store(key, value); }
+void UserDefaults::setData(const QString& key, const QByteArray& value)
+{
+    store(key, QJsonObject{{kDataTag, QString::fromLatin1(value.toBase64())}});
+}
+
+void UserDefaults::remove(const QString& key)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_values.contains(key)) return;
+    }
+    store(key, QJsonValue(QJsonValue::Undefined));
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+// Typed values in one JSON document ($XDG_CONFIG_HOME/Veltranmoor/settings.json, mode 0600),
+// written atomically on every change. Readers get nullopt for an absent key or a value of
+// another type, so callers fall back to their default. Safe to use from any thread; changed()
+// is emitted on the writer's thread.
+class UserDefaults : public QObject {
+    Q_OBJECT
+public:
+    explicit UserDefaults(QString filePath, QObject* parent = nullptr);
+
+    static QString defaultPath();
+    const QString& filePath() const { return m_path; }
+
+    bool contains(const QString& key) const;
+    std::optional<bool> getBool(const QString& key) const;
+    std::optional<double> getDouble(const QString& key) const;
+    std::optional<qint64> getInt(const QString& key) const;
+    std::optional<QString> getString(const QString& key) const;
+    std::optional<QByteArray> getData(const QString& key) const;
+
+    void setBool(const QString& key, bool value);
+    void setDouble(const QString& key, double value);
+    void setInt(const QString& key, qint64 value);
+    void setString(const QString& key, const QString& value);
+    void setData(const QString& key, const QByteArray& value);
+    void remove(const QString& key);
+
+Q_SIGNALS:
+    void changed(const QString& key);
+
+private:
+    void store(const QString& key, const QJsonValue& value);
+    QJsonValue raw(const QString& key) const;
+    void load();
+    void save();  // with m_mutex held
+
+    QString m_path;
+    mutable QMutex m_mutex;
+    QJsonObject m_values;
+};

@@ -1,0 +1,71 @@
+#include "core/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+TEST(UserDefaults, PersistsTypedValuesPrivatelyAndAnnouncesChanges)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/sub/settings.json");
+    {
+        UserDefaults d(path);
+        QSignalSpy spy(&d, &UserDefaults::changed);
+        d.setBool(QStringLiteral("b"), true);
+        d.setDouble(QStringLiteral("d"), 2.5);
+        d.setInt(QStringLiteral("i"), 7);
+        d.setString(QStringLiteral("s"), QStringLiteral("text"));
+        d.setData(QStringLiteral("raw"), QByteArray("\x00\x01[]", 4));
+        d.setBool(QStringLiteral("b"), true);  // unchanged: no write, no signal
+        EXPECT_EQ(spy.count(), 5);
+        EXPECT_EQ(spy.at(0).at(0).toString(), QStringLiteral("b"));
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    UserDefaults d(path);
+    EXPECT_EQ(d.getBool(QStringLiteral("b")), true);
+    EXPECT_EQ(d.getDouble(QStringLiteral("d")), 2.5);
+    EXPECT_EQ(d.getInt(QStringLiteral("i")), 7);
+    EXPECT_EQ(d.getString(QStringLiteral("s")), QStringLiteral("text"));
+    EXPECT_EQ(d.getData(QStringLiteral("raw")), QByteArray("\x00\x01[]", 4));
+
+    // Each reader answers only for its own type.
+    EXPECT_FALSE(d.getString(QStringLiteral("b")).has_value());
+    EXPECT_FALSE(d.getBool(QStringLiteral("i")).has_value());
+    EXPECT_FALSE(d.getInt(QStringLiteral("d")).has_value());
+    EXPECT_TRUE(d.getDouble(QStringLiteral("i")).has_value());
+    EXPECT_FALSE(d.getData(QStringLiteral("s")).has_value());
+    EXPECT_FALSE(d.getString(QStringLiteral("raw")).has_value());
+    EXPECT_FALSE(d.getBool(QStringLiteral("absent")).has_value());
+
+    d.remove(QStringLiteral("b"));
+    EXPECT_FALSE(UserDefaults(path).contains(QStringLiteral("b")));
+}
+
+TEST(UserDefaults, DamagedFileIsKeptAsideAndTheStoreStartsEmpty)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/settings.json");
+    for (const QByteArray& damaged : {QByteArray("{\"cpuThreshold\": 9"), QByteArray("[1,2]"), QByteArray("\xff\xfe")}) {
+        QFile::remove(path + QStringLiteral(".bad"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(damaged);
+        f.close();
+
+        UserDefaults d(path);
+        EXPECT_FALSE(d.contains(QStringLiteral("cpuThreshold")));
+        QFile aside(path + QStringLiteral(".bad"));
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), damaged);
+
+        d.setDouble(QStringLiteral("cpuThreshold"), 70);
+        EXPECT_EQ(UserDefaults(path).getDouble(QStringLiteral("cpuThreshold")), 70.0);
+    }
+}
