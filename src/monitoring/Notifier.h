@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// The notices the engines post to the user.
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    virtual void notifyProcessThrottled(const QString& name, double cpuPercent) = 0;
+    virtual void notifyEmergencyCleanup(double freeGB) = 0;
+    virtual void notifyLowDisk(double freeGB) = 0;
+    virtual void notifyHealthWarning(int64_t score) = 0;
+    virtual void notify(const QString& title, const QString& body) = 0;
+    virtual void notifyCleanupComplete(const QString& sizeText) = 0;
+};

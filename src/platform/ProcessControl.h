@@ -1,0 +1,13 @@
+#pragma once
+
+#include "core/Result.h"
+
+#include <cstdint>
+
+// Changes to other processes. pid <= 1 and our own pid are always refused.
+class ProcessControl {
+public:
+    virtual ~ProcessControl() = default;
+    // setpriority(PRIO_PROCESS, pid, 20); the kernel stores 19.
+    virtual Status lowerPriority(int32_t pid) = 0;
+};
