@@ -7,6 +7,7 @@
 #include <memory>
 
 class AIShield;
+class ActionGate;
 class AIWorkloadMode;
 class AppSettings;
 class AutoPilot;
@@ -45,6 +46,7 @@ public:
     UserDefaults& defaults() { return *m_defaults; }
     AppSettings& settings() { return *m_settings; }
     AppDelegate& delegate() { return *m_delegate; }
+    ActionGate& actionGate() { return *m_actionGate; }
 
     StatusItemController& statusItem() { return *m_statusItem; }
     DesktopHUDController& desktopHUD() { return *m_desktopHUD; }
@@ -74,6 +76,7 @@ private:
     QtScheduler m_scheduler;
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<ActionGate> m_actionGate;
     std::unique_ptr<ThemeManager> m_theme;
     std::unique_ptr<StatusItemController> m_statusItem;
     std::unique_ptr<DesktopHUDController> m_desktopHUD;
