@@ -2,6 +2,7 @@
 
 #include "actions/ActionGate.h"
 #include "actions/AutoPilot.h"
+#include "actions/EpitopeLibrary.h"
 #include "core/AppSettings.h"
 #include "core/UserDefaults.h"
 #include "guards/AIShield.h"
@@ -40,6 +41,7 @@ AppContext::AppContext()
     m_defaults = std::make_unique<UserDefaults>(UserDefaults::defaultPath());
     m_settings = std::make_unique<AppSettings>(*m_defaults, m_clock);
     m_actionGate = std::make_unique<ActionGate>(*m_defaults, m_clock);
+    m_epitopes = std::make_unique<EpitopeLibrary>(m_clock);
     m_theme = std::make_unique<ThemeManager>();
     m_statusItem = std::make_unique<StatusItemController>();
     m_desktopHUD = std::make_unique<DesktopHUDController>();
@@ -108,6 +110,7 @@ AppContext& AppContext::instance()
 // The shared accessors of the managers answer with the composition root's instances.
 AppSettings& AppSettings::shared() { return AppContext::instance().settings(); }
 ActionGate& ActionGate::shared() { return AppContext::instance().actionGate(); }
+EpitopeLibrary& EpitopeLibrary::shared() { return AppContext::instance().epitopes(); }
 ThemeManager& ThemeManager::shared() { return AppContext::instance().theme(); }
 StatusItemController& StatusItemController::shared() { return AppContext::instance().statusItem(); }
 DesktopHUDController& DesktopHUDController::shared() { return AppContext::instance().desktopHUD(); }

@@ -13,6 +13,7 @@ class AppSettings;
 class AutoPilot;
 class BatteryMonitor;
 class DesktopHUDController;
+class EpitopeLibrary;
 class GPUMonitor;
 class HotkeyManager;
 class LoginItemController;
@@ -47,6 +48,7 @@ public:
     AppSettings& settings() { return *m_settings; }
     AppDelegate& delegate() { return *m_delegate; }
     ActionGate& actionGate() { return *m_actionGate; }
+    EpitopeLibrary& epitopes() { return *m_epitopes; }
 
     StatusItemController& statusItem() { return *m_statusItem; }
     DesktopHUDController& desktopHUD() { return *m_desktopHUD; }
@@ -77,6 +79,7 @@ private:
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<AppSettings> m_settings;
     std::unique_ptr<ActionGate> m_actionGate;
+    std::unique_ptr<EpitopeLibrary> m_epitopes;
     std::unique_ptr<ThemeManager> m_theme;
     std::unique_ptr<StatusItemController> m_statusItem;
     std::unique_ptr<DesktopHUDController> m_desktopHUD;
