@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
@@ -305,4 +307,26 @@ TEST(MeasuredOutcome, JsonRoundTripAndStrictDecoding)
     QJsonObject missing = json;
     missing.remove("before");
     for (const QJsonObject& bad : {badMetric, wrongType, missing}) EXPECT_FALSE(MeasuredOutcome::fromJson(bad));
+}
+
+TEST(OutcomeHarness, RealTimerWaitKeepsTheMainLoopRunning)
+{
+    FakeMonitorState monitor;
+    SystemClock clock;
+    QtScheduler scheduler;
+    OutcomeHarness harness(monitor, scheduler, clock);
+    monitor.snapshot = snapshot(8, 60, 30, 100 * GiB, 60);
+    // A sample published by the main loop while the harness waits is what "after" sees.
+    QTimer::singleShot(300, [&] { monitor.snapshot.diskUsed -= GiB; });
+    std::optional<SampleResult> got;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    harness.measureOutcomeSync(OutcomeMetric::diskFreedGB, QStringLiteral("k"), [] {},
+                               [&](const SampleResult& r) { got = r; });
+    EXPECT_FALSE(got.has_value());
+    EXPECT_LT(elapsed.elapsed(), 300);  // returned without sleeping
+    while (!got && elapsed.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_GE(elapsed.elapsed(), 790);
+    EXPECT_DOUBLE_EQ(got->outcome().delta, 1.0);
 }
