@@ -38,7 +38,7 @@ AppContext::AppContext()
 
     m_defaults = std::make_unique<UserDefaults>(UserDefaults::defaultPath());
     m_settings = std::make_unique<AppSettings>(*m_defaults, m_clock);
-    m_theme = std::make_unique<ThemeManager>();
+    m_theme = std::make_unique<ThemeManager>(*m_defaults);
     m_statusItem = std::make_unique<StatusItemController>();
     m_desktopHUD = std::make_unique<DesktopHUDController>();
     m_loginItem = std::make_unique<LoginItemController>();
