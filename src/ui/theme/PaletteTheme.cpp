@@ -3,6 +3,9 @@
 #include "ui/theme/ColorHex.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QScreen>
 #include <array>
 
 namespace {
@@ -249,4 +252,23 @@ const PaletteTheme* PaletteTheme::find(const QString& id)
         if (p.id == wanted) return &p;
     }
     return nullptr;
+}
+
+QBrush stopsBrush(const QList<QColor>& colors, QPointF from, QPointF to)
+{
+    if (colors.isEmpty()) return QBrush(Qt::transparent);
+    if (colors.size() == 1) return QBrush(colors.first());
+    QLinearGradient g(from, to);
+    for (qsizetype i = 0; i < colors.size(); ++i) g.setColorAt(double(i) / double(colors.size() - 1), colors[i]);
+    return QBrush(g);
+}
+
+QFont systemFont(qreal size, QFont::Weight weight)
+{
+    QFont f = QGuiApplication::font();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+    f.setPointSizeF(size * 72.0 / (dpi > 0 ? dpi : 96.0));
+    f.setWeight(weight);
+    return f;
 }

@@ -3,6 +3,7 @@
 #include "ui/theme/ButtonSkin.h"
 #include "ui/theme/GaugeStyle.h"
 
+#include <QBrush>
 #include <QColor>
 #include <QFont>
 #include <QList>
@@ -96,3 +97,10 @@ using Theme = PaletteTheme;
 
 // The colour with its opacity multiplied by `opacity` (a palette colour "at 0.5").
 QColor withOpacity(const QColor& color, double opacity);
+
+// A linear gradient over `colors`, evenly spaced from `from` to `to`; one colour paints plain,
+// none paints clear.
+QBrush stopsBrush(const QList<QColor>& colors, QPointF from, QPointF to);
+
+// The system font at a size given in points of the layout (logical pixels), with a weight.
+QFont systemFont(qreal size, QFont::Weight weight = QFont::Normal);
