@@ -63,7 +63,7 @@ AppContext::AppContext()
     m_outcomeHarness = std::make_unique<OutcomeHarness>(*m_publishedState, m_scheduler, m_clock);
     m_memoryRelief = std::make_unique<MemoryReliefAction>(*m_outcomeHarness, *m_actionGate, *m_shell, *m_epitopes,
                                                           &performMemoryRelief);
-    m_theme = std::make_unique<ThemeManager>();
+    m_theme = std::make_unique<ThemeManager>(*m_defaults);
     m_statusItem = std::make_unique<StatusItemController>();
     m_desktopHUD = std::make_unique<DesktopHUDController>();
     m_loginItem = std::make_unique<LoginItemController>();
