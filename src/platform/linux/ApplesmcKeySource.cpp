@@ -30,6 +30,7 @@ std::optional<SMCKeyValue> ApplesmcKeySource::readKey(uint32_t key) const
     const auto raw = uint16_t(int16_t(scaled));
     SMCKeyValue value;
     value.dataType = (uint32_t('s') << 24) | (uint32_t('p') << 16) | (uint32_t('7') << 8) | uint32_t('8');
-    value.bytes = QByteArray({char(raw >> 8), char(raw & 0xff)});
+    const char bytes[2] = {char(raw >> 8), char(raw & 0xff)};
+    value.bytes = QByteArray(bytes, 2);
     return value;
 }
