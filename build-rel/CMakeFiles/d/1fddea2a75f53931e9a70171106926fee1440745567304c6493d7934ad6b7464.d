@@ -1,0 +1,27 @@
+src/vm_platform_autogen/timestamp: \
+  /work/wt/issue4/src/CMakeLists.txt \
+  /work/wt/issue4/src/platform/HwmonReader.h \
+  /work/wt/issue4/src/platform/NetStatsReader.h \
+  /work/wt/issue4/src/platform/PowerSupplyReader.h \
+  /work/wt/issue4/src/platform/ProcessControl.h \
+  /work/wt/issue4/src/platform/SMCKeySource.h \
+  /work/wt/issue4/src/platform/TcpTableReader.h \
+  /work/wt/issue4/src/platform/ThermalZoneReader.cpp \
+  /work/wt/issue4/src/platform/ThermalZoneReader.h \
+  /work/wt/issue4/src/platform/linux/ApplesmcKeySource.cpp \
+  /work/wt/issue4/src/platform/linux/ApplesmcKeySource.h \
+  /work/wt/issue4/src/platform/linux/LinuxProcessPriority.cpp \
+  /work/wt/issue4/src/platform/linux/LinuxProcessPriority.h \
+  /work/wt/issue4/src/platform/linux/ProcTcpTableReader.cpp \
+  /work/wt/issue4/src/platform/linux/ProcTcpTableReader.h \
+  /work/wt/issue4/src/platform/linux/SysfsHwmonReader.cpp \
+  /work/wt/issue4/src/platform/linux/SysfsHwmonReader.h \
+  /work/wt/issue4/src/platform/linux/SysfsNetStatsReader.cpp \
+  /work/wt/issue4/src/platform/linux/SysfsNetStatsReader.h \
+  /work/wt/issue4/src/platform/linux/SysfsPowerSupplyReader.cpp \
+  /work/wt/issue4/src/platform/linux/SysfsPowerSupplyReader.h \
+  /work/wt/issue4/src/platform/linux/SysfsThermalZoneReader.cpp \
+  /work/wt/issue4/src/platform/linux/SysfsThermalZoneReader.h \
+  /work/wt/issue4/src/platform/linux/SysfsValue.cpp \
+  /work/wt/issue4/src/platform/linux/SysfsValue.h \
+  /usr/bin/cmake
