@@ -8,6 +8,7 @@
 #include "actions/ReversibleShell.h"
 #include "assistant/MemoryRelief.h"
 #include "core/AppSettings.h"
+#include "core/Executor.h"
 #include "core/UserDefaults.h"
 #include "guards/AIShield.h"
 #include "guards/SnoozeGuard.h"
@@ -15,14 +16,24 @@
 #include "guards/WorkGuard.h"
 #include "monitoring/BatteryMonitor.h"
 #include "monitoring/GPUMonitor.h"
+#include "monitoring/HIDThermalReader.h"
+#include "monitoring/IncidentLedger.h"
 #include "monitoring/MonitorState.h"
 #include "monitoring/NetworkMonitor.h"
 #include "monitoring/NotificationManager.h"
 #include "monitoring/PerformanceMonitor.h"
+#include "monitoring/SMCReader.h"
 #include "optimisation/AIWorkloadMode.h"
 #include "optimisation/PerformanceProfileManager.h"
 #include "optimisation/ProactiveOptimizer.h"
 #include "optimisation/iCloudManager.h"
+#include "platform/linux/ApplesmcKeySource.h"
+#include "platform/linux/LinuxProcessPriority.h"
+#include "platform/linux/ProcTcpTableReader.h"
+#include "platform/linux/SysfsHwmonReader.h"
+#include "platform/linux/SysfsNetStatsReader.h"
+#include "platform/linux/SysfsPowerSupplyReader.h"
+#include "platform/linux/SysfsThermalZoneReader.h"
 #include "services/TavrilonFleetClient.h"
 #include "services/TelemetryCollector.h"
 #include "services/VRAXClient.h"
@@ -33,21 +44,39 @@
 #include "ui/theme/ThemeManager.h"
 
 #include <QGuiApplication>
+#include <QThreadPool>
 
 namespace {
 AppContext* g_instance = nullptr;
 
-// Stands in for the sampling engine's published state until PerformanceMonitor publishes
-// through MonitorState; wire *m_performanceMonitor in its place then. Measurements see no
-// samples meanwhile (deltas 0, temperature unmeasurable).
-class NoPublishedSamples final : public MonitorState {
+// The monitors' background readings, on a pool of their own so that shutdown can wait for
+// exactly these.
+class ThreadPoolExecutor final : public Executor {
+public:
+    ThreadPoolExecutor() { m_pool.setMaxThreadCount(2); }
+    ~ThreadPoolExecutor() override { m_pool.waitForDone(); }
+    void async(std::function<void()> work) override { m_pool.start(std::move(work)); }
+
+private:
+    QThreadPool m_pool;
+};
+
+// Until the sampling engine and the process manager publish their state, the temperature
+// monitor sees no processes and its incidents and log lines go nowhere.
+class UnwiredMonitorState final : public MonitorState {
 public:
     PerformanceSnapshot currentSnapshot() const override { return {}; }
     HealthScore currentHealth() const override { return {}; }
     QList<ProcessInfoItem> topProcesses() const override { return {}; }
     void logAction(const ActionRecord&) override {}
 };
-}
+
+class UnwiredIncidentLedger final : public IncidentLedger {
+public:
+    void recordIncident(const QString&) override {}
+    QList<QPair<QString, int>> sortedIncidents() const override { return {}; }
+};
+}  // namespace
 
 AppContext::AppContext()
 {
@@ -56,11 +85,22 @@ AppContext::AppContext()
 
     m_defaults = std::make_unique<UserDefaults>(UserDefaults::defaultPath());
     m_settings = std::make_unique<AppSettings>(*m_defaults, m_clock);
+    m_powerSupply = std::make_unique<SysfsPowerSupplyReader>();
+    m_netStats = std::make_unique<SysfsNetStatsReader>();
+    m_tcpTables = std::make_unique<ProcTcpTableReader>();
+    m_hwmon = std::make_unique<SysfsHwmonReader>();
+    m_thermalZones = std::make_unique<SysfsThermalZoneReader>();
+    m_smcKeys = std::make_unique<ApplesmcKeySource>(*m_hwmon);
+    m_processControl = std::make_unique<LinuxProcessPriority>();
+    m_hidThermalReader = std::make_unique<HIDThermalReader>(*m_hwmon, *m_thermalZones);
+    m_smcReader = std::make_unique<SMCReader>(*m_smcKeys);
+    m_unwiredMonitorState = std::make_unique<UnwiredMonitorState>();
+    m_unwiredIncidents = std::make_unique<UnwiredIncidentLedger>();
+    m_utilityQueue = std::make_unique<ThreadPoolExecutor>();
     m_actionGate = std::make_unique<ActionGate>(*m_defaults, m_clock);
     m_epitopes = std::make_unique<EpitopeLibrary>(m_clock);
     m_shell = std::make_unique<ReversibleShell>(*m_actionGate, m_scheduler);
-    m_publishedState = std::make_unique<NoPublishedSamples>();
-    m_outcomeHarness = std::make_unique<OutcomeHarness>(*m_publishedState, m_scheduler, m_clock);
+    m_outcomeHarness = std::make_unique<OutcomeHarness>(*m_unwiredMonitorState, m_scheduler, m_clock);
     m_memoryRelief = std::make_unique<MemoryReliefAction>(*m_outcomeHarness, *m_actionGate, *m_shell, *m_epitopes,
                                                           &performMemoryRelief);
     m_theme = std::make_unique<ThemeManager>(*m_defaults);
@@ -78,9 +118,20 @@ AppContext::AppContext()
     m_proactiveOptimizer = std::make_unique<ProactiveOptimizer>();
     m_notifications = std::make_unique<NotificationManager>();
     m_performanceMonitor = std::make_unique<PerformanceMonitor>();
-    m_batteryMonitor = std::make_unique<BatteryMonitor>();
-    m_networkMonitor = std::make_unique<NetworkMonitor>();
-    m_gpuMonitor = std::make_unique<GPUMonitor>();
+    m_batteryMonitor = std::make_unique<BatteryMonitor>(*m_powerSupply, *m_utilityQueue, m_clock, m_scheduler);
+    m_networkMonitor = std::make_unique<NetworkMonitor>(*m_netStats, *m_tcpTables, *m_utilityQueue, m_clock, m_scheduler);
+    m_gpuMonitor = std::make_unique<GPUMonitor>(GPUMonitor::Collaborators{
+        .settings = *m_settings,
+        .monitor = *m_unwiredMonitorState,
+        .incidents = *m_unwiredIncidents,
+        .processes = *m_processControl,
+        .hwmon = *m_hwmon,
+        .zones = *m_thermalZones,
+        .hid = *m_hidThermalReader,
+        .smc = *m_smcReader,
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+    });
     m_cloudManager = std::make_unique<iCloudManager>();
     m_autoPilot = std::make_unique<AutoPilot>();
     m_aiWorkloadMode = std::make_unique<AIWorkloadMode>();
@@ -153,6 +204,8 @@ PerformanceMonitor& PerformanceMonitor::shared() { return AppContext::instance()
 BatteryMonitor& BatteryMonitor::shared() { return AppContext::instance().batteryMonitor(); }
 NetworkMonitor& NetworkMonitor::shared() { return AppContext::instance().networkMonitor(); }
 GPUMonitor& GPUMonitor::shared() { return AppContext::instance().gpuMonitor(); }
+HIDThermalReader& HIDThermalReader::shared() { return AppContext::instance().hidThermalReader(); }
+SMCReader& SMCReader::shared() { return AppContext::instance().smcReader(); }
 iCloudManager& iCloudManager::shared() { return AppContext::instance().cloudManager(); }
 AutoPilot& AutoPilot::shared() { return AppContext::instance().autoPilot(); }
 AIWorkloadMode& AIWorkloadMode::shared() { return AppContext::instance().aiWorkloadMode(); }

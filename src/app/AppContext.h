@@ -13,8 +13,20 @@ class AppSettings;
 class AutoPilot;
 class BatteryMonitor;
 class DesktopHUDController;
+class Executor;
 class EpitopeLibrary;
 class GPUMonitor;
+class HIDThermalReader;
+class HwmonReader;
+class IncidentLedger;
+class MonitorState;
+class NetStatsReader;
+class PowerSupplyReader;
+class ProcessControl;
+class SMCKeySource;
+class SMCReader;
+class TcpTableReader;
+class ThermalZoneReader;
 class HotkeyManager;
 class LoginItemController;
 class MemoryReliefAction;
@@ -74,6 +86,8 @@ public:
     BatteryMonitor& batteryMonitor() { return *m_batteryMonitor; }
     NetworkMonitor& networkMonitor() { return *m_networkMonitor; }
     GPUMonitor& gpuMonitor() { return *m_gpuMonitor; }
+    HIDThermalReader& hidThermalReader() { return *m_hidThermalReader; }
+    SMCReader& smcReader() { return *m_smcReader; }
     iCloudManager& cloudManager() { return *m_cloudManager; }
     AutoPilot& autoPilot() { return *m_autoPilot; }
     AIWorkloadMode& aiWorkloadMode() { return *m_aiWorkloadMode; }
@@ -85,10 +99,21 @@ private:
     QtScheduler m_scheduler;
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<AppSettings> m_settings;
+    // The platform: declared before the managers so it outlives them and their queued work.
+    std::unique_ptr<PowerSupplyReader> m_powerSupply;
+    std::unique_ptr<NetStatsReader> m_netStats;
+    std::unique_ptr<TcpTableReader> m_tcpTables;
+    std::unique_ptr<HwmonReader> m_hwmon;
+    std::unique_ptr<ThermalZoneReader> m_thermalZones;
+    std::unique_ptr<SMCKeySource> m_smcKeys;
+    std::unique_ptr<ProcessControl> m_processControl;
+    std::unique_ptr<HIDThermalReader> m_hidThermalReader;
+    std::unique_ptr<SMCReader> m_smcReader;
+    std::unique_ptr<MonitorState> m_unwiredMonitorState;
+    std::unique_ptr<IncidentLedger> m_unwiredIncidents;
     std::unique_ptr<ActionGate> m_actionGate;
     std::unique_ptr<EpitopeLibrary> m_epitopes;
     std::unique_ptr<ReversibleShell> m_shell;
-    std::unique_ptr<MonitorState> m_publishedState;
     std::unique_ptr<OutcomeHarness> m_outcomeHarness;
     std::unique_ptr<MemoryReliefAction> m_memoryRelief;
     std::unique_ptr<ThemeManager> m_theme;
@@ -113,5 +138,8 @@ private:
     std::unique_ptr<AutoPilot> m_autoPilot;
     std::unique_ptr<AIWorkloadMode> m_aiWorkloadMode;
     std::unique_ptr<PerformanceProfileManager> m_profiles;
+    // Background readings of the monitors. Declared after them so it is destroyed first: its
+    // destructor waits for running readings while the managers they report to still exist.
+    std::unique_ptr<Executor> m_utilityQueue;
     std::unique_ptr<AppDelegate> m_delegate;
 };

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/TcpTableReader.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <chrono>
+
+// /proc/net/tcp and /proc/net/tcp6 rows in state 01; `ss -Htan state established` as the
+// fallback tool, run with both pipes drained and killed at its deadline.
+class ProcTcpTableReader final : public TcpTableReader {
+public:
+    explicit ProcTcpTableReader(QString procRoot = QStringLiteral("/proc"), QString ssProgram = QStringLiteral("ss"),
+                                std::chrono::milliseconds toolDeadline = std::chrono::milliseconds(3000));
+
+    int64_t countEstablishedTCP() const override;
+    int64_t readEstablishedConnections() const override;
+
+    // One table file; rows that are cut short or malformed do not count.
+    int64_t countEstablishedInTable(const QString& path) const;
+
+private:
+    QString m_procRoot;
+    QString m_ssProgram;
+    std::chrono::milliseconds m_toolDeadline;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/NetStatsReader.h"
+
+#include <QString>
+
+// /sys/class/net/IF/statistics/{rx,tx}_bytes of the interfaces named en*, wl*, bridge*, eth*
+// and br*; loopback never counts.
+class SysfsNetStatsReader final : public NetStatsReader {
+public:
+    explicit SysfsNetStatsReader(QString root = QStringLiteral("/sys/class/net"));
+    InterfaceByteCounters readInterfaceCounters() const override;
+
+    static bool isCounted(const QString& interfaceName);
+
+private:
+    QString m_root;
+};

@@ -1,0 +1,57 @@
+#include "platform/linux/SysfsNetStatsReader.h"
+#include "platform/linux/SysfsThermalZoneReader.h"
+#include "platform/linux/SysfsValue.h"
+
+#include "support/FixtureTree.h"
+
+#include <gtest/gtest.h>
+
+TEST(SysfsValue, parsesOnlyWholeDecimalNumbers)
+{
+    const std::pair<const char*, std::optional<int64_t>> cases[] = {
+        {"45000\n", 45000}, {"-273200\n", -273200}, {" 7 \n", 7}, {"", std::nullopt}, {"\n", std::nullopt},
+        {"abc\n", std::nullopt}, {"12.5\n", std::nullopt}, {"45000 52000\n", std::nullopt},
+        {"99999999999999999999\n", std::nullopt}, {"-\n", std::nullopt}};
+    for (const auto& [text, value] : cases) EXPECT_EQ(SysfsValue::parseInt(text), value) << text;
+    EXPECT_EQ(SysfsValue::parseUnsigned("18446744073709551615\n"), std::numeric_limits<uint64_t>::max());
+    EXPECT_EQ(SysfsValue::parseUnsigned("-5\n"), std::nullopt);
+    EXPECT_EQ(SysfsValue::readInt(fixturePath("sys/no/such/file")), std::nullopt);
+}
+
+TEST(SysfsNetStatsReader, sumsPhysicalAndBridgeInterfacesOnly)
+{
+    const InterfaceByteCounters desktop = SysfsNetStatsReader(fixturePath("sys/net/desktop")).readInterfaceCounters();
+    // eth0 + wlan0 + br0; lo, the container peer, docker0 and the tunnel never count.
+    EXPECT_EQ(desktop.bytesIn, 1843203984ULL + 52318877ULL + 1000ULL);
+    EXPECT_EQ(desktop.bytesOut, 208335671ULL + 9120443ULL + 2000ULL);
+
+    // Empty, non-numeric, negative and missing counters leave their interface out.
+    const InterfaceByteCounters damaged = SysfsNetStatsReader(fixturePath("sys/net/damaged")).readInterfaceCounters();
+    EXPECT_EQ(damaged.bytesIn, 4000U);
+    EXPECT_EQ(damaged.bytesOut, 3000U);
+
+    const InterfaceByteCounters none = SysfsNetStatsReader(fixturePath("sys/net/no-such-tree")).readInterfaceCounters();
+    EXPECT_EQ(none.bytesIn, 0U);
+    EXPECT_EQ(none.bytesOut, 0U);
+
+    for (const char* name : {"enp3s0", "wlp2s0", "bridge0", "eth1", "br-5d1e"}) EXPECT_TRUE(SysfsNetStatsReader::isCounted(name));
+    for (const char* name : {"lo", "veth3f9a2c1", "docker0", "tun0", "wg0", "ppp0"}) EXPECT_FALSE(SysfsNetStatsReader::isCounted(name));
+}
+
+TEST(ThermalZones, levelIsTheWorstTripReached)
+{
+    const std::pair<const char*, ThermalLevel> cases[] = {
+        {"cool", ThermalLevel::nominal},     {"passive", ThermalLevel::fair},
+        {"hot", ThermalLevel::serious},      {"critical", ThermalLevel::critical},
+        {"pkg", ThermalLevel::nominal},      {"damaged", ThermalLevel::nominal},
+        {"no-such-tree", ThermalLevel::nominal}};
+    for (const auto& [name, level] : cases) {
+        const auto zones = SysfsThermalZoneReader(fixturePath(QStringLiteral("sys/thermal/") + name)).readZones();
+        EXPECT_EQ(thermalLevelOf(zones), level) << name;
+    }
+    const auto zones = SysfsThermalZoneReader(fixturePath("sys/thermal/critical")).readZones();
+    ASSERT_EQ(zones.size(), 2);
+    EXPECT_EQ(zones[1].type, "SEN1");  // thermal_zone10 after thermal_zone0
+    EXPECT_EQ(zones[1].tempC, 121.0);
+    EXPECT_EQ(zones[1].trips.size(), 2);
+}
