@@ -1,6 +1,7 @@
 #include "app/AppContext.h"
 
 #include "actions/AutoPilot.h"
+#include "actions/DiskCleaner.h"
 #include "core/AppSettings.h"
 #include "core/UserDefaults.h"
 #include "guards/AIShield.h"
@@ -9,6 +10,8 @@
 #include "guards/WorkGuard.h"
 #include "monitoring/BatteryMonitor.h"
 #include "monitoring/GPUMonitor.h"
+#include "monitoring/IncidentLedger.h"
+#include "monitoring/MonitorState.h"
 #include "monitoring/NetworkMonitor.h"
 #include "monitoring/NotificationManager.h"
 #include "monitoring/PerformanceMonitor.h"
@@ -29,7 +32,26 @@
 
 namespace {
 AppContext* g_instance = nullptr;
-}
+
+// Until the sampling engine publishes its state and the process manager counts incidents,
+// AutoPilot reads an idle machine and an empty ledger; these go when those land.
+class InterimMonitorState final : public MonitorState {
+public:
+    PerformanceSnapshot currentSnapshot() const override { return {}; }
+    HealthScore currentHealth() const override { return {}; }
+    QList<ProcessInfoItem> topProcesses() const override { return {}; }
+    void logAction(const ActionRecord&) override {}
+};
+
+class InterimIncidentLedger final : public IncidentLedger {
+public:
+    void recordIncident(const QString&) override {}
+    QList<QPair<QString, int>> sortedIncidents() const override { return {}; }
+};
+
+InterimMonitorState g_interimMonitorState;
+InterimIncidentLedger g_interimIncidents;
+}  // namespace
 
 AppContext::AppContext()
 {
@@ -52,12 +74,21 @@ AppContext::AppContext()
     m_watcher = std::make_unique<TavrilonWatcher>();
     m_proactiveOptimizer = std::make_unique<ProactiveOptimizer>();
     m_notifications = std::make_unique<NotificationManager>();
+    m_diskCleaner = std::make_unique<DiskCleaner>();
     m_performanceMonitor = std::make_unique<PerformanceMonitor>();
     m_batteryMonitor = std::make_unique<BatteryMonitor>();
     m_networkMonitor = std::make_unique<NetworkMonitor>();
     m_gpuMonitor = std::make_unique<GPUMonitor>();
     m_cloudManager = std::make_unique<iCloudManager>();
-    m_autoPilot = std::make_unique<AutoPilot>();
+    m_autoPilot = std::make_unique<AutoPilot>(AutoPilot::Collaborators{
+        .settings = *m_settings,
+        .cleaner = *m_diskCleaner,
+        .monitor = g_interimMonitorState,
+        .incidents = g_interimIncidents,
+        .notifier = *m_notifications,
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+    });
     m_aiWorkloadMode = std::make_unique<AIWorkloadMode>();
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_defaults);
 
@@ -119,6 +150,7 @@ WorkGuard& WorkGuard::shared() { return AppContext::instance().workGuard(); }
 TavrilonWatcher& TavrilonWatcher::shared() { return AppContext::instance().watcher(); }
 ProactiveOptimizer& ProactiveOptimizer::shared() { return AppContext::instance().proactiveOptimizer(); }
 NotificationManager& NotificationManager::shared() { return AppContext::instance().notifications(); }
+DiskCleaner& DiskCleaner::shared() { return AppContext::instance().diskCleaner(); }
 PerformanceMonitor& PerformanceMonitor::shared() { return AppContext::instance().performanceMonitor(); }
 BatteryMonitor& BatteryMonitor::shared() { return AppContext::instance().batteryMonitor(); }
 NetworkMonitor& NetworkMonitor::shared() { return AppContext::instance().networkMonitor(); }

@@ -12,6 +12,7 @@ class AppSettings;
 class AutoPilot;
 class BatteryMonitor;
 class DesktopHUDController;
+class DiskCleaner;
 class GPUMonitor;
 class HotkeyManager;
 class LoginItemController;
@@ -59,6 +60,7 @@ public:
     TavrilonWatcher& watcher() { return *m_watcher; }
     ProactiveOptimizer& proactiveOptimizer() { return *m_proactiveOptimizer; }
     NotificationManager& notifications() { return *m_notifications; }
+    DiskCleaner& diskCleaner() { return *m_diskCleaner; }
     PerformanceMonitor& performanceMonitor() { return *m_performanceMonitor; }
     BatteryMonitor& batteryMonitor() { return *m_batteryMonitor; }
     NetworkMonitor& networkMonitor() { return *m_networkMonitor; }
@@ -88,6 +90,7 @@ private:
     std::unique_ptr<TavrilonWatcher> m_watcher;
     std::unique_ptr<ProactiveOptimizer> m_proactiveOptimizer;
     std::unique_ptr<NotificationManager> m_notifications;
+    std::unique_ptr<DiskCleaner> m_diskCleaner;
     std::unique_ptr<PerformanceMonitor> m_performanceMonitor;
     std::unique_ptr<BatteryMonitor> m_batteryMonitor;
     std::unique_ptr<NetworkMonitor> m_networkMonitor;
