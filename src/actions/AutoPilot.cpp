@@ -319,8 +319,14 @@ AutoPilot::Pruned AutoPilot::trashOldFiles(const QString& folder, qint64 days, c
     };
     QList<Candidate> old;
     const qint64 cutoffMs = now.toMSecsSinceEpoch() - days * 86'400'000;
-    errno = 0;
-    while (const dirent* entry = readdir(listing)) {
+    bool listed = true;
+    for (;;) {
+        errno = 0;  // readdir reports an error only through errno
+        const dirent* entry = readdir(listing);
+        if (!entry) {
+            listed = errno == 0;
+            break;
+        }
         if (entry->d_name[0] == '.') continue;  // hidden, and "." / ".."
         struct stat st;
         if (fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
@@ -328,7 +334,6 @@ AutoPilot::Pruned AutoPilot::trashOldFiles(const QString& folder, qint64 days, c
         if (modifiedMs >= cutoffMs) continue;
         old << Candidate{QByteArray(entry->d_name), S_ISDIR(st.st_mode) ? 0 : uint64_t(st.st_blocks) * 512u};
     }
-    const bool listed = errno == 0;
     closedir(listing);
     if (!listed) return pruned;
 

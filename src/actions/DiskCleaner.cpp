@@ -365,8 +365,20 @@ DiskCleaner::Removal DiskCleaner::removeContents(const QString& path)
         return removal;
     }
     removal.accepted = true;
+    struct stat opened;
+    if (fstat(fd, &opened) != 0) opened = {};
+    // Trash::move takes a path: should the folder be swapped for a link while we work, the
+    // path would lead elsewhere, so each move first checks it still names what we listed.
+    auto sameRoot = [&] {
+        struct stat now;
+        return lstat(native.constData(), &now) == 0 && now.st_dev == opened.st_dev && now.st_ino == opened.st_ino;
+    };
     for (const std::string& name : names) {
         const std::string entryPath = native.toStdString() + '/' + name;
+        if (!sameRoot()) {
+            removal.failed << QFile::decodeName(QByteArray::fromStdString(entryPath));
+            continue;
+        }
         TreeWalker walker(true);
         walker.addEntry(fd, name.c_str(), entryPath);
         const QString item = QFile::decodeName(QByteArray::fromStdString(entryPath));

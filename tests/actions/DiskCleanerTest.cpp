@@ -291,6 +291,11 @@ TEST(DiskCleaner, AnUnreadableFolderIsSkippedAndReportedNotFatal)
     EXPECT_TRUE(QFileInfo::exists(locked));
     EXPECT_FALSE(QFile::exists(fixture::trashInfo() + QStringLiteral("/locked.trashinfo")));
     EXPECT_TRUE(cleaner.skippedPaths().contains(locked));
+    const auto again = cleaner.removeContents(pip());
+    EXPECT_TRUE(again);
+    EXPECT_EQ(again.itemsMoved, 0);
+    EXPECT_EQ(again.bytesMoved, 0u);
+    EXPECT_EQ(again.failed, QStringList{locked});
 }
 
 TEST(DiskCleaner, BackgroundWorkPublishesOnTheMainThread)
