@@ -7,6 +7,7 @@
 #include "actions/OutcomeHarness.h"
 #include "actions/ReversibleShell.h"
 #include "assistant/MemoryRelief.h"
+#include "actions/DiskCleaner.h"
 #include "core/AppSettings.h"
 #include "core/Executor.h"
 #include "core/UserDefaults.h"
@@ -117,6 +118,7 @@ AppContext::AppContext()
     m_watcher = std::make_unique<TavrilonWatcher>();
     m_proactiveOptimizer = std::make_unique<ProactiveOptimizer>();
     m_notifications = std::make_unique<NotificationManager>();
+    m_diskCleaner = std::make_unique<DiskCleaner>();
     m_performanceMonitor = std::make_unique<PerformanceMonitor>();
     m_batteryMonitor = std::make_unique<BatteryMonitor>(*m_powerSupply, *m_utilityQueue, m_clock, m_scheduler);
     m_networkMonitor = std::make_unique<NetworkMonitor>(*m_netStats, *m_tcpTables, *m_utilityQueue, m_clock, m_scheduler);
@@ -133,7 +135,15 @@ AppContext::AppContext()
         .scheduler = m_scheduler,
     });
     m_cloudManager = std::make_unique<iCloudManager>();
-    m_autoPilot = std::make_unique<AutoPilot>();
+    m_autoPilot = std::make_unique<AutoPilot>(AutoPilot::Collaborators{
+        .settings = *m_settings,
+        .cleaner = *m_diskCleaner,
+        .monitor = *m_unwiredMonitorState,
+        .incidents = *m_unwiredIncidents,
+        .notifier = *m_notifications,
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+    });
     m_aiWorkloadMode = std::make_unique<AIWorkloadMode>();
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_defaults);
 
@@ -200,6 +210,7 @@ WorkGuard& WorkGuard::shared() { return AppContext::instance().workGuard(); }
 TavrilonWatcher& TavrilonWatcher::shared() { return AppContext::instance().watcher(); }
 ProactiveOptimizer& ProactiveOptimizer::shared() { return AppContext::instance().proactiveOptimizer(); }
 NotificationManager& NotificationManager::shared() { return AppContext::instance().notifications(); }
+DiskCleaner& DiskCleaner::shared() { return AppContext::instance().diskCleaner(); }
 PerformanceMonitor& PerformanceMonitor::shared() { return AppContext::instance().performanceMonitor(); }
 BatteryMonitor& BatteryMonitor::shared() { return AppContext::instance().batteryMonitor(); }
 NetworkMonitor& NetworkMonitor::shared() { return AppContext::instance().networkMonitor(); }

@@ -15,6 +15,7 @@ class BatteryMonitor;
 class DesktopHUDController;
 class Executor;
 class EpitopeLibrary;
+class DiskCleaner;
 class GPUMonitor;
 class HIDThermalReader;
 class HwmonReader;
@@ -82,6 +83,7 @@ public:
     TavrilonWatcher& watcher() { return *m_watcher; }
     ProactiveOptimizer& proactiveOptimizer() { return *m_proactiveOptimizer; }
     NotificationManager& notifications() { return *m_notifications; }
+    DiskCleaner& diskCleaner() { return *m_diskCleaner; }
     PerformanceMonitor& performanceMonitor() { return *m_performanceMonitor; }
     BatteryMonitor& batteryMonitor() { return *m_batteryMonitor; }
     NetworkMonitor& networkMonitor() { return *m_networkMonitor; }
@@ -130,6 +132,7 @@ private:
     std::unique_ptr<TavrilonWatcher> m_watcher;
     std::unique_ptr<ProactiveOptimizer> m_proactiveOptimizer;
     std::unique_ptr<NotificationManager> m_notifications;
+    std::unique_ptr<DiskCleaner> m_diskCleaner;
     std::unique_ptr<PerformanceMonitor> m_performanceMonitor;
     std::unique_ptr<BatteryMonitor> m_batteryMonitor;
     std::unique_ptr<NetworkMonitor> m_networkMonitor;
