@@ -69,6 +69,8 @@ public:
             response.status = reply.status;
             response.set_content(reply.body, "application/json");
         };
+        // One request per connection: a kept-alive connection would hold stop() for seconds.
+        m_server.set_keep_alive_max_count(1);
         m_server.Post(".*", handler);
         m_server.Get(".*", handler);
         m_port = m_server.bind_to_any_port("127.0.0.1");
