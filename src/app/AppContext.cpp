@@ -1,6 +1,12 @@
 #include "app/AppContext.h"
 
+#include "actions/ActionGate.h"
 #include "actions/AutoPilot.h"
+#include "actions/EpitopeLibrary.h"
+#include "actions/MemoryReliefAction.h"
+#include "actions/OutcomeHarness.h"
+#include "actions/ReversibleShell.h"
+#include "assistant/MemoryRelief.h"
 #include "core/AppSettings.h"
 #include "core/UserDefaults.h"
 #include "guards/AIShield.h"
@@ -9,6 +15,7 @@
 #include "guards/WorkGuard.h"
 #include "monitoring/BatteryMonitor.h"
 #include "monitoring/GPUMonitor.h"
+#include "monitoring/MonitorState.h"
 #include "monitoring/NetworkMonitor.h"
 #include "monitoring/NotificationManager.h"
 #include "monitoring/PerformanceMonitor.h"
@@ -29,6 +36,17 @@
 
 namespace {
 AppContext* g_instance = nullptr;
+
+// Stands in for the sampling engine's published state until PerformanceMonitor publishes
+// through MonitorState; wire *m_performanceMonitor in its place then. Measurements see no
+// samples meanwhile (deltas 0, temperature unmeasurable).
+class NoPublishedSamples final : public MonitorState {
+public:
+    PerformanceSnapshot currentSnapshot() const override { return {}; }
+    HealthScore currentHealth() const override { return {}; }
+    QList<ProcessInfoItem> topProcesses() const override { return {}; }
+    void logAction(const ActionRecord&) override {}
+};
 }
 
 AppContext::AppContext()
@@ -38,6 +56,13 @@ AppContext::AppContext()
 
     m_defaults = std::make_unique<UserDefaults>(UserDefaults::defaultPath());
     m_settings = std::make_unique<AppSettings>(*m_defaults, m_clock);
+    m_actionGate = std::make_unique<ActionGate>(*m_defaults, m_clock);
+    m_epitopes = std::make_unique<EpitopeLibrary>(m_clock);
+    m_shell = std::make_unique<ReversibleShell>(*m_actionGate, m_scheduler);
+    m_publishedState = std::make_unique<NoPublishedSamples>();
+    m_outcomeHarness = std::make_unique<OutcomeHarness>(*m_publishedState, m_scheduler, m_clock);
+    m_memoryRelief = std::make_unique<MemoryReliefAction>(*m_outcomeHarness, *m_actionGate, *m_shell, *m_epitopes,
+                                                          &performMemoryRelief);
     m_theme = std::make_unique<ThemeManager>();
     m_statusItem = std::make_unique<StatusItemController>();
     m_desktopHUD = std::make_unique<DesktopHUDController>();
@@ -105,6 +130,11 @@ AppContext& AppContext::instance()
 
 // The shared accessors of the managers answer with the composition root's instances.
 AppSettings& AppSettings::shared() { return AppContext::instance().settings(); }
+ActionGate& ActionGate::shared() { return AppContext::instance().actionGate(); }
+EpitopeLibrary& EpitopeLibrary::shared() { return AppContext::instance().epitopes(); }
+ReversibleShell& ReversibleShell::shared() { return AppContext::instance().reversibleShell(); }
+OutcomeHarness& OutcomeHarness::shared() { return AppContext::instance().outcomeHarness(); }
+MemoryReliefAction& MemoryReliefAction::shared() { return AppContext::instance().memoryRelief(); }
 ThemeManager& ThemeManager::shared() { return AppContext::instance().theme(); }
 StatusItemController& StatusItemController::shared() { return AppContext::instance().statusItem(); }
 DesktopHUDController& DesktopHUDController::shared() { return AppContext::instance().desktopHUD(); }

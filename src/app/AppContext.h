@@ -7,19 +7,25 @@
 #include <memory>
 
 class AIShield;
+class ActionGate;
 class AIWorkloadMode;
 class AppSettings;
 class AutoPilot;
 class BatteryMonitor;
 class DesktopHUDController;
+class EpitopeLibrary;
 class GPUMonitor;
 class HotkeyManager;
 class LoginItemController;
+class MemoryReliefAction;
+class MonitorState;
 class NetworkMonitor;
 class NotificationManager;
+class OutcomeHarness;
 class PerformanceMonitor;
 class PerformanceProfileManager;
 class ProactiveOptimizer;
+class ReversibleShell;
 class SnoozeGuard;
 class StatusItemController;
 class TavrilonFleetClient;
@@ -45,6 +51,11 @@ public:
     UserDefaults& defaults() { return *m_defaults; }
     AppSettings& settings() { return *m_settings; }
     AppDelegate& delegate() { return *m_delegate; }
+    ActionGate& actionGate() { return *m_actionGate; }
+    EpitopeLibrary& epitopes() { return *m_epitopes; }
+    ReversibleShell& reversibleShell() { return *m_shell; }
+    OutcomeHarness& outcomeHarness() { return *m_outcomeHarness; }
+    MemoryReliefAction& memoryRelief() { return *m_memoryRelief; }
 
     StatusItemController& statusItem() { return *m_statusItem; }
     DesktopHUDController& desktopHUD() { return *m_desktopHUD; }
@@ -74,6 +85,12 @@ private:
     QtScheduler m_scheduler;
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<ActionGate> m_actionGate;
+    std::unique_ptr<EpitopeLibrary> m_epitopes;
+    std::unique_ptr<ReversibleShell> m_shell;
+    std::unique_ptr<MonitorState> m_publishedState;
+    std::unique_ptr<OutcomeHarness> m_outcomeHarness;
+    std::unique_ptr<MemoryReliefAction> m_memoryRelief;
     std::unique_ptr<ThemeManager> m_theme;
     std::unique_ptr<StatusItemController> m_statusItem;
     std::unique_ptr<DesktopHUDController> m_desktopHUD;
