@@ -6,7 +6,16 @@
 #include "actions/MemoryReliefAction.h"
 #include "actions/OutcomeHarness.h"
 #include "actions/ReversibleShell.h"
+#include "assistant/AssistantServices.h"
+#include "assistant/DnsFlusher.h"
+#include "assistant/InsightSource.h"
 #include "assistant/MemoryRelief.h"
+#include "assistant/ModelBackendClient.h"
+#include "assistant/ModelRouter.h"
+#include "monitoring/BatteryLevelSource.h"
+#include "monitoring/CacheCleaner.h"
+#include "monitoring/IncidentLedger.h"
+#include "platform/linux/LinuxProcessSignals.h"
 #include "core/AppSettings.h"
 #include "core/UserDefaults.h"
 #include "guards/AIShield.h"
@@ -49,6 +58,29 @@ public:
 };
 }
 
+// What the assistant reads and drives of engines that have not landed yet. Each stands for
+// the real class until it does: the battery monitor (BatteryLevelSource), the learning
+// engine's insights (InsightSource), the disk cleaner (CacheCleaner), the maintenance tools'
+// DNS flush (DnsFlusher) and the process manager's incident ledger (IncidentLedger).
+class AssistantStandIns final : public BatteryLevelSource,
+                                public InsightSource,
+                                public CacheCleaner,
+                                public DnsFlusher,
+                                public IncidentLedger {
+public:
+    int batteryLevel() const override { return -1; }
+    bool isCharging() const override { return false; }
+    QList<InsightItem> insights() const override { return {}; }
+    QList<CleanupTarget> cleanSafeTargets() override { return {}; }
+    QList<CleanupTarget> emergencyCleanup() override { return {}; }
+    void flushDNS(std::function<void(Status)> completion) override
+    {
+        completion(Status::failure(QStringLiteral("not available")));
+    }
+    void recordIncident(const QString&) override {}
+    QList<QPair<QString, int>> sortedIncidents() const override { return {}; }
+};
+
 AppContext::AppContext()
 {
     Q_ASSERT(!g_instance);
@@ -63,6 +95,13 @@ AppContext::AppContext()
     m_outcomeHarness = std::make_unique<OutcomeHarness>(*m_publishedState, m_scheduler, m_clock);
     m_memoryRelief = std::make_unique<MemoryReliefAction>(*m_outcomeHarness, *m_actionGate, *m_shell, *m_epitopes,
                                                           &performMemoryRelief);
+    m_processSignals = std::make_unique<LinuxProcessSignals>();
+    m_assistantStandIns = std::make_unique<AssistantStandIns>();
+    m_modelBackends = std::make_unique<ModelBackendClient>(*m_settings);
+    m_modelRouter = std::make_unique<ModelRouter>(*m_settings, *m_modelBackends,
+                                                  [this](const QString& label, bool isFrontier) {
+                                                      ActionGate::recordActiveModel(*m_defaults, label, isFrontier);
+                                                  });
     m_theme = std::make_unique<ThemeManager>();
     m_statusItem = std::make_unique<StatusItemController>();
     m_desktopHUD = std::make_unique<DesktopHUDController>();
@@ -85,6 +124,16 @@ AppContext::AppContext()
     m_autoPilot = std::make_unique<AutoPilot>();
     m_aiWorkloadMode = std::make_unique<AIWorkloadMode>();
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_defaults);
+    m_assistantServices = std::make_unique<AssistantServices>(AssistantServices{
+        .monitor = *m_publishedState,
+        .battery = *m_assistantStandIns,
+        .profiles = *m_profiles,
+        .insights = *m_assistantStandIns,
+        .cleaner = *m_assistantStandIns,
+        .dns = *m_assistantStandIns,
+        .processes = *m_processSignals,
+        .incidents = *m_assistantStandIns,
+    });
 
     m_delegate = std::make_unique<AppDelegate>(AppServices{
         .setAccessoryPolicy = [] { QGuiApplication::setQuitOnLastWindowClosed(false); },
@@ -135,6 +184,7 @@ EpitopeLibrary& EpitopeLibrary::shared() { return AppContext::instance().epitope
 ReversibleShell& ReversibleShell::shared() { return AppContext::instance().reversibleShell(); }
 OutcomeHarness& OutcomeHarness::shared() { return AppContext::instance().outcomeHarness(); }
 MemoryReliefAction& MemoryReliefAction::shared() { return AppContext::instance().memoryRelief(); }
+ModelRouter& ModelRouter::shared() { return AppContext::instance().modelRouter(); }
 ThemeManager& ThemeManager::shared() { return AppContext::instance().theme(); }
 StatusItemController& StatusItemController::shared() { return AppContext::instance().statusItem(); }
 DesktopHUDController& DesktopHUDController::shared() { return AppContext::instance().desktopHUD(); }
