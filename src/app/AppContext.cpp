@@ -102,7 +102,7 @@ AppContext::AppContext()
                                                   [this](const QString& label, bool isFrontier) {
                                                       ActionGate::recordActiveModel(*m_defaults, label, isFrontier);
                                                   });
-    m_theme = std::make_unique<ThemeManager>();
+    m_theme = std::make_unique<ThemeManager>(*m_defaults);
     m_statusItem = std::make_unique<StatusItemController>();
     m_desktopHUD = std::make_unique<DesktopHUDController>();
     m_loginItem = std::make_unique<LoginItemController>();

@@ -1,19 +1,48 @@
 #include "ui/theme/ThemeManager.h"
 
-namespace {
-PaletteTheme fallbackPalette()
-{
-    return {QStringLiteral("default"), QColor(QStringLiteral("#00E5FF")), QColor(QStringLiteral("#FFB020")),
-            QColor(QStringLiteral("#FF3B5C"))};
-}
-}  // namespace
+#include "core/UserDefaults.h"
 
-ThemeManager::ThemeManager(QObject* parent) : QObject(parent), m_current(fallbackPalette()) {}
+ThemeManager::ThemeManager(UserDefaults& defaults, QObject* parent)
+    : QObject(parent), m_defaults(defaults), m_current(PaletteTheme::ember())
+{
+    if (const PaletteTheme* saved = PaletteTheme::find(themeID())) m_current = *saved;
+}
+
+QString ThemeManager::themeID() const
+{
+    return m_defaults.getString(themeKey).value_or(QString());
+}
+
+void ThemeManager::setThemeID(const QString& id)
+{
+    m_defaults.setString(themeKey, id);
+}
+
+void ThemeManager::setCurrent(const PaletteTheme& palette)
+{
+    m_current = palette;
+    Q_EMIT currentChanged();
+}
 
 void ThemeManager::applySavedTheme()
 {
-    m_current = fallbackPalette();
-    Q_EMIT currentChanged();
+    const QString id = themeID();
+    if (const PaletteTheme* saved = PaletteTheme::find(id)) {
+        setCurrent(*saved);
+        return;
+    }
+    const PaletteTheme& fallback = PaletteTheme::hud();
+    if (!id.isEmpty()) setThemeID(fallback.id);
+    setCurrent(fallback);
+}
+
+bool ThemeManager::choose(const QString& id)
+{
+    const PaletteTheme* palette = PaletteTheme::find(id);
+    if (!palette) return false;
+    setThemeID(palette->id);
+    applySavedTheme();
+    return true;
 }
 
 QColor statusColor(const HealthScore& score, const PaletteTheme& palette)

@@ -1,0 +1,48 @@
+#include "ui/theme/FrameTicker.h"
+
+#include <QEvent>
+#include <QWidget>
+
+FrameTicker::FrameTicker(QWidget* owner, int intervalMs, std::function<bool(double)> tick)
+    : QObject(owner), m_owner(owner), m_tick(std::move(tick))
+{
+    m_timer.setInterval(intervalMs);
+    m_timer.setTimerType(Qt::CoarseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &FrameTicker::frame);
+    owner->installEventFilter(this);
+}
+
+void FrameTicker::request()
+{
+    m_wanted = true;
+    startIfVisible();
+}
+
+void FrameTicker::startIfVisible()
+{
+    if (!m_wanted || m_timer.isActive() || !m_owner->isVisible()) return;
+    m_clock.start();
+    m_timer.start();
+}
+
+void FrameTicker::frame()
+{
+    const double dt = double(m_clock.restart()) / 1000.0;
+    if (!m_owner->isVisible()) {
+        m_timer.stop();
+        return;
+    }
+    if (!m_tick(dt)) {
+        m_wanted = false;
+        m_timer.stop();
+    }
+}
+
+bool FrameTicker::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_owner) {
+        if (event->type() == QEvent::Hide) m_timer.stop();
+        else if (event->type() == QEvent::Show) startIfVisible();
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,130 @@
+#include "ui/theme/HUDPanel.h"
+
+#include "ui/theme/CircuitTexture.h"
+#include "ui/theme/CornerBracketFrame.h"
+#include "ui/theme/ThemeManager.h"
+
+#include <QChildEvent>
+#include <QPainterPath>
+
+// The border and brackets lie over the panel's contents, so they live in a child kept on top.
+class HUDPanel::Frame : public QWidget {
+public:
+    explicit Frame(HUDPanel* panel) : QWidget(panel), m_panel(panel)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        const PaletteTheme& t = m_panel->theme();
+        const qreal r = m_panel->cornerRadius();
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(withOpacity(t.border, 0.5), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), r, r);
+
+        const CornerBracketFrame::Style style{
+            .color = HUDPanel::bracketColor(m_panel->accent(), t),
+            .cornerRadius = r,
+            .bracketLength = 12,
+            .lineWidth = 1.4,
+            .inset = 2,
+            .hairline = withOpacity(t.mono, 0.18),
+            .glow = t.accentGlow,
+            .enableGlow = t.enableNeonGlow,
+        };
+        const qreal dpr = devicePixelRatioF();
+        // Contents that animate repaint this overlay too; the glow is drawn once per look.
+        if (m_cache.isNull() || !(style == m_style) || m_cache.deviceIndependentSize() != QSizeF(size()) ||
+            m_cache.devicePixelRatio() != dpr) {
+            m_cache = CornerBracketFrame::render(size(), style, dpr);
+            m_style = style;
+        }
+        p.drawImage(QPointF(0, 0), m_cache);
+    }
+
+private:
+    HUDPanel* m_panel;
+    QImage m_cache;
+    CornerBracketFrame::Style m_style;
+};
+
+HUDPanel::HUDPanel(ThemeManager& themes, QWidget* parent) : QWidget(parent), m_theme(this, themes)
+{
+    m_frame = new Frame(this);
+    connect(&themes, &ThemeManager::currentChanged, m_frame, [this] { m_frame->update(); });
+}
+
+void HUDPanel::setCornerRadius(qreal radius)
+{
+    m_cornerRadius = radius;
+    update();
+    m_frame->update();
+}
+
+void HUDPanel::setAccent(std::optional<QColor> accent)
+{
+    m_accent = accent;
+    m_frame->update();
+}
+
+void HUDPanel::setShowCircuit(bool show)
+{
+    m_showCircuit = show;
+    update();
+}
+
+QColor HUDPanel::bracketColor(const std::optional<QColor>& accent, const PaletteTheme& theme)
+{
+    return withOpacity(accent.value_or(theme.accent), 0.55);
+}
+
+void HUDPanel::paintBackground(QPainter& p, const QRectF& area, qreal r, bool showCircuit, const PaletteTheme& t)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(area, r, r);
+    p.fillPath(shape, withOpacity(t.surface, 0.72));
+
+    QLinearGradient sheen(area.topLeft(), area.bottomLeft());
+    sheen.setColorAt(0, withOpacity(t.surfaceElevated, 0.55));
+    sheen.setColorAt(1, withOpacity(t.surface, 0.15));
+    p.fillPath(shape, sheen);
+
+    if (showCircuit) {
+        p.save();
+        p.setClipPath(shape);
+        CircuitTexture::paint(p, area, {.color = t.accentSecondary, .opacity = 0.045, .spacing = 22});
+        p.restore();
+    }
+
+    QLinearGradient highlight(area.topLeft(), QPointF(area.left(), area.center().y()));
+    highlight.setColorAt(0, withOpacity(Qt::white, 0.05));
+    highlight.setColorAt(1, Qt::transparent);
+    p.fillPath(shape, highlight);
+    p.restore();
+}
+
+void HUDPanel::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    paintBackground(p, rect(), m_cornerRadius, m_showCircuit, theme());
+}
+
+bool HUDPanel::event(QEvent* e)
+{
+    switch (e->type()) {
+    case QEvent::Resize: m_frame->setGeometry(rect()); break;
+    case QEvent::ChildAdded:
+    case QEvent::ChildPolished:
+        if (m_frame && static_cast<QChildEvent*>(e)->child() != m_frame) m_frame->raise();
+        break;
+    default: break;
+    }
+    return QWidget::event(e);
+}

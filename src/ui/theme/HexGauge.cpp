@@ -1,0 +1,264 @@
+#include "ui/theme/HexGauge.h"
+
+#include "ui/theme/FrameTicker.h"
+#include "ui/theme/NeonGlowModifier.h"
+#include "ui/theme/Shadow.h"
+
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr double kRad = std::numbers::pi / 180.0;
+
+QPointF onCircle(QPointF c, qreal r, double degrees)
+{
+    return {c.x() + r * std::cos(degrees * kRad), c.y() + r * std::sin(degrees * kRad)};
+}
+
+// Colours laid clockwise on screen from `startDegrees` (Qt's conical gradient runs the other way).
+QConicalGradient clockwiseConic(QPointF centre, double startDegrees, const QList<QColor>& colors)
+{
+    QConicalGradient g(centre, -startDegrees);
+    const qsizetype n = colors.size();
+    for (qsizetype i = 0; i < n; ++i) g.setColorAt(n == 1 ? 0 : 1.0 - double(i) / double(n - 1), colors[i]);
+    return g;
+}
+
+QPainterPath arcPath(QPointF c, qreal r, double from, double sweep)
+{
+    QPainterPath path;
+    const QRectF box(c.x() - r, c.y() - r, 2 * r, 2 * r);
+    path.arcMoveTo(box, -from);
+    path.arcTo(box, -from, -sweep);
+    return path;
+}
+
+void paintLabel(QPainter& p, const QRectF& area, const QString& label, const QFont& font, const PaletteTheme& t, bool hexFace)
+{
+    if (label.isEmpty()) return;
+    p.save();
+    p.setFont(font);
+    const QFontMetricsF fm(font);
+    if (!hexFace) {
+        p.setPen(t.mono);
+        p.drawText(area, Qt::AlignCenter, label);
+        p.restore();
+        return;
+    }
+    const QSizeF textSize(fm.horizontalAdvance(label), fm.height());
+    const QRectF padded(area.center() - QPointF(textSize.width() / 2 + 5, textSize.height() / 2 + 2),
+                        QSizeF(textSize.width() + 10, textSize.height() + 4));
+    const qreal d = std::min(padded.width(), padded.height());
+    const QRectF disc(padded.center() - QPointF(d / 2, d / 2), QSizeF(d, d));
+    auto draw = [&](QPainter& lp) {
+        const QImage backdrop = Shadow::layer(lp, disc, 3, [&](QPainter& bp) {
+            bp.setPen(Qt::NoPen);
+            bp.setBrush(withOpacity(t.background, 0.72));
+            bp.drawEllipse(disc);
+        });
+        lp.drawImage(disc.topLeft() - QPointF(3, 3), Shadow::tintedBlur(backdrop, withOpacity(t.background, 0.72), 1.5 * backdrop.devicePixelRatio()));
+        lp.setFont(font);
+        lp.setPen(t.mono);
+        lp.drawText(padded, Qt::AlignCenter, label);
+    };
+    Shadow::drawShadow(p, padded, withOpacity(Qt::black, 0.8), 2, {}, draw);
+    draw(p);
+    p.restore();
+}
+
+}  // namespace
+
+HexGauge::HexGauge(ThemeManager& themes, QWidget* parent) : QWidget(parent), m_theme(this, themes)
+{
+    setFixedSize(80, 80);
+    m_ticker = new FrameTicker(this, 33, [this](double dt) {
+        const bool moving = m_settled.step(dt);
+        update();
+        return moving;
+    });
+}
+
+bool HexGauge::isAnimating() const
+{
+    return m_ticker->isRunning();
+}
+
+void HexGauge::setValue(double value)
+{
+    m_value = value;
+    follow();
+}
+
+void HexGauge::setLabel(const QString& label)
+{
+    m_label = label;
+    update();
+}
+
+void HexGauge::setTickCount(int count)
+{
+    m_tickCount = count;
+    update();
+}
+
+void HexGauge::setSweepDegrees(double degrees)
+{
+    m_sweepDegrees = degrees;
+    update();
+}
+
+void HexGauge::setArcStops(std::optional<QList<QColor>> stops)
+{
+    m_arcStops = std::move(stops);
+    update();
+}
+
+void HexGauge::follow()
+{
+    m_settled.setTarget(settleTarget(m_value));
+    if (!m_settled.atRest()) m_ticker->request();
+}
+
+void HexGauge::showEvent(QShowEvent*)
+{
+    follow();
+}
+
+double HexGauge::settleTarget(double value)
+{
+    if (std::isnan(value)) return 0;
+    return std::clamp(value, 0.0, 1.0);
+}
+
+QList<QColor> HexGauge::arcColors(const std::optional<QList<QColor>>& arcStops, const PaletteTheme& t)
+{
+    if (arcStops && arcStops->size() >= 2) return *arcStops;
+    return {t.accentSecondary, t.accent, t.accentGlow};
+}
+
+QPolygonF HexGauge::hexagon(QPointF c, qreal r)
+{
+    return QPolygonF{{c.x(), c.y() - r},           {c.x() + 0.866 * r, c.y() - 0.5 * r}, {c.x() + 0.866 * r, c.y() + 0.5 * r},
+                     {c.x(), c.y() + r},           {c.x() - 0.866 * r, c.y() + 0.5 * r}, {c.x() - 0.866 * r, c.y() - 0.5 * r},
+                     {c.x(), c.y() - r}};
+}
+
+HexGauge::Geometry HexGauge::geometry(const QSizeF& size, double settled, int tickCount, double sweepDegrees)
+{
+    Geometry g;
+    g.centre = QPointF(size.width() / 2, size.height() / 2);
+    g.radius = std::min(size.width(), size.height()) / 2 - 4;
+    g.sweep = sweepDegrees;
+    g.startAngle = (360 - sweepDegrees) / 2 + 90;
+    const qreal r = g.radius;
+    // A scale without intervals has no ticks (and must not divide by zero).
+    if (tickCount >= 1) {
+        for (int i = 0; i <= tickCount; ++i) {
+            const double f = double(i) / double(tickCount);
+            const double angle = g.startAngle + sweepDegrees * f;
+            g.ticks << Tick{angle, onCircle(g.centre, r - 3, angle), onCircle(g.centre, r - 8, angle), f <= settled + 0.0001,
+                            i % 5 == 0};
+        }
+    }
+    g.showArc = settled > 0.001;
+    g.arcEnd = g.startAngle + sweepDegrees * settled;
+    g.coreRadius = r - 14;
+    g.coreFillRadius = (r - 14) * std::max(settled, 0.12);
+    return g;
+}
+
+void HexGauge::paintClassic(QPainter& p, const QRectF& area, double settled, const QString& label,
+                            const std::optional<QList<QColor>>& arcStops, const PaletteTheme& t)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF c = area.center();
+    const qreal r = std::min(area.width(), area.height()) / 2 - 2;
+    p.setPen(QPen(t.border, 4, Qt::SolidLine, Qt::FlatCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(c, r, r);
+
+    const double trim = std::max(settled, 0.02);
+    QPen arc(QBrush(clockwiseConic(c, -90, arcColors(arcStops, t))), 4, Qt::SolidLine, Qt::RoundCap);
+    p.setPen(arc);
+    p.drawPath(arcPath(c, r, -90, 360 * trim));
+    p.restore();
+
+    paintLabel(p, area, label, t.monoFont.font(QFont::DemiBold), t, false);
+}
+
+void HexGauge::paintHex(QPainter& p, const QRectF& area, double settled, const QString& label, int tickCount,
+                        double sweepDegrees, const std::optional<QList<QColor>>& arcStops, const PaletteTheme& t)
+{
+    const Geometry g = geometry(area.size(), settled, tickCount, sweepDegrees);
+    const QPointF c = g.centre + area.topLeft();
+    const qreal r = g.radius;
+    const QList<QColor> colors = arcColors(arcStops, t);
+    const NeonGlowModifier glow{withOpacity(t.accentGlow, 0.55), 5, t.enableNeonGlow};
+    glow.paint(p, area, [&](QPainter& lp) {
+        lp.setRenderHint(QPainter::Antialiasing);
+        lp.setBrush(Qt::NoBrush);
+        lp.setPen(QPen(withOpacity(t.border, 0.9), 2));
+        lp.drawEllipse(c, r, r);
+        lp.setPen(QPen(withOpacity(t.accentSecondary, 0.28), 1));
+        lp.drawEllipse(c, r - 5, r - 5);
+
+        lp.setPen(QPen(withOpacity(t.surfaceElevated, 0.85), 5, Qt::SolidLine, Qt::RoundCap));
+        lp.drawPath(arcPath(c, r - 9, g.startAngle, g.sweep));
+
+        for (const Tick& tick : g.ticks) {
+            lp.setPen(QPen(tick.lit ? withOpacity(t.accent, 0.9) : withOpacity(t.textDim, 0.22), tick.wide ? 1.6 : 0.9));
+            lp.drawLine(tick.outer + area.topLeft(), tick.inner + area.topLeft());
+        }
+
+        if (g.showArc) {
+            const QPainterPath progress = arcPath(c, r - 9, g.startAngle, g.sweep * settled);
+            lp.setPen(QPen(QBrush(clockwiseConic(c, g.startAngle, colors)), 5, Qt::SolidLine, Qt::RoundCap));
+            lp.drawPath(progress);
+            if (t.enableNeonGlow) {
+                const QImage stroke = Shadow::layer(lp, area, 6, [&](QPainter& sp) {
+                    sp.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap));
+                    sp.drawPath(progress);
+                });
+                lp.drawImage(area.topLeft() - QPointF(6, 6),
+                             Shadow::tintedBlur(stroke, withOpacity(t.accentGlow, 0.35), 3 * stroke.devicePixelRatio()));
+            }
+        }
+
+        lp.setPen(QPen(withOpacity(t.accentSecondary, 0.3), 1));
+        lp.drawPolygon(hexagon(c, g.coreRadius));
+        QRadialGradient core(c, std::max<qreal>(g.coreFillRadius, 1));
+        core.setColorAt(0, withOpacity(t.accent, 0.6));
+        core.setColorAt(1, withOpacity(t.accentGlow, 0.22));
+        lp.setPen(Qt::NoPen);
+        lp.setBrush(core);
+        lp.drawPolygon(hexagon(c, g.coreFillRadius));
+
+        lp.save();
+        QPainterPath glass;
+        glass.addEllipse(c, r - 1, r - 1);
+        lp.setClipPath(glass);
+        QLinearGradient shine(QPointF(c.x() - r, c.y() - r), c);
+        shine.setColorAt(0, withOpacity(Qt::white, 0.14));
+        shine.setColorAt(0.35, withOpacity(Qt::white, 0.03));
+        shine.setColorAt(0.6, Qt::transparent);
+        shine.setColorAt(1, Qt::transparent);
+        lp.fillPath(glass, shine);
+        lp.restore();
+    });
+    paintLabel(p, area, label, t.monoFont.font(QFont::Bold), t, true);
+}
+
+void HexGauge::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const PaletteTheme& t = m_theme.theme();
+    const QRectF area(0, 0, 80, 80);
+    if (t.gaugeStyle == GaugeStyle::hex)
+        paintHex(p, area, settled(), m_label, m_tickCount, m_sweepDegrees, m_arcStops, t);
+    else
+        paintClassic(p, area, settled(), m_label, m_arcStops, t);
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "ui/theme/SpringValue.h"
+#include "ui/theme/ThemeBinding.h"
+
+#include <QColor>
+#include <QList>
+#include <QPointF>
+#include <QWidget>
+#include <optional>
+
+class FrameTicker;
+class ThemeManager;
+
+// An 80 x 80 gauge of a fraction. The palette's gaugeStyle picks the face: a plain ring, or the
+// instrument face with a tick scale, a progress arc and a hexagonal core. The displayed value
+// glides to each new reading with a spring, starting from empty when first shown.
+class HexGauge : public QWidget {
+    Q_OBJECT
+public:
+    explicit HexGauge(ThemeManager& themes, QWidget* parent = nullptr);
+
+    ThemeBinding& themeBinding() { return m_theme; }
+    double value() const { return m_value; }
+    void setValue(double value);
+    QString label() const { return m_label; }
+    void setLabel(const QString& label);
+    int tickCount() const { return m_tickCount; }
+    void setTickCount(int count);
+    double sweepDegrees() const { return m_sweepDegrees; }
+    void setSweepDegrees(double degrees);
+    void setArcStops(std::optional<QList<QColor>> stops);
+    // The fraction on display now.
+    double settled() const { return m_settled.value(); }
+    bool isAnimating() const;
+
+    // A reading as the fraction the gauge settles at: clamped to 0...1, not-a-number as 0.
+    static double settleTarget(double value);
+    // The progress arc's colours: arcStops when it holds two or more, else the palette's three.
+    static QList<QColor> arcColors(const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme);
+
+    struct Tick {
+        double angle;  // degrees, clockwise on screen from the positive x axis
+        QPointF outer;
+        QPointF inner;
+        bool lit;
+        bool wide;
+    };
+    struct Geometry {
+        QPointF centre;
+        qreal radius = 0;       // R, the outer ring
+        double startAngle = 0;  // A0, so the scale's gap is centred at the bottom
+        double sweep = 0;
+        QList<Tick> ticks;      // none when tickCount < 1
+        bool showArc = false;
+        double arcEnd = 0;      // angle where the progress arc ends
+        qreal coreRadius = 0;   // the outlined hexagon
+        qreal coreFillRadius = 0;
+    };
+    static Geometry geometry(const QSizeF& size, double settled, int tickCount, double sweepDegrees);
+    // Corners of a hexagon with its point at the top.
+    static QPolygonF hexagon(QPointF centre, qreal radius);
+
+    static void paintClassic(QPainter& p, const QRectF& area, double settled, const QString& label,
+                             const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme);
+    static void paintHex(QPainter& p, const QRectF& area, double settled, const QString& label, int tickCount,
+                         double sweepDegrees, const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme);
+
+    QSize sizeHint() const override { return {80, 80}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void showEvent(QShowEvent*) override;
+
+private:
+    void follow();
+
+    ThemeBinding m_theme;
+    double m_value = 0;
+    QString m_label;
+    int m_tickCount = 40;
+    double m_sweepDegrees = 270;
+    std::optional<QList<QColor>> m_arcStops;
+    SpringValue m_settled{0.7, 0.72, 0};
+    FrameTicker* m_ticker;
+};

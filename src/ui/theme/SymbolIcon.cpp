@@ -1,0 +1,58 @@
+#include "ui/theme/SymbolIcon.h"
+
+#include "ui/theme/Shadow.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSvgRenderer>
+#include <memory>
+
+// The icons live in a static library; referencing the resource keeps the linker from dropping it.
+static void ensureIconResource()
+{
+    static const bool loaded = [] {
+        Q_INIT_RESOURCE(icons);
+        return true;
+    }();
+    (void)loaded;
+}
+
+namespace {
+QSvgRenderer* renderer(const QString& name)
+{
+    // Painting happens on the main thread only.
+    static QHash<QString, std::shared_ptr<QSvgRenderer>> cache;
+    auto it = cache.find(name);
+    if (it == cache.end()) {
+        auto r = std::make_shared<QSvgRenderer>(SymbolIcon::resourcePath(name));
+        it = cache.insert(name, r->isValid() ? r : nullptr);
+    }
+    return it->get();
+}
+}  // namespace
+
+QString SymbolIcon::resourcePath(const QString& name)
+{
+    ensureIconResource();
+    return QStringLiteral(":/icons/%1.svg").arg(name);
+}
+
+bool SymbolIcon::exists(const QString& name)
+{
+    return QFile::exists(resourcePath(name));
+}
+
+void SymbolIcon::paint(QPainter& p, const QRectF& box, const QString& name, const QBrush& brush)
+{
+    QSvgRenderer* svg = renderer(name);
+    if (!svg || box.isEmpty()) return;
+    QSizeF size = svg->defaultSize();
+    size.scale(box.size(), Qt::KeepAspectRatio);
+    const QRectF target(box.center() - QPointF(size.width() / 2, size.height() / 2), size);
+    const QImage mask = Shadow::layer(p, target, 0, [&](QPainter& lp) {
+        svg->render(&lp, target);
+        lp.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        lp.fillRect(target, brush);
+    });
+    p.drawImage(target.topLeft(), mask);
+}

@@ -1,0 +1,229 @@
+// Each decorative piece rendered offscreen: it draws something, and with the palette's colours.
+#include "core/UserDefaults.h"
+#include "ui/theme/AnimatedWaveform.h"
+#include "ui/theme/CircuitTexture.h"
+#include "ui/theme/CornerBracketFrame.h"
+#include "ui/theme/HUDPanel.h"
+#include "ui/theme/HexGauge.h"
+#include "ui/theme/NeonGlowEffect.h"
+#include "ui/theme/ScanLineOverlay.h"
+#include "ui/theme/SymbolIcon.h"
+#include "ui/theme/TavrilonHeroButton.h"
+#include "ui/theme/TavrilonModePicker.h"
+#include "ui/theme/TavrilonToggle.h"
+#include "ui/theme/ThemeManager.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+namespace {
+
+QImage canvas(int w, int h, QColor fill = Qt::transparent)
+{
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(fill);
+    return img;
+}
+
+bool isBlank(const QImage& img)
+{
+    const QImage a = img.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (qAlpha(a.pixel(x, y)) != 0) return false;
+    return true;
+}
+
+// Some fairly opaque pixel lies within `tolerance` of `color` in each channel.
+bool uses(const QImage& img, const QColor& color, int tolerance = 24)
+{
+    const QImage a = img.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            if (qAlpha(p) < 200) continue;
+            if (std::abs(qRed(p) - color.red()) <= tolerance && std::abs(qGreen(p) - color.green()) <= tolerance &&
+                std::abs(qBlue(p) - color.blue()) <= tolerance)
+                return true;
+        }
+    }
+    return false;
+}
+
+QImage render(QWidget& w, QSize size)
+{
+    w.resize(size);
+    QImage img = canvas(size.width(), size.height());
+    w.render(&img, {}, {}, QWidget::DrawChildren);
+    return img;
+}
+
+class ThemedPaint : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    UserDefaults defaults{dir.filePath(u"settings.json"_qs)};
+    ThemeManager themes{defaults};
+};
+
+TEST(DecorationPaint, ScanLinesBrightenEveryFourthRowOnly)
+{
+    QImage img = canvas(20, 12, Qt::black);
+    {
+        QPainter p(&img);
+        ScanLineOverlay::paint(p, QRectF(0, 0, 20, 12), true, Qt::white);
+    }
+    for (int y = 0; y < 12; ++y) EXPECT_EQ(qRed(img.pixel(5, y)) > 0, y % 4 == 0) << y;
+
+    QImage off = canvas(20, 12, Qt::black);
+    {
+        QPainter p(&off);
+        ScanLineOverlay::paint(p, QRectF(0, 0, 20, 12), false, Qt::white);
+    }
+    EXPECT_EQ(off, canvas(20, 12, Qt::black));
+}
+
+TEST(DecorationPaint, CircuitDrawsTracesInItsColour)
+{
+    QImage img = canvas(50, 30);
+    {
+        QPainter p(&img);
+        CircuitTexture::paint(p, QRectF(0, 0, 50, 30), {.color = Qt::red, .opacity = 1, .spacing = 22});
+    }
+    EXPECT_GT(qAlpha(img.pixel(22, 10)), 0);
+    EXPECT_GT(qRed(img.pixel(22, 10)), 0);
+    EXPECT_EQ(qGreen(img.pixel(22, 10)), 0);
+    EXPECT_EQ(qAlpha(img.pixel(10, 10)), 0);
+}
+
+TEST(DecorationPaint, BracketsHairlineAndGlowAppearOnlyWhenAsked)
+{
+    CornerBracketFrame::Style style{.color = Qt::green, .lineWidth = 2, .inset = 4};
+    const QImage plain = CornerBracketFrame::render({100, 60}, style, 1);
+    EXPECT_TRUE(uses(plain, Qt::green));
+    EXPECT_EQ(qAlpha(plain.pixel(50, 4)), 0);  // between the brackets nothing without a hairline
+    EXPECT_EQ(qAlpha(plain.pixel(9, 9)), 0);   // and no glow
+
+    style.hairline = QColor(Qt::blue);
+    const QImage framed = CornerBracketFrame::render({100, 60}, style, 1);
+    EXPECT_GT(qBlue(framed.pixel(50, 4)), 0);
+
+    style.hairline.reset();
+    style.enableGlow = true;
+    style.glow = QColor(Qt::red);
+    const QImage glowing = CornerBracketFrame::render({100, 60}, style, 1);
+    EXPECT_GT(qAlpha(glowing.pixel(9, 9)), 0);
+    EXPECT_GT(qRed(glowing.pixel(9, 9)), qGreen(glowing.pixel(9, 9)));
+}
+
+TEST(DecorationPaint, GlowEffectSurroundsAWidgetOnlyWhenEnabled)
+{
+    QWidget host;
+    host.resize(60, 60);
+    auto* label = new QLabel(&host);
+    label->setGeometry(20, 20, 20, 20);
+    label->setStyleSheet(u"background: white"_qs);
+    auto* effect = new NeonGlowEffect({Qt::red, 4, true});
+    label->setGraphicsEffect(effect);
+    QImage img = canvas(60, 60);
+    host.render(&img, {}, {}, QWidget::DrawChildren);
+    EXPECT_GT(qRed(img.pixel(17, 30)), 0);
+    EXPECT_EQ(qGreen(img.pixel(17, 30)), 0);
+    effect->setGlow({Qt::red, 4, false});
+    QImage off = canvas(60, 60);
+    host.render(&off, {}, {}, QWidget::DrawChildren);
+    EXPECT_EQ(qAlpha(off.pixel(17, 30)), 0);
+}
+
+TEST_F(ThemedPaint, PanelFillsWithTheSurfaceAndDrawsItsCircuitOnRequest)
+{
+    themes.setCurrent(PaletteTheme::hud());
+    HUDPanel panel(themes);
+    auto* layout = new QVBoxLayout(&panel);
+    layout->addWidget(new QWidget);
+    const QImage withCircuit = render(panel, {200, 120});
+    EXPECT_FALSE(isBlank(withCircuit));
+    EXPECT_GT(qAlpha(withCircuit.pixel(100, 60)), 150);
+    // The brackets stay on top of the content, in the accent.
+    const QRgb corner = withCircuit.pixel(2, 8);
+    EXPECT_GT(qRed(corner), qGreen(corner));
+
+    panel.setShowCircuit(false);
+    EXPECT_NE(render(panel, {200, 120}), withCircuit);
+}
+
+TEST_F(ThemedPaint, WaveformDrawsInTheAccentAndNothingForOneSample)
+{
+    themes.setCurrent(PaletteTheme::ember());
+    AnimatedWaveform wave(themes);
+    wave.setSamples({0.2, 0.8, 0.5, 0.9});
+    const QImage img = render(wave, {160, 40});
+    EXPECT_TRUE(uses(img, PaletteTheme::ember().accent, 30));
+
+    wave.setSamples({0.5});
+    EXPECT_TRUE(isBlank(render(wave, {160, 40})));
+}
+
+TEST_F(ThemedPaint, GaugeFaceFollowsThePaletteStyle)
+{
+    auto face = [](const PaletteTheme& t, double settled) {
+        QImage img = canvas(80, 80);
+        QPainter p(&img);
+        if (t.gaugeStyle == GaugeStyle::hex)
+            HexGauge::paintHex(p, QRectF(0, 0, 80, 80), settled, u"72"_qs, 40, 270, std::nullopt, t);
+        else
+            HexGauge::paintClassic(p, QRectF(0, 0, 80, 80), settled, u"72"_qs, std::nullopt, t);
+        p.end();
+        return img;
+    };
+    const QImage classic = face(PaletteTheme::pro(), 0.7);
+    EXPECT_FALSE(isBlank(classic));
+    EXPECT_EQ(qAlpha(classic.pixel(40, 12)), 0);  // a ring only, nothing inside it
+    const QImage hex = face(PaletteTheme::qlx(), 0.7);
+    EXPECT_TRUE(uses(hex, PaletteTheme::qlx().accent, 40));
+    EXPECT_GT(qAlpha(hex.pixel(40, 25)), 0);  // the core
+    EXPECT_NE(face(PaletteTheme::qlx(), 0.0), hex);
+}
+
+TEST_F(ThemedPaint, ControlsFillWithThePaletteStops)
+{
+    themes.setCurrent(PaletteTheme::ember());
+    const QColor first = PaletteTheme::ember().accent;
+
+    TavrilonToggle toggle(themes);
+    const QImage off = render(toggle, toggle.sizeHint());
+    EXPECT_TRUE(uses(off, Qt::white, 10));  // the knob
+    EXPECT_FALSE(uses(off, first, 30));
+    toggle.setOn(true);
+    EXPECT_TRUE(uses(render(toggle, toggle.sizeHint()), first, 30));
+
+    TavrilonHeroButton hero(themes, u"Optimize Now"_qs, std::nullopt, u"flame.fill"_qs);
+    EXPECT_TRUE(uses(render(hero, {260, 80}), first, 40));
+
+    TavrilonModePicker picker(themes, {PerformanceMode::balanced, PerformanceMode::gaming}, PerformanceMode::gaming);
+    EXPECT_TRUE(uses(render(picker, {120, 40}), PaletteTheme::ember().accentSecondary, 40));
+    picker.setSelection(PerformanceMode::developer);
+    const QImage none = render(picker, {120, 40});
+    EXPECT_FALSE(uses(none, PaletteTheme::ember().accentSecondary, 40));
+    EXPECT_FALSE(uses(none, first, 40));
+}
+
+TEST(Symbols, EveryNameTheControlsUseHasAnIconThatDraws)
+{
+    QStringList names{u"hourglass"_qs, u"chevron.right"_qs};
+    for (PerformanceMode m : PerformanceModes::all) names << TavrilonModePicker::iconName(m);
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(SymbolIcon::exists(name));
+        QImage img = canvas(24, 24);
+        QPainter p(&img);
+        SymbolIcon::paint(p, QRectF(0, 0, 24, 24), name, QBrush(Qt::red));
+        p.end();
+        EXPECT_TRUE(uses(img, Qt::red, 0));
+    }
+    EXPECT_FALSE(SymbolIcon::exists(u"no.such.symbol"_qs));
+}
+
+}  // namespace
