@@ -8,7 +8,7 @@ QString disabled() { return QStringLiteral("AI chat is off. Turn it on in Settin
 
 QString disclosureNotAccepted()
 {
-    return QStringLiteral("This backend sends your message off the Mac. Accept the disclosure to use it.");
+    return QStringLiteral("This backend sends your message off the computer. Accept the disclosure to use it.");
 }
 
 }  // namespace ModelRouterError
