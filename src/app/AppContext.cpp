@@ -6,8 +6,17 @@
 #include "actions/MemoryReliefAction.h"
 #include "actions/OutcomeHarness.h"
 #include "actions/ReversibleShell.h"
+#include "assistant/AssistantServices.h"
+#include "assistant/DnsFlusher.h"
+#include "assistant/InsightSource.h"
 #include "assistant/MemoryRelief.h"
 #include "actions/DiskCleaner.h"
+#include "assistant/ModelBackendClient.h"
+#include "assistant/ModelRouter.h"
+#include "monitoring/BatteryLevelSource.h"
+#include "monitoring/CacheCleaner.h"
+#include "monitoring/IncidentLedger.h"
+#include "platform/linux/LinuxProcessSignals.h"
 #include "core/AppSettings.h"
 #include "core/Executor.h"
 #include "core/UserDefaults.h"
@@ -29,7 +38,6 @@
 #include "optimisation/ProactiveOptimizer.h"
 #include "optimisation/iCloudManager.h"
 #include "platform/linux/ApplesmcKeySource.h"
-#include "platform/linux/LinuxProcessPriority.h"
 #include "platform/linux/ProcTcpTableReader.h"
 #include "platform/linux/SysfsHwmonReader.h"
 #include "platform/linux/SysfsNetStatsReader.h"
@@ -79,6 +87,17 @@ public:
 };
 }  // namespace
 
+// What the assistant reads and drives of engines that have not landed yet: the learning
+// engine's insights (InsightSource) and the maintenance tools' DNS flush (DnsFlusher).
+class AssistantStandIns final : public InsightSource, public DnsFlusher {
+public:
+    QList<InsightItem> insights() const override { return {}; }
+    void flushDNS(std::function<void(Status)> completion) override
+    {
+        completion(Status::failure(QStringLiteral("not available")));
+    }
+};
+
 AppContext::AppContext()
 {
     Q_ASSERT(!g_instance);
@@ -92,7 +111,6 @@ AppContext::AppContext()
     m_hwmon = std::make_unique<SysfsHwmonReader>();
     m_thermalZones = std::make_unique<SysfsThermalZoneReader>();
     m_smcKeys = std::make_unique<ApplesmcKeySource>(*m_hwmon);
-    m_processControl = std::make_unique<LinuxProcessPriority>();
     m_hidThermalReader = std::make_unique<HIDThermalReader>(*m_hwmon, *m_thermalZones);
     m_smcReader = std::make_unique<SMCReader>(*m_smcKeys);
     m_unwiredMonitorState = std::make_unique<UnwiredMonitorState>();
@@ -104,6 +122,13 @@ AppContext::AppContext()
     m_outcomeHarness = std::make_unique<OutcomeHarness>(*m_unwiredMonitorState, m_scheduler, m_clock);
     m_memoryRelief = std::make_unique<MemoryReliefAction>(*m_outcomeHarness, *m_actionGate, *m_shell, *m_epitopes,
                                                           &performMemoryRelief);
+    m_processSignals = std::make_unique<LinuxProcessSignals>();
+    m_assistantStandIns = std::make_unique<AssistantStandIns>();
+    m_modelBackends = std::make_unique<ModelBackendClient>(*m_settings);
+    m_modelRouter = std::make_unique<ModelRouter>(*m_settings, *m_modelBackends,
+                                                  [this](const QString& label, bool isFrontier) {
+                                                      ActionGate::recordActiveModel(*m_defaults, label, isFrontier);
+                                                  });
     m_theme = std::make_unique<ThemeManager>(*m_defaults);
     m_statusItem = std::make_unique<StatusItemController>();
     m_desktopHUD = std::make_unique<DesktopHUDController>();
@@ -126,7 +151,7 @@ AppContext::AppContext()
         .settings = *m_settings,
         .monitor = *m_unwiredMonitorState,
         .incidents = *m_unwiredIncidents,
-        .processes = *m_processControl,
+        .processes = *m_processSignals,
         .hwmon = *m_hwmon,
         .zones = *m_thermalZones,
         .hid = *m_hidThermalReader,
@@ -146,6 +171,16 @@ AppContext::AppContext()
     });
     m_aiWorkloadMode = std::make_unique<AIWorkloadMode>();
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_defaults);
+    m_assistantServices = std::make_unique<AssistantServices>(AssistantServices{
+        .monitor = *m_unwiredMonitorState,
+        .battery = *m_batteryMonitor,
+        .profiles = *m_profiles,
+        .insights = *m_assistantStandIns,
+        .cleaner = *m_diskCleaner,
+        .dns = *m_assistantStandIns,
+        .processes = *m_processSignals,
+        .incidents = *m_unwiredIncidents,
+    });
 
     m_delegate = std::make_unique<AppDelegate>(AppServices{
         .setAccessoryPolicy = [] { QGuiApplication::setQuitOnLastWindowClosed(false); },
@@ -196,6 +231,7 @@ EpitopeLibrary& EpitopeLibrary::shared() { return AppContext::instance().epitope
 ReversibleShell& ReversibleShell::shared() { return AppContext::instance().reversibleShell(); }
 OutcomeHarness& OutcomeHarness::shared() { return AppContext::instance().outcomeHarness(); }
 MemoryReliefAction& MemoryReliefAction::shared() { return AppContext::instance().memoryRelief(); }
+ModelRouter& ModelRouter::shared() { return AppContext::instance().modelRouter(); }
 ThemeManager& ThemeManager::shared() { return AppContext::instance().theme(); }
 StatusItemController& StatusItemController::shared() { return AppContext::instance().statusItem(); }
 DesktopHUDController& DesktopHUDController::shared() { return AppContext::instance().desktopHUD(); }

@@ -7,6 +7,11 @@
 #include <memory>
 
 class AIShield;
+class AssistantStandIns;
+class LinuxProcessSignals;
+class ModelBackendClient;
+class ModelRouter;
+struct AssistantServices;
 class ActionGate;
 class AIWorkloadMode;
 class AppSettings;
@@ -69,6 +74,9 @@ public:
     ReversibleShell& reversibleShell() { return *m_shell; }
     OutcomeHarness& outcomeHarness() { return *m_outcomeHarness; }
     MemoryReliefAction& memoryRelief() { return *m_memoryRelief; }
+    ModelRouter& modelRouter() { return *m_modelRouter; }
+    // What the chat controllers are built with.
+    const AssistantServices& assistantServices() { return *m_assistantServices; }
 
     StatusItemController& statusItem() { return *m_statusItem; }
     DesktopHUDController& desktopHUD() { return *m_desktopHUD; }
@@ -108,7 +116,6 @@ private:
     std::unique_ptr<HwmonReader> m_hwmon;
     std::unique_ptr<ThermalZoneReader> m_thermalZones;
     std::unique_ptr<SMCKeySource> m_smcKeys;
-    std::unique_ptr<ProcessControl> m_processControl;
     std::unique_ptr<HIDThermalReader> m_hidThermalReader;
     std::unique_ptr<SMCReader> m_smcReader;
     std::unique_ptr<MonitorState> m_unwiredMonitorState;
@@ -118,6 +125,11 @@ private:
     std::unique_ptr<ReversibleShell> m_shell;
     std::unique_ptr<OutcomeHarness> m_outcomeHarness;
     std::unique_ptr<MemoryReliefAction> m_memoryRelief;
+    std::unique_ptr<LinuxProcessSignals> m_processSignals;
+    std::unique_ptr<AssistantStandIns> m_assistantStandIns;
+    std::unique_ptr<ModelBackendClient> m_modelBackends;
+    std::unique_ptr<ModelRouter> m_modelRouter;
+    std::unique_ptr<AssistantServices> m_assistantServices;
     std::unique_ptr<ThemeManager> m_theme;
     std::unique_ptr<StatusItemController> m_statusItem;
     std::unique_ptr<DesktopHUDController> m_desktopHUD;

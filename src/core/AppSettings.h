@@ -62,6 +62,8 @@ class UserDefaults;
     X(QString, byoKeyProvider, setByoKeyProvider, "byoKeyProvider", String, QStringLiteral("anthropic")) \
     X(QString, byoKeyModel, setByoKeyModel, "byoKeyModel", String, QStringLiteral("claude-opus-4-8"))    \
     X(QString, byoKeyValue, setByoKeyValue, "byoKeyValue", String, QString())                            \
+    X(QString, openAIBaseURL, setOpenAIBaseURL, "openAIBaseURL", String, QStringLiteral("https://api.openai.com")) \
+    X(QString, anthropicBaseURL, setAnthropicBaseURL, "anthropicBaseURL", String, QStringLiteral("https://api.anthropic.com")) \
     X(bool, telemetryEnabled, setTelemetryEnabled, "telemetryEnabled", Bool, true)                       \
     X(bool, telemetryConsentDecided, setTelemetryConsentDecided, "telemetryConsentDecided", Bool, false) \
     X(QString, telemetryEndpoint, setTelemetryEndpoint, "telemetryEndpoint", String,                      \

@@ -9,3 +9,9 @@ PerformanceMode PerformanceProfileManager::activeProfile() const
 }
 
 void PerformanceProfileManager::applyMode(PerformanceMode) {}
+
+void PerformanceProfileManager::switchProfile(PerformanceMode mode)
+{
+    m_defaults.setString(QStringLiteral("veltranmoor_active_profile"), PerformanceModes::rawValue(mode));
+    applyMode(mode);
+}

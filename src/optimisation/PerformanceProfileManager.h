@@ -13,6 +13,8 @@ public:
 
     PerformanceMode activeProfile() const override;
     void applyMode(PerformanceMode mode) override;
+    // Makes the mode active and stores it; applying its values waits for the profile engine.
+    void switchProfile(PerformanceMode mode) override;
 
 private:
     UserDefaults& m_defaults;

@@ -100,6 +100,10 @@ public:
     {
         m_j.add(QStringLiteral("PerformanceProfileManager.applyMode ") + PerformanceModes::rawValue(mode));
     }
+    void switchProfile(PerformanceMode mode) override
+    {
+        m_j.add(QStringLiteral("PerformanceProfileManager.switchProfile ") + PerformanceModes::rawValue(mode));
+    }
 
 private:
     Journal& m_j;

@@ -6,7 +6,7 @@
 #include "monitoring/IncidentLedger.h"
 #include "monitoring/SMCReader.h"
 #include "platform/linux/ApplesmcKeySource.h"
-#include "platform/linux/LinuxProcessPriority.h"
+#include "platform/linux/LinuxProcessSignals.h"
 #include "platform/linux/SysfsHwmonReader.h"
 #include "platform/linux/SysfsThermalZoneReader.h"
 #include "support/FakeMonitorState.h"
@@ -41,9 +41,10 @@ public:
         ++calls;
         return m_real.lowerPriority(pid);
     }
+    Status terminate(int32_t pid) override { return m_real.terminate(pid); }
 
 private:
-    LinuxProcessPriority m_real;
+    LinuxProcessSignals m_real;
 };
 
 struct Rig {

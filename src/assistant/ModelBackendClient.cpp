@@ -1,0 +1,208 @@
+#include "assistant/ModelBackendClient.h"
+
+#include "assistant/ModelRouterError.h"
+#include "core/AppSettings.h"
+
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace {
+
+QJsonArray messageList(const QString& prompt, const std::optional<QString>& system)
+{
+    QJsonArray messages;
+    if (system) messages.append(QJsonObject{{QStringLiteral("role"), QStringLiteral("system")},
+                                            {QStringLiteral("content"), *system}});
+    messages.append(QJsonObject{{QStringLiteral("role"), QStringLiteral("user")}, {QStringLiteral("content"), prompt}});
+    return messages;
+}
+
+std::optional<QJsonObject> topObject(const QByteArray& reply)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(reply, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
+    return document.object();
+}
+
+// The key goes only to https, or to plain http on this machine (the tests' servers): a base
+// address edited to plain http elsewhere would hand the key to anyone on the path.
+std::optional<QUrl> ownKeyURL(const QString& base, const QString& path)
+{
+    QString text = base.trimmed();
+    while (text.endsWith(QLatin1Char('/'))) text.chop(1);
+    const QUrl url(text + path, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty()) return std::nullopt;
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("https")) return url;
+    if (scheme != QLatin1String("http")) return std::nullopt;
+    const QString host = url.host();
+    if (host == QLatin1String("localhost") || QHostAddress(host).isLoopback()) return url;
+    return std::nullopt;
+}
+
+}  // namespace
+
+ModelBackendClient::ModelBackendClient(AppSettings& settings, std::chrono::milliseconds timeout, QObject* parent)
+    : QObject(parent), m_settings(settings), m_timeout(timeout), m_network(new QNetworkAccessManager(this))
+{
+    // Nothing of a model exchange is kept: no cookies, no cache, no stored credentials.
+    m_network->setCookieJar(nullptr);
+    m_network->setCache(nullptr);
+}
+
+ModelBackendClient::~ModelBackendClient() = default;
+
+void ModelBackendClient::postJSON(const QUrl& url, const QJsonObject& body,
+                                  const QList<QPair<QByteArray, QByteArray>>& headers, DataCallback done)
+{
+    const QString scheme = url.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        // What answers another scheme is not an HTTP server.
+        done(Result<QByteArray>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("HTTP -1"))));
+        return;
+    }
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    for (const auto& [name, value] : headers) request.setRawHeader(name, value);
+    request.setTransferTimeout(int(m_timeout.count()));
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+
+    QNetworkReply* reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    connect(reply, &QNetworkReply::finished, this, [reply, done = std::move(done)] {
+        reply->deleteLater();
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid()) {
+            const int code = status.toInt();
+            if (code >= 200 && code <= 299) {
+                done(Result<QByteArray>::success(reply->readAll()));
+            } else {
+                done(Result<QByteArray>::failure(
+                    ModelRouterError::noBackendAvailable(QStringLiteral("HTTP ") + QString::number(code))));
+            }
+            return;
+        }
+        if (reply->error() != QNetworkReply::NoError) {
+            done(Result<QByteArray>::failure(reply->errorString()));
+            return;
+        }
+        done(Result<QByteArray>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("HTTP -1"))));
+    });
+}
+
+void ModelBackendClient::askParsed(const QUrl& url, const QJsonObject& body,
+                                   const QList<QPair<QByteArray, QByteArray>>& headers,
+                                   std::optional<QString> (*parse)(const QByteArray&), const QString& unparseable,
+                                   TextCallback done)
+{
+    postJSON(url, body, headers, [parse, unparseable, done = std::move(done)](Result<QByteArray> reply) {
+        if (!reply) {
+            done(Result<QString>::failure(reply.error()));
+            return;
+        }
+        if (auto answer = parse(*reply)) {
+            done(Result<QString>::success(*answer));
+        } else {
+            done(Result<QString>::failure(ModelRouterError::noBackendAvailable(unparseable)));
+        }
+    });
+}
+
+void ModelBackendClient::askOllama(const QString& prompt, const std::optional<QString>& system, TextCallback done)
+{
+    const QString text = m_settings.ollamaEndpoint().trimmed() + QStringLiteral("/api/chat");
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative()) {
+        done(Result<QString>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("bad Ollama URL"))));
+        return;
+    }
+    const QJsonObject body{{QStringLiteral("model"), m_settings.ollamaModel()},
+                           {QStringLiteral("messages"), messageList(prompt, system)},
+                           {QStringLiteral("stream"), false}};
+    askParsed(url, body, {}, &ModelBackendClient::ollamaAnswer, QStringLiteral("Ollama: unparseable reply"),
+              std::move(done));
+}
+
+void ModelBackendClient::askOwnKey(const QString& provider, const QString& prompt,
+                                   const std::optional<QString>& system, TextCallback done)
+{
+    const QByteArray key = m_settings.byoKeyValue().toUtf8();
+    const QString model = m_settings.byoKeyModel();
+
+    if (provider.toLower() == QLatin1String("anthropic")) {
+        const auto url = ownKeyURL(m_settings.anthropicBaseURL(), QStringLiteral("/v1/messages"));
+        if (!url) {
+            done(Result<QString>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("bad Anthropic URL"))));
+            return;
+        }
+        QJsonObject body{
+            {QStringLiteral("model"), model.isEmpty() ? QStringLiteral("claude-opus-4-8") : model},
+            {QStringLiteral("max_tokens"), 1024},
+            {QStringLiteral("messages"),
+             QJsonArray{QJsonObject{{QStringLiteral("role"), QStringLiteral("user")},
+                                    {QStringLiteral("content"), prompt}}}}};
+        if (system) body.insert(QStringLiteral("system"), *system);
+        askParsed(*url, body, {{"x-api-key", key}, {"anthropic-version", "2023-06-01"}},
+                  &ModelBackendClient::anthropicAnswer, QStringLiteral("Anthropic: unparseable reply"),
+                  std::move(done));
+        return;
+    }
+
+    const auto url = ownKeyURL(m_settings.openAIBaseURL(), QStringLiteral("/v1/chat/completions"));
+    if (!url) {
+        done(Result<QString>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("bad OpenAI URL"))));
+        return;
+    }
+    const QJsonObject body{{QStringLiteral("model"), model.isEmpty() ? QStringLiteral("gpt-4o") : model},
+                           {QStringLiteral("messages"), messageList(prompt, system)}};
+    askParsed(*url, body, {{"Authorization", QByteArrayLiteral("Bearer ") + key}},
+              &ModelBackendClient::openAIAnswer, QStringLiteral("OpenAI: unparseable reply"), std::move(done));
+}
+
+std::optional<QString> ModelBackendClient::ollamaAnswer(const QByteArray& reply)
+{
+    const auto top = topObject(reply);
+    if (!top) return std::nullopt;
+    const QJsonValue message = top->value(QStringLiteral("message"));
+    if (!message.isObject()) return std::nullopt;
+    const QJsonValue content = message.toObject().value(QStringLiteral("content"));
+    if (!content.isString()) return std::nullopt;
+    return content.toString();
+}
+
+std::optional<QString> ModelBackendClient::openAIAnswer(const QByteArray& reply)
+{
+    const auto top = topObject(reply);
+    if (!top) return std::nullopt;
+    const QJsonValue choices = top->value(QStringLiteral("choices"));
+    if (!choices.isArray() || choices.toArray().isEmpty()) return std::nullopt;
+    const QJsonValue first = choices.toArray().first();
+    if (!first.isObject()) return std::nullopt;
+    const QJsonValue message = first.toObject().value(QStringLiteral("message"));
+    if (!message.isObject()) return std::nullopt;
+    const QJsonValue content = message.toObject().value(QStringLiteral("content"));
+    if (!content.isString()) return std::nullopt;
+    return content.toString();
+}
+
+std::optional<QString> ModelBackendClient::anthropicAnswer(const QByteArray& reply)
+{
+    const auto top = topObject(reply);
+    if (!top) return std::nullopt;
+    const QJsonValue content = top->value(QStringLiteral("content"));
+    if (!content.isArray()) return std::nullopt;
+    for (const QJsonValue& block : content.toArray()) {
+        if (!block.isObject()) continue;
+        const QJsonObject object = block.toObject();
+        if (object.value(QStringLiteral("type")) != QJsonValue(QStringLiteral("text"))) continue;
+        const QJsonValue text = object.value(QStringLiteral("text"));
+        if (!text.isString()) return std::nullopt;
+        return text.toString();
+    }
+    return std::nullopt;
+}

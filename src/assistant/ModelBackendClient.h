@@ -1,0 +1,53 @@
+#pragma once
+
+#include "core/Result.h"
+
+#include <QHash>
+#include <QJsonObject>
+#include <QObject>
+#include <QUrl>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class AppSettings;
+class QNetworkAccessManager;
+
+// The HTTP model backends: one JSON POST per question, no streaming, no retries, no history.
+// Settings are read at the moment of each call. Callbacks run on the main thread; a failure
+// carries the text the chat shows. The API key travels only in the request headers: it is
+// never logged and never part of an error text.
+class ModelBackendClient : public QObject {
+    Q_OBJECT
+public:
+    using DataCallback = std::function<void(Result<QByteArray>)>;
+    using TextCallback = std::function<void(Result<QString>)>;
+
+    explicit ModelBackendClient(AppSettings& settings,
+                                std::chrono::milliseconds timeout = std::chrono::seconds(30),
+                                QObject* parent = nullptr);
+    ~ModelBackendClient() override;
+
+    // Content-Type application/json, then `headers` (a later value of a name replaces it). A
+    // status outside 200-299 fails with "HTTP <code>"; the body of such a reply is not read.
+    void postJSON(const QUrl& url, const QJsonObject& body, const QList<QPair<QByteArray, QByteArray>>& headers,
+                  DataCallback done);
+
+    void askOllama(const QString& prompt, const std::optional<QString>& system, TextCallback done);
+    void askOwnKey(const QString& provider, const QString& prompt, const std::optional<QString>& system,
+                   TextCallback done);
+
+    // Reply parsers; nullopt when a step of the answer's path is missing or of the wrong type.
+    static std::optional<QString> ollamaAnswer(const QByteArray& reply);
+    static std::optional<QString> openAIAnswer(const QByteArray& reply);
+    static std::optional<QString> anthropicAnswer(const QByteArray& reply);
+
+private:
+    void askParsed(const QUrl& url, const QJsonObject& body, const QList<QPair<QByteArray, QByteArray>>& headers,
+                   std::optional<QString> (*parse)(const QByteArray&), const QString& unparseable, TextCallback done);
+
+    AppSettings& m_settings;
+    std::chrono::milliseconds m_timeout;
+    QNetworkAccessManager* m_network;
+};

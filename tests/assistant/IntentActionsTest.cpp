@@ -1,0 +1,104 @@
+#include "AssistantFakes.h"
+
+#include "assistant/IntentActions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CleanupTarget cleaned(uint64_t bytes)
+{
+    CleanupTarget target;
+    target.sizeBytes = bytes;
+    return target;
+}
+
+}  // namespace
+
+TEST(IntentActions, CleanAndStatus)
+{
+    FakeWorld w;
+    const TavrilonAction sized = makeCleanAction(25, w.services());
+    const TavrilonAction plain = makeCleanAction(0, w.services());
+    EXPECT_EQ(sized.title, QStringLiteral("Free up ~25GB"));
+    EXPECT_EQ(plain.title, QStringLiteral("Clean caches & junk"));
+    EXPECT_EQ(sized.epitopeID, QStringLiteral("clean-caches"));
+    EXPECT_EQ(sized.outcomeMetric, OutcomeMetric::diskFreedGB);
+    EXPECT_FALSE(sized.hasUndo());
+    EXPECT_TRUE(sized.concerns.isEmpty() && sized.saferAlternatives.isEmpty());
+
+    EXPECT_EQ(plain.perform(), QStringLiteral("Nothing safe to clean right now."));
+    w.cleaner.cleaned = {cleaned(1ULL << 30), cleaned(1ULL << 29)};
+    EXPECT_EQ(sized.perform(), QStringLiteral("Freed 1.5GB across 2 cache locations."));
+    EXPECT_EQ(w.cleaner.runs, 2);  // the size changes only the title
+
+    w.monitor.health.score = 87;
+    w.monitor.snapshot.cpuUsage = 12.9;
+    w.monitor.snapshot.memoryPressure = 55.99;
+    w.monitor.snapshot.diskTotal = 500ULL << 30;
+    w.monitor.snapshot.diskUsed = (500ULL << 30) - (312ULL << 30) - (1ULL << 28);
+    const TavrilonAction status = makeStatusAction(w.services());
+    EXPECT_EQ(status.risk, ActionRisk::safe);
+    EXPECT_EQ(status.perform(), QStringLiteral("Health 87/100 \u00B7 CPU 12% \u00B7 Mem pressure 55% \u00B7 312GB free"));
+
+    const TavrilonAction dns = makeDNSFlushAction(w.services());
+    EXPECT_EQ(dns.perform(), QStringLiteral("DNS cache flush requested."));
+    EXPECT_EQ(w.dns.flushes, 1);
+    EXPECT_EQ(makeMemoryReliefAction().perform(),
+              QStringLiteral("Requested memory relief \u2014 inactive pages compressed."));
+}
+
+TEST(IntentActions, ProfileSwitchesAndUndoesToTheEarlierMode)
+{
+    FakeWorld w;
+    w.profiles.active = PerformanceMode::developer;
+    const TavrilonAction action = makeProfileAction(PerformanceMode::gaming, w.services());
+    EXPECT_EQ(action.title, QStringLiteral("Optimize: Gaming"));
+    EXPECT_EQ(action.detail, QStringLiteral("Maximum FPS. Kill background resource hogs."));
+    EXPECT_EQ(action.epitopeID, QStringLiteral("optimize:gaming"));
+    EXPECT_EQ(action.outcomeMetric, OutcomeMetric::cpuDrop);
+    EXPECT_EQ(action.risk, ActionRisk::reversible);
+
+    EXPECT_EQ(action.perform(), QStringLiteral("Switched to Gaming profile."));
+    EXPECT_EQ(w.profiles.active, PerformanceMode::gaming);
+    w.profiles.switchProfile(PerformanceMode::batterySaver);  // changed again before the undo
+    action.undo();
+    EXPECT_EQ(w.profiles.active, PerformanceMode::developer);
+
+    w.monitor.snapshot.cpuTempC = 60;
+    const TavrilonAction creative = makeProfileAction(PerformanceMode::creativeWork, w.services());
+    EXPECT_EQ(creative.outcomeMetric, OutcomeMetric::tempDropC);
+    EXPECT_EQ(creative.epitopeID, QStringLiteral("optimize:creative work"));
+}
+
+TEST(IntentActions, StopMatchesWholeWordsInCpuOrder)
+{
+    FakeWorld w;
+    w.monitor.processes = {makeProcess(QStringLiteral("sendmail"), 40, 90, 10),
+                           makeProcess(QStringLiteral("Chrome Helper"), 41, 50, 10),
+                           makeProcess(QStringLiteral("chrome"), 42, 30, 10),
+                           makeProcess(QStringLiteral("Finder"), 43, 20, 10, true)};
+    const TavrilonAction chrome = makeStopAction(QStringLiteral("chrome"), w.services());
+    EXPECT_EQ(chrome.title, QStringLiteral("Stop chrome"));
+    EXPECT_EQ(chrome.risk, ActionRisk::destructive);
+    EXPECT_EQ(chrome.epitopeID, QStringLiteral("stop:chrome"));
+    EXPECT_EQ(chrome.concerns, (QStringList{QStringLiteral("Force-quitting loses any unsaved work in chrome."),
+                                            QStringLiteral("If chrome is mid-write, files it was saving may be corrupted."),
+                                            QStringLiteral("System-critical processes are refused even with YOLO on.")}));
+    EXPECT_EQ(chrome.saferAlternatives.size(), 2);
+    EXPECT_EQ(chrome.perform(), QStringLiteral("Sent stop signal to Chrome Helper (pid 41)."));
+    EXPECT_EQ(w.recordingProcesses.terminated, QList<int32_t>{41});
+    EXPECT_EQ(w.incidents.names, QStringList{QStringLiteral("Chrome Helper")});
+
+    EXPECT_EQ(makeStopAction(QStringLiteral("end"), w.services()).perform(),
+              QStringLiteral("No running process matched \u201Cend\u201D."));
+    EXPECT_EQ(makeStopAction(QStringLiteral("finder"), w.services()).perform(),
+              QStringLiteral("Finder is protected and was not stopped."));
+    EXPECT_EQ(w.recordingProcesses.terminated.size(), 1);
+
+    // A signal that fails is reported as failed and counts no incident.
+    w.recordingProcesses.failure = QStringLiteral("Operation not permitted");
+    EXPECT_EQ(makeStopAction(QStringLiteral("chrome"), w.services()).perform(),
+              QStringLiteral("Sent stop signal to Chrome Helper (pid 41) \u2014 failed: Operation not permitted."));
+    EXPECT_EQ(w.incidents.names.size(), 1);
+}

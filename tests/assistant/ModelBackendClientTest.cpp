@@ -1,0 +1,249 @@
+#include "AssistantTestSupport.h"
+#include "ScriptedServer.h"
+
+#include "assistant/ModelBackendClient.h"
+#include "core/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonObject>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kKey = QStringLiteral("sk-test-5ecret-KEY-value");
+
+QJsonObject obj(const char* json) { return QJsonDocument::fromJson(json).object(); }
+
+struct Backends {
+    SettingsStore store;
+    ScriptedServer server;
+    ModelBackendClient client;
+
+    explicit Backends(std::chrono::milliseconds timeout = 30s) : client(*store.settings, timeout)
+    {
+        store.settings->setOllamaEndpoint(server.base());
+        store.settings->setOpenAIBaseURL(server.base());
+        store.settings->setAnthropicBaseURL(server.base());
+        store.settings->setByoKeyValue(kKey);
+    }
+
+    Result<QString> ollama(const QString& prompt, const std::optional<QString>& system)
+    {
+        Awaited<QString> result;
+        client.askOllama(prompt, system, result.callback());
+        EXPECT_TRUE(result.wait());
+        return *result;
+    }
+    Result<QString> ownKey(const QString& provider, const QString& prompt, const std::optional<QString>& system)
+    {
+        Awaited<QString> result;
+        client.askOwnKey(provider, prompt, system, result.callback());
+        EXPECT_TRUE(result.wait());
+        return *result;
+    }
+    ReceivedRequest onlyRequest()
+    {
+        const auto requests = server.requests();
+        EXPECT_EQ(requests.size(), 1u);
+        return requests.empty() ? ReceivedRequest{} : requests.back();
+    }
+};
+
+}  // namespace
+
+TEST(ModelBackendClient, OllamaRequestAndAnswer)
+{
+    const struct {
+        QString endpointSuffix;  // around the server's base address
+        std::optional<QString> system;
+        const char* path;
+        const char* body;
+    } cases[] = {
+        {QString(), QStringLiteral("Be brief."), "/api/chat",
+         R"({"model":"llama3.2:3b","stream":false,"messages":[{"role":"system","content":"Be brief."},{"role":"user","content":"why slow"}]})"},
+        {QStringLiteral("\n"), QString(), "/api/chat",
+         R"({"model":"llama3.2:3b","stream":false,"messages":[{"role":"system","content":""},{"role":"user","content":"why slow"}]})"},
+        // Qt's HTTP layer merges the doubled slash of an endpoint that ends in "/".
+        {QStringLiteral("/"), std::nullopt, "/api/chat",
+         R"({"model":"llama3.2:3b","stream":false,"messages":[{"role":"user","content":"why slow"}]})"},
+    };
+    for (const auto& c : cases) {
+        Backends b;
+        b.store.settings->setOllamaEndpoint(QStringLiteral("  ") + b.server.base() + c.endpointSuffix);
+        b.server.answer(200, R"({"message":{"role":"assistant","content":" Hi "}})");
+        const Result<QString> answer = b.ollama(QStringLiteral("why slow"), c.system);
+        ASSERT_TRUE(answer.ok()) << answer.error().toStdString();
+        EXPECT_EQ(*answer, QStringLiteral(" Hi "));  // unchanged, not trimmed
+        const ReceivedRequest request = b.onlyRequest();
+        EXPECT_EQ(request.method, "POST");
+        EXPECT_EQ(request.path, c.path);
+        EXPECT_EQ(request.header("Content-Type"), "application/json");
+        EXPECT_FALSE(request.hasHeader("Authorization"));
+        EXPECT_EQ(request.json().object(), obj(c.body)) << request.body;
+    }
+}
+
+TEST(ModelBackendClient, OwnKeyRequests)
+{
+    const struct {
+        QString provider;
+        QString model;
+        std::optional<QString> system;
+        const char* path;
+        const char* body;
+        bool anthropic;
+    } cases[] = {
+        {QStringLiteral("anthropic"), QString(), QStringLiteral("sys"), "/v1/messages",
+         R"({"model":"claude-opus-4-8","max_tokens":1024,"system":"sys","messages":[{"role":"user","content":"q"}]})",
+         true},
+        {QStringLiteral("Anthropic"), QStringLiteral("m-1"), std::nullopt, "/v1/messages",
+         R"({"model":"m-1","max_tokens":1024,"messages":[{"role":"user","content":"q"}]})", true},
+        {QStringLiteral("anthropic"), QStringLiteral("m-1"), QString(), "/v1/messages",
+         R"({"model":"m-1","max_tokens":1024,"system":"","messages":[{"role":"user","content":"q"}]})", true},
+        {QStringLiteral("openai"), QString(), QStringLiteral("sys"), "/v1/chat/completions",
+         R"({"model":"gpt-4o","messages":[{"role":"system","content":"sys"},{"role":"user","content":"q"}]})", false},
+        // Any other provider speaks the chat-completions dialect, with the stored model name.
+        {QStringLiteral("mistral"), QStringLiteral("claude-opus-4-8"), std::nullopt, "/v1/chat/completions",
+         R"({"model":"claude-opus-4-8","messages":[{"role":"user","content":"q"}]})", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.provider.toStdString() + " " + c.path);
+        Backends b;
+        b.store.settings->setByoKeyModel(c.model);
+        b.server.answer(200, c.anthropic ? R"({"content":[{"type":"text","text":"A"}]})"
+                                         : R"({"choices":[{"message":{"role":"assistant","content":"A"}}]})");
+        const Result<QString> answer = b.ownKey(c.provider, QStringLiteral("q"), c.system);
+        ASSERT_TRUE(answer.ok()) << answer.error().toStdString();
+        EXPECT_EQ(*answer, QStringLiteral("A"));
+        const ReceivedRequest request = b.onlyRequest();
+        EXPECT_EQ(request.method, "POST");
+        EXPECT_EQ(request.path, c.path);
+        EXPECT_EQ(request.header("Content-Type"), "application/json");
+        EXPECT_EQ(request.json().object(), obj(c.body)) << request.body;
+        if (c.anthropic) {
+            EXPECT_EQ(request.header("x-api-key"), kKey.toStdString());
+            EXPECT_EQ(request.header("anthropic-version"), "2023-06-01");
+            EXPECT_FALSE(request.hasHeader("Authorization"));
+        } else {
+            EXPECT_EQ(request.header("Authorization"), "Bearer " + kKey.toStdString());
+            EXPECT_FALSE(request.hasHeader("x-api-key"));
+        }
+    }
+}
+
+TEST(ModelBackendClient, RepliesAndStatuses)
+{
+    enum Backend { ollama, openai, anthropic };
+    const struct {
+        Backend backend;
+        int status;
+        const char* reply;
+        QString expected;  // the answer, or the failure text
+        bool ok;
+    } cases[] = {
+        {ollama, 200, R"({"message":{"content":42}})", QStringLiteral("No model backend available. Ollama: unparseable reply"), false},
+        {ollama, 200, "not json", QStringLiteral("No model backend available. Ollama: unparseable reply"), false},
+        {ollama, 200, R"(["message"])", QStringLiteral("No model backend available. Ollama: unparseable reply"), false},
+        {openai, 200, R"({"choices":[]})", QStringLiteral("No model backend available. OpenAI: unparseable reply"), false},
+        {openai, 200, R"({"choices":[{"message":{}}]})", QStringLiteral("No model backend available. OpenAI: unparseable reply"), false},
+        {anthropic, 200, R"({"content":[{"type":"thinking","thinking":"x"},{"type":"text","text":"second"}]})",
+         QStringLiteral("second"), true},
+        {anthropic, 200, R"({"content":[{"type":"text","text":7},{"type":"text","text":"later"}]})",
+         QStringLiteral("No model backend available. Anthropic: unparseable reply"), false},
+        {anthropic, 200, R"({"content":[{"type":"image"}]})", QStringLiteral("No model backend available. Anthropic: unparseable reply"), false},
+        {ollama, 500, R"({"message":{"content":"ignored"}})", QStringLiteral("No model backend available. HTTP 500"), false},
+        {openai, 401, R"({"error":"bad key"})", QStringLiteral("No model backend available. HTTP 401"), false},
+        {anthropic, 500, R"({"content":[{"type":"text","text":"ignored"}]})", QStringLiteral("No model backend available. HTTP 500"), false},
+        {anthropic, 201, R"({"content":[{"type":"text","text":"created"}]})", QStringLiteral("created"), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.backend) + " " + std::to_string(c.status) + " " + c.reply);
+        Backends b;
+        b.server.answer(c.status, c.reply);
+        const Result<QString> result =
+            c.backend == ollama ? b.ollama(QStringLiteral("q"), std::nullopt)
+                                : b.ownKey(c.backend == openai ? QStringLiteral("openai") : QStringLiteral("anthropic"),
+                                           QStringLiteral("q"), std::nullopt);
+        EXPECT_EQ(result.ok(), c.ok);
+        EXPECT_EQ(result.ok() ? *result : result.error(), c.expected);
+    }
+}
+
+TEST(ModelBackendClient, UnreachableServers)
+{
+    {
+        // A server that never answers is given up after the injected timeout.
+        Backends b(300ms);
+        b.server.hang();
+        QElapsedTimer timer;
+        timer.start();
+        const Result<QString> result = b.ollama(QStringLiteral("q"), std::nullopt);
+        EXPECT_FALSE(result.ok());
+        EXPECT_FALSE(result.error().isEmpty());
+        EXPECT_LT(timer.elapsed(), 5000);
+        EXPECT_EQ(b.server.requests().size(), 1u);
+    }
+    {
+        Backends b;
+        b.store.settings->setOpenAIBaseURL(QStringLiteral("http://127.0.0.1:%1").arg(ScriptedServer::closedPort()));
+        const Result<QString> result = b.ownKey(QStringLiteral("openai"), QStringLiteral("q"), std::nullopt);
+        EXPECT_FALSE(result.ok());
+        EXPECT_TRUE(result.error().contains(QStringLiteral("refused"), Qt::CaseInsensitive)) << result.error().toStdString();
+    }
+}
+
+TEST(ModelBackendClient, AddressesThatAreNotSent)
+{
+    Backends b;
+    b.store.settings->setOllamaEndpoint(QStringLiteral("http://[::1"));
+    EXPECT_EQ(b.ollama(QStringLiteral("q"), std::nullopt).error(), QStringLiteral("No model backend available. bad Ollama URL"));
+
+    // The key only travels over https or to this machine; plain http elsewhere is refused
+    // before anything is sent (0.0.0.0 would reach the local server if it were tried).
+    const QString wildcard = QStringLiteral("http://0.0.0.0:%1").arg(b.server.port());
+    b.store.settings->setOpenAIBaseURL(wildcard);
+    EXPECT_EQ(b.ownKey(QStringLiteral("openai"), QStringLiteral("q"), std::nullopt).error(),
+              QStringLiteral("No model backend available. bad OpenAI URL"));
+    b.store.settings->setAnthropicBaseURL(QStringLiteral("ftp://127.0.0.1:%1").arg(b.server.port()));
+    EXPECT_EQ(b.ownKey(QStringLiteral("anthropic"), QStringLiteral("q"), std::nullopt).error(),
+              QStringLiteral("No model backend available. bad Anthropic URL"));
+    EXPECT_TRUE(b.server.requests().empty());
+}
+
+namespace {
+QStringList* g_qtMessages = nullptr;
+void captureQtMessage(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    if (g_qtMessages) g_qtMessages->append(message);
+}
+}  // namespace
+
+TEST(ModelBackendClient, KeyNeverLogged)
+{
+    QStringList lines;
+    Log::setSink([&](const QString& line) { lines.append(line); });
+    g_qtMessages = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler(captureQtMessage);
+
+    QStringList errors;
+    for (const QString& provider : {QStringLiteral("openai"), QStringLiteral("anthropic")}) {
+        for (const int status : {200, 401, 500}) {
+            Backends b;
+            b.server.answer(status, "{}");
+            errors << b.ownKey(provider, QStringLiteral("q"), QStringLiteral("s")).error();
+        }
+        Backends slow(200ms);
+        slow.server.hang();
+        errors << slow.ownKey(provider, QStringLiteral("q"), std::nullopt).error();
+    }
+
+    qInstallMessageHandler(previous);
+    g_qtMessages = nullptr;
+    Log::setSink({});
+    EXPECT_EQ(errors.size(), 8);
+    for (const QString& text : lines + errors) EXPECT_FALSE(text.contains(kKey)) << text.toStdString();
+}
