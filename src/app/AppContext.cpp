@@ -9,13 +9,25 @@
 #include "guards/WorkGuard.h"
 #include "monitoring/BatteryMonitor.h"
 #include "monitoring/GPUMonitor.h"
+#include "monitoring/ManualProfileChoice.h"
 #include "monitoring/NetworkMonitor.h"
+#include "monitoring/NoBatteryLevelSource.h"
+#include "monitoring/NoCacheCleaner.h"
+#include "monitoring/NoTemperatureSource.h"
 #include "monitoring/NotificationManager.h"
 #include "monitoring/PerformanceMonitor.h"
+#include "monitoring/ProcessManager.h"
+#include "monitoring/ThresholdThrottleAdvisor.h"
 #include "optimisation/AIWorkloadMode.h"
 #include "optimisation/PerformanceProfileManager.h"
 #include "optimisation/ProactiveOptimizer.h"
 #include "optimisation/iCloudManager.h"
+#include "platform/linux/LinuxProcessControl.h"
+#include "platform/linux/ProcHostCpuSource.h"
+#include "platform/linux/ProcMemorySource.h"
+#include "platform/linux/ProcfsProcessTable.h"
+#include "platform/linux/StatvfsVolumeSource.h"
+#include "platform/linux/SysfsThermalStateSource.h"
 #include "services/TavrilonFleetClient.h"
 #include "services/TelemetryCollector.h"
 #include "services/VRAXClient.h"
@@ -30,6 +42,22 @@
 namespace {
 AppContext* g_instance = nullptr;
 }
+
+struct AppContext::MonitoringParts {
+    ProcHostCpuSource hostCpu;
+    ProcMemorySource memory;
+    StatvfsVolumeSource volume;
+    SysfsThermalStateSource thermal;
+    ProcfsProcessTable processTable;
+    LinuxProcessControl processControl;
+    // Stand-ins until the temperature monitor, the disk cleaner, the battery monitor, the
+    // learning engine and the profile engine implement these.
+    NoTemperatureSource temperature;
+    NoCacheCleaner cleaner;
+    NoBatteryLevelSource battery;
+    ThresholdThrottleAdvisor advisor;
+    ManualProfileChoice profileChoice;
+};
 
 AppContext::AppContext()
 {
@@ -51,8 +79,25 @@ AppContext::AppContext()
     m_workGuard = std::make_unique<WorkGuard>();
     m_watcher = std::make_unique<TavrilonWatcher>();
     m_proactiveOptimizer = std::make_unique<ProactiveOptimizer>();
-    m_notifications = std::make_unique<NotificationManager>();
-    m_performanceMonitor = std::make_unique<PerformanceMonitor>();
+    m_monitoringParts = std::make_unique<MonitoringParts>();
+    MonitoringParts& parts = *m_monitoringParts;
+    m_processManager = std::make_unique<ProcessManager>(parts.processControl, m_scheduler);
+    m_notifications = std::make_unique<NotificationManager>(m_clock);
+    m_performanceMonitor = std::make_unique<PerformanceMonitor>(
+        SamplerPlatform{parts.hostCpu, parts.memory, parts.volume, parts.thermal, parts.processTable},
+        MonitorCollaborators{
+            .settings = *m_settings,
+            .clock = m_clock,
+            .scheduler = m_scheduler,
+            .processControl = parts.processControl,
+            .incidents = *m_processManager,
+            .notifier = *m_notifications,
+            .temperature = parts.temperature,
+            .cleaner = parts.cleaner,
+            .battery = parts.battery,
+            .advisor = parts.advisor,
+            .profiles = parts.profileChoice,
+        });
     m_batteryMonitor = std::make_unique<BatteryMonitor>();
     m_networkMonitor = std::make_unique<NetworkMonitor>();
     m_gpuMonitor = std::make_unique<GPUMonitor>();
@@ -118,6 +163,7 @@ AIShield& AIShield::shared() { return AppContext::instance().aiShield(); }
 WorkGuard& WorkGuard::shared() { return AppContext::instance().workGuard(); }
 TavrilonWatcher& TavrilonWatcher::shared() { return AppContext::instance().watcher(); }
 ProactiveOptimizer& ProactiveOptimizer::shared() { return AppContext::instance().proactiveOptimizer(); }
+ProcessManager& ProcessManager::shared() { return AppContext::instance().processManager(); }
 NotificationManager& NotificationManager::shared() { return AppContext::instance().notifications(); }
 PerformanceMonitor& PerformanceMonitor::shared() { return AppContext::instance().performanceMonitor(); }
 BatteryMonitor& BatteryMonitor::shared() { return AppContext::instance().batteryMonitor(); }

@@ -20,6 +20,7 @@ class NotificationManager;
 class PerformanceMonitor;
 class PerformanceProfileManager;
 class ProactiveOptimizer;
+class ProcessManager;
 class SnoozeGuard;
 class StatusItemController;
 class TavrilonFleetClient;
@@ -58,6 +59,7 @@ public:
     WorkGuard& workGuard() { return *m_workGuard; }
     TavrilonWatcher& watcher() { return *m_watcher; }
     ProactiveOptimizer& proactiveOptimizer() { return *m_proactiveOptimizer; }
+    ProcessManager& processManager() { return *m_processManager; }
     NotificationManager& notifications() { return *m_notifications; }
     PerformanceMonitor& performanceMonitor() { return *m_performanceMonitor; }
     BatteryMonitor& batteryMonitor() { return *m_batteryMonitor; }
@@ -87,6 +89,10 @@ private:
     std::unique_ptr<WorkGuard> m_workGuard;
     std::unique_ptr<TavrilonWatcher> m_watcher;
     std::unique_ptr<ProactiveOptimizer> m_proactiveOptimizer;
+    // The Linux readers and the stand-ins for engines not built yet, which the monitors use.
+    struct MonitoringParts;
+    std::unique_ptr<MonitoringParts> m_monitoringParts;
+    std::unique_ptr<ProcessManager> m_processManager;
     std::unique_ptr<NotificationManager> m_notifications;
     std::unique_ptr<PerformanceMonitor> m_performanceMonitor;
     std::unique_ptr<BatteryMonitor> m_batteryMonitor;
