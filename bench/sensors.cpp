@@ -12,7 +12,7 @@
 #include "monitoring/NetworkMonitor.h"
 #include "monitoring/SMCReader.h"
 #include "platform/linux/ApplesmcKeySource.h"
-#include "platform/linux/LinuxProcessSignals.h"
+#include "platform/linux/LinuxProcessControl.h"
 #include "platform/linux/ProcTcpTableReader.h"
 #include "platform/linux/SysfsHwmonReader.h"
 #include "platform/linux/SysfsNetStatsReader.h"
@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     ApplesmcKeySource smcKeys(hwmon);
     HIDThermalReader hid(hwmon, zones);
     SMCReader smc(smcKeys);
-    LinuxProcessSignals control;
+    LinuxProcessControl control;
     NoProcesses state;
     NoIncidents incidents;
     GPUMonitor gpu({settings, state, incidents, control, hwmon, zones, hid, smc, clock, scheduler});

@@ -16,7 +16,6 @@
 #include "monitoring/BatteryLevelSource.h"
 #include "monitoring/CacheCleaner.h"
 #include "monitoring/IncidentLedger.h"
-#include "platform/linux/LinuxProcessSignals.h"
 #include "core/AppSettings.h"
 #include "core/Executor.h"
 #include "core/UserDefaults.h"
@@ -29,10 +28,13 @@
 #include "monitoring/HIDThermalReader.h"
 #include "monitoring/IncidentLedger.h"
 #include "monitoring/MonitorState.h"
+#include "monitoring/ManualProfileChoice.h"
 #include "monitoring/NetworkMonitor.h"
 #include "monitoring/NotificationManager.h"
 #include "monitoring/PerformanceMonitor.h"
 #include "monitoring/SMCReader.h"
+#include "monitoring/ProcessManager.h"
+#include "monitoring/ThresholdThrottleAdvisor.h"
 #include "optimisation/AIWorkloadMode.h"
 #include "optimisation/PerformanceProfileManager.h"
 #include "optimisation/ProactiveOptimizer.h"
@@ -43,6 +45,12 @@
 #include "platform/linux/SysfsNetStatsReader.h"
 #include "platform/linux/SysfsPowerSupplyReader.h"
 #include "platform/linux/SysfsThermalZoneReader.h"
+#include "platform/linux/LinuxProcessControl.h"
+#include "platform/linux/ProcHostCpuSource.h"
+#include "platform/linux/ProcMemorySource.h"
+#include "platform/linux/ProcfsProcessTable.h"
+#include "platform/linux/StatvfsVolumeSource.h"
+#include "platform/linux/SysfsThermalStateSource.h"
 #include "services/TavrilonFleetClient.h"
 #include "services/TelemetryCollector.h"
 #include "services/VRAXClient.h"
@@ -70,21 +78,14 @@ private:
     QThreadPool m_pool;
 };
 
-// Until the sampling engine and the process manager publish their state, the temperature
-// monitor sees no processes and its incidents and log lines go nowhere.
-class UnwiredMonitorState final : public MonitorState {
+// The temperature monitor is built after the sampler (it reads the sampler's processes), so
+// the sampler reaches it through this, set once both exist.
+class LateTemperatureSource final : public TemperatureSource {
 public:
-    PerformanceSnapshot currentSnapshot() const override { return {}; }
-    HealthScore currentHealth() const override { return {}; }
-    QList<ProcessInfoItem> topProcesses() const override { return {}; }
-    void logAction(const ActionRecord&) override {}
+    std::optional<double> cpuTempC() const override { return source ? source->cpuTempC() : std::nullopt; }
+    const TemperatureSource* source = nullptr;
 };
 
-class UnwiredIncidentLedger final : public IncidentLedger {
-public:
-    void recordIncident(const QString&) override {}
-    QList<QPair<QString, int>> sortedIncidents() const override { return {}; }
-};
 }  // namespace
 
 // What the assistant reads and drives of engines that have not landed yet: the learning
@@ -96,6 +97,19 @@ public:
     {
         completion(Status::failure(QStringLiteral("not available")));
     }
+};
+
+struct AppContext::MonitoringParts {
+    ProcHostCpuSource hostCpu;
+    ProcMemorySource memory;
+    StatvfsVolumeSource volume;
+    SysfsThermalStateSource thermal;
+    ProcfsProcessTable processTable;
+    LinuxProcessControl processControl;
+    LateTemperatureSource temperature;
+    // Stand-ins until the learning engine and the profile engine implement these.
+    ThresholdThrottleAdvisor advisor;
+    ManualProfileChoice profileChoice;
 };
 
 AppContext::AppContext()
@@ -113,16 +127,10 @@ AppContext::AppContext()
     m_smcKeys = std::make_unique<ApplesmcKeySource>(*m_hwmon);
     m_hidThermalReader = std::make_unique<HIDThermalReader>(*m_hwmon, *m_thermalZones);
     m_smcReader = std::make_unique<SMCReader>(*m_smcKeys);
-    m_unwiredMonitorState = std::make_unique<UnwiredMonitorState>();
-    m_unwiredIncidents = std::make_unique<UnwiredIncidentLedger>();
     m_utilityQueue = std::make_unique<ThreadPoolExecutor>();
     m_actionGate = std::make_unique<ActionGate>(*m_defaults, m_clock);
     m_epitopes = std::make_unique<EpitopeLibrary>(m_clock);
     m_shell = std::make_unique<ReversibleShell>(*m_actionGate, m_scheduler);
-    m_outcomeHarness = std::make_unique<OutcomeHarness>(*m_unwiredMonitorState, m_scheduler, m_clock);
-    m_memoryRelief = std::make_unique<MemoryReliefAction>(*m_outcomeHarness, *m_actionGate, *m_shell, *m_epitopes,
-                                                          &performMemoryRelief);
-    m_processSignals = std::make_unique<LinuxProcessSignals>();
     m_assistantStandIns = std::make_unique<AssistantStandIns>();
     m_modelBackends = std::make_unique<ModelBackendClient>(*m_settings);
     m_modelRouter = std::make_unique<ModelRouter>(*m_settings, *m_modelBackends,
@@ -142,16 +150,33 @@ AppContext::AppContext()
     m_workGuard = std::make_unique<WorkGuard>();
     m_watcher = std::make_unique<TavrilonWatcher>();
     m_proactiveOptimizer = std::make_unique<ProactiveOptimizer>();
-    m_notifications = std::make_unique<NotificationManager>();
+    m_monitoringParts = std::make_unique<MonitoringParts>();
+    MonitoringParts& parts = *m_monitoringParts;
+    m_processManager = std::make_unique<ProcessManager>(parts.processControl, m_scheduler);
+    m_notifications = std::make_unique<NotificationManager>(m_clock);
     m_diskCleaner = std::make_unique<DiskCleaner>();
-    m_performanceMonitor = std::make_unique<PerformanceMonitor>();
     m_batteryMonitor = std::make_unique<BatteryMonitor>(*m_powerSupply, *m_utilityQueue, m_clock, m_scheduler);
+    m_performanceMonitor = std::make_unique<PerformanceMonitor>(
+        SamplerPlatform{parts.hostCpu, parts.memory, parts.volume, parts.thermal, parts.processTable},
+        MonitorCollaborators{
+            .settings = *m_settings,
+            .clock = m_clock,
+            .scheduler = m_scheduler,
+            .processControl = parts.processControl,
+            .incidents = *m_processManager,
+            .notifier = *m_notifications,
+            .temperature = parts.temperature,
+            .cleaner = *m_diskCleaner,
+            .battery = *m_batteryMonitor,
+            .advisor = parts.advisor,
+            .profiles = parts.profileChoice,
+        });
     m_networkMonitor = std::make_unique<NetworkMonitor>(*m_netStats, *m_tcpTables, *m_utilityQueue, m_clock, m_scheduler);
     m_gpuMonitor = std::make_unique<GPUMonitor>(GPUMonitor::Collaborators{
         .settings = *m_settings,
-        .monitor = *m_unwiredMonitorState,
-        .incidents = *m_unwiredIncidents,
-        .processes = *m_processSignals,
+        .monitor = *m_performanceMonitor,
+        .incidents = *m_processManager,
+        .processes = parts.processControl,
         .hwmon = *m_hwmon,
         .zones = *m_thermalZones,
         .hid = *m_hidThermalReader,
@@ -159,12 +184,17 @@ AppContext::AppContext()
         .clock = m_clock,
         .scheduler = m_scheduler,
     });
+    // The sampler reads the temperature monitor, which reads the sampler's processes.
+    parts.temperature.source = m_gpuMonitor.get();
+    m_outcomeHarness = std::make_unique<OutcomeHarness>(*m_performanceMonitor, m_scheduler, m_clock);
+    m_memoryRelief = std::make_unique<MemoryReliefAction>(*m_outcomeHarness, *m_actionGate, *m_shell, *m_epitopes,
+                                                          &performMemoryRelief);
     m_cloudManager = std::make_unique<iCloudManager>();
     m_autoPilot = std::make_unique<AutoPilot>(AutoPilot::Collaborators{
         .settings = *m_settings,
         .cleaner = *m_diskCleaner,
-        .monitor = *m_unwiredMonitorState,
-        .incidents = *m_unwiredIncidents,
+        .monitor = *m_performanceMonitor,
+        .incidents = *m_processManager,
         .notifier = *m_notifications,
         .clock = m_clock,
         .scheduler = m_scheduler,
@@ -172,14 +202,13 @@ AppContext::AppContext()
     m_aiWorkloadMode = std::make_unique<AIWorkloadMode>();
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_defaults);
     m_assistantServices = std::make_unique<AssistantServices>(AssistantServices{
-        .monitor = *m_unwiredMonitorState,
+        .monitor = *m_performanceMonitor,
         .battery = *m_batteryMonitor,
         .profiles = *m_profiles,
         .insights = *m_assistantStandIns,
         .cleaner = *m_diskCleaner,
         .dns = *m_assistantStandIns,
-        .processes = *m_processSignals,
-        .incidents = *m_unwiredIncidents,
+        .processes = *m_processManager,
     });
 
     m_delegate = std::make_unique<AppDelegate>(AppServices{
@@ -245,6 +274,7 @@ AIShield& AIShield::shared() { return AppContext::instance().aiShield(); }
 WorkGuard& WorkGuard::shared() { return AppContext::instance().workGuard(); }
 TavrilonWatcher& TavrilonWatcher::shared() { return AppContext::instance().watcher(); }
 ProactiveOptimizer& ProactiveOptimizer::shared() { return AppContext::instance().proactiveOptimizer(); }
+ProcessManager& ProcessManager::shared() { return AppContext::instance().processManager(); }
 NotificationManager& NotificationManager::shared() { return AppContext::instance().notifications(); }
 DiskCleaner& DiskCleaner::shared() { return AppContext::instance().diskCleaner(); }
 PerformanceMonitor& PerformanceMonitor::shared() { return AppContext::instance().performanceMonitor(); }

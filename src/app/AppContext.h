@@ -8,7 +8,6 @@
 
 class AIShield;
 class AssistantStandIns;
-class LinuxProcessSignals;
 class ModelBackendClient;
 class ModelRouter;
 struct AssistantServices;
@@ -44,6 +43,7 @@ class PerformanceMonitor;
 class PerformanceProfileManager;
 class ProactiveOptimizer;
 class ReversibleShell;
+class ProcessManager;
 class SnoozeGuard;
 class StatusItemController;
 class TavrilonFleetClient;
@@ -90,6 +90,7 @@ public:
     WorkGuard& workGuard() { return *m_workGuard; }
     TavrilonWatcher& watcher() { return *m_watcher; }
     ProactiveOptimizer& proactiveOptimizer() { return *m_proactiveOptimizer; }
+    ProcessManager& processManager() { return *m_processManager; }
     NotificationManager& notifications() { return *m_notifications; }
     DiskCleaner& diskCleaner() { return *m_diskCleaner; }
     PerformanceMonitor& performanceMonitor() { return *m_performanceMonitor; }
@@ -118,14 +119,9 @@ private:
     std::unique_ptr<SMCKeySource> m_smcKeys;
     std::unique_ptr<HIDThermalReader> m_hidThermalReader;
     std::unique_ptr<SMCReader> m_smcReader;
-    std::unique_ptr<MonitorState> m_unwiredMonitorState;
-    std::unique_ptr<IncidentLedger> m_unwiredIncidents;
     std::unique_ptr<ActionGate> m_actionGate;
     std::unique_ptr<EpitopeLibrary> m_epitopes;
     std::unique_ptr<ReversibleShell> m_shell;
-    std::unique_ptr<OutcomeHarness> m_outcomeHarness;
-    std::unique_ptr<MemoryReliefAction> m_memoryRelief;
-    std::unique_ptr<LinuxProcessSignals> m_processSignals;
     std::unique_ptr<AssistantStandIns> m_assistantStandIns;
     std::unique_ptr<ModelBackendClient> m_modelBackends;
     std::unique_ptr<ModelRouter> m_modelRouter;
@@ -143,12 +139,18 @@ private:
     std::unique_ptr<WorkGuard> m_workGuard;
     std::unique_ptr<TavrilonWatcher> m_watcher;
     std::unique_ptr<ProactiveOptimizer> m_proactiveOptimizer;
+    // The Linux readers and the stand-ins for engines not built yet, which the monitors use.
+    struct MonitoringParts;
+    std::unique_ptr<MonitoringParts> m_monitoringParts;
+    std::unique_ptr<ProcessManager> m_processManager;
     std::unique_ptr<NotificationManager> m_notifications;
     std::unique_ptr<DiskCleaner> m_diskCleaner;
     std::unique_ptr<PerformanceMonitor> m_performanceMonitor;
     std::unique_ptr<BatteryMonitor> m_batteryMonitor;
     std::unique_ptr<NetworkMonitor> m_networkMonitor;
     std::unique_ptr<GPUMonitor> m_gpuMonitor;
+    std::unique_ptr<OutcomeHarness> m_outcomeHarness;
+    std::unique_ptr<MemoryReliefAction> m_memoryRelief;
     std::unique_ptr<iCloudManager> m_cloudManager;
     std::unique_ptr<AutoPilot> m_autoPilot;
     std::unique_ptr<AIWorkloadMode> m_aiWorkloadMode;

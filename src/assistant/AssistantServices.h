@@ -3,10 +3,9 @@
 class BatteryLevelSource;
 class CacheCleaner;
 class DnsFlusher;
-class IncidentLedger;
 class InsightSource;
 class MonitorState;
-class ProcessControl;
+class ProcessStopper;
 class ProfileService;
 
 // What the assistant reads and drives of the other engines. The composition root fills it
@@ -19,6 +18,5 @@ struct AssistantServices {
     InsightSource& insights;
     CacheCleaner& cleaner;
     DnsFlusher& dns;
-    ProcessControl& processes;
-    IncidentLedger& incidents;
+    ProcessStopper& processes;
 };

@@ -1,13 +1,12 @@
 #include "assistant/IntentActions.h"
+#include "monitoring/ProcessStopper.h"
 
 #include "assistant/AssistantServices.h"
 #include "assistant/DnsFlusher.h"
 #include "assistant/MemoryRelief.h"
 #include "monitoring/CacheCleaner.h"
-#include "monitoring/IncidentLedger.h"
 #include "monitoring/MonitorState.h"
 #include "optimisation/ProfileService.h"
-#include "platform/ProcessControl.h"
 
 #include <cmath>
 #include <limits>
@@ -99,9 +98,8 @@ QString performStopProcess(const QString& name, const AssistantServices& service
         if (process.isProtected) return process.name + QStringLiteral(" is protected and was not stopped.");
         const QString sent = QStringLiteral("Sent stop signal to ") + process.name + QStringLiteral(" (pid ") +
                              QString::number(process.pid) + QLatin1Char(')');
-        const Status stopped = services.processes.terminate(process.pid);
+        const Status stopped = services.processes.killProcess(process);
         if (!stopped) return sent + QStringLiteral(" \u2014 failed: ") + stopped.error() + QLatin1Char('.');
-        services.incidents.recordIncident(process.name);
         return sent + QLatin1Char('.');
     }
     return QStringLiteral("No running process matched \u201C") + name + QStringLiteral("\u201D.");

@@ -5,9 +5,8 @@
 #include "assistant/InsightSource.h"
 #include "monitoring/BatteryLevelSource.h"
 #include "monitoring/CacheCleaner.h"
-#include "monitoring/IncidentLedger.h"
+#include "monitoring/ProcessStopper.h"
 #include "optimisation/ProfileService.h"
-#include "platform/ProcessControl.h"
 #include "support/FakeMonitorState.h"
 
 #include <QStringList>
@@ -52,22 +51,15 @@ struct FakeDns final : DnsFlusher {
     void flushDNS(std::function<void(Status)>) override { ++flushes; }
 };
 
-struct RecordingProcesses final : ProcessControl {
+struct RecordingProcesses final : ProcessStopper {
     QList<int32_t> terminated;
     std::optional<QString> failure;
-    Status lowerPriority(int32_t) override { return Status::success(); }
-    Status terminate(int32_t pid) override
+    Status killProcess(const ProcessInfoItem& item) override
     {
         if (failure) return Status::failure(*failure);
-        terminated << pid;
+        terminated << item.pid;
         return Status::success();
     }
-};
-
-struct FakeIncidents final : IncidentLedger {
-    QStringList names;
-    void recordIncident(const QString& name) override { names << name; }
-    QList<QPair<QString, int>> sortedIncidents() const override { return {}; }
 };
 
 inline ProcessInfoItem makeProcess(const QString& name, int32_t pid, double cpu, double memoryMB,
@@ -92,11 +84,9 @@ struct FakeWorld {
     FakeCleaner cleaner;
     FakeDns dns;
     RecordingProcesses recordingProcesses;
-    FakeIncidents incidents;
 
-    AssistantServices services(ProcessControl* processes = nullptr)
+    AssistantServices services(ProcessStopper* processes = nullptr)
     {
-        return {monitor, battery, profiles, insights, cleaner, dns, processes ? *processes : recordingProcesses,
-                incidents};
+        return {monitor, battery, profiles, insights, cleaner, dns, processes ? *processes : recordingProcesses};
     }
 };

@@ -6,7 +6,8 @@
 #include "assistant/ModelBackendClient.h"
 #include "assistant/ModelRouter.h"
 #include "assistant/TavrilonChatController.h"
-#include "platform/linux/LinuxProcessSignals.h"
+#include "monitoring/ProcessManager.h"
+#include "platform/linux/LinuxProcessControl.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ struct Chat {
                        }};
     std::unique_ptr<TavrilonChatController> chat;
 
-    explicit Chat(ProcessControl* processes = nullptr)
+    explicit Chat(ProcessStopper* processes = nullptr)
     {
         chat = std::make_unique<TavrilonChatController>(gate, router, world.services(processes));
     }
@@ -93,8 +94,10 @@ TEST(TavrilonChatController, StopWarnsTwiceThenBlocksUnlessYoloIsArmed)
     ASSERT_TRUE(child.waitForStarted());
     const int32_t pid = int32_t(child.processId());
 
-    LinuxProcessSignals signaller;
-    Chat c(&signaller);
+    LinuxProcessControl control;
+    QtScheduler scheduler;
+    ProcessManager processes(control, scheduler);
+    Chat c(&processes);
     c.world.monitor.processes = {makeProcess(QStringLiteral("sleep"), pid, 0, 1)};
 
     const auto request = [&] {
@@ -134,7 +137,8 @@ TEST(TavrilonChatController, StopWarnsTwiceThenBlocksUnlessYoloIsArmed)
     ASSERT_TRUE(child.waitForFinished(5000));
     EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
     EXPECT_EQ(c.gate.ledger().size(), 1);
-    EXPECT_EQ(c.world.incidents.names, QStringList{QStringLiteral("sleep")});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(processes.processIncidentCounts().value(QStringLiteral("sleep")), 1);
 }
 
 TEST(TavrilonChatController, CancelWithNothingPending)

@@ -6,7 +6,7 @@
 #include "monitoring/IncidentLedger.h"
 #include "monitoring/SMCReader.h"
 #include "platform/linux/ApplesmcKeySource.h"
-#include "platform/linux/LinuxProcessSignals.h"
+#include "platform/linux/LinuxProcessControl.h"
 #include "platform/linux/SysfsHwmonReader.h"
 #include "platform/linux/SysfsThermalZoneReader.h"
 #include "support/FakeMonitorState.h"
@@ -41,10 +41,10 @@ public:
         ++calls;
         return m_real.lowerPriority(pid);
     }
-    Status terminate(int32_t pid) override { return m_real.terminate(pid); }
+    Result<std::shared_ptr<ProcessHandle>> openProcess(int32_t pid) override { return m_real.openProcess(pid); }
 
 private:
-    LinuxProcessSignals m_real;
+    LinuxProcessControl m_real;
 };
 
 struct Rig {

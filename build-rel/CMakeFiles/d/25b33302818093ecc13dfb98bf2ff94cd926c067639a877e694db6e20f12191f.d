@@ -1,0 +1,23 @@
+src/vm_platform_autogen/timestamp: \
+  /work/wt/issue3/src/CMakeLists.txt \
+  /work/wt/issue3/src/platform/HostCpuSource.h \
+  /work/wt/issue3/src/platform/MemorySource.h \
+  /work/wt/issue3/src/platform/ProcessControl.h \
+  /work/wt/issue3/src/platform/ProcessTable.h \
+  /work/wt/issue3/src/platform/ThermalStateSource.h \
+  /work/wt/issue3/src/platform/VolumeSource.h \
+  /work/wt/issue3/src/platform/linux/LinuxProcessControl.cpp \
+  /work/wt/issue3/src/platform/linux/LinuxProcessControl.h \
+  /work/wt/issue3/src/platform/linux/ProcFiles.cpp \
+  /work/wt/issue3/src/platform/linux/ProcFiles.h \
+  /work/wt/issue3/src/platform/linux/ProcHostCpuSource.cpp \
+  /work/wt/issue3/src/platform/linux/ProcHostCpuSource.h \
+  /work/wt/issue3/src/platform/linux/ProcMemorySource.cpp \
+  /work/wt/issue3/src/platform/linux/ProcMemorySource.h \
+  /work/wt/issue3/src/platform/linux/ProcfsProcessTable.cpp \
+  /work/wt/issue3/src/platform/linux/ProcfsProcessTable.h \
+  /work/wt/issue3/src/platform/linux/StatvfsVolumeSource.cpp \
+  /work/wt/issue3/src/platform/linux/StatvfsVolumeSource.h \
+  /work/wt/issue3/src/platform/linux/SysfsThermalStateSource.cpp \
+  /work/wt/issue3/src/platform/linux/SysfsThermalStateSource.h \
+  /usr/bin/cmake

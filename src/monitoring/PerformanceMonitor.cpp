@@ -1,0 +1,263 @@
+#include "monitoring/PerformanceMonitor.h"
+
+#include "core/AppSettings.h"
+#include "core/ByteCountFormatter.h"
+#include "core/Clock.h"
+#include "core/Dates.h"
+#include "core/MainThread.h"
+#include "core/SerialQueue.h"
+#include "monitoring/AutoProfileChoice.h"
+#include "monitoring/BatteryLevelSource.h"
+#include "monitoring/CacheCleaner.h"
+#include "monitoring/IncidentLedger.h"
+#include "monitoring/MonitorRules.h"
+#include "monitoring/Notifier.h"
+#include "monitoring/TemperatureSource.h"
+#include "monitoring/ThrottleAdvisor.h"
+#include "platform/ProcessControl.h"
+
+#include <QSet>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+ActionRecord makeRecord(ActionType type, const QString& target, const QString& detail, bool automatic, const QDateTime& now)
+{
+    ActionRecord r;
+    r.action = type;
+    r.target = target;
+    r.detail = detail;
+    r.wasAutomatic = automatic;
+    r.timestamp = now;
+    return r;
+}
+
+}  // namespace
+
+PerformanceMonitor::PerformanceMonitor(SamplerPlatform platform, MonitorCollaborators collaborators, QObject* parent)
+    : QObject(parent),
+      m_c(collaborators),
+      m_collector(std::make_unique<SampleCollector>(platform)),
+      m_cleanupQueue(std::make_unique<SerialQueue>(QStringLiteral("app.veltranmoor.cleanup"))),
+      m_samplerQueue(std::make_unique<SerialQueue>(QStringLiteral("app.veltranmoor.sampler")))
+{
+    const QDateTime now = m_c.clock.now();
+    m_currentHealth.score = m_currentHealth.cpuScore = m_currentHealth.memoryScore = m_currentHealth.diskScore =
+        m_currentHealth.thermalScore = 100;
+    m_currentHealth.timestamp = now;
+    m_currentSnapshot.timestamp = now;
+    m_currentSnapshot.memoryTotal = 16.0;
+    m_currentSnapshot.diskTotal = 500000000000ULL;
+
+    // The timer follows the interval when it changes, not only at the next start.
+    connect(&m_c.settings, &AppSettings::changed, this, [this](const QString& key) {
+        if (key == QLatin1String("pollingIntervalSeconds") && m_isMonitoring) scheduleTimer();
+    });
+}
+
+PerformanceMonitor::~PerformanceMonitor()
+{
+    // Let running work finish while everything it touches still exists; what it posts back
+    // is discarded with this object.
+    m_samplerQueue.reset();
+    m_cleanupQueue.reset();
+    if (m_timer) m_timer->cancel();
+}
+
+void PerformanceMonitor::scheduleTimer()
+{
+    if (m_timer) m_timer->cancel();
+    auto interval = secondsToMs(m_c.settings.pollingIntervalSeconds());
+    // A damaged or zero setting must not turn the timer into a busy loop.
+    if (interval < 1s) interval = 1s;
+    m_timer = m_c.scheduler.every(interval, this, [this] { poll(); });
+}
+
+void PerformanceMonitor::startMonitoring()
+{
+    if (m_isMonitoring) return;
+    m_isMonitoring = true;
+    Q_EMIT isMonitoringChanged();
+    scheduleTimer();
+    poll();
+    const ActionRecord record = makeRecord(ActionType::systemCheck, QStringLiteral("Veltranmoor"),
+                                           QStringLiteral("Monitoring started"), true, m_c.clock.now());
+    postTo(this, [this, record] { logAction(record); });
+}
+
+void PerformanceMonitor::stopMonitoring()
+{
+    if (m_timer) m_timer->cancel();
+    m_timer.reset();
+    const bool was = m_isMonitoring;
+    m_isMonitoring = false;
+    if (was) Q_EMIT isMonitoringChanged();
+    SampleCollector* collector = m_collector.get();
+    m_samplerQueue->async([collector] { collector->reset(); });
+}
+
+SampleInputs PerformanceMonitor::sampleInputs() const
+{
+    SampleInputs in;
+    in.now = m_c.clock.now();
+    in.cpuThreshold = m_c.settings.cpuThreshold();
+    for (const QString& name : m_c.settings.protectedProcesses()) in.protectedLowerCased.append(name.toLower());
+    in.cpuTempC = m_c.temperature.cpuTempC();
+    return in;
+}
+
+void PerformanceMonitor::poll()
+{
+    SampleCollector* collector = m_collector.get();
+    m_samplerQueue->async([this, collector, inputs = sampleInputs()] {
+        Sample sample = collector->takeSample(inputs);
+        postTo(this, [this, sample = std::move(sample)] { applySample(sample); });
+    });
+}
+
+void PerformanceMonitor::runSafeCleanup()
+{
+    CacheCleaner* cleaner = &m_c.cleaner;
+    m_cleanupQueue->async([this, cleaner] {
+        const QList<CleanupTarget> cleaned = cleaner->cleanSafeTargets();
+        postTo(this, [this, cleaned] {
+            logCleaned(cleaned, ActionType::cacheCleared, false);
+            poll();
+        });
+    });
+}
+
+void PerformanceMonitor::logAction(const ActionRecord& record)
+{
+    m_actionHistory.prepend(record);
+    if (m_actionHistory.size() > actionHistoryLimit) m_actionHistory.resize(actionHistoryLimit);
+    Q_EMIT actionHistoryChanged();
+}
+
+void PerformanceMonitor::setCurrentSnapshot(const PerformanceSnapshot& snapshot)
+{
+    m_currentSnapshot = snapshot;
+    Q_EMIT snapshotChanged();
+}
+
+void PerformanceMonitor::setCurrentHealth(const HealthScore& health)
+{
+    m_currentHealth = health;
+    Q_EMIT healthChanged();
+}
+
+void PerformanceMonitor::applySample(const Sample& sample)
+{
+    setCurrentSnapshot(sample.snapshot);
+    if (sample.health.score != m_currentHealth.score) setCurrentHealth(sample.health);
+    m_topProcesses = sample.snapshot.topProcesses;
+    Q_EMIT topProcessesChanged();
+
+    const QDateTime now = m_c.clock.now();
+    m_cpuHistory.append(CPUDataPoint{QUuid::createUuid(), now, sample.cpu});
+    m_memoryHistory.append(MemoryDataPoint{QUuid::createUuid(), now, sample.memoryPressure});
+    const QDateTime cutoff = now.addMSecs(-qint64(m_c.settings.historyRetentionHours() * 3600.0 * 1000.0));
+    auto older = [&](const auto& point) { return point.timestamp < cutoff; };
+    m_cpuHistory.removeIf(older);
+    m_memoryHistory.removeIf(older);
+    Q_EMIT historiesChanged();
+
+    m_c.advisor.submitSnapshot(sample.snapshot, sample.snapshot.topProcesses);
+
+    ++m_pollCount;
+    if (m_pollCount % 12 == 0) maybeSwitchProfile(sample);
+
+    evaluateAutomaticActions(sample.snapshot, sample.health);
+    Q_EMIT sampleApplied();
+}
+
+void PerformanceMonitor::maybeSwitchProfile(const Sample& sample)
+{
+    QStringList names;
+    for (const ProcessInfoItem& p : sample.snapshot.topProcesses) names.append(p.name);
+    const int level = m_c.battery.batteryLevel();
+    const bool charging = m_c.battery.isCharging();
+    if (!m_c.profiles.autoSwitchEnabled()) return;
+    const QString mode = m_c.profiles.detectModeFromRunningApps(level, charging, names, sample.cpu);
+    if (mode == m_c.profiles.activeProfileName()) return;
+    m_c.profiles.setLastAutoSwitchReason(MonitorRules::autoSwitchReason(mode, level, charging));
+    m_c.profiles.switchProfile(mode);
+}
+
+void PerformanceMonitor::evaluateAutomaticActions(const PerformanceSnapshot& snapshot, const HealthScore& health)
+{
+    if (m_c.settings.autoThrottleEnabled()) throttleRunaways(snapshot);
+
+    // Whatever the settings, a process that is not a listed runaway in this sample starts its
+    // wait again.
+    QSet<int32_t> runaways;
+    for (const ProcessInfoItem& p : snapshot.topProcesses) {
+        if (p.isRunaway) runaways.insert(p.pid);
+    }
+    m_runawayTracking.removeIf([&](const auto& it) { return !runaways.contains(it.key()); });
+
+    if (m_c.settings.autoCleanupEnabled()) raiseDiskAlarms(snapshot);
+
+    if (health.score < 50 && m_c.settings.notificationsEnabled()) m_c.notifier.notifyHealthWarning(health.score);
+}
+
+void PerformanceMonitor::throttleRunaways(const PerformanceSnapshot& snapshot)
+{
+    const QDateTime now = m_c.clock.now();
+    const double sustained = m_c.settings.sustainedTimeBeforeAction();
+    for (const ProcessInfoItem& p : snapshot.topProcesses) {
+        if (!p.isRunaway || p.isProtected) continue;
+        const ThrottleVerdict verdict = m_c.advisor.judgeProcessCPU(p);
+        if (verdict.leaveAlone) continue;
+        const auto tracked = m_runawayTracking.constFind(p.pid);
+        if (tracked == m_runawayTracking.constEnd()) {
+            m_runawayTracking.insert(p.pid, now);
+            continue;
+        }
+        const double elapsed = Dates::secondsBetween(*tracked, now);
+        if (elapsed < sustained) continue;
+
+        const Status lowered = m_c.processControl.lowerPriority(p.pid);
+        if (lowered) m_c.incidents.recordIncident(p.name);
+        QString detail = MonitorRules::throttleDetail(p.pid, p.cpuUsage, elapsed, verdict.reason);
+        if (!lowered) detail += QStringLiteral(" \u2014 failed: ") + lowered.error();
+        const ActionRecord record = makeRecord(ActionType::processThrottled, p.name, detail, true, now);
+        postTo(this, [this, record] { logAction(record); });
+        m_runawayTracking.remove(p.pid);
+        if (lowered && m_c.settings.notificationsEnabled()) m_c.notifier.notifyProcessThrottled(p.name, p.cpuUsage);
+    }
+}
+
+void PerformanceMonitor::raiseDiskAlarms(const PerformanceSnapshot& snapshot)
+{
+    // A volume that could not be read is not a full one.
+    if (snapshot.diskTotal == 0) return;
+    const double free = MonitorRules::freeGB(snapshot);
+    if (free < m_c.settings.diskCriticalThresholdGB()) {
+        if (m_c.settings.notificationsEnabled()) m_c.notifier.notifyEmergencyCleanup(free);
+        m_c.scheduler.after(5s, this, [this] { runEmergencyStep(); });
+    } else if (free < m_c.settings.diskWarningThresholdGB() && m_c.settings.notificationsEnabled()) {
+        m_c.notifier.notifyLowDisk(free);
+    }
+}
+
+void PerformanceMonitor::runEmergencyStep()
+{
+    if (!m_c.settings.autoCleanupEnabled()) return;
+    if (m_currentSnapshot.diskTotal == 0) return;
+    if (MonitorRules::freeGB(m_currentSnapshot) >= m_c.settings.diskCriticalThresholdGB()) return;
+    CacheCleaner* cleaner = &m_c.cleaner;
+    m_cleanupQueue->async([this, cleaner] {
+        const QList<CleanupTarget> cleaned = cleaner->emergencyCleanup();
+        postTo(this, [this, cleaned] { logCleaned(cleaned, ActionType::emergencyCleanup, true); });
+    });
+}
+
+void PerformanceMonitor::logCleaned(const QList<CleanupTarget>& targets, ActionType type, bool automatic)
+{
+    const QDateTime now = m_c.clock.now();
+    for (const CleanupTarget& t : targets) {
+        logAction(makeRecord(type, t.name, QStringLiteral("Freed ") + formatByteCount(qint64(t.sizeBytes)), automatic, now));
+    }
+}

@@ -1,0 +1,93 @@
+#include "monitoring/ProcessManager.h"
+
+#include "core/Json.h"
+#include "core/MainThread.h"
+#include "core/Models.h"
+#include "core/Paths.h"
+#include "platform/ProcessControl.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <algorithm>
+#include <csignal>
+#include <limits>
+
+using namespace std::chrono_literals;
+
+ProcessManager::ProcessManager(ProcessControl& control, Scheduler& scheduler, QObject* parent)
+    : QObject(parent), m_control(control), m_scheduler(scheduler)
+{
+    load();
+}
+
+QString ProcessManager::incidentsFilePath()
+{
+    const QString dir = Paths::appSupportDir();
+    QDir().mkpath(dir);
+    return dir + QStringLiteral("/process_incidents.json");
+}
+
+void ProcessManager::load()
+{
+    const auto doc = Json::readFile(incidentsFilePath());
+    if (!doc || !doc->isObject()) return;
+    const QJsonObject object = doc->object();
+    QHash<QString, int> counts;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const QJsonValue v = it.value();
+        if (!Json::isInteger(v)) return;
+        const double d = v.toDouble();
+        if (d < std::numeric_limits<int>::min() || d > std::numeric_limits<int>::max()) return;
+        counts.insert(it.key(), int(d));
+    }
+    m_counts = counts;
+}
+
+void ProcessManager::saveIncidents()
+{
+    QJsonObject object;
+    for (auto it = m_counts.cbegin(); it != m_counts.cend(); ++it) object.insert(it.key(), it.value());
+    // Written atomically: a crash mid-write leaves the old counts, not a torn file.
+    (void)Json::writeFileAtomically(incidentsFilePath(), QJsonDocument(object));
+}
+
+void ProcessManager::recordIncident(const QString& name)
+{
+    postTo(this, [this, name] {
+        int& count = m_counts[name];
+        if (count < std::numeric_limits<int>::max()) ++count;
+        Q_EMIT processIncidentCountsChanged();
+        saveIncidents();
+    });
+}
+
+QList<QPair<QString, int>> ProcessManager::sortedIncidents() const
+{
+    QList<QPair<QString, int>> pairs;
+    pairs.reserve(m_counts.size());
+    for (auto it = m_counts.cbegin(); it != m_counts.cend(); ++it) pairs.append({it.key(), it.value()});
+    std::sort(pairs.begin(), pairs.end(), [](const auto& a, const auto& b) {
+        if (a.second != b.second) return a.second > b.second;
+        return a.first < b.first;
+    });
+    return pairs;
+}
+
+Status ProcessManager::killProcess(const ProcessInfoItem& item)
+{
+    if (item.isProtected) return Status::failure(item.name + QStringLiteral(" is protected"));
+    // The init process and this application are protected whatever their names.
+    if (item.pid <= 1 || item.pid == QCoreApplication::applicationPid()) {
+        return Status::failure(QStringLiteral("process %1 may not be stopped").arg(item.pid));
+    }
+    // A process that is already gone still counts, as a failed signal does.
+    recordIncident(item.name);
+    auto opened = m_control.openProcess(item.pid);
+    if (!opened) return Status::failure(opened.error());
+    std::shared_ptr<ProcessHandle> handle = opened.value();
+    const Status terminated = handle->sendSignal(SIGTERM);
+    m_scheduler.after(3s, this, [handle] {
+        if (handle->isRunning()) (void)handle->sendSignal(SIGKILL);
+    });
+    return terminated;
+}

@@ -1,0 +1,140 @@
+#include "monitoring/SampleCollector.h"
+
+#include "monitoring/MonitorRules.h"
+#include "platform/MemorySource.h"
+#include "platform/ThermalStateSource.h"
+#include "platform/VolumeSource.h"
+
+#include <algorithm>
+
+namespace {
+constexpr double gib = 1073741824.0;
+constexpr double mib = 1048576.0;
+}  // namespace
+
+SampleCollector::SampleCollector(SamplerPlatform platform) : m_platform(platform) {}
+
+void SampleCollector::reset()
+{
+    m_previousCPUInfo.reset();
+    m_previousProcessCPUTimes.clear();
+    m_previousProcessSampleTime.reset();
+}
+
+Sample SampleCollector::takeSample(const SampleInputs& inputs)
+{
+    Sample s;
+    s.cpu = readCPUUsage();
+    const auto [used, total] = readMemoryUsage();
+    const auto [pressureUsed, pressureTotal] = readMemoryUsage();
+    s.memoryPressure = pressureTotal > 0 ? pressureUsed / pressureTotal * 100.0 : 0;
+    const auto [diskUsed, diskTotal] = readDiskUsage();
+    ThermalLevel thermal = readThermalState();
+    const QList<ProcessInfoItem> processes = readTopProcesses(inputs);
+    if (inputs.cpuTempC) thermal = MonitorRules::thermalLevelForTemperature(*inputs.cpuTempC);
+
+    PerformanceSnapshot& snap = s.snapshot;
+    snap.timestamp = inputs.now;
+    snap.cpuUsage = s.cpu;
+    snap.memoryUsed = used;
+    snap.memoryTotal = total;
+    snap.memoryPressure = s.memoryPressure;
+    snap.diskUsed = diskUsed;
+    snap.diskTotal = diskTotal;
+    snap.thermalState = thermal;
+    snap.cpuTempC = inputs.cpuTempC;
+    snap.topProcesses = processes;
+    s.health = MonitorRules::computeHealth(snap, inputs.now);
+    return s;
+}
+
+double SampleCollector::readCPUUsage()
+{
+    const auto ticks = m_platform.cpu.readTicks();
+    if (!ticks) return 0;
+    if (!m_previousCPUInfo) {
+        m_previousCPUInfo = ticks;
+        return 0;
+    }
+    const double percent = MonitorRules::hostCpuPercent(*m_previousCPUInfo, *ticks);
+    m_previousCPUInfo = ticks;
+    return percent;
+}
+
+std::pair<double, double> SampleCollector::readMemoryUsage()
+{
+    const auto stats = m_platform.memory.readMemory();
+    if (!stats) return {0, 0};
+    return {double(stats->totalBytes - stats->availableBytes) / gib, double(stats->totalBytes) / gib};
+}
+
+std::pair<uint64_t, uint64_t> SampleCollector::readDiskUsage()
+{
+    const auto space = m_platform.volume.readVolume();
+    if (!space) return {0, 0};
+    return {space->totalBytes - space->availableBytes, space->totalBytes};
+}
+
+ThermalLevel SampleCollector::readThermalState()
+{
+    return MonitorRules::thermalLevelFromState(m_platform.thermal.thermalState());
+}
+
+QList<ProcessInfoItem> SampleCollector::readTopProcesses(const SampleInputs& inputs)
+{
+    if (!m_platform.processes.readProcesses(m_entries) || m_entries.empty()) return {};
+
+    const auto now = std::chrono::steady_clock::now();
+    std::optional<double> elapsed;
+    if (m_previousProcessSampleTime) elapsed = std::chrono::duration<double>(now - *m_previousProcessSampleTime).count();
+
+    m_nextProcessCPUTimes.clear();
+    m_ranked.clear();
+    bool sorted = true;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        const ProcessEntry& e = m_entries[i];
+        if (!m_nextProcessCPUTimes.empty() && m_nextProcessCPUTimes.back().pid >= e.pid) sorted = false;
+        m_nextProcessCPUTimes.push_back({e.pid, e.startTime, e.cpuTimeNs});
+
+        double percent = 0;
+        if (elapsed && *elapsed > 0) {
+            const auto old = std::lower_bound(m_previousProcessCPUTimes.begin(), m_previousProcessCPUTimes.end(), e.pid,
+                                              [](const PreviousTime& p, int32_t pid) { return p.pid < pid; });
+            // A pid given to a new process since the last reading has no baseline yet.
+            if (old != m_previousProcessCPUTimes.end() && old->pid == e.pid && old->startTime == e.startTime) {
+                percent = MonitorRules::processCpuPercent(old->cpuTimeNs, e.cpuTimeNs, *elapsed);
+            }
+        }
+        m_ranked.push_back({percent, i});
+    }
+    if (!sorted) {
+        std::sort(m_nextProcessCPUTimes.begin(), m_nextProcessCPUTimes.end(),
+                  [](const PreviousTime& a, const PreviousTime& b) { return a.pid < b.pid; });
+    }
+    std::swap(m_previousProcessCPUTimes, m_nextProcessCPUTimes);
+    m_previousProcessSampleTime = now;
+
+    // Only the busiest are published, so names, protection and the rest are worked out for
+    // those alone.
+    const size_t keep = std::min<size_t>(topProcessCount, m_ranked.size());
+    std::partial_sort(m_ranked.begin(), m_ranked.begin() + ptrdiff_t(keep), m_ranked.end(),
+                      [](const Ranked& a, const Ranked& b) {
+                          if (a.percent != b.percent) return a.percent > b.percent;
+                          return a.index < b.index;
+                      });
+
+    QList<ProcessInfoItem> out;
+    out.reserve(qsizetype(keep));
+    for (size_t k = 0; k < keep; ++k) {
+        const ProcessEntry& e = m_entries[m_ranked[k].index];
+        ProcessInfoItem item;
+        item.pid = e.pid;
+        item.name = m_platform.processes.displayName(e);
+        item.cpuUsage = m_ranked[k].percent;
+        item.memoryMB = double(e.residentBytes) / mib;
+        item.isProtected = MonitorRules::isProtectedName(item.name, inputs.protectedLowerCased);
+        item.isRunaway = inputs.cpuThreshold < item.cpuUsage;
+        out.append(item);
+    }
+    return out;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "core/Models.h"
+#include "platform/HostCpuSource.h"
+#include "platform/ProcessTable.h"
+
+#include <QStringList>
+#include <chrono>
+#include <optional>
+#include <vector>
+
+class MemorySource;
+class ThermalStateSource;
+class VolumeSource;
+
+// The readers one sample needs.
+struct SamplerPlatform {
+    HostCpuSource& cpu;
+    MemorySource& memory;
+    VolumeSource& volume;
+    ThermalStateSource& thermal;
+    ProcessTable& processes;
+};
+
+// What the main thread hands to a sample: copies of the settings and readings it needs, so
+// the sampler never reads main-thread state.
+struct SampleInputs {
+    QDateTime now;
+    double cpuThreshold = 80.0;
+    QStringList protectedLowerCased;  // the user's list
+    std::optional<double> cpuTempC;
+};
+
+struct Sample {
+    PerformanceSnapshot snapshot;
+    HealthScore health;
+    double cpu = 0;
+    double memoryPressure = 0;
+};
+
+// Takes samples, keeping the previous readings that CPU shares are measured against. Lives on
+// one thread at a time (the sampler queue); nothing here is shared.
+class SampleCollector {
+public:
+    static constexpr int topProcessCount = 30;
+
+    explicit SampleCollector(SamplerPlatform platform);
+
+    Sample takeSample(const SampleInputs& inputs);
+
+    double readCPUUsage();
+    // (used, total) in GiB.
+    std::pair<double, double> readMemoryUsage();
+    // (used, total) in bytes.
+    std::pair<uint64_t, uint64_t> readDiskUsage();
+    ThermalLevel readThermalState();
+    QList<ProcessInfoItem> readTopProcesses(const SampleInputs& inputs);
+
+    // Forgets the previous readings: the next sample starts from no baseline.
+    void reset();
+
+private:
+    struct PreviousTime {
+        int32_t pid;
+        uint64_t startTime;
+        uint64_t cpuTimeNs;
+    };
+    struct Ranked {
+        double percent;
+        size_t index;
+    };
+
+    SamplerPlatform m_platform;
+    std::optional<CpuTicks> m_previousCPUInfo;
+    // Sorted by pid (the kernel lists processes in pid order, so this is kept sorted cheaply).
+    std::vector<PreviousTime> m_previousProcessCPUTimes;
+    std::vector<PreviousTime> m_nextProcessCPUTimes;
+    std::optional<std::chrono::steady_clock::time_point> m_previousProcessSampleTime;
+    std::vector<ProcessEntry> m_entries;
+    std::vector<Ranked> m_ranked;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+// Size and free space of the start-up volume.
+struct VolumeSpace {
+    uint64_t totalBytes = 0;
+    uint64_t availableBytes = 0;  // free space an ordinary user can still write
+};
+
+class VolumeSource {
+public:
+    virtual ~VolumeSource() = default;
+    virtual std::optional<VolumeSpace> readVolume() = 0;
+};

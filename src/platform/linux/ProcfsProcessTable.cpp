@@ -1,0 +1,160 @@
+#include "platform/linux/ProcfsProcessTable.h"
+
+#include "platform/linux/ProcFiles.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// The kernel keeps 15 bytes of a program's name (16 with the terminator).
+constexpr int kernelCommCut = 15;
+constexpr int longNameLimit = 32;
+
+struct LinuxDirent64 {
+    ino64_t d_ino;
+    off64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[];
+};
+
+bool parsePid(const char* name, int32_t& pid)
+{
+    int64_t v = 0;
+    if (*name < '1' || *name > '9') return false;
+    for (const char* p = name; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        v = v * 10 + (*p - '0');
+        if (v > INT32_MAX) return false;
+    }
+    pid = int32_t(v);
+    return true;
+}
+
+}  // namespace
+
+ProcfsProcessTable::ProcfsProcessTable(const QString& procRoot)
+    : m_root(QFile::encodeName(procRoot)), m_dirents(32768), m_stat(4096)
+{
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    m_nsPerTick = ticks > 0 ? uint64_t(1000000000 / ticks) : 10000000;
+    const long page = ::sysconf(_SC_PAGESIZE);
+    m_pageSize = page > 0 ? uint64_t(page) : 4096;
+}
+
+ProcfsProcessTable::~ProcfsProcessTable() = default;
+
+bool ProcfsProcessTable::parseStat(int32_t pid, const char* text, size_t length, uint64_t nsPerTick, uint64_t pageSize,
+                                   ProcessEntry& entry)
+{
+    const char* end = text + length;
+    // "PID (comm) S ...": the name may hold spaces and ')' itself, so it ends at the last ')'.
+    const char* open = static_cast<const char*>(std::memchr(text, '(', length));
+    if (!open) return false;
+    const char* close = static_cast<const char*>(::memrchr(open, ')', size_t(end - open)));
+    if (!close) return false;
+
+    const char* p = text;
+    uint64_t statPid = 0;
+    if (!ProcFiles::parseUnsigned(p, open, statPid) || statPid != uint64_t(pid)) return false;
+
+    const size_t commLength = std::min<size_t>(size_t(close - open - 1), ProcessEntry::maxCommLength);
+    if (commLength == 0) return false;
+
+    // Fields after the name, counted from 3 (state): utime 14, stime 15, starttime 22, rss 24.
+    p = close + 1;
+    uint64_t utime = 0, stime = 0, startTime = 0;
+    int64_t rss = 0;
+    for (int field = 3; field <= 24; ++field) {
+        if (p >= end || *p != ' ') return false;
+        ++p;
+        const char* tokenStart = p;
+        bool ok = true;
+        switch (field) {
+        case 14: ok = ProcFiles::parseUnsigned(p, end, utime); break;
+        case 15: ok = ProcFiles::parseUnsigned(p, end, stime); break;
+        case 22: ok = ProcFiles::parseUnsigned(p, end, startTime); break;
+        case 24: ok = ProcFiles::parseSigned(p, end, rss); break;
+        default:
+            while (p < end && *p != ' ' && *p != '\n') ++p;
+            ok = p > tokenStart;
+        }
+        if (!ok) return false;
+    }
+
+    entry.pid = pid;
+    std::memcpy(entry.comm, open + 1, commLength);
+    entry.comm[commLength] = '\0';
+    entry.commLength = uint8_t(commLength);
+    entry.startTime = startTime;
+    const unsigned __int128 ns = (unsigned __int128)(utime + stime) * nsPerTick;
+    entry.cpuTimeNs = ns > UINT64_MAX ? UINT64_MAX : uint64_t(ns);
+    entry.residentBytes = rss > 0 ? uint64_t(rss) * pageSize : 0;
+    return true;
+}
+
+bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
+{
+    out.clear();
+    ++m_generation;
+    const int dirFd = ::open(m_root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return false;
+
+    char path[32];
+    ProcessEntry entry;
+    for (;;) {
+        const long n = ::syscall(SYS_getdents64, dirFd, m_dirents.data(), m_dirents.size());
+        if (n <= 0) break;
+        for (long offset = 0; offset < n;) {
+            const auto* d = reinterpret_cast<const LinuxDirent64*>(m_dirents.data() + offset);
+            offset += d->d_reclen;
+            int32_t pid = 0;
+            if (!parsePid(d->d_name, pid)) continue;
+            const size_t nameLength = std::strlen(d->d_name);
+            std::memcpy(path, d->d_name, nameLength);
+            std::memcpy(path + nameLength, "/stat", 6);
+            // Gone since the listing, or not ours to read: left out.
+            const ssize_t got = ProcFiles::readInto(dirFd, path, m_stat.data(), m_stat.size());
+            if (got <= 0) continue;
+            if (parseStat(pid, m_stat.data(), size_t(got), m_nsPerTick, m_pageSize, entry)) out.push_back(entry);
+        }
+    }
+    ::close(dirFd);
+
+    // Names of processes that are gone are dropped now and then, so the cache stays small.
+    if (m_names.size() > 512) {
+        for (auto it = m_names.begin(); it != m_names.end();) {
+            it = m_generation - it->lastUsed > 30 ? m_names.erase(it) : std::next(it);
+        }
+    }
+    return true;
+}
+
+QString ProcfsProcessTable::displayName(const ProcessEntry& entry)
+{
+    const QString comm = QString::fromUtf8(entry.comm, entry.commLength);
+    if (entry.commLength != kernelCommCut) return comm;
+
+    auto it = m_names.find(entry.pid);
+    if (it != m_names.end() && it->startTime == entry.startTime) {
+        it->lastUsed = m_generation;
+        return it->name;
+    }
+
+    QString name = comm;
+    const QByteArray cmdline = ProcFiles::readSmall(m_root + '/' + QByteArray::number(entry.pid) + "/cmdline", 4096);
+    const qsizetype argv0End = cmdline.indexOf('\0');
+    const QByteArray argv0 = argv0End < 0 ? cmdline : cmdline.left(argv0End);
+    const QByteArray base = argv0.mid(argv0.lastIndexOf('/') + 1);
+    if (base.size() > kernelCommCut && base.startsWith(QByteArray(entry.comm, entry.commLength))) {
+        name = QString::fromUtf8(base).left(longNameLimit);
+    }
+    m_names.insert(entry.pid, CachedName{entry.startTime, name, m_generation});
+    return name;
+}

@@ -1,0 +1,133 @@
+#include "FakeNotificationServer.h"
+#include "MonitorFakes.h"
+#include "monitoring/NotificationManager.h"
+#include "support/PrivateSessionBus.h"
+
+#include <gtest/gtest.h>
+
+#include <QDBusArgument>
+#include <QDBusMetaType>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+uchar urgencyOf(const FakeNotificationServer::Call& call)
+{
+    return qdbus_cast<uchar>(call.hints.value(QStringLiteral("urgency")));
+}
+
+}  // namespace
+
+TEST(NotificationManager, NoticesReachTheServerWithTheirTextsAndCategories)
+{
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.isValid());
+    FakeNotificationServer server;
+    ASSERT_TRUE(server.registered);
+    ManualClock clock;
+    NotificationManager notices(clock);
+
+    struct Case {
+        std::function<void()> post;
+        QString title, body, category;
+        uchar urgency;
+    } cases[] = {
+        {[&] { notices.notifyProcessThrottled(QStringLiteral("renderer"), 97.6); }, "Process Throttled",
+         "renderer was using 98% CPU and has been throttled to maintain performance.", "PROCESS_ACTION", 1},
+        {[&] { notices.notifyEmergencyCleanup(4.26); }, "Emergency Disk Cleanup",
+         "Disk space critically low (4.3 GB free). Running emergency cleanup to free space.", "DISK_EMERGENCY", 2},
+        {[&] { notices.notifyLowDisk(4.26); }, "Low Disk Space", "Only 4.3 GB free. Consider running a cleanup.",
+         "DISK_WARNING", 1},
+        {[&] { notices.notifyHealthWarning(7); }, "Performance Warning",
+         "System health score dropped to 7/100. Check the dashboard for details.", "HEALTH_WARNING", 1},
+        {[&] { notices.notify(QStringLiteral("Profile"), QStringLiteral("Switched to Gaming")); }, "Profile",
+         "Switched to Gaming", "", 1},
+        {[&] { notices.notifyCleanupComplete(QStringLiteral("1.2 GB")); }, "Cleanup Complete",
+         "Successfully freed 1.2 GB of disk space.", "CLEANUP_COMPLETE", 1},
+    };
+    for (const Case& c : cases) {
+        server.calls.clear();
+        c.post();
+        ASSERT_TRUE(waitUntil([&] { return !server.calls.isEmpty(); })) << c.title.toStdString();
+        const auto& call = server.calls.first();
+        EXPECT_EQ(call.appName, QStringLiteral("Veltranmoor AI"));
+        EXPECT_EQ(call.summary, c.title);
+        EXPECT_EQ(call.body, c.body);
+        EXPECT_EQ(call.hints.value(QStringLiteral("category")).toString(), c.category);
+        EXPECT_EQ(urgencyOf(call), c.urgency) << c.title.toStdString();
+        EXPECT_EQ(call.replacesId, 0u);
+    }
+}
+
+TEST(NotificationManager, CooldownsAreIndependentAndThrottleNoticesHaveNone)
+{
+    PrivateSessionBus bus;
+    FakeNotificationServer server;
+    ASSERT_TRUE(server.registered);
+    ManualClock clock;
+    NotificationManager notices(clock);
+    auto titles = [&] {
+        QCoreApplication::processEvents();
+        QStringList out;
+        for (const auto& c : server.calls) out << c.summary;
+        return out;
+    };
+
+    notices.notifyEmergencyCleanup(3);
+    notices.notifyLowDisk(15);
+    notices.notifyHealthWarning(40);
+    ASSERT_TRUE(waitUntil([&] { return server.calls.size() == 3; }));
+
+    clock.advance(299s);
+    notices.notifyEmergencyCleanup(3);
+    notices.notifyLowDisk(15);
+    notices.notifyHealthWarning(40);
+    clock.advance(1s);
+    notices.notifyEmergencyCleanup(3);  // 300 s after the first
+    ASSERT_TRUE(waitUntil([&] { return server.calls.size() == 4; }));
+    clock.advance(1s);
+    notices.notifyLowDisk(15);  // its own cooldown: 301 s
+    ASSERT_TRUE(waitUntil([&] { return server.calls.size() == 5; }));
+    EXPECT_EQ(titles(), (QStringList{"Emergency Disk Cleanup", "Low Disk Space", "Performance Warning",
+                                     "Emergency Disk Cleanup", "Low Disk Space"}));
+
+    // Throttle notices: every one is posted. At the very same instant the same name gives the
+    // same identifier, and the later request replaces the earlier notice.
+    server.calls.clear();
+    notices.notifyProcessThrottled(QStringLiteral("renderer"), 90);
+    ASSERT_TRUE(waitUntil([&] { return server.calls.size() == 1; }));
+    QTest::qWait(200);  // the server's answer carries its id
+    notices.notifyProcessThrottled(QStringLiteral("renderer"), 95);
+    notices.notifyProcessThrottled(QStringLiteral("indexer"), 95);
+    ASSERT_TRUE(waitUntil([&] { return server.calls.size() == 3; }));
+    EXPECT_EQ(server.calls[0].replacesId, 0u);
+    EXPECT_NE(server.calls[1].replacesId, 0u);
+    EXPECT_EQ(server.calls[2].replacesId, 0u);
+}
+
+TEST(NotificationManager, WithoutAServerNoticesAreDroppedAndAuthorisationFails)
+{
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.isValid());
+    ManualClock clock;
+    NotificationManager notices(clock);
+    notices.notifyEmergencyCleanup(2);
+    notices.notifyProcessThrottled(QStringLiteral("renderer"), 99);
+    notices.notify(QStringLiteral("a"), QStringLiteral("b"));
+
+    std::optional<std::optional<QString>> answer;
+    notices.requestAuthorization([&](std::optional<QString> error) { answer = error; });
+    ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }));
+    ASSERT_TRUE(answer->has_value());
+    EXPECT_FALSE((*answer)->isEmpty());
+
+    // A server that answers is the permission.
+    FakeNotificationServer server;
+    ASSERT_TRUE(server.registered);
+    answer.reset();
+    notices.requestAuthorization([&](std::optional<QString> error) { answer = error; });
+    ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }));
+    EXPECT_FALSE(answer->has_value());
+}

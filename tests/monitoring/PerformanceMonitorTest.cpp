@@ -1,0 +1,438 @@
+#include "FakeNotificationServer.h"
+#include "MonitorFakes.h"
+#include "core/Json.h"
+#include "monitoring/MonitorRules.h"
+#include "monitoring/NotificationManager.h"
+#include "monitoring/ProcessManager.h"
+#include "support/ChildProcess.h"
+#include "support/PrivateSessionBus.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr uint64_t gib = 1ull << 30;
+
+ProcessInfoItem process(int32_t pid, const char* name, double cpu, bool runaway = true, bool isProtected = false)
+{
+    ProcessInfoItem p;
+    p.pid = pid;
+    p.name = QString::fromUtf8(name);
+    p.cpuUsage = cpu;
+    p.isRunaway = runaway;
+    p.isProtected = isProtected;
+    return p;
+}
+
+PerformanceSnapshot snapshotWith(QList<ProcessInfoItem> processes, double freeGiB = 500)
+{
+    PerformanceSnapshot s;
+    s.diskTotal = 1000 * gib;
+    s.diskUsed = s.diskTotal - uint64_t(freeGiB * double(gib));
+    s.topProcesses = std::move(processes);
+    return s;
+}
+
+HealthScore healthOf(int64_t score)
+{
+    HealthScore h;
+    h.score = score;
+    return h;
+}
+
+QStringList recordsOf(const PerformanceMonitor& monitor, ActionType type)
+{
+    QStringList out;
+    for (const ActionRecord& r : monitor.actionHistory()) {
+        if (r.action == type) out << r.target + QStringLiteral(": ") + r.detail;
+    }
+    return out;
+}
+
+bool copyTree(const QString& from, const QString& to)
+{
+    return QProcess::execute(QStringLiteral("/bin/cp"), {QStringLiteral("-a"), from + QStringLiteral("/."), to}) == 0;
+}
+
+}  // namespace
+
+TEST(PerformanceMonitor, BusyChildIsFoundThrottledCountedAndNoticed)
+{
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.isValid());
+    FakeNotificationServer server;
+    ASSERT_TRUE(server.registered);
+
+    QTemporaryDir dir;
+    ChildProcess busy({ChildProcess::writeSpinner(dir.path(), QStringLiteral("busyloop"))});
+    ChildProcess guarded({ChildProcess::writeSpinner(dir.path(), QStringLiteral("gitspinner"))});
+    ChildProcess idle({QStringLiteral("/bin/sleep"), QStringLiteral("600")});
+    ASSERT_TRUE(busy.started() && guarded.started() && idle.started());
+
+    MonitorRig rig;
+    // A loaded test machine may give the spinner less than a whole core.
+    rig.settings.setCpuThreshold(25);
+    rig.settings.setSustainedTimeBeforeAction(5);
+    LinuxProcessControl control;
+    ProcessManager processManager(control, rig.scheduler);
+    NotificationManager notifications(rig.clock);
+    FixtureReaders machine(QStringLiteral("/proc"));
+    OwnProcessesTable table;
+    table.allowed = {busy.pid(), guarded.pid(), idle.pid()};
+    PerformanceMonitor monitor(SamplerPlatform{machine.cpu, machine.memory, machine.volumeSource, machine.thermal, table},
+                               rig.collaborators(control, processManager, notifications));
+
+    auto sample = [&](qint64 n) {
+        monitor.poll();
+        return waitUntil([&] { return monitor.pollCount() == n; });
+    };
+    ASSERT_TRUE(sample(1));
+    QThread::msleep(1000);
+    ASSERT_TRUE(sample(2));
+
+    const auto top = monitor.topProcesses();
+    ASSERT_EQ(top.size(), 3);
+    EXPECT_EQ(top[0].pid == busy.pid() || top[0].pid == guarded.pid(), true) << "the spinners lead";
+    for (const ProcessInfoItem& p : top) {
+        if (p.pid == busy.pid()) {
+            EXPECT_EQ(p.name, QStringLiteral("busyloop"));
+            EXPECT_GT(p.cpuUsage, 35.0);  // about 100 on an idle machine
+            EXPECT_LT(p.cpuUsage, 130.0);
+            EXPECT_TRUE(p.isRunaway);
+            EXPECT_FALSE(p.isProtected);
+        } else if (p.pid == guarded.pid()) {
+            EXPECT_TRUE(p.isProtected);
+        } else {
+            EXPECT_LT(p.cpuUsage, 5.0);
+            EXPECT_FALSE(p.isRunaway);
+        }
+    }
+
+    // The second sample started the wait; after the sustained time the next sample acts.
+    rig.clock.advance(6s);
+    QThread::msleep(1000);
+    ASSERT_TRUE(sample(3));
+
+    EXPECT_EQ(ChildProcess::niceOf(busy.pid()), 19);
+    EXPECT_EQ(ChildProcess::niceOf(guarded.pid()), 0) << "a protected name is never touched";
+    EXPECT_EQ(ChildProcess::niceOf(idle.pid()), 0);
+
+    ASSERT_TRUE(waitUntil([&] { return !recordsOf(monitor, ActionType::processThrottled).isEmpty(); }));
+    const QStringList records = recordsOf(monitor, ActionType::processThrottled);
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_TRUE(records[0].startsWith(QStringLiteral("busyloop: PID %1 at ").arg(busy.pid()))) << records[0].toStdString();
+    EXPECT_TRUE(records[0].endsWith(QStringLiteral("% for 6s \u2014 Exceeds CPU threshold"))) << records[0].toStdString();
+    EXPECT_TRUE(monitor.actionHistory().first().wasAutomatic);
+
+    ASSERT_TRUE(waitUntil([&] { return processManager.processIncidentCounts().value(QStringLiteral("busyloop")) == 1; }));
+    EXPECT_EQ(processManager.processIncidentCounts().size(), 1);
+    const auto file = Json::readFile(ProcessManager::incidentsFilePath());
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->object(), QJsonObject({{QStringLiteral("busyloop"), 1}}));
+
+    ASSERT_TRUE(waitUntil([&] { return !server.calls.isEmpty(); }));
+    ASSERT_EQ(server.calls.size(), 1);
+    EXPECT_EQ(server.calls[0].summary, QStringLiteral("Process Throttled"));
+    EXPECT_TRUE(server.calls[0].body.startsWith(QStringLiteral("busyloop was using ")));
+    EXPECT_TRUE(server.calls[0].body.endsWith(QStringLiteral("% CPU and has been throttled to maintain performance.")));
+    EXPECT_EQ(server.calls[0].hints.value(QStringLiteral("category")).toString(), QStringLiteral("PROCESS_ACTION"));
+}
+
+TEST(PerformanceMonitor, ThrottlesOnlyAfterTheSustainedTimeAndHonoursVerdicts)
+{
+    MonitorRig rig;  // sustained time 30 s
+    FixtureReaders readers(QStringLiteral("/nonexistent"));
+    PerformanceMonitor monitor(readers.platform(), rig.collaborators());
+    rig.control.failing = {40};
+    rig.advisor.leaveAlone = {20};
+
+    const QList<ProcessInfoItem> list = {process(10, "renderer", 97.34), process(20, "indexer", 95),
+                                         process(30, "ssh-agent", 99, true, true), process(40, "rootd", 90),
+                                         process(50, "quiet", 3, false)};
+    // Exact 10 s ticks: the fourth sample is the first with 30 s behind it.
+    for (int tick = 0; tick < 4; ++tick) {
+        if (tick > 0) rig.clock.advance(10s);
+        EXPECT_TRUE(rig.control.lowered.isEmpty()) << tick;
+        monitor.evaluateAutomaticActions(snapshotWith(list), healthOf(90));
+    }
+    EXPECT_EQ(rig.control.lowered, QList<int32_t>{10});
+    EXPECT_EQ(rig.ledger.incidents, QStringList{QStringLiteral("renderer")}) << "a failed change counts no incident";
+    EXPECT_EQ(rig.notifier.calls, QStringList{QStringLiteral("throttled renderer 97")}) << "and sends no notice";
+    ASSERT_TRUE(waitUntil([&] { return recordsOf(monitor, ActionType::processThrottled).size() == 2; }));
+    EXPECT_EQ(recordsOf(monitor, ActionType::processThrottled),
+              (QStringList{QStringLiteral("rootd: PID 40 at 90.0% for 30s \u2014 Exceeds CPU threshold \u2014 failed: Operation not permitted"),
+                           QStringLiteral("renderer: PID 10 at 97.3% for 30s \u2014 Exceeds CPU threshold")}));
+
+    // Still runaway: tracked again from this sample, throttled again 30 s later.
+    rig.control.lowered.clear();
+    rig.clock.advance(10s);
+    monitor.evaluateAutomaticActions(snapshotWith(list), healthOf(90));
+    rig.clock.advance(20s);
+    monitor.evaluateAutomaticActions(snapshotWith(list), healthOf(90));
+    EXPECT_TRUE(rig.control.lowered.isEmpty());
+    rig.clock.advance(10s);
+    monitor.evaluateAutomaticActions(snapshotWith(list), healthOf(90));
+    EXPECT_EQ(rig.control.lowered, QList<int32_t>{10});
+
+    // The learner's "leave alone" keeps the first-seen time: once it stops saying so, the
+    // process has long been runaway.
+    rig.advisor.leaveAlone.clear();
+    rig.control.lowered.clear();
+    rig.clock.advance(10s);
+    monitor.evaluateAutomaticActions(snapshotWith(list), healthOf(90));
+    EXPECT_FALSE(rig.control.lowered.contains(20)) << "first seen now";
+    rig.advisor.leaveAlone = {20};
+    rig.clock.advance(40s);
+    monitor.evaluateAutomaticActions(snapshotWith(list), healthOf(90));
+    rig.advisor.leaveAlone.clear();
+    rig.clock.advance(1s);
+    monitor.evaluateAutomaticActions(snapshotWith(list), healthOf(90));
+    EXPECT_TRUE(rig.control.lowered.contains(20));
+    EXPECT_FALSE(rig.control.lowered.contains(30)) << "protected";
+}
+
+TEST(PerformanceMonitor, OneCalmSampleStartsTheWaitAgainAndTheSwitchTurnsThrottlingOff)
+{
+    MonitorRig rig;
+    FixtureReaders readers(QStringLiteral("/nonexistent"));
+    PerformanceMonitor monitor(readers.platform(), rig.collaborators());
+    const auto hot = snapshotWith({process(10, "renderer", 97)});
+    const auto calm = snapshotWith({process(10, "renderer", 20, false)});
+    const PerformanceSnapshot sequence[] = {hot, calm, hot, hot, hot, hot};
+    for (const auto& s : sequence) {
+        monitor.evaluateAutomaticActions(s, healthOf(90));
+        rig.clock.advance(10s);
+    }
+    // Runaway again from the third sample (t = 20 s); 30 s later is the sixth (t = 50 s).
+    EXPECT_EQ(rig.control.lowered, QList<int32_t>{10});
+
+    rig.settings.setAutoThrottleEnabled(false);
+    rig.control.lowered.clear();
+    for (int i = 0; i < 6; ++i) {
+        monitor.evaluateAutomaticActions(hot, healthOf(90));
+        rig.clock.advance(10s);
+    }
+    EXPECT_TRUE(rig.control.lowered.isEmpty());
+}
+
+TEST(PerformanceMonitor, DiskAlarmsEmergencyCleanupAndHealthNotice)
+{
+    MonitorRig rig;  // warning below 20 GB, critical below 10 GB
+    FixtureReaders readers(QStringLiteral("/nonexistent"));
+    PerformanceMonitor monitor(readers.platform(), rig.collaborators());
+    CleanupTarget pip;
+    pip.name = QStringLiteral("pip Cache");
+    pip.sizeBytes = 1200000000;
+    CleanupTarget hf;
+    hf.name = QStringLiteral("Hugging Face Cache");
+    hf.sizeBytes = 350000;
+    rig.cleaner.emergency = {pip, hf};
+
+    struct Case {
+        const char* what;
+        double freeGiB;
+        int64_t score;
+        bool autoCleanup;
+        bool notices;
+        QStringList expected;
+        int scheduled;
+    } cases[] = {
+        {"plenty", 500, 90, true, true, {}, 0},
+        {"low", 15, 90, true, true, {"low disk 15.0"}, 0},
+        {"critical", 4.26, 90, true, true, {"emergency 4.3"}, 1},
+        {"critical, cleanup off", 4, 90, false, true, {}, 0},
+        {"critical, notices off", 4, 90, true, false, {}, 1},
+        {"health 50", 500, 50, true, true, {}, 0},
+        {"health 49", 500, 49, true, true, {"health 49"}, 0},
+    };
+    for (const Case& c : cases) {
+        rig.notifier.calls.clear();
+        rig.settings.setAutoCleanupEnabled(c.autoCleanup);
+        rig.settings.setNotificationsEnabled(c.notices);
+        const int before = rig.scheduler.pendingCount();
+        monitor.evaluateAutomaticActions(snapshotWith({}, c.freeGiB), healthOf(c.score));
+        EXPECT_EQ(rig.notifier.calls, c.expected) << c.what;
+        EXPECT_EQ(rig.scheduler.pendingCount() - before, c.scheduled) << c.what;
+    }
+    // A volume that could not be read raises no alarm.
+    rig.notifier.calls.clear();
+    rig.settings.setNotificationsEnabled(true);
+    PerformanceSnapshot unread = snapshotWith({});
+    unread.diskTotal = unread.diskUsed = 0;
+    monitor.evaluateAutomaticActions(unread, healthOf(90));
+    EXPECT_TRUE(rig.notifier.calls.isEmpty());
+
+    // Two steps are waiting. The space is still short when the first is due: it cleans.
+    monitor.setCurrentSnapshot(snapshotWith({}, 4));
+    rig.scheduler.advance(5s);
+    ASSERT_TRUE(waitUntil([&] { return recordsOf(monitor, ActionType::emergencyCleanup).size() == 4; }));
+    EXPECT_EQ(rig.cleaner.emergencyRuns, 2);
+    // Newest first: each step's targets land in the order returned, one in front of the other.
+    EXPECT_EQ(recordsOf(monitor, ActionType::emergencyCleanup).mid(0, 2),
+              (QStringList{QStringLiteral("Hugging Face Cache: Freed 350 KB"), QStringLiteral("pip Cache: Freed 1.2 GB")}));
+    EXPECT_TRUE(monitor.actionHistory().first().wasAutomatic);
+
+    // A step that finds enough space does nothing.
+    monitor.evaluateAutomaticActions(snapshotWith({}, 4), healthOf(90));
+    monitor.setCurrentSnapshot(snapshotWith({}, 40));
+    rig.scheduler.advance(5s);
+    QCoreApplication::processEvents();
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.cleaner.emergencyRuns, 2);
+}
+
+TEST(PerformanceMonitor, PublishesSamplesTrimsHistoriesAndFeedsTheProfileChoice)
+{
+    MonitorRig rig;
+    rig.settings.setHistoryRetentionHours(1);
+    rig.battery.level = 18;
+    FixtureReaders readers(QStringLiteral("/nonexistent"));
+    PerformanceMonitor monitor(readers.platform(), rig.collaborators());
+    EXPECT_EQ(monitor.currentHealth().score, 100);
+    EXPECT_EQ(monitor.currentSnapshot().memoryTotal, 16.0);
+    EXPECT_EQ(monitor.currentSnapshot().diskTotal, 500000000000u);
+
+    auto sampleWith = [&](int64_t score, int64_t cpuScore, double cpu) {
+        Sample s;
+        s.snapshot = snapshotWith({process(7, "app", cpu, false)});
+        s.snapshot.timestamp = rig.clock.now();
+        s.snapshot.cpuUsage = cpu;
+        s.health = healthOf(score);
+        s.health.cpuScore = cpuScore;
+        s.health.timestamp = rig.clock.now();
+        s.cpu = cpu;
+        s.memoryPressure = 33;
+        return s;
+    };
+
+    const QDateTime start = rig.clock.now();
+    monitor.applySample(sampleWith(80, 70, 12));
+    EXPECT_EQ(monitor.currentHealth().cpuScore, 70);
+    rig.clock.advance(30min);
+    // Same overall score: the published record stays, parts and time included.
+    monitor.applySample(sampleWith(80, 55, 20));
+    EXPECT_EQ(monitor.currentHealth().cpuScore, 70);
+    EXPECT_EQ(monitor.currentHealth().timestamp, start);
+    EXPECT_EQ(monitor.currentSnapshot().cpuUsage, 20);
+    rig.clock.advance(30min);
+    monitor.applySample(sampleWith(79, 55, 30));
+    EXPECT_EQ(monitor.currentHealth().score, 79);
+    EXPECT_EQ(monitor.cpuHistory().size(), 3) << "the first point is exactly at the cutoff";
+    rig.clock.advance(1s);
+    monitor.applySample(sampleWith(79, 55, 40));
+    ASSERT_EQ(monitor.cpuHistory().size(), 3);
+    EXPECT_EQ(monitor.cpuHistory().first().usage, 20);
+    EXPECT_EQ(monitor.memoryHistory().size(), 3);
+    EXPECT_EQ(monitor.memoryHistory().last().pressure, 33);
+    EXPECT_EQ(monitor.topProcesses().size(), 1);
+    EXPECT_EQ(rig.advisor.submitted, 4);
+
+    // Samples 12, 24 and 36 feed the profile choice, no others.
+    for (int i = 5; i <= 36; ++i) {
+        if (i == 24) rig.battery.charging = true;
+        if (i == 30) rig.profiles.active = QStringLiteral("Battery Saver");
+        monitor.applySample(sampleWith(79, 55, 40));
+    }
+    EXPECT_EQ(monitor.pollCount(), 36);
+    EXPECT_EQ(rig.profiles.log,
+              (QStringList{"detect 18 0 1", "reason Battery at 18%, not charging", "switch Battery Saver",
+                           "detect 18 1 1", "reason Battery at 18%", "switch Battery Saver",
+                           "detect 18 1 1"}));  // already the active one at 36
+
+    rig.profiles.enabled = false;
+    rig.profiles.log.clear();
+    for (int i = 0; i < 12; ++i) monitor.applySample(sampleWith(79, 55, 40));
+    EXPECT_TRUE(rig.profiles.log.isEmpty());
+}
+
+TEST(PerformanceMonitor, ActionHistoryKeepsTheNewest500)
+{
+    MonitorRig rig;
+    FixtureReaders readers(QStringLiteral("/nonexistent"));
+    PerformanceMonitor monitor(readers.platform(), rig.collaborators());
+    for (int i = 1; i <= 501; ++i) {
+        ActionRecord r;
+        r.target = QString::number(i);
+        monitor.logAction(r);
+    }
+    ASSERT_EQ(monitor.actionHistory().size(), 500);
+    EXPECT_EQ(monitor.actionHistory().first().target, QStringLiteral("501"));
+    EXPECT_EQ(monitor.actionHistory().last().target, QStringLiteral("2"));
+}
+
+TEST(PerformanceMonitor, SamplesOnItsTimerAndStoppingForgetsTheBaseline)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(copyTree(QStringLiteral(VELTRANMOOR_FIXTURES "/proc/counter-down/before"), dir.path()));
+    MonitorRig rig;
+    FixtureReaders readers(dir.path());
+    PerformanceMonitor monitor(readers.platform(), rig.collaborators());
+
+    monitor.startMonitoring();
+    monitor.startMonitoring();  // already running: nothing more
+    EXPECT_TRUE(monitor.isMonitoring());
+    ASSERT_TRUE(waitUntil([&] { return monitor.pollCount() == 1 && !monitor.actionHistory().isEmpty(); }));
+    ASSERT_EQ(monitor.actionHistory().size(), 1);
+    EXPECT_EQ(monitor.actionHistory()[0].action, ActionType::systemCheck);
+    EXPECT_EQ(monitor.actionHistory()[0].target, QStringLiteral("Veltranmoor"));
+    EXPECT_EQ(monitor.actionHistory()[0].detail, QStringLiteral("Monitoring started"));
+    EXPECT_TRUE(monitor.actionHistory()[0].wasAutomatic);
+    EXPECT_EQ(monitor.currentSnapshot().cpuUsage, 0);
+
+    ASSERT_TRUE(copyTree(QStringLiteral(VELTRANMOOR_FIXTURES "/proc/counter-down/after"), dir.path()));
+    rig.scheduler.advance(9s);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(monitor.pollCount(), 1);
+    rig.scheduler.advance(1s);
+    ASSERT_TRUE(waitUntil([&] { return monitor.pollCount() == 2; }));
+    EXPECT_DOUBLE_EQ(monitor.currentSnapshot().cpuUsage, 40.0);
+
+    monitor.stopMonitoring();
+    EXPECT_FALSE(monitor.isMonitoring());
+    rig.scheduler.advance(60s);
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(monitor.pollCount(), 2);
+
+    monitor.startMonitoring();
+    ASSERT_TRUE(waitUntil([&] { return monitor.pollCount() == 3; }));
+    EXPECT_EQ(monitor.currentSnapshot().cpuUsage, 0) << "no baseline after a stop";
+    EXPECT_EQ(monitor.cpuHistory().size(), 3) << "histories stay";
+
+    // The timer follows a new interval at once; a damaged one is held at 1 s.
+    rig.settings.setPollingIntervalSeconds(4);
+    rig.scheduler.advance(4s);
+    ASSERT_TRUE(waitUntil([&] { return monitor.pollCount() == 4; }));
+    rig.settings.setPollingIntervalSeconds(0);
+    rig.scheduler.advance(999ms);
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(monitor.pollCount(), 4);
+    rig.scheduler.advance(1ms);
+    ASSERT_TRUE(waitUntil([&] { return monitor.pollCount() == 5; }));
+    monitor.stopMonitoring();
+}
+
+TEST(PerformanceMonitor, SafeCleanupLogsWhatWasFreedThenSamples)
+{
+    MonitorRig rig;
+    FixtureReaders readers(QStringLiteral(VELTRANMOOR_FIXTURES "/proc/basic"));
+    PerformanceMonitor monitor(readers.platform(), rig.collaborators());
+    CleanupTarget npm;
+    npm.name = QStringLiteral("npm Cache");
+    npm.sizeBytes = 52300000;
+    rig.cleaner.safe = {npm};
+    monitor.runSafeCleanup();
+    ASSERT_TRUE(waitUntil([&] { return monitor.pollCount() == 1; }));
+    ASSERT_EQ(monitor.actionHistory().size(), 1);
+    EXPECT_EQ(monitor.actionHistory()[0].action, ActionType::cacheCleared);
+    EXPECT_EQ(monitor.actionHistory()[0].detail, QStringLiteral("Freed 52.3 MB"));
+    EXPECT_FALSE(monitor.actionHistory()[0].wasAutomatic);
+}

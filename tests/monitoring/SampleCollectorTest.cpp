@@ -1,0 +1,151 @@
+#include "MonitorFakes.h"
+#include "monitoring/MonitorRules.h"
+#include "monitoring/SampleCollector.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+namespace {
+
+const QString procFixtures = QStringLiteral(VELTRANMOOR_FIXTURES "/proc");
+
+bool copyTree(const QString& from, const QString& to)
+{
+    return QProcess::execute(QStringLiteral("/bin/cp"), {QStringLiteral("-a"), from + QStringLiteral("/."), to}) == 0;
+}
+
+SampleInputs inputs(QStringList protectedNames = {})
+{
+    SampleInputs in;
+    in.now = QDateTime::currentDateTimeUtc();
+    in.cpuThreshold = 80.0;
+    in.protectedLowerCased = protectedNames;
+    return in;
+}
+
+const ProcessInfoItem* find(const QList<ProcessInfoItem>& list, int32_t pid)
+{
+    for (const ProcessInfoItem& p : list) {
+        if (p.pid == pid) return &p;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(SampleCollector, SharesNeedABaselineAndSurviveCountersThatWentDown)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(copyTree(procFixtures + QStringLiteral("/counter-down/before"), dir.path()));
+    FixtureReaders readers(dir.path());
+    SampleCollector collector(readers.platform());
+
+    const Sample first = collector.takeSample(inputs());
+    EXPECT_EQ(first.cpu, 0);
+    ASSERT_EQ(first.snapshot.topProcesses.size(), 3);
+    for (const ProcessInfoItem& p : first.snapshot.topProcesses) {
+        EXPECT_EQ(p.cpuUsage, 0) << p.pid;
+        EXPECT_FALSE(p.isRunaway);
+    }
+
+    QThread::msleep(20);
+    ASSERT_TRUE(copyTree(procFixtures + QStringLiteral("/counter-down/after"), dir.path()));
+    const Sample second = collector.takeSample(inputs({QStringLiteral("nothing-matches")}));
+    // user +100, system +100, idle +300, nice went down (counts 0): 200 of 500 ticks busy.
+    EXPECT_DOUBLE_EQ(second.cpu, 40.0);
+    const auto& list = second.snapshot.topProcesses;
+    ASSERT_TRUE(find(list, 4242) && find(list, 4243) && find(list, 4244));
+    EXPECT_EQ(find(list, 4242)->cpuUsage, 0) << "its CPU time went down";
+    EXPECT_EQ(find(list, 4243)->cpuUsage, 0) << "its pid now belongs to a process started later";
+    EXPECT_GT(find(list, 4244)->cpuUsage, 80.0) << "10 ticks in about 20 ms";
+    EXPECT_TRUE(find(list, 4244)->isRunaway);
+    EXPECT_EQ(list.first().pid, 4244) << "busiest first";
+    EXPECT_FALSE(find(list, 4244)->isProtected);
+
+    // The user's list protects by substring, case aside.
+    QThread::msleep(5);
+    EXPECT_TRUE(find(collector.takeSample(inputs({QStringLiteral("work")})).snapshot.topProcesses, 4244)->isProtected);
+
+    // Forgetting the baseline starts over.
+    collector.reset();
+    const Sample afterReset = collector.takeSample(inputs());
+    EXPECT_EQ(afterReset.cpu, 0);
+    EXPECT_EQ(find(afterReset.snapshot.topProcesses, 4244)->cpuUsage, 0);
+}
+
+TEST(SampleCollector, PublishesTheThirtyBusiest)
+{
+    QTemporaryDir dir;
+    QFile templ(procFixtures + QStringLiteral("/counter-down/before/4244/stat"));
+    ASSERT_TRUE(templ.open(QIODevice::ReadOnly));
+    QList<QByteArray> fields = templ.readAll().trimmed().split(' ');
+    auto writeProcess = [&](int pid, int ticks) {
+        QDir().mkpath(dir.path() + QStringLiteral("/%1").arg(pid));
+        fields[0] = QByteArray::number(pid);
+        fields[1] = "(p" + QByteArray::number(pid) + ")";
+        fields[13] = QByteArray::number(ticks);
+        QFile f(dir.path() + QStringLiteral("/%1/stat").arg(pid));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(fields.join(' ') + '\n');
+    };
+    for (int i = 0; i < 35; ++i) writeProcess(100 + i, 0);
+    FixtureReaders readers(dir.path());
+    SampleCollector collector(readers.platform());
+    EXPECT_EQ(collector.takeSample(inputs()).snapshot.topProcesses.size(), 30);
+
+    // Process 100 + i used i ticks since.
+    for (int i = 0; i < 35; ++i) writeProcess(100 + i, i);
+    QThread::msleep(10);
+    const auto list = collector.takeSample(inputs()).snapshot.topProcesses;
+    ASSERT_EQ(list.size(), 30);
+    for (int k = 0; k < 30; ++k) EXPECT_EQ(list[k].pid, 134 - k);
+    EXPECT_EQ(list.first().name, QStringLiteral("p134"));
+}
+
+TEST(SampleCollector, TemperatureOverridesThePlatformsThermalState)
+{
+    FixtureReaders readers(procFixtures + QStringLiteral("/basic"),
+                           QStringLiteral(VELTRANMOOR_FIXTURES "/sys/thermal/worst-zone-wins"));
+    SampleCollector collector(readers.platform());
+    const std::pair<std::optional<double>, ThermalLevel> cases[] = {
+        {std::nullopt, ThermalLevel::critical},  // the zones decide
+        {59.9, ThermalLevel::nominal}, {60.0, ThermalLevel::fair}, {74.9, ThermalLevel::fair},
+        {75.0, ThermalLevel::serious}, {90.0, ThermalLevel::critical}};
+    for (const auto& [temp, level] : cases) {
+        SampleInputs in = inputs();
+        in.cpuTempC = temp;
+        const Sample s = collector.takeSample(in);
+        EXPECT_EQ(s.snapshot.thermalState, level) << temp.value_or(-1);
+        EXPECT_EQ(s.snapshot.cpuTempC, temp);
+    }
+}
+
+TEST(SampleCollector, MemoryDiskAndHealthOfOneSample)
+{
+    QTemporaryDir volume;
+    FixtureReaders readers(procFixtures + QStringLiteral("/basic"), QStringLiteral("/nonexistent"), volume.path());
+    SampleCollector collector(readers.platform());
+    const Sample s = collector.takeSample(inputs());
+    const double gib = 1073741824.0;
+    EXPECT_DOUBLE_EQ(s.snapshot.memoryTotal, 24682260.0 * 1024 / gib);
+    EXPECT_DOUBLE_EQ(s.snapshot.memoryUsed, (24682260.0 - 22954668.0) * 1024 / gib);
+    EXPECT_DOUBLE_EQ(s.memoryPressure, (24682260.0 - 22954668.0) / 24682260.0 * 100);
+    EXPECT_DOUBLE_EQ(s.snapshot.memoryPressure, s.memoryPressure);
+    EXPECT_GT(s.snapshot.diskTotal, 0u);
+    EXPECT_LE(s.snapshot.diskUsed, s.snapshot.diskTotal);
+    EXPECT_EQ(s.snapshot.thermalState, ThermalLevel::nominal);
+    EXPECT_EQ(s.health.score, MonitorRules::computeHealth(s.snapshot, s.snapshot.timestamp).score);
+
+    // Nothing readable at all: zeros, and no crash.
+    FixtureReaders nothing(QStringLiteral("/nonexistent"), QStringLiteral("/nonexistent"), QStringLiteral("/nonexistent"));
+    SampleCollector empty(nothing.platform());
+    const Sample z = empty.takeSample(inputs());
+    EXPECT_EQ(z.snapshot.memoryTotal, 0);
+    EXPECT_EQ(z.snapshot.diskTotal, 0u);
+    EXPECT_TRUE(z.snapshot.topProcesses.isEmpty());
+}

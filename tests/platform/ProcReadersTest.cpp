@@ -1,0 +1,205 @@
+#include "platform/linux/ProcHostCpuSource.h"
+#include "platform/linux/ProcMemorySource.h"
+#include "platform/linux/ProcfsProcessTable.h"
+#include "platform/linux/StatvfsVolumeSource.h"
+#include "platform/linux/SysfsThermalStateSource.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <map>
+#include <unistd.h>
+
+namespace {
+
+const QString procFixtures = QStringLiteral(VELTRANMOOR_FIXTURES "/proc");
+
+uint64_t ns(uint64_t ticks) { return ticks * uint64_t(1000000000 / ::sysconf(_SC_CLK_TCK)); }
+
+bool copyTree(const QString& from, const QString& to)
+{
+    return QProcess::execute(QStringLiteral("/bin/cp"), {QStringLiteral("-a"), from + QStringLiteral("/."), to}) == 0;
+}
+
+}  // namespace
+
+TEST(ProcHostCpuSource, ReadsTheAggregateLineAndRejectsDamagedOnes)
+{
+    ProcHostCpuSource source(procFixtures + QStringLiteral("/basic"));
+    const auto ticks = source.readTicks();
+    ASSERT_TRUE(ticks);
+    EXPECT_EQ(ticks->user, 373125u);
+    EXPECT_EQ(ticks->nice, 0u);
+    EXPECT_EQ(ticks->system, 120541u + 0 + 1003 + 0);  // + irq, softirq, steal
+    EXPECT_EQ(ticks->idle, 668774u + 723);              // + iowait
+
+    struct Case {
+        const char* text;
+        bool ok;
+    } cases[] = {
+        {"cpu  10 2 30 40\n", true},  // an old kernel with four fields
+        {"cpu  10 2 30\n", false},
+        {"cpu0 1 2 3 4 5 6 7 8\n", false},
+        {"intr 1 2 3 4\n", false},
+        {"cpu  1 x 3 4\n", false},
+        {"cpu  99999999999999999999999 1 1 1\n", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProcHostCpuSource::parse(c.text, strlen(c.text)).has_value(), c.ok) << c.text;
+    }
+    EXPECT_FALSE(ProcHostCpuSource(QStringLiteral("/nonexistent")).readTicks());
+}
+
+TEST(ProcMemorySource, TotalAndAvailableFromMeminfo)
+{
+    const auto stats = ProcMemorySource(procFixtures + QStringLiteral("/basic")).readMemory();
+    ASSERT_TRUE(stats);
+    EXPECT_EQ(stats->totalBytes, 24682260ull * 1024);
+    EXPECT_EQ(stats->availableBytes, 22954668ull * 1024);
+
+    const char* noAvailable = "MemTotal:  100 kB\nMemFree:  50 kB\n";
+    EXPECT_FALSE(ProcMemorySource::parse(noAvailable, strlen(noAvailable)));
+    const char* moreThanTotal = "MemTotal:  100 kB\nMemAvailable:  500 kB\n";
+    EXPECT_EQ(ProcMemorySource::parse(moreThanTotal, strlen(moreThanTotal))->availableBytes, 100u * 1024);
+    EXPECT_FALSE(ProcMemorySource(QStringLiteral("/nonexistent")).readMemory());
+    // The machine's own file parses.
+    EXPECT_GT(ProcMemorySource().readMemory()->totalBytes, 0u);
+}
+
+TEST(StatvfsVolumeSource, SizesOfAMountAndNothingForAMissingPath)
+{
+    QTemporaryDir dir;
+    const auto space = StatvfsVolumeSource(dir.path()).readVolume();
+    ASSERT_TRUE(space);
+    EXPECT_GT(space->totalBytes, 0u);
+    EXPECT_LE(space->availableBytes, space->totalBytes);
+    EXPECT_FALSE(StatvfsVolumeSource(dir.path() + QStringLiteral("/missing")).readVolume());
+}
+
+TEST(ProcfsProcessTable, ReadsEveryWellFormedProcessOfAFixtureTree)
+{
+    ProcfsProcessTable table(procFixtures + QStringLiteral("/basic"));
+    std::vector<ProcessEntry> entries;
+    ASSERT_TRUE(table.readProcesses(entries));
+
+    struct Expected {
+        QString name;
+        uint64_t cpuTimeNs;
+        uint64_t residentBytes;
+        uint64_t startTime;
+    };
+    const uint64_t page = uint64_t(::sysconf(_SC_PAGESIZE));
+    const std::map<int32_t, Expected> expected = {
+        {1, {"systemd", ns(541 + 1035), 4262 * page, 20}},
+        {2, {"kthreadd", 0, 0, 20}},
+        // A kernel worker whose name is longer than the usual cut.
+        {599, {"kworker/u32:3-kvfree_rcu_reclaim", ns(88), 0, 555}},
+        // Cut at 15 bytes: the program's own name from argv[0].
+        {24895, {"indexer-worker-daemon", ns(2), 406 * page, 146089}},
+        // Spaces and ')' inside the name.
+        {24896, {"Web Content) x", ns(1), 410 * page, 146090}},
+        // Cut at 15 bytes, but argv[0] is another program: the short name stays.
+        {3003, {"memfd:sealed-91", ns(2), 406 * page, 146089}},
+        // A long program name is kept to 32 characters.
+        {3004, {"abcdefghijklmnopqrstuvwxyz012345", ns(2), 406 * page, 146089}},
+        {5657, {"bash", ns(47 + 115), 952 * page, 73632}},
+    };
+    // 3000 vanished (no stat), 3001 has a torn stat line, self and sys are not processes.
+    ASSERT_EQ(entries.size(), expected.size());
+    for (const ProcessEntry& e : entries) {
+        const auto it = expected.find(e.pid);
+        ASSERT_NE(it, expected.end()) << e.pid;
+        EXPECT_EQ(table.displayName(e), it->second.name) << e.pid;
+        EXPECT_EQ(e.cpuTimeNs, it->second.cpuTimeNs) << e.pid;
+        EXPECT_EQ(e.residentBytes, it->second.residentBytes) << e.pid;
+        EXPECT_EQ(e.startTime, it->second.startTime) << e.pid;
+    }
+}
+
+TEST(ProcfsProcessTable, DamagedStatLinesAreRejected)
+{
+    const char* good = "42 (a) S 1 1 1 0 -1 0 0 0 0 0 7 3 0 0 20 0 1 0 99 0 12";
+    ProcessEntry e;
+    ASSERT_TRUE(ProcfsProcessTable::parseStat(42, good, strlen(good), 1000, 4096, e));
+    EXPECT_EQ(e.cpuTimeNs, 10000u);
+    EXPECT_EQ(e.residentBytes, 12u * 4096);
+    const char* bad[] = {
+        "43 (a) S 1 1 1 0 -1 0 0 0 0 0 7 3 0 0 20 0 1 0 99 0 12",  // another pid
+        "42 (a) S 1 1 1 0 -1 0 0 0 0 0 7 3",                       // cut short
+        "42 () S 1 1 1 0 -1 0 0 0 0 0 7 3 0 0 20 0 1 0 99 0 12",   // no name
+        "42 (a S 1 1 1 0 -1 0 0 0 0 0 7 3 0 0 20 0 1 0 99 0 12",   // no closing bracket
+        "42 (a) S 1 1 1 0 -1 0 0 0 0 0 x 3 0 0 20 0 1 0 99 0 12",  // not a number
+        "",
+    };
+    for (const char* line : bad) EXPECT_FALSE(ProcfsProcessTable::parseStat(42, line, strlen(line), 1000, 4096, e)) << line;
+}
+
+TEST(ProcfsProcessTable, LongNamesAreCachedByPidAndStartTime)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(copyTree(procFixtures + QStringLiteral("/basic"), dir.path()));
+    ProcfsProcessTable table(dir.path());
+    std::vector<ProcessEntry> entries;
+    auto nameOf = [&](int32_t pid) {
+        table.readProcesses(entries);
+        for (const ProcessEntry& e : entries) {
+            if (e.pid == pid) return table.displayName(e);
+        }
+        return QString();
+    };
+    ASSERT_EQ(nameOf(24895), QStringLiteral("indexer-worker-daemon"));
+
+    auto write = [&](const QString& rel, const QByteArray& bytes) {
+        QFile f(dir.path() + QLatin1Char('/') + rel);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    };
+    // Same process: the command line is not read again.
+    write(QStringLiteral("24895/cmdline"), QByteArray("/usr/bin/indexer-worker-other\0", 30));
+    EXPECT_EQ(nameOf(24895), QStringLiteral("indexer-worker-daemon"));
+
+    // The pid now belongs to a process started later: its own name is read.
+    QFile stat(dir.path() + QStringLiteral("/24895/stat"));
+    ASSERT_TRUE(stat.open(QIODevice::ReadOnly));
+    QByteArray line = stat.readAll();
+    stat.close();
+    line.replace(" 146089 ", " 146999 ");
+    write(QStringLiteral("24895/stat"), line);
+    EXPECT_EQ(nameOf(24895), QStringLiteral("indexer-worker-other"));
+}
+
+TEST(ProcfsProcessTable, ReadsThisMachineIncludingThisProcess)
+{
+    ProcfsProcessTable table;
+    std::vector<ProcessEntry> entries;
+    ASSERT_TRUE(table.readProcesses(entries));
+    const auto self = std::find_if(entries.begin(), entries.end(), [](const ProcessEntry& e) { return e.pid == ::getpid(); });
+    ASSERT_NE(self, entries.end());
+    EXPECT_GT(self->residentBytes, 0u);
+    EXPECT_FALSE(table.displayName(*self).isEmpty());
+    EXPECT_FALSE(ProcfsProcessTable(QStringLiteral("/nonexistent")).readProcesses(entries));
+}
+
+TEST(SysfsThermalStateSource, ZoneTemperaturesAgainstTripPoints)
+{
+    const struct {
+        const char* fixture;
+        int level;
+    } cases[] = {
+        {"none", 0},             // no zones: nominal
+        {"cool", 0},             // below every trip
+        {"passive", 1},          // past the passive trip (active trips do not count)
+        {"worst-zone-wins", 3},  // a cool zone and one past its critical trip
+        {"active-only", 0},
+        {"garbled", 1},          // an unreadable zone is skipped; a trip at 0 means unset
+    };
+    for (const auto& c : cases) {
+        SysfsThermalStateSource source(QStringLiteral(VELTRANMOOR_FIXTURES "/sys/thermal/") + QLatin1String(c.fixture));
+        EXPECT_EQ(source.thermalState(), c.level) << c.fixture;
+    }
+    EXPECT_EQ(SysfsThermalStateSource(QStringLiteral("/nonexistent")).thermalState(), 0);
+}
