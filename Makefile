@@ -5,6 +5,12 @@ DEBUG_DIR := build/debug
 
 .PHONY: all deps build run test bench clean
 
+# Builds a tree; when an update turned plain classes into Qt objects, stale generated moc files
+# can break the link once, so a failed build clears them and tries again.
+define build_tree
+	cmake --build $(1) -j $(JOBS) || (rm -rf $(1)/src/*_autogen $(1)/tests/*_autogen $(1)/bench/*_autogen && cmake --build $(1) -j $(JOBS))
+endef
+
 all: build
 
 deps:
@@ -12,14 +18,14 @@ deps:
 
 build: deps
 	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTRANMOOR_TESTS=OFF
-	cmake --build $(RELEASE_DIR) -j $(JOBS)
+	$(call build_tree,$(RELEASE_DIR))
 
 run: build
 	$(RELEASE_DIR)/src/veltranmoor
 
 test: deps
 	cmake -S . -B $(DEBUG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANMOOR_SANITIZE=ON
-	cmake --build $(DEBUG_DIR) -j $(JOBS)
+	$(call build_tree,$(DEBUG_DIR))
 	bash scripts/run-tests $(DEBUG_DIR) $(JOBS)
 
 bench: build
