@@ -57,6 +57,15 @@ void ActionGate::record(const TavrilonAction& action, const QString& outcome, bo
     Q_EMIT ledgerChanged();
 }
 
+bool ActionGate::markUndone(const QUuid& entryID)
+{
+    auto it = std::find_if(m_ledger.begin(), m_ledger.end(), [&](const GateLedgerEntry& e) { return e.id == entryID; });
+    if (it == m_ledger.end() || it->undone) return false;
+    it->undone = true;
+    Q_EMIT ledgerChanged();
+    return true;
+}
+
 std::optional<QUuid> ActionGate::lastEntryID() const
 {
     if (m_ledger.isEmpty()) return std::nullopt;

@@ -53,6 +53,9 @@ public:
     void noteWarning(const TavrilonAction& action);
     // Adds a ledger entry for an action that has just run (callers pass perform's text and false).
     void record(const TavrilonAction& action, const QString& outcome, bool undone);
+    // Marks the entry with that id undone. False when it is no longer in the ledger or was
+    // already undone, so the caller that undoes it runs the undo at most once.
+    bool markUndone(const QUuid& entryID);
     // The newest ledger entry's id; what a measured caller reads right after record.
     std::optional<QUuid> lastEntryID() const;
     // Writes a measurement into the entry with that id; nothing when it is no longer in the ledger.

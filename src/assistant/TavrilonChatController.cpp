@@ -8,6 +8,9 @@
 
 #include <QPointer>
 
+#include <algorithm>
+#include <memory>
+
 TavrilonChatController::TavrilonChatController(ActionGate& gate, ModelRouter& router, AssistantServices services,
                                                QObject* parent)
     : QObject(parent), m_gate(gate), m_router(router), m_services(services)
@@ -113,8 +116,9 @@ void TavrilonChatController::send(const QString& text)
     case GateDecision::Kind::allowWithUndo: {
         const QString outcome = action.perform();
         m_gate.record(action, outcome, false);
-        append(ChatMessage::Role::tavrilon, outcome,
-               action.risk == ActionRisk::reversible ? action.undo : std::function<void()>());
+        std::function<void()> undo;
+        if (action.risk == ActionRisk::reversible && action.undo) undo = undoOnce(action.undo);
+        append(ChatMessage::Role::tavrilon, outcome, std::move(undo));
         return;
     }
     case GateDecision::Kind::warnFirst:
@@ -125,6 +129,26 @@ void TavrilonChatController::send(const QString& text)
         setPending(std::move(action), decision);
         return;
     }
+}
+
+std::function<void()> TavrilonChatController::undoOnce(std::function<void()> undo)
+{
+    // A second press would re-apply an older state over whatever the user did since, so the
+    // undo runs once, and its ledger entry says so.
+    const std::optional<QUuid> entryID = m_gate.lastEntryID();
+    QPointer<ActionGate> gate(&m_gate);
+    auto ran = std::make_shared<bool>(false);
+    return [gate, entryID, ran, undo = std::move(undo)] {
+        if (*ran) return;
+        *ran = true;
+        if (gate && entryID) {
+            const QList<GateLedgerEntry>& ledger = gate->ledger();
+            const auto it = std::find_if(ledger.begin(), ledger.end(),
+                                         [&](const GateLedgerEntry& e) { return e.id == *entryID; });
+            if (it != ledger.end() && !gate->markUndone(*entryID)) return;  // undone elsewhere
+        }
+        undo();
+    };
 }
 
 void TavrilonChatController::proceed()

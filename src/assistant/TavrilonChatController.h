@@ -53,6 +53,8 @@ private:
                 std::optional<QString> label = std::nullopt);
     void setThinking(bool thinking);
     void setPending(std::optional<TavrilonAction> action, std::optional<GateDecision> decision);
+    // The message's undo for the action just recorded: runs at most once and marks its entry.
+    std::function<void()> undoOnce(std::function<void()> undo);
 
     ActionGate& m_gate;
     ModelRouter& m_router;

@@ -211,3 +211,22 @@ TEST(ActionGate, AttachMeasurementWritesDeltaOrReason)
     EXPECT_FALSE(gate.ledger()[0].metricLabel.has_value());
     EXPECT_EQ(gate.ledger()[0].id, newer);
 }
+
+TEST(ActionGate, MarkUndoneOnlyOncePerEntryAndOnlyWhileListed)
+{
+    Store s;
+    ActionGate gate(*s.defaults, s.clock);
+    gate.record(makeAction(ActionRisk::reversible), QStringLiteral("older"), false);
+    const QUuid older = *gate.lastEntryID();
+    gate.record(makeAction(ActionRisk::reversible), QStringLiteral("newer"), false);
+
+    QSignalSpy changed(&gate, &ActionGate::ledgerChanged);
+    EXPECT_TRUE(gate.markUndone(older));
+    EXPECT_TRUE(gate.ledger()[1].undone);
+    EXPECT_FALSE(gate.ledger()[0].undone);
+    EXPECT_EQ(changed.count(), 1);
+
+    EXPECT_FALSE(gate.markUndone(older));  // a second undo of the same entry is refused
+    EXPECT_FALSE(gate.markUndone(QUuid::createUuid()));
+    EXPECT_EQ(changed.count(), 1);
+}

@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -48,6 +49,7 @@ public:
         int status = 200;
         std::string body;
         bool hang = false;
+        int delayMs = 0;  // a slow peer: the answer comes after this long
     };
 
     ScriptedServer()
@@ -65,6 +67,10 @@ public:
                     m_released.wait(lock, [this] { return m_closing; });
                     return;
                 }
+            }
+            if (reply.delayMs > 0) {
+                std::unique_lock lock(m_mutex);
+                m_released.wait_for(lock, std::chrono::milliseconds(reply.delayMs), [this] { return m_closing; });
             }
             response.status = reply.status;
             response.set_content(reply.body, "application/json");

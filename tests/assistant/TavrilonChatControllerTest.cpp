@@ -83,8 +83,15 @@ TEST(TavrilonChatController, DirectAnswersAndActionsThatRunAtOnce)
     EXPECT_EQ(c.last().text, QStringLiteral("Switched to Gaming profile."));
     ASSERT_TRUE(c.last().undo);
     EXPECT_EQ(c.world.profiles.active, PerformanceMode::gaming);
+    ASSERT_FALSE(c.gate.ledger().first().undone);
     c.last().undo();
     EXPECT_EQ(c.world.profiles.active, PerformanceMode::developer);
+    EXPECT_TRUE(c.gate.ledger().first().undone);
+
+    // Once per entry: a second press must not switch back over a profile chosen since.
+    c.world.profiles.active = PerformanceMode::batterySaver;
+    c.last().undo();
+    EXPECT_EQ(c.world.profiles.active, PerformanceMode::batterySaver);
 }
 
 TEST(TavrilonChatController, StopWarnsTwiceThenBlocksUnlessYoloIsArmed)

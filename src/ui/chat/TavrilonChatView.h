@@ -1,0 +1,92 @@
+#pragma once
+
+#include "assistant/AssistantServices.h"
+#include "ui/chat/ThemedColors.h"
+#include "ui/theme/ThemeBinding.h"
+
+#include <QPointer>
+#include <QUuid>
+#include <QWidget>
+
+#include <memory>
+
+class ActionGate;
+class GateWarningSheet;
+class MessageRow;
+class ModelRouter;
+class QLabel;
+class QLineEdit;
+class QPropertyAnimation;
+class QScrollArea;
+class QVBoxLayout;
+class SheetOverlay;
+class SymbolButton;
+class SymbolView;
+class TavrilonChatController;
+class ThemeManager;
+class UserDefaults;
+class YoloArmingSheet;
+class YoloBadge;
+
+// The assistant's chat panel: header with the YOLO badge, the conversation with its thinking
+// line, the input row, and the gate's two sheets over it. It owns one controller for as long
+// as it lives (a new view is a new conversation) and shows only what the controller, the gate
+// and the palette publish.
+class TavrilonChatView : public QWidget {
+    Q_OBJECT
+public:
+    TavrilonChatView(ThemeManager& themes, ActionGate& gate, UserDefaults& defaults, ModelRouter& router,
+                     AssistantServices services, QWidget* parent = nullptr);
+    ~TavrilonChatView() override;
+
+    TavrilonChatController& controller() { return *m_controller; }
+
+    QLineEdit* input() const { return m_input; }
+    SymbolButton* sendButton() const { return m_send; }
+    YoloBadge* badge() const { return m_badge; }
+    QLabel* thinkingLine() const { return m_thinking; }
+    QScrollArea* conversation() const { return m_scroll; }
+    QList<MessageRow*> rows() const { return m_rows; }
+    // The open sheets, null when none is shown.
+    GateWarningSheet* warningSheet() const;
+    YoloArmingSheet* yoloSheet() const;
+    // The overlays holding them (a click on their scrim dismisses the sheet).
+    SheetOverlay* warningOverlay() const { return m_warningOverlay; }
+    SheetOverlay* yoloOverlay() const { return m_yoloOverlay; }
+
+    // Takes the field's text, empties the field and hands the text to the controller as typed.
+    void sendInput();
+
+private:
+    void syncMessages();
+    void scrollToNewest();
+    void syncWarningSheet();
+    void syncYoloSheet();
+    void closeOverlay(QPointer<SheetOverlay>& overlay);
+    void updateModality();
+    void applyTheme();
+
+    ThemeManager& m_themes;
+    ActionGate& m_gate;
+    UserDefaults& m_defaults;
+    ThemeBinding m_theme;
+    std::unique_ptr<TavrilonChatController> m_controller;
+    ThemedColors m_colors;
+
+    QWidget* m_panel = nullptr;
+    SymbolView* m_headerIcon = nullptr;
+    YoloBadge* m_badge = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_list = nullptr;
+    QVBoxLayout* m_listLayout = nullptr;
+    QLabel* m_thinking = nullptr;
+    QLineEdit* m_input = nullptr;
+    SymbolButton* m_send = nullptr;
+    QList<QWidget*> m_dividers;
+    QList<MessageRow*> m_rows;
+    QPropertyAnimation* m_scrollAnimation = nullptr;
+
+    QPointer<SheetOverlay> m_warningOverlay;
+    QUuid m_warningActionID;
+    QPointer<SheetOverlay> m_yoloOverlay;
+};
