@@ -26,6 +26,11 @@ ActionGate::ActionGate(UserDefaults& defaults, const Clock& clock, QObject* pare
 
 bool ActionGate::activeModelIsFrontier() const { return m_defaults.getBool(activeModelIsFrontierKey).value_or(false); }
 
+QString ActionGate::activeModelLabel() const
+{
+    return m_defaults.getString(activeModelLabelKey).value_or(QStringLiteral("unknown"));
+}
+
 GateDecision ActionGate::evaluate(const TavrilonAction& action) const
 {
     switch (action.risk) {
@@ -91,7 +96,7 @@ ArmResult ActionGate::arm(const QString& password, int confirmations)
 {
     if (password != kUnlockPassword) return ArmResult::wrongPassword();
     if (!activeModelIsFrontier())
-        return ArmResult::notEligible(m_defaults.getString(activeModelLabelKey).value_or(QStringLiteral("unknown")));
+        return ArmResult::notEligible(activeModelLabel());
     if (confirmations >= requiredConfirmations) {
         const bool changed = !m_yoloArmed;
         m_yoloArmed = true;

@@ -64,6 +64,11 @@ public:
     // passed includes the current one). Never disarms.
     ArmResult arm(const QString& password, int confirmations);
 
+    // What the router noted of the backend that answered last, read afresh from the defaults:
+    // whether it is a frontier model, and its label ("unknown" when none is stored).
+    bool activeModelIsFrontier() const;
+    QString activeModelLabel() const;
+
     // The model router's note of the backend that gave the last answer.
     static void recordActiveModel(UserDefaults& defaults, const QString& label, bool isFrontier);
     void recordActiveModel(const QString& label, bool isFrontier) { recordActiveModel(m_defaults, label, isFrontier); }
@@ -73,7 +78,6 @@ Q_SIGNALS:
     void ledgerChanged();
 
 private:
-    bool activeModelIsFrontier() const;
 
     UserDefaults& m_defaults;
     const Clock& m_clock;

@@ -143,7 +143,7 @@ TEST(YoloArmingState, ThreeConfirmationsInARowArmTheGate)
 {
     GateStore s;
     ActionGate::recordActiveModel(s.defaults, QStringLiteral("Claude (own key)"), true);
-    EXPECT_FALSE(YoloArmingState::eligibilityBanner(s.defaults));
+    EXPECT_FALSE(YoloArmingState::eligibilityBanner(s.gate));
 
     YoloArmingState state;
     state.password = kPassword;
@@ -195,7 +195,7 @@ TEST(YoloArmingState, WrongPasswordOrIneligibleBackendStartsAgain)
     const QString unknownBanner = QStringLiteral(
         "YOLO requires your own Opus-class API key (Settings \u2192 AI \u2192 bring your own key). The current "
         "backend is \u201Cunknown\u201D, which is not eligible.");
-    EXPECT_EQ(YoloArmingState::eligibilityBanner(fresh.defaults), unknownBanner);
+    EXPECT_EQ(YoloArmingState::eligibilityBanner(fresh.gate), unknownBanner);
     YoloArmingState ineligible;
     ineligible.password = QString();
     EXPECT_FALSE(ineligible.press(fresh.gate));
@@ -209,5 +209,5 @@ TEST(YoloArmingState, WrongPasswordOrIneligibleBackendStartsAgain)
     }
     EXPECT_FALSE(fresh.gate.yoloArmed());
     ActionGate::recordActiveModel(fresh.defaults, QStringLiteral("Ollama (local)"), false);
-    EXPECT_TRUE(YoloArmingState::eligibilityBanner(fresh.defaults)->contains(QStringLiteral("\u201COllama (local)\u201D")));
+    EXPECT_TRUE(YoloArmingState::eligibilityBanner(fresh.gate)->contains(QStringLiteral("\u201COllama (local)\u201D")));
 }

@@ -42,7 +42,7 @@ struct ChatRig {
         const AssistantServices services{world.monitor, world.battery, world.profiles, world.insights,
                                          cleaner ? *cleaner : world.cleaner, world.dns,
                                          processes ? *processes : world.recordingProcesses};
-        view = std::make_unique<TavrilonChatView>(themes, gate, defaults, router, services);
+        view = std::make_unique<TavrilonChatView>(themes, gate, router, services);
         view->resize(560, 620);
         view->show();
         (void)QTest::qWaitForWindowExposed(view.get());

@@ -47,7 +47,7 @@ TEST(TavrilonChatView, StartsWithTheWelcomeAndTheBadgeFollowsTheGate)
     EXPECT_EQ(armed.pixelColor(10, armed.height() / 2).rgb(), r.themes.current().danger.rgb()) << "the dot in danger";
 
     // A view built later starts from the gate's state.
-    TavrilonChatView second(r.themes, r.gate, r.defaults, r.router, r.world.services());
+    TavrilonChatView second(r.themes, r.gate, r.router, r.world.services());
     EXPECT_EQ(second.badge()->label(), QStringLiteral("YOLO ARMED"));
 }
 

@@ -43,9 +43,9 @@ private:
 
 }  // namespace
 
-TavrilonChatView::TavrilonChatView(ThemeManager& themes, ActionGate& gate, UserDefaults& defaults, ModelRouter& router,
+TavrilonChatView::TavrilonChatView(ThemeManager& themes, ActionGate& gate, ModelRouter& router,
                                    AssistantServices services, QWidget* parent)
-    : QWidget(parent), m_themes(themes), m_gate(gate), m_defaults(defaults), m_theme(this, themes),
+    : QWidget(parent), m_themes(themes), m_gate(gate), m_theme(this, themes),
       m_controller(std::make_unique<TavrilonChatController>(gate, router, services))
 {
     setObjectName(QStringLiteral("TavrilonChatView"));
@@ -243,7 +243,7 @@ void TavrilonChatView::syncYoloSheet()
         return;
     }
     if (m_yoloOverlay) return;
-    auto* sheet = new YoloArmingSheet(m_gate, m_defaults, m_themes);
+    auto* sheet = new YoloArmingSheet(m_gate, m_themes);
     TavrilonChatController* chat = m_controller.get();
     connect(sheet, &YoloArmingSheet::dismissRequested, this, [chat] { chat->setShowYoloSheet(false); });
     m_yoloOverlay = new SheetOverlay(sheet, this);

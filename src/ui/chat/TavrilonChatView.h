@@ -24,7 +24,6 @@ class SymbolButton;
 class SymbolView;
 class TavrilonChatController;
 class ThemeManager;
-class UserDefaults;
 class YoloArmingSheet;
 class YoloBadge;
 
@@ -35,8 +34,8 @@ class YoloBadge;
 class TavrilonChatView : public QWidget {
     Q_OBJECT
 public:
-    TavrilonChatView(ThemeManager& themes, ActionGate& gate, UserDefaults& defaults, ModelRouter& router,
-                     AssistantServices services, QWidget* parent = nullptr);
+    TavrilonChatView(ThemeManager& themes, ActionGate& gate, ModelRouter& router, AssistantServices services,
+                     QWidget* parent = nullptr);
     ~TavrilonChatView() override;
 
     TavrilonChatController& controller() { return *m_controller; }
@@ -68,7 +67,6 @@ private:
 
     ThemeManager& m_themes;
     ActionGate& m_gate;
-    UserDefaults& m_defaults;
     ThemeBinding m_theme;
     std::unique_ptr<TavrilonChatController> m_controller;
     ThemedColors m_colors;

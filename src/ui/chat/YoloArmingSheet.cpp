@@ -77,8 +77,8 @@ QFont monospaced(QFont f)
 
 }  // namespace
 
-YoloArmingSheet::YoloArmingSheet(ActionGate& gate, const UserDefaults& defaults, ThemeManager& themes, QWidget* parent)
-    : QFrame(parent), m_gate(gate), m_defaults(defaults), m_theme(this, themes)
+YoloArmingSheet::YoloArmingSheet(ActionGate& gate, ThemeManager& themes, QWidget* parent)
+    : QFrame(parent), m_gate(gate), m_theme(this, themes)
 {
     setObjectName(QStringLiteral("YoloArmingSheet"));
     auto* column = new QVBoxLayout(this);
@@ -193,7 +193,7 @@ void YoloArmingSheet::confirm()
 void YoloArmingSheet::refresh()
 {
     // The eligibility flag is read at every redraw of the texts, not observed in between.
-    const std::optional<QString> banner = YoloArmingState::eligibilityBanner(m_defaults);
+    const std::optional<QString> banner = YoloArmingState::eligibilityBanner(m_gate);
     m_banner->setText(banner.value_or(QString()));
     m_banner->setVisible(banner.has_value());
     m_counter->setText(m_state.counterText());

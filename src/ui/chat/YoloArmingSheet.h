@@ -12,7 +12,6 @@ class QLineEdit;
 class QPushButton;
 class SymbolView;
 class ThemeManager;
-class UserDefaults;
 
 // The sheet that arms YOLO mode: the unlock password and three confirmations in a row, each
 // asked of the gate. It only arms, and closes itself (dismissRequested) once armed or on
@@ -20,7 +19,7 @@ class UserDefaults;
 class YoloArmingSheet : public QFrame {
     Q_OBJECT
 public:
-    YoloArmingSheet(ActionGate& gate, const UserDefaults& defaults, ThemeManager& themes, QWidget* parent = nullptr);
+    YoloArmingSheet(ActionGate& gate, ThemeManager& themes, QWidget* parent = nullptr);
 
     const YoloArmingState& state() const { return m_state; }
     QLineEdit* passwordField() const { return m_password; }
@@ -47,7 +46,6 @@ private:
     void applyTheme();
 
     ActionGate& m_gate;
-    const UserDefaults& m_defaults;
     ThemeBinding m_theme;
     YoloArmingState m_state;
     ThemedColors m_colors;

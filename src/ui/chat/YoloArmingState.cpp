@@ -1,7 +1,6 @@
 #include "ui/chat/YoloArmingState.h"
 
 #include "actions/ActionGate.h"
-#include "core/UserDefaults.h"
 
 #include <algorithm>
 
@@ -54,10 +53,10 @@ bool YoloArmingState::apply(const ArmResult& result)
     return false;
 }
 
-std::optional<QString> YoloArmingState::eligibilityBanner(const UserDefaults& defaults)
+std::optional<QString> YoloArmingState::eligibilityBanner(const ActionGate& gate)
 {
-    if (defaults.getBool(ActionGate::activeModelIsFrontierKey).value_or(false)) return std::nullopt;
-    const QString label = defaults.getString(ActionGate::activeModelLabelKey).value_or(QStringLiteral("unknown"));
+    if (gate.activeModelIsFrontier()) return std::nullopt;
+    const QString label = gate.activeModelLabel();
     return QStringLiteral("YOLO requires your own Opus-class API key (Settings \u2192 AI \u2192 bring your own key). "
                           "The current backend is \u201C") +
            label + QStringLiteral("\u201D, which is not eligible.");

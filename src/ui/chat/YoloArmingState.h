@@ -7,7 +7,6 @@
 #include <optional>
 
 class ActionGate;
-class UserDefaults;
 
 // The arming sheet without its widgets: the password typed, the confirmations accepted so far
 // and the message of the last press, with every text the sheet shows. A fresh state belongs
@@ -41,7 +40,7 @@ public:
     bool apply(const ArmResult& result);
 
     // The banner shown while the last answering backend is not a frontier model, read afresh.
-    static std::optional<QString> eligibilityBanner(const UserDefaults& defaults);
+    static std::optional<QString> eligibilityBanner(const ActionGate& gate);
 
 private:
     int m_confirmations = 0;
