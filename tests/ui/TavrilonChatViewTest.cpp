@@ -10,7 +10,7 @@
 #include "support/ChildProcess.h"
 #include "ui/chat/SheetOverlay.h"
 #include "ui/chat/SymbolButton.h"
-#include "ui/chat/SymbolView.h"
+#include "ui/chat/TintedSymbol.h"
 #include "ui/chat/YoloBadge.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "ui/chat/GateWarningSheet.h"
 
-#include "ui/chat/SymbolView.h"
+#include "ui/chat/TintedSymbol.h"
 #include "ui/theme/ThemeManager.h"
 
 #include <QHBoxLayout>
@@ -84,7 +84,7 @@ GateWarningSheet::GateWarningSheet(TavrilonAction action, GateDecision decision,
 
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
-    m_icon = new SymbolView(m_content.icon, 20, this);
+    m_icon = new TintedSymbol(m_content.icon, 20, this);
     m_title = wrappedLabel(m_content.title, this);
     QFont bold = m_title->font();
     bold.setBold(true);

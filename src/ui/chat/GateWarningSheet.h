@@ -11,7 +11,7 @@
 
 class QLabel;
 class QPushButton;
-class SymbolView;
+class TintedSymbol;
 class ThemeManager;
 
 // The sheet shown for an action the gate does not let run at once. It decides nothing and
@@ -25,7 +25,7 @@ public:
                      QWidget* parent = nullptr);
 
     const GateWarningContent& content() const { return m_content; }
-    SymbolView* icon() const { return m_icon; }
+    TintedSymbol* icon() const { return m_icon; }
     QLabel* titleLabel() const { return m_title; }
     QPushButton* cancelButton() const { return m_cancel; }
     QPushButton* trailingButton() const { return m_trailing; }
@@ -49,7 +49,7 @@ private:
     ThemeBinding m_theme;
     GateWarningContent m_content;
     ThemedColors m_colors;
-    SymbolView* m_icon = nullptr;
+    TintedSymbol* m_icon = nullptr;
     QLabel* m_title = nullptr;
     QPushButton* m_cancel = nullptr;
     QPushButton* m_trailing = nullptr;

@@ -7,7 +7,7 @@
 #include "ui/chat/MessageRow.h"
 #include "ui/chat/SheetOverlay.h"
 #include "ui/chat/SymbolButton.h"
-#include "ui/chat/SymbolView.h"
+#include "ui/chat/TintedSymbol.h"
 #include "ui/chat/YoloArmingSheet.h"
 #include "ui/chat/YoloBadge.h"
 #include "ui/theme/ThemeManager.h"
@@ -61,7 +61,7 @@ TavrilonChatView::TavrilonChatView(ThemeManager& themes, ActionGate& gate, Model
     auto* header = new QHBoxLayout;
     header->setContentsMargins(14, 10, 14, 10);
     header->setSpacing(8);
-    m_headerIcon = new SymbolView(ChatPresentation::headerSymbol, 18, m_panel);
+    m_headerIcon = new TintedSymbol(ChatPresentation::headerSymbol, 18, m_panel);
     auto* title = new QLabel(ChatPresentation::title, m_panel);
     title->setObjectName(QStringLiteral("chatTitle"));
     m_colors.add(title, QPalette::WindowText, [](const PaletteTheme& t) { return t.textBright; });

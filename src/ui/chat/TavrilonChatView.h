@@ -21,7 +21,7 @@ class QScrollArea;
 class QVBoxLayout;
 class SheetOverlay;
 class SymbolButton;
-class SymbolView;
+class TintedSymbol;
 class TavrilonChatController;
 class ThemeManager;
 class YoloArmingSheet;
@@ -72,7 +72,7 @@ private:
     ThemedColors m_colors;
 
     QWidget* m_panel = nullptr;
-    SymbolView* m_headerIcon = nullptr;
+    TintedSymbol* m_headerIcon = nullptr;
     YoloBadge* m_badge = nullptr;
     QScrollArea* m_scroll = nullptr;
     QWidget* m_list = nullptr;

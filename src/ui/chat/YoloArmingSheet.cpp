@@ -1,7 +1,7 @@
 #include "ui/chat/YoloArmingSheet.h"
 
 #include "actions/ActionGate.h"
-#include "ui/chat/SymbolView.h"
+#include "ui/chat/TintedSymbol.h"
 #include "ui/theme/ThemeManager.h"
 
 #include <QFontDatabase>
@@ -87,7 +87,7 @@ YoloArmingSheet::YoloArmingSheet(ActionGate& gate, ThemeManager& themes, QWidget
 
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
-    m_icon = new SymbolView(YoloArmingState::symbol, 20, this);
+    m_icon = new TintedSymbol(YoloArmingState::symbol, 20, this);
     auto* title = new QLabel(YoloArmingState::title, this);
     QFont bold = title->font();
     bold.setBold(true);

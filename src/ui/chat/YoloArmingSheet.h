@@ -10,7 +10,7 @@ class ActionGate;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class SymbolView;
+class TintedSymbol;
 class ThemeManager;
 
 // The sheet that arms YOLO mode: the unlock password and three confirmations in a row, each
@@ -49,7 +49,7 @@ private:
     ThemeBinding m_theme;
     YoloArmingState m_state;
     ThemedColors m_colors;
-    SymbolView* m_icon = nullptr;
+    TintedSymbol* m_icon = nullptr;
     QLabel* m_banner = nullptr;
     QLineEdit* m_password = nullptr;
     QWidget* m_dots = nullptr;

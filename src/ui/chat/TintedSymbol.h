@@ -4,10 +4,10 @@
 #include <QWidget>
 
 // One bundled symbol in one colour, at a fixed size.
-class SymbolView : public QWidget {
+class TintedSymbol : public QWidget {
     Q_OBJECT
 public:
-    SymbolView(QString name, int size, QWidget* parent = nullptr);
+    TintedSymbol(QString name, int size, QWidget* parent = nullptr);
 
     const QString& name() const { return m_name; }
     void setName(const QString& name);

@@ -1,27 +1,27 @@
-#include "ui/chat/SymbolView.h"
+#include "ui/chat/TintedSymbol.h"
 
 #include "ui/theme/SymbolIcon.h"
 
 #include <QPainter>
 
-SymbolView::SymbolView(QString name, int size, QWidget* parent) : QWidget(parent), m_name(std::move(name))
+TintedSymbol::TintedSymbol(QString name, int size, QWidget* parent) : QWidget(parent), m_name(std::move(name))
 {
     setFixedSize(size, size);
 }
 
-void SymbolView::setName(const QString& name)
+void TintedSymbol::setName(const QString& name)
 {
     m_name = name;
     update();
 }
 
-void SymbolView::setColor(const QColor& color)
+void TintedSymbol::setColor(const QColor& color)
 {
     m_color = color;
     update();
 }
 
-void SymbolView::paintEvent(QPaintEvent*)
+void TintedSymbol::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
