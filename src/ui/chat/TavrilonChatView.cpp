@@ -46,7 +46,7 @@ private:
 TavrilonChatView::TavrilonChatView(ThemeManager& themes, ActionGate& gate, ModelRouter& router,
                                    AssistantServices services, QWidget* parent)
     : QWidget(parent), m_themes(themes), m_gate(gate), m_theme(this, themes),
-      m_controller(std::make_unique<TavrilonChatController>(gate, router, services))
+      m_controller(new TavrilonChatController(gate, router, services, this))
 {
     setObjectName(QStringLiteral("TavrilonChatView"));
     auto* outer = new QVBoxLayout(this);
@@ -116,7 +116,7 @@ TavrilonChatView::TavrilonChatView(ThemeManager& themes, ActionGate& gate, Model
     connect(m_input, &QLineEdit::returnPressed, this, &TavrilonChatView::sendInput);
     connect(m_send, &SymbolButton::clicked, this, &TavrilonChatView::sendInput);
 
-    TavrilonChatController* chat = m_controller.get();
+    TavrilonChatController* chat = m_controller;
     connect(chat, &TavrilonChatController::messagesChanged, this, &TavrilonChatView::syncMessages);
     connect(chat, &TavrilonChatController::isThinkingChanged, m_thinking, &QLabel::setVisible);
     connect(chat, &TavrilonChatController::pendingChanged, this, &TavrilonChatView::syncWarningSheet);
@@ -129,7 +129,7 @@ TavrilonChatView::TavrilonChatView(ThemeManager& themes, ActionGate& gate, Model
 
 TavrilonChatView::~TavrilonChatView()
 {
-    // The sheets and rows call into the controller; they go first.
+    // The sheets and rows call into the controller; they go before it does.
     delete m_warningOverlay;
     delete m_yoloOverlay;
     delete m_panel;
@@ -213,7 +213,7 @@ void TavrilonChatView::syncWarningSheet()
     m_warningActionID = action->id;
     QWidget* sheet = nullptr;
     if (decision) {
-        TavrilonChatController* chat = m_controller.get();
+        TavrilonChatController* chat = m_controller;
         sheet = new GateWarningSheet(
             *action, *decision, [chat] { chat->proceed(); }, [chat] { chat->cancelPending(); },
             [chat] {
@@ -244,7 +244,7 @@ void TavrilonChatView::syncYoloSheet()
     }
     if (m_yoloOverlay) return;
     auto* sheet = new YoloArmingSheet(m_gate, m_themes);
-    TavrilonChatController* chat = m_controller.get();
+    TavrilonChatController* chat = m_controller;
     connect(sheet, &YoloArmingSheet::dismissRequested, this, [chat] { chat->setShowYoloSheet(false); });
     m_yoloOverlay = new SheetOverlay(sheet, this);
     connect(m_yoloOverlay, &SheetOverlay::outsideClicked, this, [chat] { chat->setShowYoloSheet(false); });

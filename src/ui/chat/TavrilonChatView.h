@@ -8,8 +8,6 @@
 #include <QUuid>
 #include <QWidget>
 
-#include <memory>
-
 class ActionGate;
 class GateWarningSheet;
 class MessageRow;
@@ -68,7 +66,7 @@ private:
     ThemeManager& m_themes;
     ActionGate& m_gate;
     ThemeBinding m_theme;
-    std::unique_ptr<TavrilonChatController> m_controller;
+    TavrilonChatController* m_controller;  // a child: it goes with the view
     ThemedColors m_colors;
 
     QWidget* m_panel = nullptr;
