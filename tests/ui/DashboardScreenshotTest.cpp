@@ -74,10 +74,10 @@ TEST(DashboardScreenshot, RendersTheWindowAndSavesIt)
     publishLiveState(rig);
     rig.settings.setVraxIntegrationEnabled(true);
     DetailedView view(rig.env());
-    view.resize(DetailedView::defaultSize);
+    view.resize(DetailedView::defaultWindowSize);
     settle();
     const QImage shot = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(shot.size(), DetailedView::defaultSize);
+    ASSERT_EQ(shot.size(), DetailedView::defaultWindowSize);
 
     const QString dir = buildTree() + QStringLiteral("/screenshots");
     ASSERT_TRUE(QDir().mkpath(dir));

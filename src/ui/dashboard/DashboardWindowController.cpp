@@ -27,7 +27,7 @@ void DashboardWindowController::open()
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setObjectName(windowIdentifier);
     window->setWindowTitle(windowTitle);
-    window->resize(DetailedView::defaultSize);
+    window->resize(DetailedView::defaultWindowSize);
     m_painted = false;
     window->installEventFilter(this);
     m_window = window;
@@ -38,8 +38,10 @@ void DashboardWindowController::open()
 
 bool DashboardWindowController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_window && event->type() == QEvent::Paint && !m_painted) {
+    // The type first: the window may be half destroyed when other events arrive.
+    if (event->type() == QEvent::Paint && !m_painted && watched == m_window) {
         m_painted = true;
+        watched->removeEventFilter(this);
         QMetaObject::invokeMethod(this, [this] { Q_EMIT firstFramePainted(); }, Qt::QueuedConnection);
     }
     return QObject::eventFilter(watched, event);

@@ -14,7 +14,7 @@
 DetailedView::DetailedView(const DashboardEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
 {
     setObjectName(QStringLiteral("detailedView"));
-    setMinimumSize(minimumSize);
+    setMinimumSize(minimumWindowSize);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);

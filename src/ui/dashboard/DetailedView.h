@@ -15,8 +15,8 @@ class QVBoxLayout;
 class DetailedView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr QSize defaultSize{1100, 750};
-    static constexpr QSize minimumSize{1000, 700};
+    static constexpr QSize defaultWindowSize{1100, 750};
+    static constexpr QSize minimumWindowSize{1000, 700};
 
     explicit DetailedView(const DashboardEnvironment& env, QWidget* parent = nullptr);
 
