@@ -63,7 +63,9 @@ void HealthRing::paintEvent(QPaintEvent*)
         // gradient and arcs turn counter-clockwise, so both are drawn mirrored.
         QConicalGradient clockwise(ring.center(), 90);
         clockwise.setColorAt(0.0, withOpacity(status, 0.4));
-        clockwise.setColorAt(1.0, status);
+        clockwise.setColorAt(0.96, status);
+        // The start's round cap reaches back past 12 o'clock: keep it pale, not the end's colour.
+        clockwise.setColorAt(1.0, withOpacity(status, 0.4));
         p.save();
         p.translate(ring.center());
         p.scale(-1, 1);
