@@ -40,8 +40,8 @@ HistoryChartCard::HistoryChartCard(ThemeManager& themes, QWidget* parent)
     m_chart->legend()->hide();
     m_chart->setBackgroundVisible(false);
     m_chart->setPlotAreaBackgroundVisible(false);
-    // Room above the top grid line for its "100%" label.
-    m_chart->setMargins(QMargins(0, 8, 0, 0));
+    // Room above the top grid line and below the bottom one for their labels.
+    m_chart->setMargins(QMargins(0, 8, 0, 6));
     m_chart->setBackgroundRoundness(0);
     m_chart->layout()->setContentsMargins(0, 0, 0, 0);
 

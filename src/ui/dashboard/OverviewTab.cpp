@@ -103,7 +103,10 @@ OverviewTab::OverviewTab(const DashboardEnvironment& env, QWidget* parent) : QWi
     connect(&env.profileManager, &PerformanceProfileManager::activeProfileChanged, this, later);
     connect(&env.themeManager, &ThemeManager::currentChanged, this, later);
     connect(&env.settings, &AppSettings::changed, this, later);
-    connect(&env.networkMonitor, &NetworkMonitor::changed, this, later);
+    // The network sampler publishes twice as often as the monitor and touches one card only.
+    connect(&env.networkMonitor, &NetworkMonitor::changed, this, [this] {
+        if (!m_refreshQueued) refreshNetwork();
+    });
     refresh();
 }
 
@@ -142,6 +145,11 @@ void OverviewTab::refresh()
     m_diskCard->display(StatusCardsModel::disk(snapshot));
     m_thermalCard->display(StatusCardsModel::thermal(snapshot, m_env.settings));
     m_topProcessCard->display(StatusCardsModel::topProcess(monitor.topProcesses()));
+    refreshNetwork();
+}
+
+void OverviewTab::refreshNetwork()
+{
     const NetworkMonitor& network = m_env.networkMonitor;
     m_networkCard->display(StatusCardsModel::network(network.activeConnectionCount(), network.currentRateIn(),
                                                      network.currentRateOut(), m_env.settings));

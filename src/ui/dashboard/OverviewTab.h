@@ -40,6 +40,7 @@ public:
 
 private:
     void scheduleRefresh();
+    void refreshNetwork();
 
     DashboardEnvironment m_env;
     bool m_refreshQueued = false;

@@ -7,6 +7,7 @@
 #include "ui/dashboard/TextView.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QVBoxLayout>
 
 namespace {
@@ -55,7 +56,14 @@ ThermalCard::ThermalCard(ThemeManager& themes, QWidget* parent)
     m_temperature = line(QString(), DashboardStyle::mono(24, QFont::Bold), Qt::white, this);
     m_gauge = new LinearGauge(this);
     m_gauge->setRange(0, StatusCardsModel::thermalGaugeMaximum);
-    m_note = line(QString(), DashboardStyle::font(10), gray(), this);
+    // The note may need two lines in a narrow card: it wraps rather than losing its end.
+    m_note = new QLabel(this);
+    m_note->setWordWrap(true);
+    m_note->setTextFormat(Qt::PlainText);
+    m_note->setFont(DashboardStyle::font(10));
+    QPalette notePalette = m_note->palette();
+    notePalette.setColor(QPalette::WindowText, gray());
+    m_note->setPalette(notePalette);
     content()->addWidget(m_header);
     content()->addWidget(m_temperature);
     content()->addWidget(m_gauge);

@@ -4,6 +4,7 @@
 #include "ui/dashboard/StatusCardsModel.h"
 
 class CardHeader;
+class QLabel;
 class LinearGauge;
 class TextView;
 
@@ -32,7 +33,7 @@ public:
 
     LinearGauge* gauge() const { return m_gauge; }
     TextView* temperature() const { return m_temperature; }
-    TextView* note() const { return m_note; }
+    QLabel* note() const { return m_note; }
     TextView* stateWord() const { return m_word; }
 
 private:
@@ -40,7 +41,7 @@ private:
     TextView* m_word;
     TextView* m_temperature;
     LinearGauge* m_gauge;
-    TextView* m_note;
+    QLabel* m_note;
 };
 
 class TopProcessCard : public DashboardCard {
