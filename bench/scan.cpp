@@ -99,6 +99,6 @@ int main(int argc, char** argv)
     (void)sink;
 
     const double a = median(ours), b = median(theirs);
-    std::printf("%.1f\n%.1f\n%.2f\n", a, b, a / b);
+    std::printf("directory_size_ms %.1f\ndu_ms %.1f\nratio_directory_size_to_du %.2f\n", a, b, a / b);
     return 0;  // the QTemporaryDir removes the tree
 }

@@ -88,6 +88,6 @@ int main(int argc, char** argv)
     const double start = cpuSeconds();
     for (int i = 0; i < kRefreshes; ++i) sink += long(refresh());
     const double perRefreshUs = (cpuSeconds() - start) / kRefreshes * 1e6;
-    std::printf("%.1f\n", perRefreshUs);
+    std::printf("sensors_refresh_cpu_us %.1f\n", perRefreshUs);
     return sink == -1 ? 1 : 0;
 }

@@ -35,6 +35,7 @@
 #include "monitoring/SMCReader.h"
 #include "monitoring/ProcessManager.h"
 #include "monitoring/ThresholdThrottleAdvisor.h"
+#include "optimisation/AIEngine.h"
 #include "optimisation/AIWorkloadMode.h"
 #include "optimisation/PerformanceProfileManager.h"
 #include "optimisation/ProactiveOptimizer.h"
@@ -54,6 +55,7 @@
 #include "services/TavrilonFleetClient.h"
 #include "services/TelemetryCollector.h"
 #include "services/VRAXClient.h"
+#include "ui/dashboard/DashboardWindowController.h"
 #include "ui/shell/DesktopHUDController.h"
 #include "ui/shell/HotkeyManager.h"
 #include "ui/shell/LoginItemController.h"
@@ -201,6 +203,7 @@ AppContext::AppContext()
     });
     m_aiWorkloadMode = std::make_unique<AIWorkloadMode>();
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_defaults);
+    m_aiEngine = std::make_unique<AIEngine>();
     m_assistantServices = std::make_unique<AssistantServices>(AssistantServices{
         .monitor = *m_performanceMonitor,
         .battery = *m_batteryMonitor,
@@ -238,11 +241,29 @@ AppContext::AppContext()
         .profiles = *m_profiles,
         .scheduler = m_scheduler,
     });
+
+    m_dashboard = std::make_unique<DashboardWindowController>(DashboardEnvironment{
+        .monitor = *m_performanceMonitor,
+        .settings = *m_settings,
+        .profileManager = *m_profiles,
+        .batteryMonitor = *m_batteryMonitor,
+        .networkMonitor = *m_networkMonitor,
+        .aiEngine = *m_aiEngine,
+        .themeManager = *m_theme,
+        .tavrilon =
+            TavrilonTabDeps{
+                .themes = *m_theme,
+                .gate = *m_actionGate,
+                .router = *m_modelRouter,
+                .services = *m_assistantServices,
+            },
+    });
 }
 
 AppContext::~AppContext()
 {
-    // Members go in reverse order of construction; the delegate first.
+    // Members go in reverse order of construction; the window and the delegate first.
+    m_dashboard.reset();
     m_delegate.reset();
     g_instance = nullptr;
 }
@@ -287,3 +308,4 @@ iCloudManager& iCloudManager::shared() { return AppContext::instance().cloudMana
 AutoPilot& AutoPilot::shared() { return AppContext::instance().autoPilot(); }
 AIWorkloadMode& AIWorkloadMode::shared() { return AppContext::instance().aiWorkloadMode(); }
 PerformanceProfileManager& PerformanceProfileManager::shared() { return AppContext::instance().profiles(); }
+AIEngine& AIEngine::shared() { return AppContext::instance().aiEngine(); }

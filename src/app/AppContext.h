@@ -6,7 +6,9 @@
 
 #include <memory>
 
+class AIEngine;
 class AIShield;
+class DashboardWindowController;
 class AssistantStandIns;
 class ModelBackendClient;
 class ModelRouter;
@@ -104,6 +106,9 @@ public:
     AIWorkloadMode& aiWorkloadMode() { return *m_aiWorkloadMode; }
     PerformanceProfileManager& profiles() { return *m_profiles; }
     ThemeManager& theme() { return *m_theme; }
+    AIEngine& aiEngine() { return *m_aiEngine; }
+    // The dashboard window (opened at launch, by the address and by a second start).
+    DashboardWindowController& dashboard() { return *m_dashboard; }
 
 private:
     SystemClock m_clock;
@@ -155,8 +160,11 @@ private:
     std::unique_ptr<AutoPilot> m_autoPilot;
     std::unique_ptr<AIWorkloadMode> m_aiWorkloadMode;
     std::unique_ptr<PerformanceProfileManager> m_profiles;
+    std::unique_ptr<AIEngine> m_aiEngine;
     // Background readings of the monitors. Declared after them so it is destroyed first: its
     // destructor waits for running readings while the managers they report to still exist.
     std::unique_ptr<Executor> m_utilityQueue;
     std::unique_ptr<AppDelegate> m_delegate;
+    // Declared last: the window goes before every manager it reads.
+    std::unique_ptr<DashboardWindowController> m_dashboard;
 };

@@ -1,5 +1,7 @@
 #include "app/AppContext.h"
+#include "app/SingleInstance.h"
 #include "core/Log.h"
+#include "ui/dashboard/DashboardWindowController.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -43,8 +45,9 @@ void installTerminationHandlers(QApplication& app)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    const bool headless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                          qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (headless) {
         Log::line(QStringLiteral("[Veltranmoor] No display found; running without windows on the offscreen platform"));
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -60,14 +63,29 @@ int main(int argc, char** argv)
         QStringLiteral("Keeps this computer fast and healthy: samples it, scores its health and acts on what it sees."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("An address to open, such as veltranmoor://dashboard."),
+                                 QStringLiteral("[url]"));
     parser.process(app);
+    const QString request = parser.positionalArguments().value(0);
+
+    // A second start hands its request to the running instance and leaves.
+    SingleInstance instance;
+    if (instance.claim(request) == SingleInstance::Role::forwarded) return 0;
 
     installTerminationHandlers(app);
 
     AppContext context;
     AppDelegate& delegate = context.delegate();
+    DashboardWindowController& dashboard = context.dashboard();
+    QObject::connect(&instance, &SingleInstance::requestReceived, &dashboard,
+                     [&dashboard](const QString& r) { dashboard.handleRequest(r); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate.applicationWillTerminate(); });
-    QTimer::singleShot(0, &app, [&delegate] { delegate.applicationDidFinishLaunching(); });
+    QTimer::singleShot(0, &app, [&delegate, &dashboard, headless] {
+        delegate.applicationDidFinishLaunching();
+        // The dashboard is the first window the application declares: it opens at launch
+        // wherever there is a screen to show it on.
+        if (!headless) dashboard.open();
+    });
 
     return QApplication::exec();
 }

@@ -12,6 +12,8 @@
 #include "ui/theme/TavrilonModePicker.h"
 #include "ui/theme/TavrilonToggle.h"
 #include "ui/theme/ThemeManager.h"
+#include "ui/dashboard/DashboardTab.h"
+#include "ui/dashboard/ImageView.h"
 
 #include <gtest/gtest.h>
 
@@ -214,6 +216,13 @@ TEST(Symbols, EveryNameTheControlsUseHasAnIconThatDraws)
 {
     QStringList names{u"hourglass"_qs, u"chevron.right"_qs};
     for (PerformanceMode m : PerformanceModes::all) names << TavrilonModePicker::iconName(m);
+    // The dashboard's: tab buttons, the VRAX badge, the Overview's charts and warnings, the
+    // status cards (thermometers by state) and the status dot.
+    for (DashboardTab t : DashboardTabs::all) names << DashboardTabs::icon(t);
+    names << u"antenna.radiowaves.left.and.right"_qs << u"cpu"_qs << u"memorychip"_qs << u"drop.triangle.fill"_qs
+          << u"chart.line.uptrend.xyaxis"_qs << u"internaldrive"_qs << u"list.bullet.rectangle"_qs << u"network"_qs
+          << u"thermometer.low"_qs << u"thermometer.medium"_qs << u"thermometer.high"_qs << u"thermometer.sun.fill"_qs
+          << u"circle.fill"_qs;
     for (const QString& name : names) {
         SCOPED_TRACE(name.toStdString());
         ASSERT_TRUE(SymbolIcon::exists(name));
@@ -224,6 +233,9 @@ TEST(Symbols, EveryNameTheControlsUseHasAnIconThatDraws)
         EXPECT_TRUE(uses(img, Qt::red, 0));
     }
     EXPECT_FALSE(SymbolIcon::exists(u"no.such.symbol"_qs));
+    // The sidebar's two pictures.
+    EXPECT_TRUE(ImageView(u"VeltranmoorMark"_qs, {140, 140}).isValid());
+    EXPECT_TRUE(ImageView(u"MakerLogo"_qs, {26, 26}).isValid());
 }
 
 }  // namespace

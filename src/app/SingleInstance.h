@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+
+// One running application per user and settings store. The first start listens on a local
+// socket; a later start hands its request (an address such as "veltranmoor://dashboard", or
+// nothing) to the running one and exits.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    static constexpr qsizetype maxRequestBytes = 4096;
+
+    // `socketPath` defaults to defaultSocketPath().
+    explicit SingleInstance(QString socketPath = defaultSocketPath(), QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // In $XDG_RUNTIME_DIR (else the temporary folder), named by the user id and the settings
+    // folder, so one user's instances on one store meet and nobody else's do.
+    static QString defaultSocketPath();
+    const QString& socketPath() const { return m_path; }
+
+    enum class Role {
+        primary,    // nobody else runs: this process now listens
+        forwarded,  // the running instance has the request; this process should exit
+        failed,     // neither worked (the socket could not be claimed)
+    };
+    Role claim(const QString& request);
+    bool isListening() const { return m_server.isListening(); }
+
+    // Sends `request` to the instance listening at `path`; false when none answers.
+    static bool forward(const QString& path, const QString& request, int timeoutMs = 3000);
+
+Q_SIGNALS:
+    // A later start's request, on the main thread.
+    void requestReceived(const QString& request);
+
+private:
+    void accept();
+
+    QString m_path;
+    QLocalServer m_server;
+};

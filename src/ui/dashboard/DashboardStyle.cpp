@@ -1,0 +1,44 @@
+#include "ui/dashboard/DashboardStyle.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPainterPath>
+#include <QScreen>
+
+namespace DashboardStyle {
+
+QFont font(qreal size, QFont::Weight weight)
+{
+    return systemFont(size, weight);
+}
+
+QFont mono(qreal size, QFont::Weight weight)
+{
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // Same size rule as the proportional font, so both line up in one row.
+    f.setPointSizeF(systemFont(size).pointSizeF());
+    f.setWeight(weight);
+    return f;
+}
+
+QFont tracked(QFont font, qreal tracking)
+{
+    font.setLetterSpacing(QFont::AbsoluteSpacing, tracking);
+    return font;
+}
+
+void paintCard(QPainter& p, const QRectF& rect, const PaletteTheme& theme)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = rect.adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath shape;
+    shape.addRoundedRect(r, cardRadius, cardRadius);
+    p.fillPath(shape, theme.surface);
+    p.setPen(QPen(theme.border, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(shape);
+    p.restore();
+}
+
+}  // namespace DashboardStyle

@@ -1,0 +1,111 @@
+#include "ui/dashboard/DetailedView.h"
+
+#include "ui/dashboard/Divider.h"
+#include "ui/dashboard/OverviewTab.h"
+#include "ui/dashboard/PendingTabView.h"
+#include "ui/dashboard/Sidebar.h"
+#include "ui/theme/ThemeManager.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+DetailedView::DetailedView(const DashboardEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
+{
+    setObjectName(QStringLiteral("detailedView"));
+    setMinimumSize(minimumWindowSize);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    m_sidebar = new Sidebar(env, this);
+    row->addWidget(m_sidebar);
+    row->addWidget(new Divider(env.themeManager, Qt::Vertical, 1.0, this));
+    auto* host = new QWidget(this);
+    host->setObjectName(QStringLiteral("tabHost"));
+    m_content = new QVBoxLayout(host);
+    m_content->setContentsMargins(0, 0, 0, 0);
+    m_content->setSpacing(0);
+    row->addWidget(host, 1);
+
+    connect(m_sidebar, &Sidebar::tabClicked, this, &DetailedView::selectTab);
+    connect(&env.themeManager, &ThemeManager::currentChanged, this, [this] {
+        applyColorScheme();
+        update();
+    });
+    applyColorScheme();
+    m_tabView = makeTabView(m_selected);
+    m_content->addWidget(m_tabView);
+    m_sidebar->setSelectedTab(m_selected);
+}
+
+void DetailedView::selectTab(DashboardTab tab)
+{
+    if (tab == m_selected && m_tabView) return;
+    m_selected = tab;
+    // The old view goes first, so two tab views never exist at once.
+    delete m_tabView;
+    m_tabView = makeTabView(tab);
+    m_content->addWidget(m_tabView);
+    m_sidebar->setSelectedTab(tab);
+}
+
+QWidget* DetailedView::makeTabView(DashboardTab tab)
+{
+    auto scrolled = [this](QWidget* content) {
+        auto* scroll = new QScrollArea;
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        scroll->viewport()->setAutoFillBackground(false);
+        content->setAutoFillBackground(false);
+        scroll->setWidget(content);
+        return scroll;
+    };
+    QWidget* view = nullptr;
+    switch (tab) {
+    case DashboardTab::overview: view = scrolled(new OverviewTab(m_env)); break;
+    case DashboardTab::tavrilon: view = makeTavrilonTab(m_env.tavrilon, nullptr); break;
+    default: view = new PendingTabView(m_env.themeManager, tab); break;
+    }
+    view->setProperty("dashboardTab", DashboardTabs::rawValue(tab));
+    return view;
+}
+
+void DetailedView::applyColorScheme()
+{
+    // The dashboard is dark whatever the desktop's scheme; its own views paint with the palette,
+    // standard controls (scroll bars, the chat's input) take these.
+    const PaletteTheme& theme = m_env.themeManager.current();
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, theme.background);
+    pal.setColor(QPalette::WindowText, Qt::white);
+    pal.setColor(QPalette::Base, theme.surface);
+    pal.setColor(QPalette::AlternateBase, theme.surfaceElevated);
+    pal.setColor(QPalette::Text, Qt::white);
+    pal.setColor(QPalette::Button, theme.surface);
+    pal.setColor(QPalette::ButtonText, Qt::white);
+    pal.setColor(QPalette::Highlight, theme.accent);
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    pal.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
+    pal.setColor(QPalette::Light, theme.border);
+    pal.setColor(QPalette::Mid, theme.border);
+    pal.setColor(QPalette::Dark, theme.background);
+    setPalette(pal);
+}
+
+void DetailedView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), m_env.themeManager.current().background);
+}
+
+void DetailedView::showEvent(QShowEvent*)
+{
+    // The stored palette choice is applied whenever the dashboard appears.
+    QPointer<ThemeManager> themes(&m_env.themeManager);
+    QMetaObject::invokeMethod(this, [themes] {
+        if (themes) themes->applySavedTheme();
+    }, Qt::QueuedConnection);
+}

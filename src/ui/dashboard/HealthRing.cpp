@@ -1,0 +1,92 @@
+#include "ui/dashboard/HealthRing.h"
+
+#include "core/Models.h"
+#include "ui/dashboard/DashboardStyle.h"
+#include "ui/dashboard/OverviewModel.h"
+#include "ui/theme/ThemeManager.h"
+
+#include <QConicalGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+
+HealthRing::HealthRing(ThemeManager& themes, QWidget* parent) : QWidget(parent), m_theme(this, themes)
+{
+    setFixedSize(side, side);
+    m_animation.setDuration(1000);
+    m_animation.setEasingCurve(QEasingCurve::InOutQuad);
+    connect(&m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        m_shown = v.toDouble();
+        update();
+    });
+}
+
+void HealthRing::setScore(int64_t score)
+{
+    if (m_hasScore && score == m_score) return;
+    const bool first = !m_hasScore;
+    m_hasScore = true;
+    m_score = score;
+    const double target = std::clamp(OverviewModel::ringFraction(score), 0.0, 1.0);
+    m_animation.stop();
+    // The first score is drawn as it is; later ones glide, and only while someone can see them.
+    if (first || !isVisible()) {
+        m_shown = target;
+        update();
+        return;
+    }
+    m_animation.setStartValue(m_shown);
+    m_animation.setEndValue(target);
+    m_animation.start();
+}
+
+void HealthRing::showEvent(QShowEvent*)
+{
+    update();
+}
+
+void HealthRing::paintEvent(QPaintEvent*)
+{
+    const PaletteTheme& theme = m_theme.theme();
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF ring = QRectF(0, 0, side, side).adjusted(lineWidth / 2, lineWidth / 2, -lineWidth / 2, -lineWidth / 2);
+
+    p.setPen(QPen(theme.border, lineWidth, Qt::SolidLine, Qt::FlatCap));
+    p.drawEllipse(ring);
+
+    HealthScore health;
+    health.score = m_score;
+    const QColor status = statusColor(health, theme);
+    if (m_shown > 0) {
+        // The gradient runs round from 12 o'clock, pale at the start of the arc. Qt's conical
+        // gradient and arcs turn counter-clockwise, so both are drawn mirrored.
+        QConicalGradient clockwise(ring.center(), 90);
+        clockwise.setColorAt(0.0, withOpacity(status, 0.4));
+        clockwise.setColorAt(0.96, status);
+        // The start's round cap reaches back past 12 o'clock: keep it pale, not the end's colour.
+        clockwise.setColorAt(1.0, withOpacity(status, 0.4));
+        p.save();
+        p.translate(ring.center());
+        p.scale(-1, 1);
+        p.translate(-ring.center());
+        p.setPen(QPen(QBrush(clockwise), lineWidth, Qt::SolidLine, Qt::RoundCap));
+        // Mirrored, a counter-clockwise arc from 12 o'clock shows clockwise on screen.
+        p.drawArc(ring, 90 * 16, int(m_shown * 360 * 16));
+        p.restore();
+    }
+
+    const QString number = QString::number(m_score);
+    const QFont numberFont = DashboardStyle::mono(40, QFont::Bold);
+    const QFont wordFont = DashboardStyle::font(11, QFont::DemiBold);
+    const QFontMetrics nm(numberFont), wm(wordFont);
+    const qreal total = nm.height() + 2 + wm.height();
+    const qreal top = (side - total) / 2;
+    p.setFont(numberFont);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(0, top, side, nm.height()), Qt::AlignCenter, number);
+    p.setFont(wordFont);
+    p.setPen(namedColor(OverviewModel::healthWordColor(m_score)));
+    p.drawText(QRectF(0, top + nm.height() + 2, side, wm.height()), Qt::AlignCenter,
+               OverviewModel::healthStatusText(m_score));
+}

@@ -1,0 +1,138 @@
+#include "ui/dashboard/HistoryChartCard.h"
+
+#include "ui/dashboard/ChartCurve.h"
+#include "ui/dashboard/DashboardStyle.h"
+#include "ui/dashboard/NamedColor.h"
+#include "ui/dashboard/StatusCardsModel.h"
+#include "ui/dashboard/SymbolView.h"
+#include "ui/dashboard/TextView.h"
+
+#include <QAreaSeries>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QGraphicsLayout>
+#include <QHBoxLayout>
+#include <QLineSeries>
+#include <QValueAxis>
+
+HistoryChartCard::HistoryChartCard(ThemeManager& themes, QWidget* parent)
+    : DashboardCard(themes, DashboardStyle::cardPadding, 8, parent)
+{
+    auto* header = new QHBoxLayout;
+    header->setSpacing(6);
+    m_symbol = new SymbolView(QString(), 14, Qt::white, this);
+    m_title = new TextView(QString(), DashboardStyle::tracked(DashboardStyle::mono(10, QFont::Bold), 1), Qt::white, this);
+    m_value = new TextView(QString(), DashboardStyle::mono(14, QFont::Bold), Qt::white, this);
+    header->addWidget(m_symbol);
+    header->addWidget(m_title);
+    header->addStretch(1);
+    header->addWidget(m_value);
+    content()->addLayout(header);
+
+    m_collecting = new TextView(OverviewModel::collectingText, DashboardStyle::font(11), namedColor(NamedColor::gray), this);
+    m_collecting->setAlignment(Qt::AlignCenter);
+    m_collecting->setFixedHeight(chartHeight);
+    m_collecting->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    content()->addWidget(m_collecting);
+
+    m_chart = new QChart;
+    m_chart->legend()->hide();
+    m_chart->setBackgroundVisible(false);
+    m_chart->setPlotAreaBackgroundVisible(false);
+    // Room above the top grid line and below the bottom one for their labels.
+    m_chart->setMargins(QMargins(0, 8, 0, 6));
+    m_chart->setBackgroundRoundness(0);
+    m_chart->layout()->setContentsMargins(0, 0, 0, 0);
+
+    m_areaUpper = new QLineSeries(m_chart);
+    m_area = new QAreaSeries(m_areaUpper);
+    m_line = new QLineSeries;
+    m_chart->addSeries(m_area);
+    m_chart->addSeries(m_line);
+
+    m_axisX = new QValueAxis;
+    m_axisX->setVisible(false);
+    m_axisY = new QCategoryAxis;
+    m_axisY->setRange(0, 100);
+    m_axisY->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    m_axisY->setStartValue(0);
+    for (int mark : StatusCardsModel::percentMarks)
+        m_axisY->append(StatusCardsModel::chartAxisLabel(mark, QStringLiteral("%")), mark);
+    m_axisY->setLineVisible(false);
+    m_axisY->setLabelsFont(DashboardStyle::mono(8));
+    m_axisY->setLabelsColor(namedColor(NamedColor::gray));
+    m_chart->addAxis(m_axisX, Qt::AlignBottom);
+    m_chart->addAxis(m_axisY, Qt::AlignLeft);
+    for (QAbstractSeries* s : {static_cast<QAbstractSeries*>(m_area), static_cast<QAbstractSeries*>(m_line)}) {
+        s->attachAxis(m_axisX);
+        s->attachAxis(m_axisY);
+    }
+
+    m_view = new QChartView(m_chart, this);
+    m_view->setRenderHint(QPainter::Antialiasing);
+    m_view->setFixedHeight(chartHeight);
+    m_view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setStyleSheet(QStringLiteral("background: transparent"));
+    m_view->setBackgroundBrush(Qt::NoBrush);
+    m_view->hide();
+    content()->addWidget(m_view);
+}
+
+void HistoryChartCard::styleAxis(const PaletteTheme& theme)
+{
+    m_axisY->setGridLineColor(theme.border);
+    m_axisY->setGridLinePen(QPen(theme.border, 1));
+}
+
+void HistoryChartCard::setChart(const OverviewModel::Chart& model)
+{
+    m_symbol->setName(model.symbol);
+    m_symbol->setColor(model.symbolTint);
+    m_title->setText(model.title);
+    m_title->setColor(model.titleColor);
+    m_value->setText(model.valueText);
+    m_value->setFont(DashboardStyle::mono(model.valueFontSize, QFont::Bold));
+    m_value->updateGeometry();
+
+    m_points = model.points;
+    m_plotted = model.showsChart() ? model.points.size() : 0;
+    m_collecting->setVisible(!model.showsChart());
+    m_view->setVisible(model.showsChart());
+    if (!model.showsChart()) return;
+
+    const QList<QPointF> curve = ChartCurve::smooth(model.points);
+    m_line->replace(curve);
+    m_areaUpper->replace(curve);
+    m_axisX->setRange(model.points.first().x(), model.points.last().x());
+
+    QLinearGradient lineGradient(0, 0, 1, 0);
+    lineGradient.setCoordinateMode(QGradient::ObjectBoundingMode);
+    lineGradient.setColorAt(0, withOpacity(model.metricColor, 0.6));
+    lineGradient.setColorAt(1, model.metricColor);
+    m_line->setPen(QPen(QBrush(lineGradient), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+
+    QLinearGradient areaGradient(0, 0, 0, 1);
+    areaGradient.setCoordinateMode(QGradient::ObjectBoundingMode);
+    areaGradient.setColorAt(0, withOpacity(model.metricColor, 0.2));
+    areaGradient.setColorAt(1, withOpacity(model.metricColor, 0.02));
+    m_area->setBrush(areaGradient);
+    m_area->setPen(Qt::NoPen);
+    styleAxis(theme());
+}
+
+bool HistoryChartCard::showsChart() const
+{
+    return !m_view->isHidden();
+}
+
+QString HistoryChartCard::title() const
+{
+    return m_title->text();
+}
+
+QString HistoryChartCard::valueText() const
+{
+    return m_value->text();
+}

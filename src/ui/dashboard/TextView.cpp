@@ -1,0 +1,60 @@
+#include "ui/dashboard/TextView.h"
+
+#include <QPainter>
+
+TextView::TextView(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+    : QWidget(parent), m_text(text), m_color(color)
+{
+    setFont(font);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void TextView::setText(const QString& text)
+{
+    if (text == m_text) return;
+    m_text = text;
+    updateGeometry();
+    update();
+}
+
+void TextView::setColor(const QColor& color)
+{
+    if (color == m_color) return;
+    m_color = color;
+    update();
+}
+
+void TextView::setAlignment(Qt::Alignment alignment)
+{
+    m_alignment = alignment;
+    update();
+}
+
+void TextView::setElides(bool elides)
+{
+    m_elides = elides;
+    setSizePolicy(elides ? QSizePolicy::Ignored : QSizePolicy::Preferred, QSizePolicy::Fixed);
+    updateGeometry();
+}
+
+QSize TextView::sizeHint() const
+{
+    const QFontMetrics fm(font());
+    return {fm.horizontalAdvance(m_text) + 1, fm.height()};
+}
+
+QSize TextView::minimumSizeHint() const
+{
+    if (m_elides) return {0, QFontMetrics(font()).height()};
+    return sizeHint();
+}
+
+void TextView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setFont(font());
+    p.setPen(m_color);
+    const QFontMetrics fm(font());
+    p.drawText(rect(), int(m_alignment), fm.elidedText(m_text, Qt::ElideRight, width()));
+}

@@ -1,0 +1,297 @@
+// The dashboard's widgets over real managers whose published state the tests set: tab
+// switching, what the sidebar and the Overview follow, the charts, palettes, and the window.
+#include "DashboardRig.h"
+#include "assistant/TavrilonChatController.h"
+#include "ui/dashboard/DashboardWindowController.h"
+#include "ui/dashboard/DetailedView.h"
+#include "ui/dashboard/HealthRing.h"
+#include "ui/dashboard/HistoryChartCard.h"
+#include "ui/dashboard/IconTextRow.h"
+#include "ui/dashboard/LinearGauge.h"
+#include "ui/dashboard/OverviewTab.h"
+#include "ui/dashboard/ProfileLabelView.h"
+#include "ui/dashboard/ScoreBar.h"
+#include "ui/dashboard/Sidebar.h"
+#include "ui/dashboard/SidebarButton.h"
+#include "ui/dashboard/StatusCards.h"
+#include "ui/dashboard/TextView.h"
+#include "ui/dashboard/VRAXConnectedBadge.h"
+#include "ui/theme/ColorHex.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QScrollArea>
+#include <QTest>
+
+using namespace dashboard_rig;
+
+namespace {
+
+class Dashboard : public ::testing::Test {
+protected:
+    Rig rig;
+    DetailedView view{rig.env()};
+
+    void SetUp() override
+    {
+        view.resize(DetailedView::defaultWindowSize);
+        settle();
+    }
+
+    OverviewTab* overview() const { return view.findChild<OverviewTab*>(); }
+    int tabViewCount() const
+    {
+        int n = 0;
+        for (QWidget* w : view.findChildren<QWidget*>())
+            if (w->property("dashboardTab").isValid()) ++n;
+        return n;
+    }
+    QImage shot()
+    {
+        settle();
+        return view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+};
+
+bool near(QRgb a, const QColor& b, int tolerance)
+{
+    return std::abs(qRed(a) - b.red()) <= tolerance && std::abs(qGreen(a) - b.green()) <= tolerance &&
+           std::abs(qBlue(a) - b.blue()) <= tolerance;
+}
+
+// Some pixel at least `minAlpha` opaque has this colour (drawn on a transparent canvas, a
+// translucent stroke keeps its own colour).
+bool uses(const QImage& img, const QColor& color, int tolerance, int minAlpha)
+{
+    const QImage a = img.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (qAlpha(a.pixel(x, y)) >= minAlpha && near(a.pixel(x, y), color, tolerance)) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_F(Dashboard, OpensOnOverviewAndAClickSwitchesTheOneTabView)
+{
+    EXPECT_EQ(view.selectedTab(), DashboardTab::overview);
+    ASSERT_TRUE(overview());
+    for (SidebarButton* b : view.sidebar()->buttons()) EXPECT_EQ(b->isSelected(), b->label() == "Overview");
+    EXPECT_EQ(tabViewCount(), 1);
+
+    for (DashboardTab tab : {DashboardTab::processes, DashboardTab::settings, DashboardTab::tavrilon,
+                             DashboardTab::overview, DashboardTab::history}) {
+        SCOPED_TRACE(DashboardTabs::rawValue(tab).toStdString());
+        QPointer<QWidget> before = view.tabView();
+        QTest::mouseClick(view.sidebar()->button(tab), Qt::LeftButton);
+        EXPECT_EQ(view.selectedTab(), tab);
+        EXPECT_TRUE(before.isNull()) << "the previous tab's view is gone";
+        EXPECT_EQ(tabViewCount(), 1);
+        EXPECT_EQ(view.tabView()->property("dashboardTab").toString(), DashboardTabs::rawValue(tab));
+        for (SidebarButton* b : view.sidebar()->buttons()) EXPECT_EQ(b->isSelected(), b->label() == DashboardTabs::rawValue(tab));
+    }
+
+    // The selected tab's button again: the same view stays.
+    QPointer<QWidget> current = view.tabView();
+    QTest::mouseClick(view.sidebar()->button(DashboardTab::history), Qt::LeftButton);
+    EXPECT_EQ(view.tabView(), current.data());
+}
+
+TEST_F(Dashboard, EachVisitToTavrilonStartsANewConversation)
+{
+    view.selectTab(DashboardTab::tavrilon);
+    QPointer<TavrilonChatController> first = view.tabView()->findChild<TavrilonChatController*>();
+    ASSERT_TRUE(first);
+    ASSERT_EQ(first->messages().size(), 1);
+    EXPECT_TRUE(view.tabView()->findChild<QLabel*>(QStringLiteral("transcript"))->text().contains(
+        TavrilonChatController::welcomeText()));
+    view.selectTab(DashboardTab::overview);
+    EXPECT_TRUE(first.isNull());
+    view.selectTab(DashboardTab::tavrilon);
+    auto* second = view.tabView()->findChild<TavrilonChatController*>();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->messages().size(), 1);
+}
+
+TEST_F(Dashboard, SidebarFollowsWhatTheManagersPublish)
+{
+    Sidebar* bar = view.sidebar();
+    for (SidebarButton* b : bar->buttons()) EXPECT_FALSE(b->showsBadge());
+    rig.ai.setInsights(QList<AIInsight>(7));
+    for (SidebarButton* b : bar->buttons()) EXPECT_EQ(b->badge(), b->label() == "AI Insights" ? 7 : 0);
+
+    EXPECT_EQ(bar->monitoringRow()->text(), QStringLiteral("Paused"));
+    EXPECT_EQ(bar->actionsRow()->text(), QStringLiteral("Actions: 0"));
+    EXPECT_EQ(bar->personalityRow()->text(), QStringLiteral("AI: Learning..."));
+    rig.monitor.logAction(ActionRecord{.action = ActionType::systemCheck, .target = QStringLiteral("x")});
+    EXPECT_EQ(bar->actionsRow()->text(), QStringLiteral("Actions: 1"));
+    rig.ai.setSystemPersonality(QString(200, QChar('W')));
+    settle();
+    EXPECT_LE(bar->personalityRow()->width(), 200) << "a long personality stays on one line within the sidebar";
+
+    EXPECT_TRUE(bar->vraxBadge()->isHidden());
+    rig.settings.setVraxIntegrationEnabled(true);
+    EXPECT_FALSE(bar->vraxBadge()->isHidden());
+
+    EXPECT_EQ(bar->profilePill()->style().name, QStringLiteral("Balanced"));
+    EXPECT_EQ(bar->profilePill()->style().color, colorFromHex(u"#d4a843"));
+    rig.profiles.switchProfile(PerformanceMode::gaming);
+    EXPECT_EQ(bar->profilePill()->style().name, QStringLiteral("Gaming"));
+    EXPECT_EQ(bar->profilePill()->style().symbol, QStringLiteral("gamecontroller.fill"));
+    settle();
+    EXPECT_EQ(overview()->profileLabel()->style().name, QStringLiteral("Gaming"));
+}
+
+TEST_F(Dashboard, RingArcTakesTheScoresBandColour)
+{
+    const PaletteTheme& abyss = *PaletteTheme::find(QStringLiteral("abyss"));
+    rig.themes.setCurrent(abyss);
+    HealthRing* ring = overview()->healthRing();
+    const struct {
+        int64_t score;
+        QColor arc;
+    } rows[] = {{100, abyss.accent}, {80, abyss.accent}, {79, abyss.warning}, {50, abyss.warning}, {49, abyss.danger},
+                {24, abyss.danger}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.score);
+        HealthScore h = rig.monitor.currentHealth();
+        h.score = r.score;
+        rig.monitor.setCurrentHealth(h);
+        settle();
+        EXPECT_EQ(ring->score(), r.score);
+        ring->hide();  // hidden, a new score is drawn at once
+        ring->setScore(r.score);
+        QImage img(HealthRing::side, HealthRing::side, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        ring->render(&img, {}, {}, QWidget::RenderFlags());
+        for (const QColor& band : {abyss.accent, abyss.warning, abyss.danger})
+            EXPECT_EQ(uses(img, band, 30, 120), band == r.arc) << band.name().toStdString();
+    }
+    HealthScore zero = rig.monitor.currentHealth();
+    zero.score = 0;
+    rig.monitor.setCurrentHealth(zero);
+    settle();
+    EXPECT_EQ(ring->shownFraction(), 0);
+}
+
+TEST_F(Dashboard, ScoreBarsAndCardsShowTheSnapshot)
+{
+    HealthScore h = rig.monitor.currentHealth();
+    h.cpuScore = 0;
+    h.memoryScore = 50;
+    h.diskScore = 100;
+    rig.monitor.setCurrentHealth(h);
+    settle();
+    const auto& bars = overview()->scoreBars();
+    EXPECT_EQ(bars[0]->score(), 0);
+    EXPECT_EQ(bars[1]->score(), 50);
+    EXPECT_EQ(bars[1]->color(), rig.themes.current().metricMemory);
+
+    // Before the first sample: the monitor's placeholder.
+    EXPECT_EQ(overview()->diskCard()->freeLine()->text(), QStringLiteral("465.7 GB free"));
+    EXPECT_EQ(overview()->thermalCard()->temperature()->text(), QStringLiteral("—"));
+    EXPECT_TRUE(overview()->thermalCard()->gauge()->isHidden());
+    EXPECT_FALSE(overview()->topProcessCard()->noData()->isHidden());
+    EXPECT_TRUE(overview()->topProcessCard()->name()->isHidden());
+    EXPECT_EQ(overview()->networkCard()->connections()->text(), QStringLiteral("0"));
+
+    PerformanceSnapshot s = rig.monitor.currentSnapshot();
+    s.cpuTempC = 62;
+    rig.monitor.setCurrentSnapshot(s);
+    rig.network.publish(NetworkMonitor::Measurement{.rateIn = 1500, .connections = 3, .timestamp = rig.clock.now()});
+    settle();
+    EXPECT_FALSE(overview()->thermalCard()->gauge()->isHidden());
+    EXPECT_EQ(overview()->networkCard()->inRate()->text(), QStringLiteral("1.5 KB/s"));
+    rig.settings.setDataRateUnitRaw(QStringLiteral("bits"));
+    settle();
+    EXPECT_EQ(overview()->networkCard()->inRate()->text(), QStringLiteral("12.0 Kbps"));
+
+    EXPECT_TRUE(overview()->memoryLeakBanner()->isHidden());
+    EXPECT_TRUE(overview()->diskFullBanner()->isHidden());
+    rig.ai.setDetectedLeaks(QList<MemoryLeak>(2));
+    rig.ai.setPredictedDiskFullDate(rig.clock.now().addDays(30));
+    settle();
+    EXPECT_EQ(overview()->memoryLeakBanner()->text(), QStringLiteral("2 Memory Leaks"));
+    EXPECT_FALSE(overview()->diskFullBanner()->isHidden());
+}
+
+TEST_F(Dashboard, ChartsAppearFromTwoPointsAndPlotTheNewestSixty)
+{
+    HistoryChartCard* cpu = overview()->cpuChart();
+    EXPECT_FALSE(cpu->showsChart());
+    rig.publishSample(10, 40);
+    settle();
+    EXPECT_FALSE(cpu->showsChart());
+    rig.publishSample(20, 41);
+    settle();
+    EXPECT_TRUE(cpu->showsChart());
+    EXPECT_TRUE(overview()->memoryChart()->showsChart());
+    EXPECT_EQ(cpu->plottedPointCount(), 2);
+
+    for (int i = 0; i < 68; ++i) rig.publishSample(i, 50);
+    settle();
+    ASSERT_EQ(rig.monitor.cpuHistory().size(), 70);
+    EXPECT_EQ(cpu->plottedPointCount(), 60);
+    EXPECT_EQ(cpu->plottedPoints().first().x(), double(rig.monitor.cpuHistory()[10].timestamp.toMSecsSinceEpoch()));
+    EXPECT_EQ(cpu->plottedPoints().last().y(), 67);
+    EXPECT_EQ(cpu->valueText(), QStringLiteral("67%"));
+}
+
+TEST_F(Dashboard, APaletteChangeRedrawsTheContentButNotTheSidebar)
+{
+    const QColor sidebar = colorFromHex(Sidebar::backgroundHex);
+    const QImage before = shot();
+    EXPECT_TRUE(near(before.pixel(3, 400), sidebar, 2));
+    EXPECT_TRUE(near(before.pixel(210, 8), PaletteTheme::ember().background, 2));
+    const QPoint selectedButton = view.sidebar()->button(DashboardTab::overview)->geometry().center() + QPoint(0, 0);
+    const QRgb tintBefore = before.pixel(selectedButton.x() + 60, selectedButton.y());
+
+    rig.themes.setCurrent(PaletteTheme::hud());
+    const QImage after = shot();
+    EXPECT_TRUE(near(after.pixel(3, 400), sidebar, 2));
+    EXPECT_TRUE(near(after.pixel(210, 8), PaletteTheme::hud().background, 2));
+    EXPECT_NE(after.pixel(selectedButton.x() + 60, selectedButton.y()), tintBefore) << "the selected tint follows the accent";
+    for (SidebarButton* b : view.sidebar()->buttons()) EXPECT_EQ(b->accentColor(), PaletteTheme::hud().accent);
+}
+
+TEST(DashboardWindow, OpensByAddressClosesWithoutQuittingAndReopensOnOverview)
+{
+    Rig rig;
+    DashboardWindowController windows(rig.env());
+    EXPECT_FALSE(windows.window());
+    EXPECT_FALSE(windows.handleRequest(QStringLiteral("veltranmoor://settings")));
+    EXPECT_FALSE(windows.window());
+    EXPECT_TRUE(windows.handleRequest(QStringLiteral("veltranmoor://dashboard")));
+    QPointer<DetailedView> first = windows.window();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("Veltranmoor AI — Dashboard"));
+    EXPECT_EQ(first->objectName(), QStringLiteral("detailed-dashboard"));
+    EXPECT_EQ(first->size(), QSize(1100, 750));
+    EXPECT_EQ(first->minimumSize(), QSize(1000, 700));
+
+    first->selectTab(DashboardTab::network);
+    EXPECT_TRUE(windows.handleRequest(QString()));  // a plain second start
+    EXPECT_EQ(windows.window(), first.data());
+
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    EXPECT_FALSE(windows.window());
+
+    windows.open();
+    ASSERT_TRUE(windows.window());
+    EXPECT_EQ(windows.window()->selectedTab(), DashboardTab::overview);
+}
+
+TEST(DashboardWindow, OnlyTheDashboardAddressOpensIt)
+{
+    for (const char* yes : {"veltranmoor://dashboard", "VELTRANMOOR://Dashboard", "veltranmoor://dashboard/",
+                            " veltranmoor://dashboard\n"})
+        EXPECT_TRUE(DashboardWindowController::isDashboardURL(QString::fromUtf8(yes))) << yes;
+    for (const char* no : {"", "veltranmoor://", "veltranmoor://settings", "veltranmoor://dashboard/x",
+                           "veltranmoor://dashboard?x=1", "http://dashboard", "veltranmoor:dashboard",
+                           "veltranmoor://user@dashboard", "veltranmoor://dashboard:80"})
+        EXPECT_FALSE(DashboardWindowController::isDashboardURL(QString::fromUtf8(no))) << no;
+}
