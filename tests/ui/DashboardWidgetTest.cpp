@@ -2,6 +2,7 @@
 // switching, what the sidebar and the Overview follow, the charts, palettes, and the window.
 #include "DashboardRig.h"
 #include "assistant/TavrilonChatController.h"
+#include "ui/chat/MessageRow.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/dashboard/DetailedView.h"
 #include "ui/dashboard/HealthRing.h"
@@ -104,8 +105,8 @@ TEST_F(Dashboard, EachVisitToTavrilonStartsANewConversation)
     QPointer<TavrilonChatController> first = view.tabView()->findChild<TavrilonChatController*>();
     ASSERT_TRUE(first);
     ASSERT_EQ(first->messages().size(), 1);
-    EXPECT_TRUE(view.tabView()->findChild<QLabel*>(QStringLiteral("transcript"))->text().contains(
-        TavrilonChatController::welcomeText()));
+    ASSERT_TRUE(view.tabView()->findChild<MessageRow*>());
+    EXPECT_EQ(view.tabView()->findChild<MessageRow*>()->bubble()->text(), TavrilonChatController::welcomeText());
     view.selectTab(DashboardTab::overview);
     EXPECT_TRUE(first.isNull());
     view.selectTab(DashboardTab::tavrilon);

@@ -174,9 +174,6 @@ TEST(TavrilonChatView, StopWarnsBlocksArmsAndThenStopsTheRealChild)
     EXPECT_EQ(sheet->icon()->name(), QStringLiteral("lock.fill"));
     EXPECT_TRUE(sheet->shownTexts().contains(GateWarningContent::blockedNote));
     EXPECT_FALSE(sheet->shownTexts().contains(ActionGate::blockedReason));
-    QTest::qWait(50);
-    QDir().mkpath(QStringLiteral(VELTRANMOOR_SCREENSHOTS));
-    ASSERT_TRUE(r.view->grab().save(QStringLiteral(VELTRANMOOR_SCREENSHOTS "/chat-view-blocked.png")));
 
     // Arm YOLO…: the warning sheet goes without counting, the arming sheet comes, nothing stays pending.
     ActionGate::recordActiveModel(r.defaults, QStringLiteral("Claude (own key)"), true);
@@ -187,8 +184,6 @@ TEST(TavrilonChatView, StopWarnsBlocksArmsAndThenStopsTheRealChild)
     YoloArmingSheet* arming = r.view->yoloSheet();
     ASSERT_NE(arming, nullptr);
     EXPECT_FALSE(arming->banner()->isVisibleTo(arming));
-    QTest::qWait(50);
-    ASSERT_TRUE(r.view->grab().save(QStringLiteral(VELTRANMOOR_SCREENSHOTS "/chat-view-arming.png")));
     QTest::keyClicks(arming->passwordField(), kPassword);
     const struct {
         QString button, counter;

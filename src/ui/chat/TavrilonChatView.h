@@ -1,6 +1,7 @@
 #pragma once
 
 #include "assistant/AssistantServices.h"
+#include "ui/chat/SheetOverlay.h"
 #include "ui/chat/ThemedColors.h"
 #include "ui/theme/ThemeBinding.h"
 
@@ -17,7 +18,6 @@ class QLineEdit;
 class QPropertyAnimation;
 class QScrollArea;
 class QVBoxLayout;
-class SheetOverlay;
 class SymbolButton;
 class TintedSymbol;
 class TavrilonChatController;

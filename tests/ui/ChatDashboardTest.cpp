@@ -1,0 +1,262 @@
+// The road of one request, end to end in the dashboard window: the Tavrilon tab's chat over
+// the real gate, disk cleaner, process manager and model router, driven through QTest.
+#include "DashboardRig.h"
+
+#include "actions/DiskCleaner.h"
+#include "actions/FixtureHome.h"
+#include "assistant/AssistantFakes.h"
+#include "assistant/ScriptedServer.h"
+#include "assistant/TavrilonChatController.h"
+#include "core/Paths.h"
+#include "monitoring/ProcessManager.h"
+#include "platform/linux/LinuxProcessControl.h"
+#include "support/ChildProcess.h"
+#include "ui/chat/GateWarningSheet.h"
+#include "ui/chat/MessageRow.h"
+#include "ui/chat/TavrilonChatView.h"
+#include "ui/chat/YoloArmingSheet.h"
+#include "ui/chat/YoloBadge.h"
+#include "ui/dashboard/DetailedView.h"
+#include "ui/dashboard/Sidebar.h"
+#include "ui/dashboard/SidebarButton.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+
+using namespace dashboard_rig;
+
+namespace {
+
+const QString kPassword = QStringLiteral("527139");
+
+// The dashboard over the rig, with the real cleaner and process manager behind its chat.
+struct ChatDashboard {
+    Rig rig;
+    DiskCleaner cleaner;
+    LinuxProcessControl control;
+    QtScheduler scheduler;
+    ProcessManager processes{control, scheduler};
+    std::unique_ptr<DetailedView> window;
+
+    ChatDashboard()
+    {
+        window = std::make_unique<DetailedView>(DashboardEnvironment{
+            .monitor = rig.monitor,
+            .settings = rig.settings,
+            .profileManager = rig.profiles,
+            .batteryMonitor = rig.battery,
+            .networkMonitor = rig.network,
+            .aiEngine = rig.ai,
+            .themeManager = rig.themes,
+            .tavrilon = TavrilonTabDeps{.themes = rig.themes,
+                                        .gate = rig.gate,
+                                        .router = rig.router,
+                                        .services = AssistantServices{rig.monitor, rig.quiet, rig.profiles, rig.quiet,
+                                                                      cleaner, rig.quiet, processes}},
+        });
+        window->resize(DetailedView::defaultWindowSize);
+        window->show();
+        (void)QTest::qWaitForWindowExposed(window.get());
+    }
+
+    TavrilonChatView* openChat() const
+    {
+        QTest::mouseClick(window->sidebar()->button(DashboardTab::tavrilon), Qt::LeftButton);
+        auto* chat = qobject_cast<TavrilonChatView*>(window->tabView());
+        // The window's layout shows the new tab view from the event loop.
+        if (chat) (void)QTest::qWaitFor([chat] { return chat->isVisible(); }, 2000);
+        return chat;
+    }
+    void type(TavrilonChatView* chat, const QString& line) const
+    {
+        QTest::keyClicks(chat->input(), line);
+        QTest::keyClick(chat->input(), Qt::Key_Return);
+    }
+    // Publishes a sample whose process list holds the one process.
+    void publishProcess(const QString& name, int32_t pid)
+    {
+        Sample s;
+        s.snapshot = rig.monitor.currentSnapshot();
+        s.snapshot.topProcesses = {makeProcess(name, pid, 1, 1)};
+        s.health = rig.monitor.currentHealth();
+        rig.monitor.applySample(s);
+    }
+};
+
+QString lastText(TavrilonChatView* chat) { return chat->rows().last()->bubble()->text(); }
+
+}  // namespace
+
+TEST(ChatInDashboard, FreeUpSpaceCleansTheFixtureHomeAndAnUndoRunsOnce)
+{
+    const QString pip = Paths::home() + QStringLiteral("/.cache/pip");
+    fixture::file(pip + QStringLiteral("/wheels/a.whl"), 2 << 20);
+    fixture::file(pip + QStringLiteral("/http/b"), 1 << 20);
+    ChatDashboard d;
+    TavrilonChatView* chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    EXPECT_EQ(chat->rows().size(), 1);
+
+    d.type(chat, QStringLiteral("free up space"));
+    EXPECT_EQ(chat->rows().at(chat->rows().size() - 2)->bubble()->text(),
+              QStringLiteral("Cleaning regenerable caches and junk."));
+    EXPECT_EQ(lastText(chat), QStringLiteral("Freed 0.0GB across 1 cache locations."));
+    EXPECT_TRUE(fixture::entries(pip).isEmpty());
+    EXPECT_EQ(fixture::entries(fixture::trashFiles()), (QStringList{QStringLiteral("http"), QStringLiteral("wheels")}));
+    ASSERT_EQ(d.rig.gate.ledger().size(), 1);
+    EXPECT_EQ(d.rig.gate.ledger().first().title, QStringLiteral("Clean caches & junk"));
+    // The clean action carries no undo operation; its reply shows no Undo.
+    EXPECT_EQ(chat->rows().last()->undoButton(), nullptr);
+
+    // A reversible action that has one: Undo once puts the profile back and marks the entry.
+    ASSERT_EQ(d.rig.profiles.activeProfile(), PerformanceMode::balanced);
+    d.type(chat, QStringLiteral("optimize for gaming"));
+    EXPECT_EQ(d.rig.profiles.activeProfile(), PerformanceMode::gaming);
+    QPushButton* undo = chat->rows().last()->undoButton();
+    ASSERT_NE(undo, nullptr);
+    QTest::qWait(50);
+    QTest::mouseClick(undo, Qt::LeftButton);
+    EXPECT_EQ(d.rig.profiles.activeProfile(), PerformanceMode::balanced);
+    EXPECT_TRUE(d.rig.gate.ledger().first().undone);
+    EXPECT_FALSE(d.rig.gate.ledger().at(1).undone);
+    d.rig.profiles.switchProfile(PerformanceMode::developer);
+    QTest::mouseClick(undo, Qt::LeftButton);
+    EXPECT_EQ(d.rig.profiles.activeProfile(), PerformanceMode::developer);
+
+    // Another visit to the tab is a new conversation.
+    QTest::mouseClick(d.window->sidebar()->button(DashboardTab::overview), Qt::LeftButton);
+    chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    EXPECT_EQ(chat->rows().size(), 1);
+}
+
+TEST(ChatInDashboard, StopWarnsTwiceIsBlockedAndArmingTakesThePasswordAndThreeConfirmations)
+{
+    ChildProcess child({QStandardPaths::findExecutable(QStringLiteral("sleep")), QStringLiteral("60")});
+    ASSERT_TRUE(child.started());
+    ChatDashboard d;
+    d.publishProcess(QStringLiteral("sleep"), child.pid());
+    TavrilonChatView* chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    const QString title = QStringLiteral("Stop sleep");
+
+    d.type(chat, QStringLiteral("stop sleep"));
+    ASSERT_NE(chat->warningSheet(), nullptr);
+    EXPECT_EQ(chat->warningSheet()->titleLabel()->text(), QStringLiteral("Heads up: Stop sleep"));
+    QTest::mouseClick(chat->warningSheet()->cancelButton(), Qt::LeftButton);
+    EXPECT_EQ(d.rig.gate.destructiveWarnings().value(title), 1);
+    EXPECT_EQ(lastText(chat), QStringLiteral("Cancelled. Nothing was changed."));
+    QTest::qWait(20);
+
+    d.type(chat, QStringLiteral("stop sleep"));
+    ASSERT_NE(chat->warningSheet(), nullptr);
+    EXPECT_EQ(chat->warningSheet()->titleLabel()->text(), QStringLiteral("Last warning: Stop sleep"));
+    QTest::keyClick(chat->warningSheet(), Qt::Key_Escape);
+    EXPECT_EQ(d.rig.gate.destructiveWarnings().value(title), 2);
+    QTest::qWait(20);
+
+    d.type(chat, QStringLiteral("stop sleep"));  // the third request is blocked
+    GateWarningSheet* sheet = chat->warningSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->titleLabel()->text(), QStringLiteral("Blocked \u2014 needs YOLO"));
+    EXPECT_TRUE(sheet->shownTexts().contains(GateWarningContent::blockedNote));
+    QTest::qWait(100);
+    QDir().mkpath(QStringLiteral(VELTRANMOOR_SCREENSHOTS));
+    ASSERT_TRUE(d.window->grab().save(QStringLiteral(VELTRANMOOR_SCREENSHOTS "/chat-warning.png")));
+    EXPECT_EQ(::kill(child.pid(), 0), 0);
+
+    ActionGate::recordActiveModel(d.rig.defaults, QStringLiteral("Claude (own key)"), true);
+    QTest::mouseClick(sheet->trailingButton(), Qt::LeftButton);  // Arm YOLO…
+    EXPECT_EQ(chat->warningSheet(), nullptr);
+    EXPECT_EQ(d.rig.gate.destructiveWarnings().value(title), 2);
+    YoloArmingSheet* arming = chat->yoloSheet();
+    ASSERT_NE(arming, nullptr);
+
+    QTest::keyClicks(arming->passwordField(), kPassword);
+    QTest::mouseClick(arming->confirmButton(), Qt::LeftButton);
+    EXPECT_EQ(arming->counter()->text(), QStringLiteral("Confirmation 2 of 3"));
+    EXPECT_EQ(arming->confirmButton()->text(), QStringLiteral("Confirm (2/3)"));
+    arming->passwordField()->setText(QStringLiteral("123456"));
+    QTest::mouseClick(arming->confirmButton(), Qt::LeftButton);
+    EXPECT_EQ(arming->errorLabel()->text(), QStringLiteral("Wrong password."));
+    EXPECT_EQ(arming->confirmButton()->text(), QStringLiteral("Confirm (1/3)"));
+    EXPECT_EQ(arming->filledDots(), 0);
+
+    arming->passwordField()->setText(kPassword);
+    QTest::mouseClick(arming->confirmButton(), Qt::LeftButton);
+    EXPECT_EQ(arming->confirmButton()->text(), QStringLiteral("Confirm (2/3)"));
+    EXPECT_FALSE(arming->errorLabel()->isVisibleTo(arming));
+    QTest::mouseClick(arming->confirmButton(), Qt::LeftButton);
+    EXPECT_EQ(arming->confirmButton()->text(), QStringLiteral("Arm YOLO"));
+    EXPECT_EQ(arming->counter()->text(), QStringLiteral("Confirmation 3 of 3"));
+    EXPECT_EQ(chat->badge()->label(), QStringLiteral("SAFE"));
+    QTest::mouseClick(arming->confirmButton(), Qt::LeftButton);
+    EXPECT_EQ(chat->yoloSheet(), nullptr);
+    EXPECT_TRUE(d.rig.gate.yoloArmed());
+    EXPECT_EQ(d.rig.defaults.getBool(ActionGate::yoloKey), true);
+    EXPECT_EQ(chat->badge()->label(), QStringLiteral("YOLO ARMED"));
+    EXPECT_EQ(::kill(child.pid(), 0), 0) << "arming does not run the earlier request";
+    QTest::qWait(20);
+
+    d.type(chat, QStringLiteral("stop sleep"));
+    ASSERT_NE(chat->warningSheet(), nullptr);
+    EXPECT_EQ(chat->warningSheet()->titleLabel()->text(), QStringLiteral("YOLO armed \u2014 confirm"));
+    QTest::mouseClick(chat->warningSheet()->trailingButton(), Qt::LeftButton);  // Proceed
+    EXPECT_EQ(lastText(chat), QStringLiteral("Sent stop signal to sleep (pid %1).").arg(child.pid()));
+    ASSERT_TRUE(child.waitForExit(std::chrono::seconds(5)));
+    EXPECT_EQ(child.terminatingSignal(), SIGTERM);
+}
+
+TEST(ChatInDashboard, BadgeFollowsTheStoredFlagAndTheWindowAnswersWhileAModelThinks)
+{
+    ChatDashboard d;
+    TavrilonChatView* chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    EXPECT_EQ(chat->badge()->label(), QStringLiteral("SAFE"));
+    ActionGate::recordActiveModel(d.rig.defaults, QStringLiteral("Claude (own key)"), true);
+    ASSERT_EQ(d.rig.gate.arm(kPassword, 3).kind(), ArmResult::Kind::armed);
+    EXPECT_EQ(chat->badge()->label(), QStringLiteral("YOLO ARMED"));
+    // What the next start finds under "tavrilon.yoloArmed".
+    ActionGate restarted(d.rig.defaults, d.rig.clock);
+    EXPECT_TRUE(restarted.yoloArmed());
+
+    ScriptedServer ollama;
+    ollama.script({ScriptedServer::Reply{200, R"({"message":{"content":"Rain on the roof."}})", false, 1500}});
+    d.rig.settings.setOllamaEnabled(true);
+    d.rig.settings.setOllamaEndpoint(ollama.base());
+
+    d.type(chat, QStringLiteral("write me a poem about rain"));
+    EXPECT_TRUE(chat->thinkingLine()->isVisible());
+    QElapsedTimer clock;
+    clock.start();
+    qint64 longestGap = 0, last = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    tick.start(10);
+    QTest::qWait(100);
+    // The window still reacts: another tab and back (a new conversation), and a line answered at once.
+    QTest::mouseClick(d.window->sidebar()->button(DashboardTab::overview), Qt::LeftButton);
+    chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    d.type(chat, QStringLiteral("write me a poem about snow"));
+    EXPECT_TRUE(chat->thinkingLine()->isVisible());
+    d.type(chat, QStringLiteral("hi"));
+    EXPECT_EQ(chat->rows().last()->backendLabel()->text(), QStringLiteral("on-device"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !chat->thinkingLine()->isVisible(); }, 10000));
+    EXPECT_LT(longestGap, 250);
+    EXPECT_EQ(lastText(chat), QStringLiteral("Rain on the roof."));
+    EXPECT_EQ(chat->rows().last()->backendLabel()->text(), QStringLiteral("Ollama (local)"));
+}
