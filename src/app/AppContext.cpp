@@ -28,7 +28,6 @@
 #include "monitoring/HIDThermalReader.h"
 #include "monitoring/IncidentLedger.h"
 #include "monitoring/MonitorState.h"
-#include "monitoring/ManualProfileChoice.h"
 #include "monitoring/NetworkMonitor.h"
 #include "monitoring/NotificationManager.h"
 #include "monitoring/PerformanceMonitor.h"
@@ -37,6 +36,7 @@
 #include "monitoring/ThresholdThrottleAdvisor.h"
 #include "optimisation/AIEngine.h"
 #include "optimisation/AIWorkloadMode.h"
+#include "optimisation/CloudSyncPause.h"
 #include "optimisation/PerformanceProfileManager.h"
 #include "optimisation/ProactiveOptimizer.h"
 #include "optimisation/iCloudManager.h"
@@ -88,6 +88,11 @@ public:
     const TemperatureSource* source = nullptr;
 };
 
+class CloudSyncPauseStandIn final : public CloudSyncPause {
+public:
+    void pause(double) override {}
+};
+
 }  // namespace
 
 // What the assistant reads and drives of engines that have not landed yet: the learning
@@ -109,9 +114,10 @@ struct AppContext::MonitoringParts {
     ProcfsProcessTable processTable;
     LinuxProcessControl processControl;
     LateTemperatureSource temperature;
-    // Stand-ins until the learning engine and the profile engine implement these.
+    // Stand-in until the learning engine implements this.
     ThresholdThrottleAdvisor advisor;
-    ManualProfileChoice profileChoice;
+    // Stand-in until the cloud-sync throttling lands: AI workload mode's pause reaches no daemon.
+    CloudSyncPauseStandIn cloudPause;
 };
 
 AppContext::AppContext()
@@ -152,6 +158,7 @@ AppContext::AppContext()
     m_workGuard = std::make_unique<WorkGuard>();
     m_watcher = std::make_unique<TavrilonWatcher>();
     m_proactiveOptimizer = std::make_unique<ProactiveOptimizer>();
+    m_profiles = std::make_unique<PerformanceProfileManager>(*m_settings, m_clock);
     m_monitoringParts = std::make_unique<MonitoringParts>();
     MonitoringParts& parts = *m_monitoringParts;
     m_processManager = std::make_unique<ProcessManager>(parts.processControl, m_scheduler);
@@ -171,7 +178,7 @@ AppContext::AppContext()
             .cleaner = *m_diskCleaner,
             .battery = *m_batteryMonitor,
             .advisor = parts.advisor,
-            .profiles = parts.profileChoice,
+            .profiles = *m_profiles,
         });
     m_networkMonitor = std::make_unique<NetworkMonitor>(*m_netStats, *m_tcpTables, *m_utilityQueue, m_clock, m_scheduler);
     m_gpuMonitor = std::make_unique<GPUMonitor>(GPUMonitor::Collaborators{
@@ -201,8 +208,17 @@ AppContext::AppContext()
         .clock = m_clock,
         .scheduler = m_scheduler,
     });
-    m_aiWorkloadMode = std::make_unique<AIWorkloadMode>();
-    m_profiles = std::make_unique<PerformanceProfileManager>(*m_defaults);
+    m_aiWorkloadMode = std::make_unique<AIWorkloadMode>(AIWorkloadMode::Collaborators{
+        .settings = *m_settings,
+        .monitor = *m_performanceMonitor,
+        .incidents = *m_processManager,
+        .processes = parts.processControl,
+        .notifier = *m_notifications,
+        .cloud = parts.cloudPause,
+        .relieveMemory = [] { performMemoryRelief(); },
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+    });
     m_aiEngine = std::make_unique<AIEngine>();
     m_assistantServices = std::make_unique<AssistantServices>(AssistantServices{
         .monitor = *m_performanceMonitor,

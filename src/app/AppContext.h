@@ -144,6 +144,8 @@ private:
     std::unique_ptr<WorkGuard> m_workGuard;
     std::unique_ptr<TavrilonWatcher> m_watcher;
     std::unique_ptr<ProactiveOptimizer> m_proactiveOptimizer;
+    // Before the sampling engine, which drives its automatic choice, so it outlives it.
+    std::unique_ptr<PerformanceProfileManager> m_profiles;
     // The Linux readers and the stand-ins for engines not built yet, which the monitors use.
     struct MonitoringParts;
     std::unique_ptr<MonitoringParts> m_monitoringParts;
@@ -159,7 +161,6 @@ private:
     std::unique_ptr<iCloudManager> m_cloudManager;
     std::unique_ptr<AutoPilot> m_autoPilot;
     std::unique_ptr<AIWorkloadMode> m_aiWorkloadMode;
-    std::unique_ptr<PerformanceProfileManager> m_profiles;
     std::unique_ptr<AIEngine> m_aiEngine;
     // Background readings of the monitors. Declared after them so it is destroyed first: its
     // destructor waits for running readings while the managers they report to still exist.

@@ -99,7 +99,7 @@ struct Rig {
                                                     quiet, quiet, quiet}};
     BatteryMonitor battery{power, executor, clock, scheduler};
     NetworkMonitor network{net, tcp, executor, clock, scheduler};
-    PerformanceProfileManager profiles{defaults};
+    PerformanceProfileManager profiles{settings, clock};
     AIEngine ai;
     ThemeManager themes{defaults};
     ActionGate gate{defaults, clock};
