@@ -104,6 +104,12 @@ void NotificationManager::notifyCleanupComplete(const QString& sizeText)
          QStringLiteral("CLEANUP_COMPLETE"), Urgency::normal);
 }
 
+void NotificationManager::notifyAIWorkloadActive(const QString& body)
+{
+    post(QStringLiteral("ai-workload-active"), QStringLiteral("AI Workload Mode active"), body,
+         QStringLiteral("AI_WORKLOAD_MODE"), Urgency::normal);
+}
+
 void NotificationManager::post(const QString& identifier, const QString& title, const QString& body,
                                const QString& category, Urgency urgency)
 {

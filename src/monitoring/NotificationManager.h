@@ -31,6 +31,7 @@ public:
     void notifyHealthWarning(int64_t score) override;
     void notify(const QString& title, const QString& body) override;
     void notifyCleanupComplete(const QString& sizeText) override;
+    void notifyAIWorkloadActive(const QString& body) override;
 
 private:
     enum class Urgency : uchar { low = 0, normal = 1, critical = 2 };

@@ -13,4 +13,6 @@ public:
     virtual void notifyHealthWarning(int64_t score) = 0;
     virtual void notify(const QString& title, const QString& body) = 0;
     virtual void notifyCleanupComplete(const QString& sizeText) = 0;
+    // AI workload mode's activation notice: one identifier, so a new notice replaces the last.
+    virtual void notifyAIWorkloadActive(const QString& body) { notify(QStringLiteral("AI Workload Mode active"), body); }
 };

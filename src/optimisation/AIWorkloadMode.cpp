@@ -157,5 +157,5 @@ QString AIWorkloadMode::notificationBody(const QString& tool, int competitors)
 void AIWorkloadMode::postActivationNotification(const QString& tool, int competitors)
 {
     if (!m_c.settings.notificationsEnabled()) return;
-    m_c.notifier.notify(QStringLiteral("AI Workload Mode active"), notificationBody(tool, competitors));
+    m_c.notifier.notifyAIWorkloadActive(notificationBody(tool, competitors));
 }

@@ -46,6 +46,8 @@ TEST(NotificationManager, NoticesReachTheServerWithTheirTextsAndCategories)
          "Switched to Gaming", "", 1},
         {[&] { notices.notifyCleanupComplete(QStringLiteral("1.2 GB")); }, "Cleanup Complete",
          "Successfully freed 1.2 GB of disk space.", "CLEANUP_COMPLETE", 1},
+        {[&] { notices.notifyAIWorkloadActive(QStringLiteral("Detected ollama.")); }, "AI Workload Mode active",
+         "Detected ollama.", "AI_WORKLOAD_MODE", 1},
     };
     for (const Case& c : cases) {
         server.calls.clear();
