@@ -132,9 +132,11 @@ void onMainThread(std::function<void()> work)
 }
 
 const QString kDnsCommand = QStringLiteral("resolvectl flush-caches");
-// Deletes the numbers given as parameters one by one and prints the ones that failed.
-const QString kSnapperDeleteCommand =
-    QStringLiteral("for n do snapper delete \"$n\" >/dev/null || printf '%s\\n' \"$n\"; done; exit 0");
+// Deletes the numbers given as parameters one by one; prints a line "N error" for each one
+// that failed, its error folded onto that line.
+const QString kSnapperDeleteCommand = QStringLiteral(
+    "for n do if ! e=$(snapper delete \"$n\" 2>&1 >/dev/null); then "
+    "printf '%s %s\\n' \"$n\" \"$(printf '%s' \"$e\" | tr '\\n' ' ')\"; fi; done; exit 0");
 
 bool isSnapshotNumber(const QString& name)
 {
@@ -162,10 +164,14 @@ std::pair<QStringList, QString> deleteSnapshots(const Context& context, const QS
         const AdminShellResult result = runAdmin(context, kSnapperDeleteCommand, numbers);
         if (!result.success) return {numbers, result.error.value_or(QString())};
         QStringList failed;
+        QString error;
         for (const QString& line : result.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            if (numbers.contains(line.trimmed()) && !failed.contains(line.trimmed())) failed << line.trimmed();
+            const QString number = line.section(QLatin1Char(' '), 0, 0);
+            if (!numbers.contains(number) || failed.contains(number)) continue;
+            failed << number;
+            error = line.section(QLatin1Char(' '), 1).trimmed();
         }
-        return {failed, failed.isEmpty() ? QString() : QStringLiteral("snapper delete failed")};
+        return {failed, error};
     }
     QStringList failed;
     QString error;

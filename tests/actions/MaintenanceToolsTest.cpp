@@ -517,6 +517,12 @@ TEST_F(MaintenanceToolsTest, deletingAllSnapshotsAsUserOrAsAdministrator)
         // The run asks for a fresh listing.
         ASSERT_TRUE(waitFor([&] { return stubs.log().size() == c.log.size() + 1; }));
         EXPECT_EQ(stubs.log(), c.log + QStringList{QStringLiteral("--utc --iso --csvout list")}) << c.user;
+
+        // A single deletion hands on the tool's error on either path.
+        std::optional<std::pair<bool, QString>> single;
+        tools->deleteSnapshot(tools->localSnapshots()[1], [&](bool ok, QString error) { single = {ok, error}; });
+        ASSERT_TRUE(waitFor([&] { return single.has_value(); }));
+        EXPECT_EQ(single, (std::pair<bool, QString>{false, QStringLiteral("Snapshot '7' not found.")})) << c.user;
     }
     qputenv("PATH", oldPath);
 }
