@@ -3,6 +3,7 @@
 #include "actions/ActionGate.h"
 #include "actions/AutoPilot.h"
 #include "actions/EpitopeLibrary.h"
+#include "actions/MaintenanceTools.h"
 #include "actions/MemoryReliefAction.h"
 #include "actions/OutcomeHarness.h"
 #include "actions/ReversibleShell.h"
@@ -52,6 +53,7 @@
 #include "platform/linux/ProcfsProcessTable.h"
 #include "platform/linux/StatvfsVolumeSource.h"
 #include "platform/linux/SysfsThermalStateSource.h"
+#include "platform/linux/SysfsWakeupSourceReader.h"
 #include "services/TavrilonFleetClient.h"
 #include "services/TelemetryCollector.h"
 #include "services/VRAXClient.h"
@@ -95,16 +97,32 @@ public:
 
 }  // namespace
 
-// What the assistant reads and drives of engines that have not landed yet: the learning
-// engine's insights (InsightSource) and the maintenance tools' DNS flush (DnsFlusher).
-class AssistantStandIns final : public InsightSource, public DnsFlusher {
+// What the assistant reads of an engine that has not landed yet: the learning engine's
+// insights (InsightSource).
+class AssistantStandIns final : public InsightSource {
 public:
     QList<InsightItem> insights() const override { return {}; }
+};
+
+namespace {
+
+// The assistant's DNS flush is the maintenance tools' own; the assistant sits above actions/
+// and names its need as DnsFlusher, which this hands on.
+class MaintenanceDnsFlusher final : public DnsFlusher {
+public:
+    explicit MaintenanceDnsFlusher(MaintenanceTools& tools) : m_tools(tools) {}
     void flushDNS(std::function<void(Status)> completion) override
     {
-        completion(Status::failure(QStringLiteral("not available")));
+        m_tools.flushDNS([completion = std::move(completion)](bool success, std::optional<QString> message) {
+            completion(success ? Status::success() : Status::failure(message.value_or(QString())));
+        });
     }
+
+private:
+    MaintenanceTools& m_tools;
 };
+
+}  // namespace
 
 struct AppContext::MonitoringParts {
     ProcHostCpuSource hostCpu;
@@ -118,6 +136,8 @@ struct AppContext::MonitoringParts {
     ThresholdThrottleAdvisor advisor;
     // Stand-in until the cloud-sync throttling lands: AI workload mode's pause reaches no daemon.
     CloudSyncPauseStandIn cloudPause;
+    SysfsWakeupSourceReader wakeupSources;
+    std::unique_ptr<MaintenanceDnsFlusher> dnsFlusher;
 };
 
 AppContext::AppContext()
@@ -220,13 +240,15 @@ AppContext::AppContext()
         .scheduler = m_scheduler,
     });
     m_aiEngine = std::make_unique<AIEngine>();
+    m_maintenanceTools = std::make_unique<MaintenanceTools>(*m_performanceMonitor, m_clock, parts.wakeupSources);
+    parts.dnsFlusher = std::make_unique<MaintenanceDnsFlusher>(*m_maintenanceTools);
     m_assistantServices = std::make_unique<AssistantServices>(AssistantServices{
         .monitor = *m_performanceMonitor,
         .battery = *m_batteryMonitor,
         .profiles = *m_profiles,
         .insights = *m_assistantStandIns,
         .cleaner = *m_diskCleaner,
-        .dns = *m_assistantStandIns,
+        .dns = *parts.dnsFlusher,
         .processes = *m_processManager,
     });
 
@@ -325,3 +347,4 @@ AutoPilot& AutoPilot::shared() { return AppContext::instance().autoPilot(); }
 AIWorkloadMode& AIWorkloadMode::shared() { return AppContext::instance().aiWorkloadMode(); }
 PerformanceProfileManager& PerformanceProfileManager::shared() { return AppContext::instance().profiles(); }
 AIEngine& AIEngine::shared() { return AppContext::instance().aiEngine(); }
+MaintenanceTools& MaintenanceTools::shared() { return AppContext::instance().maintenanceTools(); }

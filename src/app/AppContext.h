@@ -36,6 +36,7 @@ class TcpTableReader;
 class ThermalZoneReader;
 class HotkeyManager;
 class LoginItemController;
+class MaintenanceTools;
 class MemoryReliefAction;
 class MonitorState;
 class NetworkMonitor;
@@ -107,6 +108,7 @@ public:
     PerformanceProfileManager& profiles() { return *m_profiles; }
     ThemeManager& theme() { return *m_theme; }
     AIEngine& aiEngine() { return *m_aiEngine; }
+    MaintenanceTools& maintenanceTools() { return *m_maintenanceTools; }
     // The dashboard window (opened at launch, by the address and by a second start).
     DashboardWindowController& dashboard() { return *m_dashboard; }
 
@@ -162,6 +164,7 @@ private:
     std::unique_ptr<AutoPilot> m_autoPilot;
     std::unique_ptr<AIWorkloadMode> m_aiWorkloadMode;
     std::unique_ptr<AIEngine> m_aiEngine;
+    std::unique_ptr<MaintenanceTools> m_maintenanceTools;
     // Background readings of the monitors. Declared after them so it is destroyed first: its
     // destructor waits for running readings while the managers they report to still exist.
     std::unique_ptr<Executor> m_utilityQueue;

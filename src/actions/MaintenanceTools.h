@@ -1,0 +1,148 @@
+#pragma once
+
+#include "actions/LocalSnapshot.h"
+#include "actions/QuickFix.h"
+#include "actions/WakeAnalysis.h"
+#include "core/Models.h"
+#include "platform/WakeupSourceReader.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QThreadPool>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class Clock;
+class MonitorState;
+
+// The maintenance tab's engine: instant fixes that restart or flush a system service, the
+// quick-fix table, local snapshots and the wake analysis. System tools run as child processes
+// on worker threads; commands that need root go through pkexec, so the desktop's own
+// authentication dialog asks for the password. Published state lives on the main thread, and
+// every completion is called there.
+class MaintenanceTools final : public QObject {
+    Q_OBJECT
+public:
+    // Where the tools are and how long they may take. Bare names are looked up on PATH.
+    struct Tools {
+        QString pkexec = QStringLiteral("pkexec");
+        QString shell = QStringLiteral("/bin/sh");
+        QString snapper = QStringLiteral("snapper");
+        QString journalctl = QStringLiteral("journalctl");
+        QString killall = QStringLiteral("killall");
+        QString systemctl = QStringLiteral("systemctl");
+        QString updateDesktopDatabase = QStringLiteral("update-desktop-database");
+        // Whose ALLOW_USERS decides whether snapshots can be deleted without administrator rights.
+        QString snapperConfig = QStringLiteral("/etc/snapper/configs/root");
+        QString userName;          // empty: the user this process runs as
+        QString applicationsDir;   // empty: ~/.local/share/applications
+        std::chrono::milliseconds processDeadline{std::chrono::seconds(120)};
+        // Includes the time the authentication dialog waits for the user.
+        std::chrono::milliseconds adminDeadline{std::chrono::minutes(10)};
+    };
+
+    struct AdminShellResult {
+        bool success = false;
+        QString output;
+        std::optional<QString> error;
+    };
+
+    struct ProcessResult {
+        int32_t status = -1;  // -1 when the tool did not start, was killed or crashed
+        QString output;
+        QString errorOutput;
+    };
+
+    using Completion = std::function<void(bool success, std::optional<QString> message)>;
+    // The error is the snapshot tool's (or the launcher's) text when it failed.
+    using DeleteCompletion = std::function<void(bool success, QString error)>;
+    using DeleteAllCompletion = std::function<void(int deleted, QStringList failed)>;
+    using WakeCompletion = std::function<void(std::optional<WakeAnalysis>)>;
+
+    // The tools and the stop flag that worker threads share (defined in the source).
+    struct Context;
+
+    static constexpr const char* busyText = "Another maintenance task is running";
+
+    MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups);
+    MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups, Tools tools,
+                     QObject* parent = nullptr);
+    // Kills tools still running and waits for their workers.
+    ~MaintenanceTools() override;
+
+    static MaintenanceTools& shared();
+
+    // Blocking; for worker threads only.
+    AdminShellResult runAdminShell(const QString& command, const QStringList& arguments = {}) const;
+    ProcessResult runProcess(const QString& path, const QStringList& arguments) const;
+
+    void resetAudioServer(Completion completion);
+    void flushDNS(Completion completion);
+    void runQuickFix(const QuickFix& fix, Completion completion);
+    const QList<QuickFix>& quickFixes() const { return m_quickFixes; }
+
+    void refreshSnapshots();
+    void deleteSnapshot(const LocalSnapshot& snapshot, DeleteCompletion completion);
+    void deleteAllSnapshots(DeleteAllCompletion completion);
+
+    void analyzeWakes(int hours, WakeCompletion completion);
+
+    // Parsers of the tools' output (pure, exposed for tests).
+    struct SnapshotColumns {
+        int number = -1;
+        int date = -1;
+    };
+    static QList<LocalSnapshot> parseSnapshotList(const QString& csv);
+    static std::optional<LocalSnapshot> parseSnapshotLine(const QString& line, const SnapshotColumns& columns);
+    static QStringList splitCsvLine(const QString& line);
+    static bool snapperAllowsUser(const QString& configText, const QString& userName);
+    static WakeAnalysis parseWakeLog(const QString& log, int hours, const QDateTime& now);
+    static QString normalizeWakeReason(const QString& reason);
+    // Turns the journal's suspend exits into wake lines of the form parseWakeLog reads, each
+    // with the reason of the wake-up source that fired most since boot.
+    static QString wakeLogFromJournal(const QString& journal, const QList<WakeupSource>& sources);
+    static QString wakeReasonFromSources(const QList<WakeupSource>& sources);
+
+    bool isWorking() const { return m_isWorking; }
+    const std::optional<QString>& lastError() const { return m_lastError; }
+    const std::optional<QDateTime>& lastAudioReset() const { return m_lastAudioReset; }
+    const std::optional<QDateTime>& lastDNSFlush() const { return m_lastDNSFlush; }
+    const QList<LocalSnapshot>& localSnapshots() const { return m_localSnapshots; }
+    const std::optional<WakeAnalysis>& lastWakeAnalysis() const { return m_lastWakeAnalysis; }
+    const QHash<QString, QDateTime>& lastQuickFixRun() const { return m_lastQuickFixRun; }
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    struct Outcome {
+        bool success = false;
+        QString message;
+    };
+
+    void runLocked(std::function<Outcome(const Context&)> task, std::function<void()> onSuccess,
+                   Completion completion);
+    void logLater(ActionType action, const QString& target, const QString& detail);
+    void startTask(std::function<void()> work);
+
+    MonitorState& m_monitor;
+    const Clock& m_clock;
+    std::shared_ptr<const Context> m_context;
+    QList<QuickFix> m_quickFixes;
+
+    bool m_isWorking = false;
+    std::optional<QString> m_lastError;
+    std::optional<QDateTime> m_lastAudioReset;
+    std::optional<QDateTime> m_lastDNSFlush;
+    QList<LocalSnapshot> m_localSnapshots;
+    std::optional<WakeAnalysis> m_lastWakeAnalysis;
+    QHash<QString, QDateTime> m_lastQuickFixRun;
+
+    // Last: destroyed first, after the destructor has stopped and awaited the workers.
+    QThreadPool m_pool;
+};

@@ -1,0 +1,674 @@
+#include "actions/MaintenanceTools.h"
+#include "platform/linux/SysfsWakeupSourceReader.h"
+
+#include "support/FakeMonitorState.h"
+#include "support/FixtureTree.h"
+#include "support/ManualClock.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A directory of stand-in executables: each stub is a small shell script, so no test ever runs
+// pkexec, snapper, journalctl, killall or systemctl for real.
+class StubDir {
+public:
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.path() + QLatin1Char('/') + name; }
+
+    // Writes `name` as an executable script with `body`; "$LOG" is a file that collects lines.
+    QString stub(const QString& name, const QString& body) const
+    {
+        const QString path = file(name);
+        QFile script(path);
+        script.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        script.write("#!/bin/sh\nLOG='" + QFile::encodeName(file(QStringLiteral("log"))) + "'\n" + body.toUtf8() + "\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+    // The lines the stubs appended to "$LOG".
+    QStringList log() const
+    {
+        QFile f(file(QStringLiteral("log")));
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Records every argument on a line of its own, then runs what it was asked to run as the user.
+const QString kExecPkexec = QStringLiteral("for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$LOG\"; done\nexec \"$@\"");
+// Records its arguments and answers like a dismissed authentication dialog, without running anything.
+const QString kRecordingPkexec = QStringLiteral("printf 'pkexec %s\\n' \"$*\" >> \"$LOG\"\nexit ${PKEXEC_EXIT:-0}");
+
+const QString kSnapperList = QStringLiteral(
+    "config,subvolume,number,default,active,type,pre-number,date,user,used-space,cleanup,description,userdata\n"
+    "root,/,0,no,no,single,,,root,,,current,\n"
+    "root,/,7,no,no,pre,,2024-01-15 08:30:12,root,,number,\"zypp, update\",\n"
+    "root,/,8,no,no,post,7,2024-03-02 10:00:00,root,,number,,\n"
+    "root,/,9,yes,yes,single,,2023-12-31 23:59:59,root,,,,\n");
+
+// A snapper that logs each call, lists kSnapperList and fails to delete `failing`.
+QString snapperStub(const char* failing)
+{
+    return QStringLiteral("echo \"$*\" >> \"$LOG\"\n"
+                          "case \"$1\" in delete) [ \"$2\" = %1 ] || exit 0;"
+                          " echo \"Snapshot '$2' not found.\" >&2; exit 1;; esac\n"
+                          "cat <<'EOF'\n")
+               .arg(QString::fromLatin1(failing)) +
+           kSnapperList + QStringLiteral("EOF");
+}
+
+struct Completed {
+    bool called = false;
+    bool success = false;
+    std::optional<QString> message;
+};
+
+class MaintenanceToolsTest : public ::testing::Test {
+protected:
+    MaintenanceTools::Tools tools()
+    {
+        MaintenanceTools::Tools t;
+        for (const char* name : {"pkexec", "snapper", "journalctl", "killall", "systemctl", "update-desktop-database"}) {
+            const QString path = stubs.file(QString::fromLatin1(name));
+            if (QString::fromLatin1(name) == QLatin1String("pkexec")) t.pkexec = path;
+            if (QString::fromLatin1(name) == QLatin1String("snapper")) t.snapper = path;
+            if (QString::fromLatin1(name) == QLatin1String("journalctl")) t.journalctl = path;
+            if (QString::fromLatin1(name) == QLatin1String("killall")) t.killall = path;
+            if (QString::fromLatin1(name) == QLatin1String("systemctl")) t.systemctl = path;
+            if (QString::fromLatin1(name) == QLatin1String("update-desktop-database")) t.updateDesktopDatabase = path;
+        }
+        t.snapperConfig = stubs.file(QStringLiteral("snapper-root"));
+        t.userName = QStringLiteral("root");
+        t.applicationsDir = QStringLiteral("/home/someone/.local/share/applications");
+        t.processDeadline = 10s;
+        t.adminDeadline = 10s;
+        return t;
+    }
+
+    std::unique_ptr<MaintenanceTools> make(MaintenanceTools::Tools t)
+    {
+        return std::make_unique<MaintenanceTools>(monitor, clock, wakeups, std::move(t));
+    }
+    std::unique_ptr<MaintenanceTools> make() { return make(tools()); }
+
+    MaintenanceTools::Completion into(Completed& done)
+    {
+        return [&done](bool success, std::optional<QString> message) {
+            done = {true, success, std::move(message)};
+        };
+    }
+
+    static bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 15000); }
+
+    StubDir stubs;
+    FakeMonitorState monitor;
+    ManualClock clock;
+    SysfsWakeupSourceReader wakeups{fixturePath("sys/wakeup/laptop")};
+};
+
+}  // namespace
+
+// ---- The two runners
+
+TEST_F(MaintenanceToolsTest, processRunnerDrainsBothPipesAndReportsStatus)
+{
+    // A megabyte on each pipe would stall a runner that reads one pipe after the other.
+    const QString chatty = stubs.stub(QStringLiteral("chatty"),
+                                      QStringLiteral("head -c 1048576 /dev/zero | tr '\\0' o\n"
+                                                     "head -c 1048576 /dev/zero | tr '\\0' e >&2\nexit 3"));
+    auto tools = make();
+    const MaintenanceTools::ProcessResult result = tools->runProcess(chatty, {});
+    EXPECT_EQ(result.status, 3);
+    EXPECT_EQ(result.output.size(), 1048576);
+    EXPECT_EQ(result.errorOutput.size(), 1048576);
+
+    const QString args = stubs.stub(QStringLiteral("args"), QStringLiteral("printf '[%s]' \"$@\""));
+    EXPECT_EQ(tools->runProcess(args, {QStringLiteral("a b"), QStringLiteral("$(x);'\"")}).output,
+              QStringLiteral("[a b][$(x);'\"]"));
+
+    const QString latin1 = stubs.stub(QStringLiteral("latin1"), QStringLiteral("printf 'caf\\351'; printf 'ok' >&2"));
+    const MaintenanceTools::ProcessResult bad = tools->runProcess(latin1, {});
+    EXPECT_EQ(bad.status, 0);
+    EXPECT_EQ(bad.output, QString());  // not UTF-8
+    EXPECT_EQ(bad.errorOutput, QStringLiteral("ok"));
+
+    const MaintenanceTools::ProcessResult missing = tools->runProcess(stubs.file(QStringLiteral("absent")), {});
+    EXPECT_EQ(missing.status, -1);
+    EXPECT_FALSE(missing.errorOutput.isEmpty());
+}
+
+TEST_F(MaintenanceToolsTest, processRunnerKillsAToolThatOutlivesItsDeadline)
+{
+    const QString hang = stubs.stub(QStringLiteral("hang"), QStringLiteral("echo started\nexec sleep 30"));
+    MaintenanceTools::Tools t = tools();
+    t.processDeadline = 300ms;
+    auto tools = make(t);
+    QElapsedTimer timer;
+    timer.start();
+    const MaintenanceTools::ProcessResult result = tools->runProcess(hang, {});
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(result.status, -1);
+    EXPECT_EQ(result.errorOutput, QStringLiteral("Timed out after 0.3 s"));
+}
+
+TEST_F(MaintenanceToolsTest, adminShellPassesTheCommandAsOneArgumentAndDataAsParameters)
+{
+    stubs.stub(QStringLiteral("pkexec"), kExecPkexec);
+    auto tools = make();
+    const QString command = QStringLiteral("printf '%s|%s' \"$1\" \"$2\"; echo \" \\\\n\" >/dev/null");
+    const QString data = QStringLiteral("a \"quoted\" \\back; rm -rf /");
+    const MaintenanceTools::AdminShellResult result = tools->runAdminShell(command, {data, QStringLiteral("two")});
+    EXPECT_TRUE(result.success);
+    EXPECT_EQ(result.error, std::nullopt);
+    EXPECT_EQ(result.output, data + QStringLiteral("|two"));
+    EXPECT_EQ(stubs.log(), (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"), command, QStringLiteral("sh"),
+                                        data, QStringLiteral("two")}));
+}
+
+TEST_F(MaintenanceToolsTest, adminShellFailures)
+{
+    struct Case {
+        const char* body;
+        std::optional<QString> error;
+    };
+    const Case cases[] = {
+        {"exit 126", QStringLiteral("Cancelled")},
+        {"echo 'Error executing command as another user: Not authorized' >&2; exit 127",
+         QStringLiteral("Error executing command as another user: Not authorized")},
+        {"exit 1", QStringLiteral("Unknown error")},
+    };
+    for (const Case& c : cases) {
+        stubs.stub(QStringLiteral("pkexec"), QString::fromLatin1(c.body));
+        auto tools = make();
+        const MaintenanceTools::AdminShellResult result = tools->runAdminShell(QStringLiteral("true"));
+        EXPECT_FALSE(result.success) << c.body;
+        EXPECT_EQ(result.output, QString()) << c.body;
+        EXPECT_EQ(result.error, c.error) << c.body;
+    }
+    MaintenanceTools::Tools t = tools();
+    t.pkexec = stubs.file(QStringLiteral("no-pkexec"));
+    const MaintenanceTools::AdminShellResult missing = make(t)->runAdminShell(QStringLiteral("true"));
+    EXPECT_FALSE(missing.success);
+    EXPECT_FALSE(missing.error.value_or(QString()).isEmpty());
+}
+
+// ---- Instant fixes and the lock
+
+TEST_F(MaintenanceToolsTest, dnsFlushRecordsAfterTheCompletionOnSuccess)
+{
+    stubs.stub(QStringLiteral("pkexec"), kRecordingPkexec);
+    auto tools = make();
+    Completed done;
+    size_t actionsAtCompletion = 99;
+    tools->flushDNS([&](bool success, std::optional<QString> message) {
+        done = {true, success, message};
+        actionsAtCompletion = monitor.actions.size();
+    });
+    EXPECT_TRUE(tools->isWorking());
+    ASSERT_TRUE(waitFor([&] { return !monitor.actions.isEmpty(); }));
+    EXPECT_TRUE(done.success);
+    EXPECT_EQ(done.message, std::nullopt);
+    EXPECT_EQ(actionsAtCompletion, 0u);
+    EXPECT_FALSE(tools->isWorking());
+    EXPECT_EQ(tools->lastDNSFlush(), clock.now());
+    EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("pkexec /bin/sh -c resolvectl flush-caches")});
+    const ActionRecord& record = monitor.actions.first();
+    EXPECT_EQ(record.action, ActionType::systemCheck);
+    EXPECT_EQ(record.target, QStringLiteral("DNS cache"));
+    EXPECT_EQ(record.detail, QStringLiteral("Flushed mDNSResponder + dscacheutil"));
+    EXPECT_FALSE(record.wasAutomatic);
+}
+
+TEST_F(MaintenanceToolsTest, dismissedPromptIsCancelledAndChangesNoDate)
+{
+    stubs.stub(QStringLiteral("pkexec"), QStringLiteral("exit 126"));
+    auto tools = make();
+    Completed done;
+    tools->flushDNS(into(done));
+    ASSERT_TRUE(waitFor([&] { return done.called; }));
+    EXPECT_FALSE(done.success);
+    EXPECT_EQ(done.message, QStringLiteral("Cancelled"));
+    EXPECT_EQ(tools->lastError(), QStringLiteral("Cancelled"));
+    EXPECT_EQ(tools->lastDNSFlush(), std::nullopt);
+    QTest::qWait(50);
+    EXPECT_TRUE(monitor.actions.isEmpty());
+}
+
+TEST_F(MaintenanceToolsTest, oneOperationHoldsTheToolsAndShutdownStopsIt)
+{
+    stubs.stub(QStringLiteral("pkexec"), QStringLiteral("echo waiting >> \"$LOG\"\nexec sleep 30"));
+    auto tools = make();
+    Completed first;
+    tools->flushDNS(into(first));
+    ASSERT_TRUE(waitFor([&] { return !stubs.log().isEmpty(); }));
+
+    Completed second;
+    tools->runQuickFix(tools->quickFixes().first(), into(second));
+    EXPECT_TRUE(second.called);  // at once, not later
+    EXPECT_FALSE(second.success);
+    EXPECT_EQ(second.message, QString::fromLatin1(MaintenanceTools::busyText));
+    int deleted = -1;
+    QStringList failed;
+    tools->deleteAllSnapshots([&](int d, QStringList f) {
+        deleted = d;
+        failed = f;
+    });
+    EXPECT_EQ(deleted, 0);
+    EXPECT_EQ(failed, QStringList{QString::fromLatin1(MaintenanceTools::busyText)});
+    bool wakeCalled = false;
+    tools->analyzeWakes(24, [&](std::optional<WakeAnalysis> a) {
+        wakeCalled = true;
+        EXPECT_EQ(a, std::nullopt);
+    });
+    EXPECT_TRUE(wakeCalled);
+    EXPECT_TRUE(tools->isWorking());
+    EXPECT_EQ(tools->lastError(), std::nullopt);
+
+    // Quitting does not wait out the authentication dialog; the caller still hears back once.
+    QElapsedTimer timer;
+    timer.start();
+    tools.reset();
+    EXPECT_LT(timer.elapsed(), 5000);
+    ASSERT_TRUE(waitFor([&] { return first.called; }));
+    EXPECT_FALSE(first.success);
+}
+
+TEST_F(MaintenanceToolsTest, audioResetRestartsTheUserSoundServices)
+{
+    stubs.stub(QStringLiteral("systemctl"), QStringLiteral("printf '%s\\n' \"$*\" >> \"$LOG\""));
+    auto tools = make();
+    Completed done;
+    tools->resetAudioServer(into(done));
+    ASSERT_TRUE(waitFor([&] { return !monitor.actions.isEmpty(); }));
+    EXPECT_TRUE(done.success);
+    EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("--user restart pipewire pipewire-pulse wireplumber")});
+    EXPECT_EQ(tools->lastAudioReset(), clock.now());
+    EXPECT_EQ(monitor.actions.first().target, QStringLiteral("pipewire"));
+    EXPECT_EQ(monitor.actions.first().detail, QStringLiteral("Audio server reset"));
+}
+
+TEST_F(MaintenanceToolsTest, quickFixTableKeepsItsRowsAndRunsAdminRowsThroughPkexec)
+{
+    stubs.stub(QStringLiteral("pkexec"), kRecordingPkexec);
+    auto tools = make();
+    QStringList ids;
+    for (const QuickFix& fix : tools->quickFixes()) ids << fix.id;
+    EXPECT_EQ(ids, (QStringList{"finder", "dock", "purge", "spotlight", "launchservices", "fontcache"}));
+    const QuickFix& purge = tools->quickFixes()[2];
+    Completed done;
+    tools->runQuickFix(purge, into(done));
+    ASSERT_TRUE(waitFor([&] { return !monitor.actions.isEmpty(); }));
+    EXPECT_TRUE(done.success);
+    EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("pkexec /bin/sh -c sync; echo 3 > /proc/sys/vm/drop_caches")});
+    EXPECT_EQ(monitor.actions.first().target, QStringLiteral("Purge Inactive Memory"));
+    EXPECT_EQ(monitor.actions.first().detail, QStringLiteral("Inactive memory purged"));
+    EXPECT_EQ(tools->lastQuickFixRun().value(QStringLiteral("purge")), clock.now());
+}
+
+TEST_F(MaintenanceToolsTest, restartFilesKillsTheFirstRunningFileManager)
+{
+    struct Case {
+        const char* running;  // the one name killall finds, or none
+        QStringList tried;
+    };
+    const Case cases[] = {
+        {"dolphin", {"nautilus", "dolphin"}},
+        {nullptr, {"nautilus", "dolphin", "nemo", "thunar", "caja", "pcmanfm-qt", "pcmanfm"}},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(stubs.file(QStringLiteral("log")));
+        monitor.actions.clear();
+        stubs.stub(QStringLiteral("killall"),
+                   QStringLiteral("echo \"$1\" >> \"$LOG\"\n[ \"$1\" = '%1' ] && exit 0\n"
+                                  "echo \"$1: no process found\" >&2; exit 1")
+                       .arg(QString::fromLatin1(c.running ? c.running : "")));
+        auto tools = make();
+        Completed done;
+        tools->runQuickFix(tools->quickFixes().first(), into(done));
+        ASSERT_TRUE(waitFor([&] { return !monitor.actions.isEmpty(); }));
+        EXPECT_TRUE(done.success) << c.running;
+        EXPECT_EQ(stubs.log(), c.tried);
+        EXPECT_EQ(monitor.actions.first().target, QStringLiteral("Restart Files"));
+        EXPECT_EQ(monitor.actions.first().detail, QStringLiteral("Files restarted"));
+        EXPECT_TRUE(tools->lastQuickFixRun().contains(QStringLiteral("finder")));
+    }
+}
+
+TEST_F(MaintenanceToolsTest, userFixFailures)
+{
+    struct Case {
+        const char* body;  // of update-desktop-database; nullptr: not installed
+        QString message;
+    };
+    const Case cases[] = {
+        // Status 1 is a failure for a tool whose name does not end in "all".
+        {"echo 'cannot read directory' >&2; exit 1", QStringLiteral("cannot read directory")},
+        {"exit 1", QStringLiteral("exit 1")},
+        {"exit 2", QStringLiteral("exit 2")},
+    };
+    for (const Case& c : cases) {
+        stubs.stub(QStringLiteral("update-desktop-database"), QString::fromLatin1(c.body));
+        auto tools = make();
+        Completed done;
+        tools->runQuickFix(tools->quickFixes()[4], into(done));
+        ASSERT_TRUE(waitFor([&] { return done.called; }));
+        EXPECT_FALSE(done.success);
+        EXPECT_EQ(done.message, c.message);
+        EXPECT_EQ(tools->lastError(), c.message);
+        EXPECT_FALSE(tools->lastQuickFixRun().contains(QStringLiteral("launchservices")));
+    }
+
+    auto tools = make();
+    QuickFix missing = tools->quickFixes()[4];
+    missing.userExec = {{stubs.file(QStringLiteral("absent")), {}}};
+    Completed notStarted;
+    tools->runQuickFix(missing, into(notStarted));
+    ASSERT_TRUE(waitFor([&] { return notStarted.called; }));
+    EXPECT_FALSE(notStarted.success);
+    EXPECT_FALSE(notStarted.message.value_or(QString()).isEmpty());
+    EXPECT_NE(notStarted.message, QStringLiteral("exit -1"));
+
+    QuickFix misconfigured = missing;
+    misconfigured.userExec.clear();
+    Completed none;
+    tools->runQuickFix(misconfigured, into(none));
+    ASSERT_TRUE(waitFor([&] { return none.called; }));
+    EXPECT_EQ(none.message, QStringLiteral("misconfigured fix"));
+    QTest::qWait(50);
+    EXPECT_TRUE(monitor.actions.isEmpty());
+}
+
+// ---- Local snapshots
+
+TEST(SnapshotList, parsesTheToolsCsvNewestFirst)
+{
+    const QList<LocalSnapshot> snapshots = MaintenanceTools::parseSnapshotList(
+        kSnapperList + QStringLiteral("root,/,10,no,no,single,,2024-13-01 00:00:00,root,,,,\n"  // month 13
+                                      "root,/,11\n"                                             // cut short
+                                      "root,/,x12,no,no,single,,2024-01-01 00:00:00,root,,,,\r\n"
+                                      "root,/,13,no,no,single,,2024-02-01 09:00:00,root,,,\"a,\"\"b\"\"\",\r\n"));
+    QStringList names;
+    for (const LocalSnapshot& s : snapshots) names << s.name;
+    // 0 is the live system; 10, 11 and x12 do not read.
+    EXPECT_EQ(names, (QStringList{"8", "13", "7", "9"}));
+    EXPECT_EQ(snapshots[2].date, QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12), QTimeZone::utc()));
+    EXPECT_NE(snapshots[0].id, MaintenanceTools::parseSnapshotList(kSnapperList).first().id);
+
+    EXPECT_TRUE(MaintenanceTools::parseSnapshotList(QString()).isEmpty());
+    EXPECT_TRUE(MaintenanceTools::parseSnapshotList(QStringLiteral("Unknown config.\n")).isEmpty());
+    EXPECT_TRUE(MaintenanceTools::parseSnapshotList(QStringLiteral("number,type\n7,single\n")).isEmpty());
+    EXPECT_EQ(MaintenanceTools::splitCsvLine(QStringLiteral("a,\"b,c\",\"d\"\"e\",")),
+              (QStringList{"a", "b,c", "d\"e", ""}));
+}
+
+TEST(SnapshotList, allowUsersDecidesWhoDeletesWithoutAdministratorRights)
+{
+    const QString config = QStringLiteral("SUBVOLUME=\"/\"\nALLOW_USERS=\"alice bob\"\nALLOW_GROUPS=\"\"\n");
+    EXPECT_TRUE(MaintenanceTools::snapperAllowsUser(config, QStringLiteral("bob")));
+    EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(config, QStringLiteral("bo")));
+    EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(config, QString()));
+    EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(QStringLiteral("ALLOW_USERS=\"\"\n"), QStringLiteral("alice")));
+    EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(QStringLiteral("#ALLOW_USERS=\"alice\"\n"), QStringLiteral("alice")));
+}
+
+TEST_F(MaintenanceToolsTest, listingReadsTheToolOrGivesNothingWithoutIt)
+{
+    stubs.stub(QStringLiteral("snapper"), QStringLiteral("echo \"$*\" >> \"$LOG\"\ncat <<'EOF'\n") + kSnapperList +
+                                              QStringLiteral("EOF"));
+    auto tools = make();
+    tools->refreshSnapshots();
+    ASSERT_TRUE(waitFor([&] { return tools->localSnapshots().size() == 3; }));
+    EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("--utc --iso --csvout list")});
+
+    QFile::remove(stubs.file(QStringLiteral("snapper")));
+    tools->refreshSnapshots();
+    ASSERT_TRUE(waitFor([&] { return tools->localSnapshots().isEmpty(); }));
+}
+
+TEST_F(MaintenanceToolsTest, deletingOneSnapshot)
+{
+    stubs.stub(QStringLiteral("snapper"), snapperStub("7"));
+    auto tools = make();
+    tools->refreshSnapshots();
+    ASSERT_TRUE(waitFor([&] { return tools->localSnapshots().size() == 3; }));
+    const QList<LocalSnapshot> before = tools->localSnapshots();
+
+    // A name that is not a snapshot number never reaches the tool.
+    bool answered = false;
+    LocalSnapshot bogus = before[1];
+    bogus.name = QStringLiteral("8; rm -rf /");
+    tools->deleteSnapshot(bogus, [&](bool ok, QString) {
+        answered = true;
+        EXPECT_FALSE(ok);
+    });
+    EXPECT_TRUE(answered);
+
+    std::optional<std::pair<bool, QString>> failed;
+    tools->deleteSnapshot(before[1], [&](bool ok, QString error) { failed = {ok, error}; });  // "7"
+    ASSERT_TRUE(waitFor([&] { return failed.has_value(); }));
+    EXPECT_FALSE(failed->first);
+    EXPECT_EQ(failed->second, QStringLiteral("Snapshot '7' not found."));
+    EXPECT_EQ(tools->localSnapshots().size(), 3);
+
+    std::optional<bool> deleted;
+    tools->deleteSnapshot(before[0], [&](bool ok, QString) { deleted = ok; });  // "8"
+    ASSERT_TRUE(waitFor([&] { return !monitor.actions.isEmpty(); }));
+    EXPECT_EQ(deleted, true);
+    ASSERT_EQ(tools->localSnapshots().size(), 2);
+    EXPECT_EQ(tools->localSnapshots()[0].name, QStringLiteral("7"));
+    EXPECT_EQ(stubs.log(), (QStringList{"--utc --iso --csvout list", "delete 7", "delete 8"}));
+    EXPECT_EQ(monitor.actions.first().action, ActionType::cacheCleared);
+    EXPECT_EQ(monitor.actions.first().target, QStringLiteral("local snapshot (snapper)"));
+    EXPECT_EQ(monitor.actions.first().detail, QStringLiteral("8"));
+    EXPECT_EQ(tools->lastError(), std::nullopt);
+}
+
+TEST_F(MaintenanceToolsTest, deletingAllSnapshotsAsUserOrAsAdministrator)
+{
+    // The administrator path runs the constant loop through pkexec with the numbers as
+    // parameters; its snapper is found on PATH, where the stub directory comes first.
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(stubs.path()) + ':' + oldPath);
+    stubs.stub(QStringLiteral("pkexec"), QStringLiteral("echo pkexec >> \"$LOG\"\nexec \"$@\""));
+    stubs.stub(QStringLiteral("snapper"), snapperStub("7"));
+    QFile config(stubs.file(QStringLiteral("snapper-root")));
+    config.open(QIODevice::WriteOnly);
+    config.write("ALLOW_USERS=\"alice\"\n");
+    config.close();
+
+    struct Case {
+        const char* user;
+        QStringList log;
+    };
+    const Case cases[] = {
+        {"alice", {"delete 8", "delete 7", "delete 9"}},
+        {"mallory", {"pkexec", "delete 8", "delete 7", "delete 9"}},
+    };
+    for (const Case& c : cases) {
+        MaintenanceTools::Tools t = tools();
+        t.userName = QString::fromLatin1(c.user);
+        auto tools = make(t);
+        tools->refreshSnapshots();
+        ASSERT_TRUE(waitFor([&] { return tools->localSnapshots().size() == 3; }));
+        QFile::remove(stubs.file(QStringLiteral("log")));
+        monitor.actions.clear();
+        std::optional<std::pair<int, QStringList>> result;
+        tools->deleteAllSnapshots([&](int deleted, QStringList failed) { result = {deleted, failed}; });
+        EXPECT_TRUE(tools->isWorking());
+        ASSERT_TRUE(waitFor([&] { return !monitor.actions.isEmpty(); }));
+        EXPECT_EQ(result->first, 2) << c.user;
+        EXPECT_EQ(result->second, QStringList{QStringLiteral("7")}) << c.user;
+        EXPECT_FALSE(tools->isWorking());
+        EXPECT_EQ(monitor.actions.first().target, QStringLiteral("local snapshots (snapper)"));
+        EXPECT_EQ(monitor.actions.first().detail, QStringLiteral("Deleted 2, failed 1"));
+        // The run asks for a fresh listing.
+        ASSERT_TRUE(waitFor([&] { return stubs.log().size() == c.log.size() + 1; }));
+        EXPECT_EQ(stubs.log(), c.log + QStringList{QStringLiteral("--utc --iso --csvout list")}) << c.user;
+
+        // A single deletion hands on the tool's error on either path.
+        std::optional<std::pair<bool, QString>> single;
+        tools->deleteSnapshot(tools->localSnapshots()[1], [&](bool ok, QString error) { single = {ok, error}; });
+        ASSERT_TRUE(waitFor([&] { return single.has_value(); }));
+        EXPECT_EQ(single, (std::pair<bool, QString>{false, QStringLiteral("Snapshot '7' not found.")})) << c.user;
+    }
+    qputenv("PATH", oldPath);
+}
+
+TEST_F(MaintenanceToolsTest, deletingAllOfAnEmptyListingStillRecordsAndRelists)
+{
+    stubs.stub(QStringLiteral("snapper"), QStringLiteral("echo \"$*\" >> \"$LOG\""));
+    auto tools = make();
+    std::optional<std::pair<int, QStringList>> result;
+    tools->deleteAllSnapshots([&](int deleted, QStringList failed) { result = {deleted, failed}; });
+    ASSERT_TRUE(waitFor([&] { return !monitor.actions.isEmpty() && !stubs.log().isEmpty(); }));
+    EXPECT_EQ(result, (std::pair<int, QStringList>{0, {}}));
+    EXPECT_EQ(monitor.actions.first().detail, QStringLiteral("Deleted 0, failed 0"));
+    EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("--utc --iso --csvout list")});
+}
+
+// ---- Wake analysis
+
+TEST(WakeLog, readsReasonsAndSkipsWhatItCannotPlace)
+{
+    const QDateTime now(QDate(2024, 1, 15), QTime(12, 0), QTimeZone::utc());
+    struct Case {
+        QString line;
+        QString label;  // empty: the line is skipped
+    };
+    const Case cases[] = {
+        {"2024-01-15 08:30:12 +0000 DarkWake from Deep Idle [CDNP] : due to EC.LidOpen/Lid Open", "Lid open"},
+        {"2024-01-15 09:30:12 +0100 Wake from Deep Idle [CDNVA] : due to KEY/Text (Charge:100%)", "KEY"},
+        {"2024-01-15 08:30:12 +0000 Wake from Deep Idle due to ec.lidopen", "ec.lidopen"},
+        {"2024-01-15 08:30:12 +0000 Wake from Deep Idle due to   :XHC1", "Unknown"},
+        {"2024-01-15 08:30:12 +0000 Wake from Deep Idle due to ", "Unknown"},
+        {"2024-01-15 13:00:00 +0000 Wake from Deep Idle due to RTC/Alarm", "Scheduled wake"},  // after now
+        {"2024-01-15 08:30:12 +0000 Wake from Deep Idle due toXHC1", ""},
+        {"2024-01-15 08:30:12 +0000 Sleep entered due to XHC1", ""},
+        {"Wake from due to XHC1", ""},                                                  // short
+        {"2024-01-15 8:30:12  +0000 Wake from Deep Idle due to XHC1/USB", ""},           // time unreadable
+        {"yesterday, half past eight Wake from Deep Idle due to XHC1/USB", ""},
+        {"2024-01-14 08:30:12 +0000 Wake from Deep Idle due to XHC1/USB", ""},           // before the window
+        {"2024-01-15 08:30:12 +2500 Wake from Deep Idle due to XHC1/USB", ""},           // no such offset
+    };
+    for (const Case& c : cases) {
+        const WakeAnalysis a = MaintenanceTools::parseWakeLog(c.line + QStringLiteral("\n"), 24, now);
+        if (c.label.isEmpty()) {
+            EXPECT_EQ(a.totalWakes, 0) << qPrintable(c.line);
+            continue;
+        }
+        ASSERT_EQ(a.totalWakes, 1) << qPrintable(c.line);
+        EXPECT_EQ(a.topReasons.first().first, c.label) << qPrintable(c.line);
+    }
+    EXPECT_EQ(MaintenanceTools::normalizeWakeReason(QStringLiteral(" \tPNP/XHC2 ")), QStringLiteral("USB device"));
+    EXPECT_EQ(MaintenanceTools::parseWakeLog(QString(), 3, now).humanSummary,
+              QStringLiteral("No wake events recorded in the last 3 hours."));
+    const WakeAnalysis window = MaintenanceTools::parseWakeLog(QString(), 2, now);
+    EXPECT_EQ(window.windowStart, now.addSecs(-7200));
+    EXPECT_EQ(window.windowEnd, now);
+}
+
+TEST(WakeLog, countsLabelsAndSummarises)
+{
+    const QDateTime now(QDate(2024, 1, 15), QTime(12, 0), QTimeZone::utc());
+    auto log = [](const QStringList& reasons) {
+        QString text;
+        for (const QString& r : reasons) text += QStringLiteral("2024-01-15 11:30:00 +0000 Wake from Sleep due to ") + r + '\n';
+        return text;
+    };
+    const WakeAnalysis one = MaintenanceTools::parseWakeLog(log({"LID0"}), 1, now);
+    EXPECT_EQ(one.humanSummary, QStringLiteral("Computer woke 1 time in the last 1 hours, all from lid open."));
+
+    const WakeAnalysis five = MaintenanceTools::parseWakeLog(log({"XHC1/a", "RTC", "EHC2", "LID0", "XHC0"}), 24, now);
+    EXPECT_EQ(five.humanSummary,
+              QStringLiteral("Computer woke 5 times in the last 24 hours, mostly from usb device (3)."));
+    EXPECT_EQ(five.topReasons, (QList<QPair<QString, int>>{{"USB device", 3}, {"Scheduled wake", 1}, {"Lid open", 1}}));
+
+    const WakeAnalysis seven =
+        MaintenanceTools::parseWakeLog(log({"LID0", "RTC", "PWRB", "WIFI", "EC.FanOff", "BT.OOB", "XHC1"}), 24, now);
+    EXPECT_EQ(seven.totalWakes, 7);
+    ASSERT_EQ(seven.topReasons.size(), 5);
+    EXPECT_EQ(seven.topReasons.first(), (QPair<QString, int>{"Lid open", 1}));
+    EXPECT_EQ(seven.topReasons.last(), (QPair<QString, int>{"Thermal", 1}));
+}
+
+TEST(WakeLog, journalSuspendExitsBecomeWakeLines)
+{
+    const QString journal = QStringLiteral(
+        "-- Boot 1f2e --\n"
+        "2024-01-15T09:30:12+0100 laptop kernel: PM: suspend entry (deep)\n"
+        "2024-01-15T09:30:12+0100 laptop kernel: PM: suspend exit\n"
+        "2024-01-15T10:00:00+01:00 laptop kernel: PM: hibernation: hibernation exit\n"
+        "2024-01-15T11:00:00Z laptop kernel: PM: suspend exit\n"
+        "Jan 15 11:00:00 laptop kernel: PM: suspend exit\n"
+        "2024-01-15T10:00:00+0100 laptop systemd-sleep[812]: System returned from sleep state.\n");
+    const QList<WakeupSource> sources{{"PNP0C0C:00", 2}, {"PNP0C0D:00", 14}, {"0000:00:14.0", 9}};
+    EXPECT_EQ(MaintenanceTools::wakeLogFromJournal(journal, sources),
+              QStringLiteral("2024-01-15 08:30:12 +0000 Wake from Sleep due to LID0/PNP0C0D.00\n"
+                             "2024-01-15 09:00:00 +0000 Wake from Sleep due to LID0/PNP0C0D.00\n"
+                             "2024-01-15 11:00:00 +0000 Wake from Sleep due to LID0/PNP0C0D.00\n"));
+
+    struct Case {
+        QList<WakeupSource> sources;
+        QString reason;
+    };
+    const Case cases[] = {
+        {{}, ""},
+        {{{"PNP0C0D:00", 0}}, ""},
+        {{{"0000:00:14.0", 9}, {"alarmtimer.0.auto", 9}}, "0000.00.14.0"},
+        {{{"alarmtimer.0.auto", 3}}, "RTC/alarmtimer.0.auto"},
+        {{{"a/b:c", 1}}, "a.b.c"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(MaintenanceTools::wakeReasonFromSources(c.sources), c.reason);
+    // No source fired: every wake reads as "Unknown".
+    const WakeAnalysis unknown = MaintenanceTools::parseWakeLog(
+        MaintenanceTools::wakeLogFromJournal(journal, {}), 24, QDateTime(QDate(2024, 1, 15), QTime(12, 0), QTimeZone::utc()));
+    EXPECT_EQ(unknown.humanSummary, QStringLiteral("Computer woke 3 times in the last 24 hours, all from unknown."));
+}
+
+TEST_F(MaintenanceToolsTest, wakeAnalysisReadsTheJournalAndTheWakeupSources)
+{
+    clock.set(QDateTime(QDate(2024, 1, 15), QTime(12, 0), QTimeZone::utc()));
+    stubs.stub(QStringLiteral("journalctl"),
+               QStringLiteral("echo \"$*\" >> \"$LOG\"\n"
+                              "echo '2024-01-15T09:30:12+0100 laptop kernel: PM: suspend exit'\n"
+                              "echo '2024-01-15T10:30:12+0100 laptop kernel: PM: suspend exit'\n"
+                              "echo '2024-01-13T10:30:12+0100 laptop kernel: PM: suspend exit'"));
+    auto tools = make();
+    std::optional<WakeAnalysis> result;
+    bool called = false;
+    tools->analyzeWakes(24, [&](std::optional<WakeAnalysis> a) {
+        called = true;
+        result = a;
+    });
+    EXPECT_TRUE(tools->isWorking());
+    ASSERT_TRUE(waitFor([&] { return called; }));
+    ASSERT_TRUE(result.has_value());
+    EXPECT_FALSE(tools->isWorking());
+    EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("-b -o short-iso")});
+    EXPECT_EQ(result->humanSummary, QStringLiteral("Computer woke 2 times in the last 24 hours, all from lid open."));
+    ASSERT_TRUE(tools->lastWakeAnalysis().has_value());
+    EXPECT_EQ(tools->lastWakeAnalysis()->totalWakes, 2);
+
+    // Without the tool the analysis is empty, not an error.
+    QFile::remove(stubs.file(QStringLiteral("journalctl")));
+    called = false;
+    tools->analyzeWakes(6, [&](std::optional<WakeAnalysis> a) {
+        called = true;
+        result = a;
+    });
+    ASSERT_TRUE(waitFor([&] { return called; }));
+    EXPECT_EQ(result->humanSummary, QStringLiteral("No wake events recorded in the last 6 hours."));
+}
