@@ -256,7 +256,9 @@ TEST(ChatInDashboard, BadgeFollowsTheStoredFlagAndTheWindowAnswersWhileAModelThi
     d.type(chat, QStringLiteral("hi"));
     EXPECT_EQ(chat->rows().last()->backendLabel()->text(), QStringLiteral("on-device"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !chat->thinkingLine()->isVisible(); }, 10000));
-    EXPECT_LT(longestGap, 250);
+    // A request that blocked the loop would stall it for the server's whole 1.5 s delay; a
+    // sanitizer build on a busy machine still repaints a tab switch within a second.
+    EXPECT_LT(longestGap, 1000);
     EXPECT_EQ(lastText(chat), QStringLiteral("Rain on the roof."));
     EXPECT_EQ(chat->rows().last()->backendLabel()->text(), QStringLiteral("Ollama (local)"));
 }

@@ -310,7 +310,7 @@ TEST(TavrilonChatView, ThinkingLineWhileASlowModelAnswersAndTheWindowStaysRespon
     EXPECT_GT(r.view->thinkingLine()->y(), r.lastRow()->geometry().bottom()) << "below the newest message";
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !r.view->thinkingLine()->isVisible(); }, 10000));
-    EXPECT_LT(longestGap, 250);
+    EXPECT_LT(longestGap, 1000);  // a blocked loop would stall for the server's whole 1.5 s
     EXPECT_EQ(r.lastRow()->bubble()->text(), QStringLiteral("Entropy always wins."));
     EXPECT_EQ(r.lastRow()->backendLabel()->text(), QStringLiteral("Ollama (local)"));
     EXPECT_EQ(ollama.requests().size(), 1u);
