@@ -25,15 +25,13 @@
 #include <cstdio>
 #include <sys/resource.h>
 
-namespace {
+#include "BenchClock.h"
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using bench::cpuSeconds;
+using bench::monotonicMs;
+using bench::residentKb;
+
+namespace {
 
 class NoProcesses final : public MonitorState {
 public:

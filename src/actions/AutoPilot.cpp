@@ -243,14 +243,11 @@ void AutoPilot::finishRun(const MaintenanceRun& run)
     Json::writeFileAtomically(historyPath(), QJsonDocument(MaintenanceRun::encodeHistory(m_runHistory)));
     computeNextRun();
 
-    ActionRecord record;
-    record.action = ActionType::systemCheck;
-    record.target = QStringLiteral("AutoPilot");
-    record.detail = MaintenanceRun::rawValue(run.trigger) + QStringLiteral(" run freed ") + sizeText(run.bytesFreed) +
-                    QStringLiteral(", health ") + QString::number(run.finalHealthScore);
-    record.timestamp = m_c.clock.now();
-    record.wasAutomatic = run.trigger == RunTrigger::scheduled;
-    m_c.monitor.logAction(record);
+    m_c.monitor.logAction(ActionRecord::make(ActionType::systemCheck, QStringLiteral("AutoPilot"),
+                                             MaintenanceRun::rawValue(run.trigger) + QStringLiteral(" run freed ") +
+                                                 sizeText(run.bytesFreed) + QStringLiteral(", health ") +
+                                                 QString::number(run.finalHealthScore),
+                                             m_c.clock.now(), run.trigger == RunTrigger::scheduled));
 
     if (m_c.settings.notificationsEnabled() && run.bytesFreed > kNoticeThreshold) {
         m_c.notifier.notifyCleanupComplete(sizeText(run.bytesFreed));

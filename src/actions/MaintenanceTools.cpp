@@ -371,12 +371,7 @@ void MaintenanceTools::startTask(std::function<void()> work) { m_pool.start(std:
 
 void MaintenanceTools::logLater(ActionType action, const QString& target, const QString& detail)
 {
-    ActionRecord record;
-    record.action = action;
-    record.target = target;
-    record.detail = detail;
-    record.timestamp = m_clock.now();
-    record.wasAutomatic = false;
+    const ActionRecord record = ActionRecord::make(action, target, detail, m_clock.now(), false);
     // In a later main-loop turn than the completion, as the history's observers expect.
     postTo(this, [this, record] { m_monitor.logAction(record); });
 }

@@ -51,6 +51,18 @@ QString ActionRecord::rawValue(ActionType type)
     return {};
 }
 
+ActionRecord ActionRecord::make(ActionType action, const QString& target, const QString& detail,
+                                const QDateTime& timestamp, bool wasAutomatic)
+{
+    ActionRecord r;
+    r.action = action;
+    r.target = target;
+    r.detail = detail;
+    r.timestamp = timestamp;
+    r.wasAutomatic = wasAutomatic;
+    return r;
+}
+
 std::optional<ActionType> ActionRecord::actionTypeFromRaw(const QString& raw)
 {
     return fromRaw(allActionTypes, raw, &ActionRecord::rawValue);

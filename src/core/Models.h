@@ -95,6 +95,9 @@ struct ActionRecord {
         ActionType::emergencyCleanup, ActionType::memoryFreed,      ActionType::alertSent,    ActionType::systemCheck};
     static QString rawValue(ActionType type);
     static std::optional<ActionType> actionTypeFromRaw(const QString& raw);
+    // A new history row with a fresh id.
+    static ActionRecord make(ActionType action, const QString& target, const QString& detail,
+                             const QDateTime& timestamp, bool wasAutomatic);
 
     QUuid id = QUuid::createUuid();
     ActionType action = ActionType::systemCheck;

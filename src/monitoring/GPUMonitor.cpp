@@ -163,13 +163,9 @@ void GPUMonitor::evaluateAutoThrottle()
     for (const ProcessInfoItem& p : candidates) {
         const Status lowered = m_c.processes.lowerPriority(p.pid);
         if (lowered) m_c.incidents.recordIncident(p.name);
-        ActionRecord record;
-        record.action = ActionType::processThrottled;
-        record.target = p.name;
-        record.detail = lowered ? reason : reason + QStringLiteral(" — failed: ") + lowered.error();
-        record.timestamp = now;
-        record.wasAutomatic = true;
-        m_c.monitor.logAction(record);
+        m_c.monitor.logAction(ActionRecord::make(ActionType::processThrottled, p.name,
+                                                 lowered ? reason : reason + QStringLiteral(" — failed: ") + lowered.error(),
+                                                 now, true));
         targets.push_back(p.name);
     }
     m_lastAutoThrottleAt = now;

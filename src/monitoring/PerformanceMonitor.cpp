@@ -20,21 +20,6 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-ActionRecord makeRecord(ActionType type, const QString& target, const QString& detail, bool automatic, const QDateTime& now)
-{
-    ActionRecord r;
-    r.action = type;
-    r.target = target;
-    r.detail = detail;
-    r.wasAutomatic = automatic;
-    r.timestamp = now;
-    return r;
-}
-
-}  // namespace
-
 PerformanceMonitor::PerformanceMonitor(SamplerPlatform platform, MonitorCollaborators collaborators, QObject* parent)
     : QObject(parent),
       m_c(collaborators),
@@ -81,8 +66,8 @@ void PerformanceMonitor::startMonitoring()
     Q_EMIT isMonitoringChanged();
     scheduleTimer();
     poll();
-    const ActionRecord record = makeRecord(ActionType::systemCheck, QStringLiteral("Veltranmoor"),
-                                           QStringLiteral("Monitoring started"), true, m_c.clock.now());
+    const ActionRecord record = ActionRecord::make(ActionType::systemCheck, QStringLiteral("Veltranmoor"),
+                                                   QStringLiteral("Monitoring started"), m_c.clock.now(), true);
     postTo(this, [this, record] { logAction(record); });
 }
 
@@ -222,7 +207,7 @@ void PerformanceMonitor::throttleRunaways(const PerformanceSnapshot& snapshot)
         if (lowered) m_c.incidents.recordIncident(p.name);
         QString detail = MonitorRules::throttleDetail(p.pid, p.cpuUsage, elapsed, verdict.reason);
         if (!lowered) detail += QStringLiteral(" \u2014 failed: ") + lowered.error();
-        const ActionRecord record = makeRecord(ActionType::processThrottled, p.name, detail, true, now);
+        const ActionRecord record = ActionRecord::make(ActionType::processThrottled, p.name, detail, now, true);
         postTo(this, [this, record] { logAction(record); });
         m_runawayTracking.remove(p.pid);
         if (lowered && m_c.settings.notificationsEnabled()) m_c.notifier.notifyProcessThrottled(p.name, p.cpuUsage);
@@ -258,6 +243,6 @@ void PerformanceMonitor::logCleaned(const QList<CleanupTarget>& targets, ActionT
 {
     const QDateTime now = m_c.clock.now();
     for (const CleanupTarget& t : targets) {
-        logAction(makeRecord(type, t.name, QStringLiteral("Freed ") + formatByteCount(qint64(t.sizeBytes)), automatic, now));
+        logAction(ActionRecord::make(type, t.name, QStringLiteral("Freed ") + formatByteCount(qint64(t.sizeBytes)), now, automatic));
     }
 }

@@ -19,16 +19,6 @@ bool containsAny(const QString& lowerName, const QStringList& fragments)
                        [&](const QString& f) { return lowerName.contains(f); });
 }
 
-ActionRecord makeRecord(ActionType action, const QString& target, const QString& detail, const QDateTime& now)
-{
-    ActionRecord record;
-    record.action = action;
-    record.target = target;
-    record.detail = detail;
-    record.timestamp = now;
-    record.wasAutomatic = true;
-    return record;
-}
 }  // namespace
 
 const QStringList& AIWorkloadMode::aiToolFragments()
@@ -110,7 +100,7 @@ void AIWorkloadMode::activate(const QString& tool)
             // A competitor left at its priority is not reported as throttled anywhere.
             detail += QStringLiteral(" \u2014 failed: ") + lowered.error();
         }
-        const ActionRecord record = makeRecord(ActionType::processThrottled, p.name, detail, now);
+        const ActionRecord record = ActionRecord::make(ActionType::processThrottled, p.name, detail, now, true);
         postTo(this, [this, record] { m_c.monitor.logAction(record); });
     }
     const int throttled = int(m_competitorsThrottled.size());
@@ -122,11 +112,11 @@ void AIWorkloadMode::activate(const QString& tool)
 
     postActivationNotification(tool, throttled);
 
-    const ActionRecord summary = makeRecord(ActionType::systemCheck, tool,
+    const ActionRecord summary = ActionRecord::make(ActionType::systemCheck, tool,
                                             QStringLiteral("AI Workload Mode active \u2014 throttled %1, cloud sync paused %2m")
                                                 .arg(throttled)
                                                 .arg(minutes),
-                                            now);
+                                            now, true);
     postTo(this, [this, summary] { m_c.monitor.logAction(summary); });
     Q_EMIT changed();
 }
@@ -142,7 +132,7 @@ void AIWorkloadMode::deactivate(const QString& reason)
     Q_EMIT isActiveChanged(false);
 
     const ActionRecord record =
-        makeRecord(ActionType::systemCheck, tool, QStringLiteral("AI Workload Mode ended \u2014 ") + reason, now);
+        ActionRecord::make(ActionType::systemCheck, tool, QStringLiteral("AI Workload Mode ended \u2014 ") + reason, now, true);
     postTo(this, [this, record] { m_c.monitor.logAction(record); });
     Q_EMIT changed();
 }
