@@ -59,7 +59,8 @@ TEST(CornerBrackets, FourOpenCornersAtTheInset)
     EXPECT_EQ(b[2], (QPolygonF{{98, 46}, {98, 58}, {86, 58}}));
     EXPECT_EQ(b[3], (QPolygonF{{14, 58}, {2, 58}, {2, 46}}));
 
-    CornerBracketFrame::Style style{.color = Qt::green};
+    CornerBracketFrame::Style style;
+    style.color = Qt::green;
     EXPECT_EQ(CornerBracketFrame::glowColor(style), QColor(Qt::green));
     style.glow = Qt::magenta;
     EXPECT_EQ(CornerBracketFrame::glowColor(style), QColor(Qt::magenta));

@@ -47,7 +47,9 @@ TEST(PaletteCatalogue, FlagsSkinsStopsAndBordersFollowTheirFamilies)
         }
         EXPECT_EQ(p.buttonSkin, holo.contains(p.id) ? ButtonSkin::holo : ButtonSkin::gradient);
         EXPECT_EQ(p.gradientStops.has_value(), i >= 14);
-        if (p.gradientStops) EXPECT_EQ(p.gradientStops->size(), 3);
+        if (p.gradientStops) {
+            EXPECT_EQ(p.gradientStops->size(), 3);
+        }
         EXPECT_GE(p.border.alphaF(), 0.079f);
         EXPECT_LE(p.border.alphaF(), 0.551f);
     }
