@@ -313,3 +313,26 @@ TEST(ProactiveOptimizer, PatternsFileRoundTripsAndDamagedFilesLoadEmpty)
         EXPECT_TRUE(rig.optimizer->patterns().isEmpty()) << bytes.constData();
     }
 }
+
+TEST(ProactiveOptimizer, TwoCategoriesClearedInConfidenceOrderShareOneSummary)
+{
+    Rig rig;
+    const QDateTime start = rig.clock.now();
+    RegrowPattern pip = clearedNpm(start);
+    pip.category = pip.displayName = kPip;
+    rig.seed({pip, clearedNpm(start.addSecs(7200))});
+    rig.clock.advance(3h);
+    fixture::file(pipDir() + QStringLiteral("/c"), 60 * MiB);            // 20 MiB an hour: confidence 0.4
+    fixture::file(npmDir() + QStringLiteral("/a"), 60 * MiB);            // 60 MiB an hour: confidence 1
+    fixture::file(yarnDir() + QStringLiteral("/b"), 10 * MiB);
+
+    EXPECT_EQ(rig.sweep(), 130 * MiB);
+
+    EXPECT_EQ(rig.optimizer->lastSweepSummary(),
+              QStringLiteral("Pre-cleared Node/npm Cache, Python/pip Cache — freed 0.13 GB from fast-regrowing caches."));
+    ASSERT_EQ(rig.optimizer->events().size(), 2);
+    EXPECT_EQ(rig.optimizer->events().at(0).categoryName, kPip);  // newest first
+    EXPECT_EQ(rig.optimizer->events().at(1).reclaimedBytes, 70 * MiB);
+    EXPECT_EQ(rig.gate.ledger().size(), 3);  // one entry per folder
+    EXPECT_EQ(rig.pattern(kNpm)->regrowRateSamples, QList<double>{70.0 * MiB});
+}
