@@ -177,7 +177,6 @@ AppContext::AppContext()
     m_aiShield = std::make_unique<AIShield>();
     m_workGuard = std::make_unique<WorkGuard>();
     m_watcher = std::make_unique<TavrilonWatcher>();
-    m_proactiveOptimizer = std::make_unique<ProactiveOptimizer>();
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_settings, m_clock);
     m_monitoringParts = std::make_unique<MonitoringParts>();
     MonitoringParts& parts = *m_monitoringParts;
@@ -216,6 +215,15 @@ AppContext::AppContext()
     // The sampler reads the temperature monitor, which reads the sampler's processes.
     parts.temperature.source = m_gpuMonitor.get();
     m_outcomeHarness = std::make_unique<OutcomeHarness>(*m_performanceMonitor, m_scheduler, m_clock);
+    m_proactiveOptimizer = std::make_unique<ProactiveOptimizer>(ProactiveOptimizer::Collaborators{
+        .settings = *m_settings,
+        .cleaner = *m_diskCleaner,
+        .gate = *m_actionGate,
+        .epitopes = *m_epitopes,
+        .harness = *m_outcomeHarness,
+        .monitor = *m_performanceMonitor,
+        .clock = m_clock,
+    });
     m_memoryRelief = std::make_unique<MemoryReliefAction>(*m_outcomeHarness, *m_actionGate, *m_shell, *m_epitopes,
                                                           &performMemoryRelief);
     m_cloudManager = std::make_unique<iCloudManager>();
