@@ -37,7 +37,6 @@
 #include "monitoring/ThresholdThrottleAdvisor.h"
 #include "optimisation/AIEngine.h"
 #include "optimisation/AIWorkloadMode.h"
-#include "optimisation/CloudSyncPause.h"
 #include "optimisation/PerformanceProfileManager.h"
 #include "optimisation/ProactiveOptimizer.h"
 #include "optimisation/iCloudManager.h"
@@ -90,11 +89,6 @@ public:
     const TemperatureSource* source = nullptr;
 };
 
-class CloudSyncPauseStandIn final : public CloudSyncPause {
-public:
-    void pause(double) override {}
-};
-
 }  // namespace
 
 // What the assistant reads of an engine that has not landed yet: the learning engine's
@@ -134,8 +128,8 @@ struct AppContext::MonitoringParts {
     LateTemperatureSource temperature;
     // Stand-in until the learning engine implements this.
     ThresholdThrottleAdvisor advisor;
-    // Stand-in until the cloud-sync throttling lands: AI workload mode's pause reaches no daemon.
-    CloudSyncPauseStandIn cloudPause;
+    // The cloud-sync throttling's own table: it is read from another thread than the sampler's.
+    ProcfsProcessTable syncClientTable;
     SysfsWakeupSourceReader wakeupSources;
     std::unique_ptr<MaintenanceDnsFlusher> dnsFlusher;
 };
@@ -226,7 +220,15 @@ AppContext::AppContext()
     });
     m_memoryRelief = std::make_unique<MemoryReliefAction>(*m_outcomeHarness, *m_actionGate, *m_shell, *m_epitopes,
                                                           &performMemoryRelief);
-    m_cloudManager = std::make_unique<iCloudManager>();
+    // Before AI workload mode, which pauses cloud sync through it.
+    m_cloudManager = std::make_unique<iCloudManager>(iCloudManager::Collaborators{
+        .monitor = *m_performanceMonitor,
+        .processTable = parts.syncClientTable,
+        .processes = parts.processControl,
+        .utility = *m_utilityQueue,
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+    });
     m_autoPilot = std::make_unique<AutoPilot>(AutoPilot::Collaborators{
         .settings = *m_settings,
         .cleaner = *m_diskCleaner,
@@ -242,7 +244,7 @@ AppContext::AppContext()
         .incidents = *m_processManager,
         .processes = parts.processControl,
         .notifier = *m_notifications,
-        .cloud = parts.cloudPause,
+        .cloud = *m_cloudManager,
         .relieveMemory = [] { performMemoryRelief(); },
         .clock = m_clock,
         .scheduler = m_scheduler,

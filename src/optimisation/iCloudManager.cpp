@@ -1,0 +1,327 @@
+#include "optimisation/iCloudManager.h"
+
+#include "core/Clock.h"
+#include "core/Executor.h"
+#include "core/MainThread.h"
+#include "core/Uuid.h"
+#include "monitoring/MonitorState.h"
+#include "platform/ProcessControl.h"
+#include "platform/ProcessTable.h"
+
+#include <csignal>
+#include <vector>
+
+namespace {
+
+const QString failedSeparator = QStringLiteral(" \u2014 failed: ");
+
+QString joined(const QStringList& failures) { return failures.join(QStringLiteral("; ")); }
+
+}  // namespace
+
+QString syncStateRawValue(SyncState state)
+{
+    switch (state) {
+    case SyncState::running: return QStringLiteral("Running");
+    case SyncState::throttled: return QStringLiteral("Throttled");
+    case SyncState::paused: return QStringLiteral("Paused");
+    }
+    return {};
+}
+
+std::optional<SyncState> syncStateFromRaw(const QString& raw)
+{
+    for (SyncState s : {SyncState::running, SyncState::throttled, SyncState::paused}) {
+        if (syncStateRawValue(s) == raw) return s;
+    }
+    return std::nullopt;
+}
+
+const QStringList& iCloudManager::iCloudProcesses()
+{
+    static const QStringList names = {QStringLiteral("nextcloud"), QStringLiteral("owncloud"),
+                                      QStringLiteral("dropbox"),   QStringLiteral("onedrive"),
+                                      QStringLiteral("insync"),    QStringLiteral("megasync"),
+                                      QStringLiteral("syncthing")};
+    return names;
+}
+
+const QString& iCloudManager::allProcessesName()
+{
+    static const QString name = QStringLiteral("All cloud sync");
+    return name;
+}
+
+iCloudManager::iCloudManager(Collaborators collaborators, QObject* parent)
+    : QObject(parent), m_c(std::move(collaborators))
+{
+}
+
+iCloudManager::~iCloudManager()
+{
+    // Never leave a sync client frozen behind us, whoever ends this instance.
+    resumeStoppedProcesses();
+}
+
+void iCloudManager::startMonitoring()
+{
+    if (m_monitorTimer) m_monitorTimer->cancel();
+    m_monitorTimer = m_c.scheduler.every(secondsToMs(monitorInterval), this, [this] { sample(); });
+}
+
+void iCloudManager::stopMonitoring()
+{
+    if (m_monitorTimer) m_monitorTimer->cancel();
+    m_monitorTimer.reset();
+}
+
+void iCloudManager::stop()
+{
+    stopMonitoring();
+    // Quitting during a pause would otherwise leave the clients stopped until someone sends
+    // them SIGCONT by hand.
+    if (m_pauseTimer) m_pauseTimer->cancel();
+    m_pauseTimer.reset();
+    m_pauseEndDate.reset();
+    resumeStoppedProcesses();
+    if (m_syncState == SyncState::paused) setSyncState(SyncState::running);
+}
+
+void iCloudManager::resumeStoppedProcesses()
+{
+    for (const auto& [pid, stopped] : m_stopped) continueProcess(stopped);
+    m_stopped.clear();
+}
+
+QList<iCloudManager::Measurement> iCloudManager::measureAll(const QStringList& names,
+                                                            const QList<ProcessInfoItem>& topProcesses)
+{
+    QList<Measurement> result(names.size());
+    QList<bool> found(names.size(), false);
+    qsizetype missing = names.size();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        for (const ProcessInfoItem& p : topProcesses) {
+            // The exact name: a client called "insync" must not match "insyncd-helper".
+            if (p.name == names[i] && p.pid >= 1) {
+                result[i] = Measurement{p.cpuUsage, p.memoryMB, p.pid};
+                found[i] = true;
+                --missing;
+                break;
+            }
+        }
+    }
+    if (missing == 0) return result;
+
+    std::lock_guard lock(m_tableLock);
+    std::vector<ProcessEntry> entries;
+    if (!m_c.processTable.readProcesses(entries)) return result;
+    for (const ProcessEntry& entry : entries) {
+        if (entry.pid < 1) continue;
+        const QString name = m_c.processTable.displayName(entry);
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if (found[i] || name != names[i]) continue;
+            // Not among the busiest processes: its CPU counts as 0.
+            result[i] = Measurement{0.0, double(entry.residentBytes) / 1048576.0, entry.pid};
+            found[i] = true;
+            --missing;
+        }
+        if (missing == 0) break;
+    }
+    return result;
+}
+
+iCloudManager::Measurement iCloudManager::measureDaemon(const QString& name, const QList<ProcessInfoItem>& topProcesses)
+{
+    return measureAll({name}, topProcesses).first();
+}
+
+void iCloudManager::sample()
+{
+    // The worker gets its own copy of the published list; the live one belongs to the main thread.
+    const QList<ProcessInfoItem> top = m_c.monitor.topProcesses();
+    m_c.utility.async([this, top] {
+        const QList<Measurement> all = measureAll(iCloudProcesses(), top);
+        // The busiest client stands for all of them; the first listed wins a tie.
+        Measurement busiest;
+        bool any = false;
+        for (const Measurement& m : all) {
+            if (m.pid < 1) continue;
+            if (!any || m.cpu > busiest.cpu) busiest = m;
+            any = true;
+        }
+        postTo(this, [this, busiest] { checkAutoThrottle(busiest.cpu, busiest.memoryMB); });
+    });
+}
+
+void iCloudManager::checkAutoThrottle(double cpu, double memoryMB)
+{
+    m_fileproviderdCPU = cpu;
+    m_fileproviderdMemoryMB = memoryMB;
+    Q_EMIT changed();
+    if (!m_autoThrottleEnabled || m_syncState != SyncState::running) return;
+
+    if (cpu > cpuThreshold) {
+        const QDateTime now = m_c.clock.now();
+        if (!m_highCPUStartTime) {
+            m_highCPUStartTime = now;
+        } else if (m_highCPUStartTime->msecsTo(now) >= qint64(sustainedSeconds * 1000)) {
+            throttle(QStringLiteral("Auto: CPU at ") + QString::asprintf("%.0f", cpu) + QStringLiteral("%"));
+            m_highCPUStartTime.reset();
+        }
+    } else {
+        m_highCPUStartTime.reset();
+    }
+}
+
+Status iCloudManager::stopProcess(const QString& name, int32_t pid)
+{
+    // Continuing later must reach this very process, not whoever gets its pid next.
+    auto opened = m_c.processes.openProcess(pid);
+    if (!opened) return Status::failure(opened.error());
+    const std::shared_ptr<ProcessHandle> handle = opened.value();
+    const Status sent = handle->sendSignal(SIGSTOP);
+    if (!sent) return sent;
+    m_stopped.insert_or_assign(pid, Stopped{name, handle});
+    return Status::success();
+}
+
+Status iCloudManager::continueProcess(const Stopped& stopped)
+{
+    // A process that has exited meanwhile needs nothing.
+    if (!stopped.handle->isRunning()) return Status::success();
+    return stopped.handle->sendSignal(SIGCONT);
+}
+
+void iCloudManager::throttle(const QString& reason)
+{
+    if (m_syncState == SyncState::paused) return;
+
+    const QList<Measurement> all = measureAll(iCloudProcesses(), m_c.monitor.topProcesses());
+    int found = 0;
+    int failedEntirely = 0;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const Measurement& m = all[i];
+        if (m.pid < 1) continue;
+        const QString& name = iCloudProcesses()[i];
+        ++found;
+        QStringList failures;
+        const Status lowered = m_c.processes.lowerPriority(m.pid);
+        if (!lowered) failures.append(lowered.error());
+        bool stoppedOk = false;
+        if (m.cpu > stopThreshold) {
+            const Status stopped = stopProcess(name, m.pid);
+            if (stopped) {
+                stoppedOk = true;
+                const int32_t pid = m.pid;
+                m_c.scheduler.after(secondsToMs(stopSeconds), this, [this, pid] {
+                    auto it = m_stopped.find(pid);
+                    if (it == m_stopped.end()) return;
+                    // A pause that began meanwhile owns the process now; its resume continues it.
+                    if (m_syncState == SyncState::paused) return;
+                    continueProcess(it->second);
+                    m_stopped.erase(it);
+                });
+            } else {
+                failures.append(stopped.error());
+            }
+        }
+        if (!lowered && !stoppedOk) ++failedEntirely;
+        insertEvent(name, m.cpu, failures.isEmpty() ? reason : reason + failedSeparator + joined(failures));
+        while (m_throttleHistory.size() > maxHistory) m_throttleHistory.removeLast();
+    }
+
+    // A run in which every client found refused every change throttled nothing.
+    if (found > 0 && failedEntirely == found) {
+        Q_EMIT changed();
+        return;
+    }
+    setSyncState(SyncState::throttled);
+    ++m_totalThrottles;
+    m_lastThrottleDate = m_c.clock.now();
+    Q_EMIT changed();
+    m_c.scheduler.after(secondsToMs(throttledSeconds), this, [this] {
+        if (m_syncState == SyncState::throttled) setSyncState(SyncState::running);
+    });
+}
+
+void iCloudManager::pause(double seconds)
+{
+    const QList<Measurement> all = measureAll(iCloudProcesses(), m_c.monitor.topProcesses());
+    int found = 0;
+    int stopped = 0;
+    QStringList failures;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (all[i].pid < 1) continue;
+        ++found;
+        const QString& name = iCloudProcesses()[i];
+        const Status sent = stopProcess(name, all[i].pid);
+        if (sent) {
+            ++stopped;
+        } else {
+            failures.append(name + QStringLiteral(": ") + sent.error());
+        }
+    }
+
+    QString action = QStringLiteral("Paused for %1 min").arg(qint64(seconds / 60.0));
+    if (!failures.isEmpty()) action += failedSeparator + joined(failures);
+    insertEvent(allProcessesName(), m_fileproviderdCPU, action);
+    // Not a single client could be stopped: nothing is paused, so nothing is said to be.
+    if (found > 0 && stopped == 0) {
+        Q_EMIT changed();
+        return;
+    }
+
+    setSyncState(SyncState::paused);
+    m_pauseEndDate = m_c.clock.now().addMSecs(qint64(seconds * 1000.0));
+    if (m_pauseTimer) m_pauseTimer->cancel();
+    m_pauseTimer = m_c.scheduler.after(secondsToMs(seconds), this, [this] { resume(); });
+    Q_EMIT changed();
+}
+
+void iCloudManager::resume()
+{
+    if (m_pauseTimer) m_pauseTimer->cancel();
+    m_pauseTimer.reset();
+    m_pauseEndDate.reset();
+
+    QStringList failures;
+    for (const auto& [pid, stopped] : m_stopped) {
+        const Status sent = continueProcess(stopped);
+        if (!sent) failures.append(stopped.name + QStringLiteral(": ") + sent.error());
+    }
+    // Clients stopped by someone else are continued too, as the user asked for sync to run.
+    const QList<Measurement> all = measureAll(iCloudProcesses(), m_c.monitor.topProcesses());
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const int32_t pid = all[i].pid;
+        if (pid < 1 || m_stopped.count(pid)) continue;
+        const QString& name = iCloudProcesses()[i];
+        auto opened = m_c.processes.openProcess(pid);
+        const Status sent = opened ? opened.value()->sendSignal(SIGCONT) : Status::failure(opened.error());
+        if (!sent) failures.append(name + QStringLiteral(": ") + sent.error());
+    }
+    m_stopped.clear();
+
+    setSyncState(SyncState::running);
+    insertEvent(allProcessesName(), 0,
+                failures.isEmpty() ? QStringLiteral("Resumed") : QStringLiteral("Resumed") + failedSeparator + joined(failures));
+    Q_EMIT changed();
+}
+
+QString iCloudManager::pauseRemainingText() const
+{
+    qint64 seconds = 0;
+    if (m_pauseEndDate) seconds = std::max<qint64>(0, m_c.clock.now().msecsTo(*m_pauseEndDate) / 1000);
+    return QString::asprintf("%d:%02d", int(seconds / 60), int(seconds % 60));
+}
+
+void iCloudManager::insertEvent(const QString& processName, double cpu, const QString& action)
+{
+    m_throttleHistory.prepend(ThrottleEvent{Uuids::make(), m_c.clock.now(), processName, cpu, action});
+}
+
+void iCloudManager::setSyncState(SyncState state)
+{
+    if (m_syncState == state) return;
+    m_syncState = state;
+    Q_EMIT changed();
+}
