@@ -1,4 +1,5 @@
 #include "ui/chat/GateWarningSheet.h"
+#include "ui/chat/SheetOverlay.h"
 
 #include "ui/chat/TintedSymbol.h"
 #include "ui/theme/ThemeManager.h"
@@ -204,14 +205,7 @@ void GateWarningSheet::keyPressEvent(QKeyEvent* event)
     }
 }
 
-void GateWarningSheet::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(m_theme.theme().border, 1));
-    p.setBrush(m_theme.theme().background);
-    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
-}
+void GateWarningSheet::paintEvent(QPaintEvent*) { paintSheetCard(this, m_theme.theme().background, m_theme.theme().border); }
 
 void GateWarningSheet::showEvent(QShowEvent* event)
 {

@@ -56,3 +56,12 @@ void SheetOverlay::place()
                            std::max(100, height() - 2 * kMargin));
     m_sheet->setGeometry((width() - w) / 2, std::max(kMargin, (height() - h) / 3), w, h);
 }
+
+void paintSheetCard(QWidget* sheet, const QColor& background, const QColor& border)
+{
+    QPainter p(sheet);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(border, 1));
+    p.setBrush(background);
+    p.drawRoundedRect(QRectF(sheet->rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+}

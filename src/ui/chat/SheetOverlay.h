@@ -29,3 +29,6 @@ private:
     QWidget* m_sheet;
     QColor m_scrim = QColor(0, 0, 0, 130);
 };
+
+// The card every sheet is drawn on: the palette's background in a rounded frame of its border.
+void paintSheetCard(QWidget* sheet, const QColor& background, const QColor& border);

@@ -1,4 +1,5 @@
 #include "ui/chat/YoloArmingSheet.h"
+#include "ui/chat/SheetOverlay.h"
 
 #include "actions/ActionGate.h"
 #include "ui/chat/TintedSymbol.h"
@@ -232,14 +233,7 @@ void YoloArmingSheet::keyPressEvent(QKeyEvent* event)
     }
 }
 
-void YoloArmingSheet::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(m_theme.theme().border, 1));
-    p.setBrush(m_theme.theme().background);
-    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
-}
+void YoloArmingSheet::paintEvent(QPaintEvent*) { paintSheetCard(this, m_theme.theme().background, m_theme.theme().border); }
 
 void YoloArmingSheet::showEvent(QShowEvent* event)
 {
