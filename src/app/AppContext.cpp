@@ -41,6 +41,7 @@
 #include "optimisation/ProactiveOptimizer.h"
 #include "optimisation/iCloudManager.h"
 #include "platform/linux/ApplesmcKeySource.h"
+#include "platform/linux/AutostartLoginItem.h"
 #include "platform/linux/ProcTcpTableReader.h"
 #include "platform/linux/SysfsHwmonReader.h"
 #include "platform/linux/SysfsNetStatsReader.h"
@@ -63,6 +64,7 @@
 #include "ui/shell/StatusItemController.h"
 #include "ui/theme/ThemeManager.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QThreadPool>
 
@@ -162,7 +164,8 @@ AppContext::AppContext()
     m_theme = std::make_unique<ThemeManager>(*m_defaults);
     m_statusItem = std::make_unique<StatusItemController>();
     m_desktopHUD = std::make_unique<DesktopHUDController>();
-    m_loginItem = std::make_unique<LoginItemController>();
+    m_autostart = std::make_unique<AutostartLoginItem>(QCoreApplication::applicationFilePath());
+    m_loginItem = std::make_unique<LoginItemController>(*m_settings, *m_autostart);
     m_hotkey = std::make_unique<HotkeyManager>();
     m_vrax = std::make_unique<VRAXClient>();
     m_fleet = std::make_unique<TavrilonFleetClient>();

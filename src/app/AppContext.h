@@ -36,6 +36,7 @@ class TcpTableReader;
 class ThermalZoneReader;
 class HotkeyManager;
 class LoginItemController;
+class AutostartLoginItem;
 class MaintenanceTools;
 class MemoryReliefAction;
 class MonitorState;
@@ -136,6 +137,7 @@ private:
     std::unique_ptr<ThemeManager> m_theme;
     std::unique_ptr<StatusItemController> m_statusItem;
     std::unique_ptr<DesktopHUDController> m_desktopHUD;
+    std::unique_ptr<AutostartLoginItem> m_autostart;
     std::unique_ptr<LoginItemController> m_loginItem;
     std::unique_ptr<HotkeyManager> m_hotkey;
     std::unique_ptr<VRAXClient> m_vrax;

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "core/Result.h"
+
+// The system's record of whether the application starts when the user logs in.
+class LoginItemService {
+public:
+    enum class Status { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
+
+    virtual ~LoginItemService() = default;
+    virtual Status status() const = 0;
+    virtual ::Status registerItem() = 0;
+    virtual ::Status unregisterItem() = 0;
+};

@@ -1,0 +1,150 @@
+#include "platform/linux/AutostartLoginItem.h"
+
+#include "core/Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+// An autostart entry is a few hundred bytes; anything far larger is not one we wrote.
+constexpr qint64 kMaxEntryBytes = 64 * 1024;
+
+QString escapeStringValue(const QString& value)
+{
+    // Desktop-entry string escapes apply after the Exec quoting rules.
+    QString out;
+    for (QChar c : value) {
+        if (c == u'\\')
+            out += QStringLiteral("\\\\");
+        else
+            out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+AutostartLoginItem::AutostartLoginItem(QString executablePath) : m_executable(std::move(executablePath)) {}
+
+QString AutostartLoginItem::entryPath()
+{
+    return Paths::configHome() + QStringLiteral("/autostart/veltranmoor.desktop");
+}
+
+QString AutostartLoginItem::execValue(const QString& program)
+{
+    if (program.isEmpty() || !program.startsWith(u'/'))
+        return {};
+    for (QChar c : program) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return {};
+    }
+    // Always quoted as one argument: inside double quotes only ", `, $ and \ need a backslash;
+    // % is a field-code introducer everywhere in Exec and is doubled.
+    QString quoted = QStringLiteral("\"");
+    for (QChar c : program) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            quoted += u'\\';
+        if (c == u'%')
+            quoted += u'%';
+        quoted += c;
+    }
+    quoted += u'"';
+    return escapeStringValue(quoted);
+}
+
+bool AutostartLoginItem::isOurs(const QByteArray& contents, bool* enabled) const
+{
+    const QString wantExec = execValue(m_executable);
+    if (wantExec.isEmpty())
+        return false;
+    bool inMainGroup = false;
+    bool execMatches = false;
+    bool on = true;
+    for (const QByteArray& raw : contents.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            inMainGroup = line == QStringLiteral("[Desktop Entry]");
+            continue;
+        }
+        if (!inMainGroup)
+            continue;
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        const QString value = line.mid(eq + 1).trimmed();
+        if (key == QStringLiteral("Exec"))
+            execMatches = value == wantExec;
+        else if (key == QStringLiteral("Hidden") && value == QStringLiteral("true"))
+            on = false;
+        else if (key == QStringLiteral("X-GNOME-Autostart-enabled") && value == QStringLiteral("false"))
+            on = false;
+    }
+    if (enabled)
+        *enabled = on;
+    return execMatches;
+}
+
+LoginItemService::Status AutostartLoginItem::status() const
+{
+    QFile file(entryPath());
+    if (file.size() > kMaxEntryBytes || !file.open(QIODevice::ReadOnly))
+        return Status::notRegistered;
+    bool enabled = false;
+    if (!isOurs(file.readAll(), &enabled) || !enabled)
+        return Status::notRegistered;
+    return Status::enabled;
+}
+
+::Status AutostartLoginItem::registerItem()
+{
+    const QString exec = execValue(m_executable);
+    if (exec.isEmpty())
+        return ::Status::failure(QStringLiteral("The application's path cannot be started from an autostart entry."));
+    const QString path = entryPath();
+    const QString dir = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(dir))
+        return ::Status::failure(QStringLiteral("Could not create the folder %1.").arg(dir));
+
+    QByteArray text;
+    text += "[Desktop Entry]\n";
+    text += "Type=Application\n";
+    text += "Name=Veltranmoor AI\n";
+    text += "Comment=Keeps this computer fast and healthy\n";
+    text += "Exec=" + exec.toUtf8() + "\n";
+    text += "Icon=veltranmoor\n";
+    text += "Terminal=false\n";
+    text += "X-GNOME-Autostart-enabled=true\n";
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return ::Status::failure(file.errorString());
+    if (file.write(text) != text.size() || !file.commit())
+        return ::Status::failure(file.errorString());
+    return ::Status::success();
+}
+
+::Status AutostartLoginItem::unregisterItem()
+{
+    const QString path = entryPath();
+    QFile file(path);
+    if (!file.exists())
+        return ::Status::success();
+    // Only an entry that starts this executable is removed; it is the application's own
+    // bookkeeping, not user data, so it does not go to the Trash.
+    if (file.size() > kMaxEntryBytes || !file.open(QIODevice::ReadOnly))
+        return ::Status::failure(QStringLiteral("The autostart entry %1 could not be read.").arg(path));
+    const bool ours = isOurs(file.readAll(), nullptr);
+    file.close();
+    if (!ours)
+        return ::Status::success();
+    if (!file.remove())
+        return ::Status::failure(file.errorString());
+    return ::Status::success();
+}
