@@ -175,6 +175,10 @@ TEST_F(Tabs, ProcessesListsEachPublishedProcessWithItsState)
     EXPECT_EQ(first->throttleButton()->toolTip(), u"Throttle process"_qs);
     EXPECT_EQ(first->killButton()->toolTip(), u"Kill process"_qs);
     EXPECT_EQ(first->lock(), nullptr);
+    // The columns sit side by side, as wide as their titles.
+    EXPECT_GT(first->memoryText()->geometry().left(), first->cpuText()->geometry().right());
+    EXPECT_EQ(first->cpuText()->width(), 80);
+    EXPECT_GT(first->cpuText()->geometry().left(), 60 + 16);
     ProcessRow* second = tab->rows()[1];
     EXPECT_EQ(second->cpuText()->color(), namedColor(NamedColor::green));
     EXPECT_EQ(second->statusText()->text(), u"Normal"_qs);

@@ -14,6 +14,17 @@
 namespace {
 
 // A fixed-width cell holding `content` at `alignment`.
+// A column of fixed width; its text is cut rather than overflowing into the next column. (An
+// ignored size policy would let the box layout stack these columns on one another.)
+TextView* fixedColumn(TextView* text, int width, Qt::Alignment alignment)
+{
+    text->setElides(true);
+    text->setFixedWidth(width);
+    text->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    text->setAlignment(alignment | Qt::AlignVCenter);
+    return text;
+}
+
 QWidget* cell(QWidget* parent, int width, QLayout* content, Qt::Alignment alignment)
 {
     auto* box = new QWidget(parent);
@@ -39,10 +50,7 @@ ProcessRow::ProcessRow(const ProcessInfoItem& process, ProcessActions& actions, 
     line->setContentsMargins(16, 6, 16, 6);
     line->setSpacing(0);
 
-    auto* pid = new TextView(row.pidText, DashboardStyle::mono(11), gray, this);
-    pid->setElides(true);
-    pid->setFixedWidth(60);
-    line->addWidget(pid);
+    line->addWidget(fixedColumn(new TextView(row.pidText, DashboardStyle::mono(11), gray, this), 60, Qt::AlignLeft));
 
     auto* name = new QHBoxLayout;
     name->setSpacing(4);
@@ -52,18 +60,15 @@ ProcessRow::ProcessRow(const ProcessInfoItem& process, ProcessActions& actions, 
     }
     auto* nameText = new TextView(row.name, DashboardStyle::font(11), namedColor(NamedColor::white), this);
     nameText->setElides(true);
+    nameText->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     name->addWidget(nameText, 1);
     line->addLayout(name, 1);
 
-    m_cpu = new TextView(row.cpuText, DashboardStyle::mono(11, QFont::Medium), namedColor(row.cpuColor), this);
-    m_cpu->setElides(true);
-    m_cpu->setFixedWidth(80);
-    m_cpu->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_cpu = fixedColumn(
+        new TextView(row.cpuText, DashboardStyle::mono(11, QFont::Medium), namedColor(row.cpuColor), this), 80,
+        Qt::AlignRight);
     line->addWidget(m_cpu);
-    m_memory = new TextView(row.memoryText, DashboardStyle::mono(11), gray, this);
-    m_memory->setElides(true);
-    m_memory->setFixedWidth(80);
-    m_memory->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_memory = fixedColumn(new TextView(row.memoryText, DashboardStyle::mono(11), gray, this), 80, Qt::AlignRight);
     line->addWidget(m_memory);
 
     auto* status = new QHBoxLayout;

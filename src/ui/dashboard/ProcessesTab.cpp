@@ -57,7 +57,13 @@ ProcessesTab::ProcessesTab(const DashboardEnvironment& env, QWidget* parent) : Q
         auto* text = new TextView(QString::fromLatin1(c.title), columnFont, gray, m_columns);
         text->setElides(true);
         text->setAlignment(c.alignment | Qt::AlignVCenter);
-        if (c.width > 0) text->setFixedWidth(c.width);
+        // Not the elided text's ignored policy: the box layout would stack such columns.
+        if (c.width > 0) {
+            text->setFixedWidth(c.width);
+            text->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        } else {
+            text->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        }
         columns->addWidget(text, c.width > 0 ? 0 : 1);
     }
     tab->addWidget(m_columns);
