@@ -179,6 +179,10 @@ TEST_F(Tabs, ProcessesListsEachPublishedProcessWithItsState)
     EXPECT_GT(first->memoryText()->geometry().left(), first->cpuText()->geometry().right());
     EXPECT_EQ(first->cpuText()->width(), 80);
     EXPECT_GT(first->cpuText()->geometry().left(), 60 + 16);
+    const auto titles = tab->columnHeaders()->findChildren<TextView*>();
+    const auto cpuTitle = std::find_if(titles.begin(), titles.end(), [](TextView* t) { return t->text() == u"CPU %"_qs; });
+    ASSERT_NE(cpuTitle, titles.end());
+    EXPECT_EQ((*cpuTitle)->mapTo(tab, QPoint(0, 0)).x(), first->cpuText()->mapTo(tab, QPoint(0, 0)).x());
     ProcessRow* second = tab->rows()[1];
     EXPECT_EQ(second->cpuText()->color(), namedColor(NamedColor::green));
     EXPECT_EQ(second->statusText()->text(), u"Normal"_qs);

@@ -12,6 +12,7 @@
 
 #include <QHBoxLayout>
 #include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
 ProcessesTab::ProcessesTab(const DashboardEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
@@ -43,7 +44,8 @@ ProcessesTab::ProcessesTab(const DashboardEnvironment& env, QWidget* parent) : Q
     columnsPalette.setColor(QPalette::Window, colorFromHex(u"#1a1a1e"));
     m_columns->setPalette(columnsPalette);
     auto* columns = new QHBoxLayout(m_columns);
-    columns->setContentsMargins(16, 8, 16, 8);
+    // The rows below lose the width of their always-shown scroll bar; the titles keep in line.
+    columns->setContentsMargins(16, 8, 16 + style()->pixelMetric(QStyle::PM_ScrollBarExtent), 8);
     columns->setSpacing(0);
     const QFont columnFont = DashboardStyle::mono(10, QFont::Bold);
     struct Column {
