@@ -308,6 +308,13 @@ AppContext::AppContext()
                 .router = *m_modelRouter,
                 .services = *m_assistantServices,
             },
+        .processes =
+            ProcessTabDeps{
+                .stopper = *m_processManager,
+                .incidents = *m_processManager,
+                .control = m_monitoringParts->processControl,
+                .clock = m_clock,
+            },
     });
 }
 

@@ -63,6 +63,10 @@ struct ChatDashboard {
                                         .router = rig.router,
                                         .services = AssistantServices{rig.monitor, rig.quiet, rig.profiles, rig.quiet,
                                                                       cleaner, rig.quiet, processes}},
+            .processes = ProcessTabDeps{.stopper = processes,
+                                        .incidents = processes,
+                                        .control = control,
+                                        .clock = rig.clock},
         });
         window->resize(DetailedView::defaultWindowSize);
         window->show();

@@ -17,12 +17,14 @@
 #include "monitoring/NetworkMonitor.h"
 #include "monitoring/Notifier.h"
 #include "monitoring/PerformanceMonitor.h"
+#include "monitoring/ProcessManager.h"
 #include "monitoring/ProcessStopper.h"
 #include "monitoring/TemperatureSource.h"
 #include "monitoring/ThrottleAdvisor.h"
 #include "optimisation/AIEngine.h"
 #include "optimisation/PerformanceProfileManager.h"
 #include "platform/ProcessControl.h"
+#include "platform/linux/LinuxProcessControl.h"
 #include "platform/linux/ProcHostCpuSource.h"
 #include "platform/linux/ProcMemorySource.h"
 #include "platform/linux/ProcTcpTableReader.h"
@@ -86,6 +88,9 @@ struct Rig {
     ManualScheduler scheduler{clock};
     InlineExecutor executor;
     Quiet quiet;
+    // The Processes tab's buttons act for real, on children the tests start.
+    LinuxProcessControl processControl;
+    ProcessManager processManager{processControl, scheduler};
     ProcHostCpuSource cpu{QStringLiteral("/nonexistent")};
     ProcMemorySource memory{QStringLiteral("/nonexistent")};
     StatvfsVolumeSource volume{QStringLiteral("/nonexistent")};
@@ -130,6 +135,10 @@ struct Rig {
                                         .router = router,
                                         .services = AssistantServices{monitor, quiet, profiles, quiet, quiet, quiet,
                                                                       quiet}},
+            .processes = ProcessTabDeps{.stopper = processManager,
+                                        .incidents = processManager,
+                                        .control = processControl,
+                                        .clock = clock},
         };
     }
 

@@ -223,6 +223,10 @@ TEST(Symbols, EveryNameTheControlsUseHasAnIconThatDraws)
           << u"chart.line.uptrend.xyaxis"_qs << u"internaldrive"_qs << u"list.bullet.rectangle"_qs << u"network"_qs
           << u"thermometer.low"_qs << u"thermometer.medium"_qs << u"thermometer.high"_qs << u"thermometer.sun.fill"_qs
           << u"circle.fill"_qs;
+    // The History tab's kinds of action and its empty state; the Processes tab's row symbols.
+    names << u"xmark.octagon.fill"_qs << u"tortoise.fill"_qs << u"trash.fill"_qs << u"externaldrive.badge.minus"_qs
+          << u"exclamationmark.triangle.fill"_qs << u"bell.badge.fill"_qs << u"checkmark.shield.fill"_qs
+          << u"clock.arrow.circlepath"_qs << u"lock.shield.fill"_qs << u"lock.fill"_qs << u"xmark.circle.fill"_qs;
     for (const QString& name : names) {
         SCOPED_TRACE(name.toStdString());
         ASSERT_TRUE(SymbolIcon::exists(name));

@@ -4,11 +4,24 @@
 
 class AIEngine;
 class AppSettings;
+class Clock;
+class IncidentLedger;
+class ProcessControl;
+class ProcessStopper;
 class BatteryMonitor;
 class NetworkMonitor;
 class PerformanceMonitor;
 class PerformanceProfileManager;
 class ThemeManager;
+
+// What the Processes tab's buttons act through: the process manager (its stopping and its
+// incident count), the priority control, and the clock that stamps the history entries.
+struct ProcessTabDeps {
+    ProcessStopper& stopper;
+    IncidentLedger& incidents;
+    ProcessControl& control;
+    const Clock& clock;
+};
 
 // The shared managers the dashboard reads (all on the main thread), and what its Tavrilon tab
 // is built with. Every one outlives the window.
@@ -21,4 +34,5 @@ struct DashboardEnvironment {
     AIEngine& aiEngine;
     ThemeManager& themeManager;
     TavrilonTabDeps tavrilon;
+    ProcessTabDeps processes;
 };

@@ -1,8 +1,10 @@
 #include "ui/dashboard/DetailedView.h"
 
 #include "ui/dashboard/Divider.h"
+#include "ui/dashboard/HistoryTab.h"
 #include "ui/dashboard/OverviewTab.h"
 #include "ui/dashboard/PendingTabView.h"
+#include "ui/dashboard/ProcessesTab.h"
 #include "ui/dashboard/Sidebar.h"
 #include "ui/theme/ThemeManager.h"
 
@@ -67,6 +69,9 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
     switch (tab) {
     case DashboardTab::overview: view = scrolled(new OverviewTab(m_env)); break;
     case DashboardTab::tavrilon: view = makeTavrilonTab(m_env.tavrilon, nullptr); break;
+    // These two scroll their own lists.
+    case DashboardTab::processes: view = new ProcessesTab(m_env); break;
+    case DashboardTab::history: view = new HistoryTab(m_env); break;
     default: view = new PendingTabView(m_env.themeManager, tab); break;
     }
     view->setProperty("dashboardTab", DashboardTabs::rawValue(tab));

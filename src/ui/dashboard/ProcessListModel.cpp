@@ -1,0 +1,33 @@
+#include "ui/dashboard/ProcessListModel.h"
+
+namespace ProcessListModel {
+
+QString countText(qsizetype count)
+{
+    return QString::asprintf("%lld", static_cast<long long>(count)) + QStringLiteral(" processes");
+}
+
+NamedColor cpuColor(double cpuUsage)
+{
+    if (cpuUsage > 80) return NamedColor::red;
+    if (cpuUsage > 50) return NamedColor::yellow;
+    return NamedColor::green;
+}
+
+Row row(const ProcessInfoItem& process)
+{
+    return Row{
+        .pidText = QString::asprintf("%d", process.pid),
+        .name = process.name,
+        .showsShield = process.isProtected,
+        .cpuText = QString::asprintf("%.1f%%", process.cpuUsage),
+        .cpuColor = cpuColor(process.cpuUsage),
+        .memoryText = QString::asprintf("%.0f MB", process.memoryMB),
+        .statusText = process.isRunaway ? QStringLiteral("High") : QStringLiteral("Normal"),
+        .statusColor = process.isRunaway ? NamedColor::red : NamedColor::green,
+        .highlighted = process.isRunaway,
+        .hasButtons = !process.isProtected,
+    };
+}
+
+}  // namespace ProcessListModel
