@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QPainterPath>
 #include <QScreen>
+#include <QScrollArea>
 
 namespace DashboardStyle {
 
@@ -39,6 +40,17 @@ void paintCard(QPainter& p, const QRectF& rect, const PaletteTheme& theme)
     p.setBrush(Qt::NoBrush);
     p.drawPath(shape);
     p.restore();
+}
+
+QScrollArea* recordListScroll(QWidget* parent)
+{
+    auto* scroll = new QScrollArea(parent);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scroll->viewport()->setAutoFillBackground(false);
+    return scroll;
 }
 
 }  // namespace DashboardStyle

@@ -1,5 +1,8 @@
 #pragma once
 
+class QScrollArea;
+class QWidget;
+
 #include "ui/theme/PaletteTheme.h"
 
 #include <QFont>
@@ -22,5 +25,9 @@ inline constexpr int largeCardPadding = 20;
 
 // The card frame: the palette's surface in a rounded rectangle stroked 1 pt in its border.
 void paintCard(QPainter& p, const QRectF& rect, const PaletteTheme& theme);
+
+// The scroll area of a record list: vertical only, its bar always shown so columns stay put,
+// and the tab's background showing through.
+QScrollArea* recordListScroll(QWidget* parent);
 
 }  // namespace DashboardStyle

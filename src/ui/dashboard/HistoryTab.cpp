@@ -48,12 +48,7 @@ HistoryTab::HistoryTab(const DashboardEnvironment& env, QWidget* parent) : QWidg
     emptyColumn->addStretch(1);
     tab->addWidget(m_empty, 1);
 
-    m_scroll = new QScrollArea(this);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_scroll->viewport()->setAutoFillBackground(false);
+    m_scroll = DashboardStyle::recordListScroll(this);
     tab->addWidget(m_scroll, 1);
 
     connect(&env.monitor, &PerformanceMonitor::actionHistoryChanged, this, [this] { scheduleRefresh(); });

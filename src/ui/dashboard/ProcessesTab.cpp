@@ -71,12 +71,7 @@ ProcessesTab::ProcessesTab(const DashboardEnvironment& env, QWidget* parent) : Q
     tab->addWidget(m_columns);
     tab->addWidget(new Divider(themes, Qt::Horizontal, 1.0, this));
 
-    m_scroll = new QScrollArea(this);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_scroll->viewport()->setAutoFillBackground(false);
+    m_scroll = DashboardStyle::recordListScroll(this);
     tab->addWidget(m_scroll, 1);
 
     connect(&env.monitor, &PerformanceMonitor::topProcessesChanged, this, [this] { scheduleRefresh(); });
