@@ -34,7 +34,7 @@
 #include "monitoring/PerformanceMonitor.h"
 #include "monitoring/SMCReader.h"
 #include "monitoring/ProcessManager.h"
-#include "monitoring/ThresholdThrottleAdvisor.h"
+#include "monitoring/ThrottleAdvisor.h"
 #include "optimisation/AIEngine.h"
 #include "optimisation/AIWorkloadMode.h"
 #include "optimisation/PerformanceProfileManager.h"
@@ -91,13 +91,46 @@ public:
     const TemperatureSource* source = nullptr;
 };
 
+// The learning engine needs the sampler (its action history) and the sampler asks the engine
+// for verdicts, so the sampler reaches it through this, set once the engine exists.
+class LateThrottleAdvisor final : public ThrottleAdvisor {
+public:
+    void submitSnapshot(const PerformanceSnapshot& snapshot, const QList<ProcessInfoItem>& processes) override
+    {
+        if (advisor) advisor->submitSnapshot(snapshot, processes);
+    }
+    ThrottleVerdict judgeProcessCPU(const ProcessInfoItem& process) override
+    {
+        if (advisor) return advisor->judgeProcessCPU(process);
+        return {QStringLiteral("Within threshold"), true};
+    }
+    void throttleSucceeded(const ProcessInfoItem& process) override
+    {
+        if (advisor) advisor->throttleSucceeded(process);
+    }
+    ThrottleAdvisor* advisor = nullptr;
+};
+
 }  // namespace
 
-// What the assistant reads of an engine that has not landed yet: the learning engine's
-// insights (InsightSource).
+// The assistant reads the learning engine's published insights through its own narrow view.
 class AssistantStandIns final : public InsightSource {
 public:
-    QList<InsightItem> insights() const override { return {}; }
+    explicit AssistantStandIns(const std::unique_ptr<AIEngine>& engine) : m_engine(engine) {}
+    QList<InsightItem> insights() const override
+    {
+        QList<InsightItem> items;
+        if (!m_engine) return items;
+        for (const AIInsight& insight : m_engine->insights()) {
+            items.append(InsightItem{.severity = InsightItem::Severity(int(insight.severity)),
+                                     .title = insight.title,
+                                     .detail = insight.detail});
+        }
+        return items;
+    }
+
+private:
+    const std::unique_ptr<AIEngine>& m_engine;
 };
 
 namespace {
@@ -128,8 +161,7 @@ struct AppContext::MonitoringParts {
     ProcfsProcessTable processTable;
     LinuxProcessControl processControl;
     LateTemperatureSource temperature;
-    // Stand-in until the learning engine implements this.
-    ThresholdThrottleAdvisor advisor;
+    LateThrottleAdvisor advisor;
     // The cloud-sync throttling's own table: it is read from another thread than the sampler's.
     ProcfsProcessTable syncClientTable;
     SysfsWakeupSourceReader wakeupSources;
@@ -155,7 +187,7 @@ AppContext::AppContext()
     m_actionGate = std::make_unique<ActionGate>(*m_defaults, m_clock);
     m_epitopes = std::make_unique<EpitopeLibrary>(m_clock);
     m_shell = std::make_unique<ReversibleShell>(*m_actionGate, m_scheduler);
-    m_assistantStandIns = std::make_unique<AssistantStandIns>();
+    m_assistantStandIns = std::make_unique<AssistantStandIns>(m_aiEngine);
     m_modelBackends = std::make_unique<ModelBackendClient>(*m_settings);
     m_modelRouter = std::make_unique<ModelRouter>(*m_settings, *m_modelBackends,
                                                   [this](const QString& label, bool isFrontier) {
@@ -252,7 +284,15 @@ AppContext::AppContext()
         .clock = m_clock,
         .scheduler = m_scheduler,
     });
-    m_aiEngine = std::make_unique<AIEngine>();
+    m_aiEngine = std::make_unique<AIEngine>(AIEngine::Collaborators{
+        .settings = *m_settings,
+        .clock = m_clock,
+        .monitor = *m_performanceMonitor,
+        .incidents = *m_processManager,
+        .processControl = parts.processControl,
+        .runMemoryRelief = [this] { m_memoryRelief->run(); },
+    });
+    parts.advisor.advisor = m_aiEngine.get();
     m_maintenanceTools = std::make_unique<MaintenanceTools>(*m_performanceMonitor, m_clock, parts.wakeupSources);
     parts.dnsFlusher = std::make_unique<MaintenanceDnsFlusher>(*m_maintenanceTools);
     m_assistantServices = std::make_unique<AssistantServices>(AssistantServices{
@@ -323,6 +363,8 @@ AppContext::~AppContext()
     // Members go in reverse order of construction; the window and the delegate first.
     m_dashboard.reset();
     m_delegate.reset();
+    // The sampler outlives the learning engine.
+    m_monitoringParts->advisor.advisor = nullptr;
     g_instance = nullptr;
 }
 

@@ -106,8 +106,12 @@ QStringList AppSettings::protectedProcesses() const
 
 QString AppSettings::formatTemperature(std::optional<double> celsius, bool withUnit) const
 {
+    return formatTemperature(celsius, withUnit, temperatureUnitFahrenheit());
+}
+
+QString AppSettings::formatTemperature(std::optional<double> celsius, bool withUnit, bool fahrenheit)
+{
     if (!celsius) return QStringLiteral("\u2014");
-    const bool fahrenheit = temperatureUnitFahrenheit();
     const double v = std::round(fahrenheit ? *celsius * 9.0 / 5.0 + 32.0 : *celsius);
     if (!std::isfinite(v)) return QStringLiteral("\u2014");
     QString text = QString::number(static_cast<long long>(v));

@@ -115,6 +115,8 @@ public:
     QStringList protectedProcesses() const;
 
     QString formatTemperature(std::optional<double> celsius, bool withUnit) const;
+    // The same for a unit chosen earlier (workers hand the unit over instead of reading it).
+    static QString formatTemperature(std::optional<double> celsius, bool withUnit, bool fahrenheit);
     QString formatDataRate(double bytesPerSecond, bool withUnit) const;
     QString formatStorageSize(double bytes, bool withUnit) const;
 

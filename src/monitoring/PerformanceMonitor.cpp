@@ -204,7 +204,10 @@ void PerformanceMonitor::throttleRunaways(const PerformanceSnapshot& snapshot)
         if (elapsed < sustained) continue;
 
         const Status lowered = m_c.processControl.lowerPriority(p.pid);
-        if (lowered) m_c.incidents.recordIncident(p.name);
+        if (lowered) {
+            m_c.incidents.recordIncident(p.name);
+            m_c.advisor.throttleSucceeded(p);
+        }
         QString detail = MonitorRules::throttleDetail(p.pid, p.cpuUsage, elapsed, verdict.reason);
         if (!lowered) detail += QStringLiteral(" \u2014 failed: ") + lowered.error();
         const ActionRecord record = ActionRecord::make(ActionType::processThrottled, p.name, detail, now, true);

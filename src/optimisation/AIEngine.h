@@ -1,60 +1,211 @@
 #pragma once
 
+#include "core/Models.h"
+#include "core/SerialQueue.h"
+#include "monitoring/ThrottleAdvisor.h"
 #include "optimisation/AIInsight.h"
+#include "optimisation/AIRecords.h"
 #include "optimisation/MemoryLeak.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPair>
+#include <QSet>
 #include <QString>
+#include <functional>
+#include <memory>
 #include <optional>
 
-// The learning engine's published state as the windows read it (main thread). Until the
-// learning engine lands nothing is learned: no insights, no leaks, no forecast, and the
-// personality stays "Learning...". The engine publishes through the setters.
-class AIEngine : public QObject {
+class AppSettings;
+class Clock;
+class Executor;
+class IncidentLedger;
+class MonitorState;
+class ProcessControl;
+
+// The learning layer. Every sample is handed to its own serial queue ("app.veltranmoor.ai"),
+// where it becomes hourly observations, per-name baselines, per-pid memory series and system
+// histories; every 6th sample runs the rule pass (leaks, forecasts, insights, personality) and
+// every 30th saves the learned state. The learning state is touched on that queue only; what
+// the windows read is published on the main thread.
+class AIEngine final : public QObject, public ThrottleAdvisor {
     Q_OBJECT
 public:
-    explicit AIEngine(QObject* parent = nullptr) : QObject(parent) {}
+    static constexpr int maxInsights = 50;
+
+    struct Collaborators {
+        AppSettings& settings;  // read on the main thread only
+        const Clock& clock;     // read on the main thread only
+        MonitorState& monitor;  // the action history
+        IncidentLedger& incidents;
+        ProcessControl& processControl;  // lowers priorities from the engine's queue
+        // Starts the gated, measured memory relief (main thread).
+        std::function<void()> runMemoryRelief;
+        // Where published values are written; by default this object's thread, through its
+        // event loop.
+        Executor* mainQueue = nullptr;
+        // The folder of the five history files; by default the AI folder of the data home.
+        QString dataDirectory;
+    };
+
+    // What the main thread hands over with each sample, so the queue never reads main-thread
+    // state.
+    struct IngestContext {
+        QDateTime now;
+        bool preemptiveReliefEnabled = true;
+        bool fahrenheit = false;
+        QList<QPair<QString, int>> incidents;  // most first
+    };
+
+    // The working state; touched only on the engine's queue.
+    struct LearningState {
+        QHash<int32_t, QList<MemoryObservation>> memoryTracker;
+        HourlySnapshots hourlySnapshots;
+        QList<DiskHistoryEntry> diskGrowthHistory;
+        QList<MemoryPressureEntry> memoryPressureHistory;
+        QList<ThermalReading> thermalHistory;
+        int64_t observationCount = 0;
+        QHash<int32_t, PendingThrottleAudit> pendingThrottleAudits;
+        ThrottleStatsMap throttleEffectiveness;
+        BaselineMap baselinesInternal;
+        QList<MemoryLeak> detectedLeaksInternal;
+        std::optional<QDateTime> lastPreemptiveReliefAt;
+        // The queue's own copy of the forecast spike, so the relief rule reads what the trend
+        // rule of the same pass decided rather than racing the main thread's copy.
+        std::optional<QDateTime> predictedMemoryPressureSpike;
+        uint64_t lastDiskTotal = 0;
+    };
+
+    explicit AIEngine(Collaborators collaborators, QObject* parent = nullptr);
+    ~AIEngine() override;
+
     static AIEngine& shared();
+    static QString queueLabel() { return QStringLiteral("app.veltranmoor.ai"); }
 
-    // Newest first, at most 50.
-    const QList<AIInsight>& insights() const { return m_insights; }
+    // Published state (main thread).
+    const QList<AIInsight>& insights() const { return m_insights; }  // newest first
     const QList<MemoryLeak>& detectedLeaks() const { return m_detectedLeaks; }
-    const QString& systemPersonality() const { return m_systemPersonality; }
-    const std::optional<QDateTime>& predictedDiskFullDate() const { return m_predictedDiskFullDate; }
-    int processBaselineCount() const { return m_processBaselineCount; }
+    const BaselineMap& processBaselines() const { return m_processBaselines; }
+    int processBaselineCount() const { return int(m_processBaselines.size()); }
     int anomalyCount() const { return m_anomalyCount; }
+    const std::optional<QDateTime>& predictedDiskFullDate() const { return m_predictedDiskFullDate; }
+    const std::optional<QDateTime>& predictedMemoryPressureSpike() const { return m_predictedMemoryPressureSpike; }
+    const QString& systemPersonality() const { return m_systemPersonality; }
+    double learningLevel() const { return m_learningLevel; }
+    const QList<int>& quietHoursForMaintenance() const { return m_quietHoursForMaintenance; }
 
-    void setInsights(QList<AIInsight> insights)
+    // Main-thread writers of the published state.
+    void setInsights(QList<AIInsight> insights);
+    void setDetectedLeaks(QList<MemoryLeak> leaks);
+    void setSystemPersonality(const QString& text);
+    void setPredictedDiskFullDate(std::optional<QDateTime> date);
+    void publishBaselines(BaselineMap baselines);
+
+    // ThrottleAdvisor (main thread).
+    void submitSnapshot(const PerformanceSnapshot& snapshot, const QList<ProcessInfoItem>& processes) override;
+    ThrottleVerdict judgeProcessCPU(const ProcessInfoItem& process) override;
+    void throttleSucceeded(const ProcessInfoItem& process) override { scheduleThrottleAudit(process); }
+
+    // Enters the queue synchronously; never call it from the queue.
+    std::optional<ProcessBaseline> baselineFor(const QString& processName);
+    void scheduleThrottleAudit(const ProcessInfoItem& process);
+
+    // Waits until everything submitted so far has been learned (tests, benchmarks).
+    void waitForQueue() { m_queue.sync([] {}); }
+    // Runs `work` on the queue and waits; `work` may use the queue-side members below.
+    void syncOnQueue(const std::function<void()>& work) { m_queue.sync(work); }
+    LearningState& stateOnQueue();
+
+    // --- Queue side ---------------------------------------------------------------------
+    // The sample context the rules read (set by each ingest; tests set it to run one rule).
+    void setContextOnQueue(const IngestContext& context) { m_context = context; }
+    void ingestSnapshot(const PerformanceSnapshot& snapshot, const QList<ProcessInfoItem>& processes,
+                        const IngestContext& context);
+    void updateBaseline(const ProcessInfoItem& process, int hour);
+    void evaluateThrottleAudits(const QList<ProcessInfoItem>& processes);
+    void runInsightRules(const PerformanceSnapshot& snapshot, const QList<ProcessInfoItem>& processes);
+
+    QList<MemoryLeak> detectMemoryLeaks(const QList<ProcessInfoItem>& processes) const;
+    std::optional<AIInsight> predictDiskFull();
+    std::optional<AIInsight> predictMemoryPressure();
+    std::optional<AIInsight> firePreemptiveRelief(const QList<ProcessInfoItem>& processes);
+    std::optional<AIInsight> predictThermalThrottling() const;
+
+    QList<AIInsight> detectCPUAnomalies(const PerformanceSnapshot& snapshot, const QList<ProcessInfoItem>& processes) const;
+    std::optional<AIInsight> detectUsagePattern() const;
+    std::optional<AIInsight> detectBottlenecks(const PerformanceSnapshot& snapshot,
+                                               const QList<ProcessInfoItem>& processes) const;
+    std::optional<AIInsight> detectWorkflow(const QList<ProcessInfoItem>& processes) const;
+    QList<AIInsight> buildRecommendations(const PerformanceSnapshot& snapshot, const QList<ProcessInfoItem>& processes,
+                                          const QList<MemoryLeak>& leaks) const;
+    QString updatePersonality() const;
+    double updateLearningLevel() const;
+    QList<int> computeQuietHours() const;
+
+    void loadPersistedState();
+    void savePersistedState() const;
+    QString aiDataDirectory() const;
+
+    // --- Shared routines ----------------------------------------------------------------
+    static double standardDeviation(const QList<double>& values);
+    static std::optional<double> linearSlope(const QList<QPair<double, double>>& points);
+    static QList<int> busyHours(const HourlySnapshots& hourly);
+    static QList<int> coveredHours(const HourlySnapshots& hourly);
+    template <typename T>
+    static void keepLivePids(QHash<int32_t, T>& map, const QSet<int32_t>& pids)
     {
-        m_insights = std::move(insights);
-        Q_EMIT changed();
+        map.removeIf([&](const auto& it) { return !pids.contains(it.key()); });
     }
-    void setDetectedLeaks(QList<MemoryLeak> leaks)
-    {
-        m_detectedLeaks = std::move(leaks);
-        Q_EMIT changed();
-    }
-    void setSystemPersonality(const QString& text)
-    {
-        m_systemPersonality = text;
-        Q_EMIT changed();
-    }
-    void setPredictedDiskFullDate(std::optional<QDateTime> date)
-    {
-        m_predictedDiskFullDate = std::move(date);
-        Q_EMIT changed();
-    }
+    static QHash<int32_t, ProcessInfoItem> processesByPid(const QList<ProcessInfoItem>& processes);
+    static QString explainProcessLoad(const QString& name);
+    static bool anyNameContains(const QStringList& lowerNames, const QStringList& fragments);
+    static QString hourLabel(int hour);  // 0 -> 12AM, 15 -> 3PM
+
+    // The published results of one rule pass.
+    struct PassResult {
+        QList<MemoryLeak> leaks;
+        int anomalyCount = 0;
+        BaselineMap baselines;
+        QString personality;
+        double level = 0;
+        QList<int> quietHours;
+        QList<AIInsight> gathered;
+    };
+    void publishInsights(const PassResult& result);
 
 Q_SIGNALS:
     void changed();
 
 private:
+    AIInsight makeInsight(AIInsight::InsightType type, const QString& title, const QString& detail,
+                          AIInsight::Severity severity, bool actionable) const;
+    void postToMain(std::function<void()> work) const;
+    void setPrediction(std::optional<QDateTime> AIEngine::*field, std::optional<QDateTime> value) const;
+
+    Collaborators m_c;
+    std::unique_ptr<Executor> m_ownMainQueue;
+    Executor* m_main;
+    // Work handed to the main thread checks this before touching the engine.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    int64_t m_submitted = 0;
+
+    // Published (main thread).
     QList<AIInsight> m_insights;
     QList<MemoryLeak> m_detectedLeaks;
-    QString m_systemPersonality = QStringLiteral("Learning...");
-    std::optional<QDateTime> m_predictedDiskFullDate;
-    int m_processBaselineCount = 0;
+    BaselineMap m_processBaselines;
     int m_anomalyCount = 0;
+    std::optional<QDateTime> m_predictedDiskFullDate;
+    std::optional<QDateTime> m_predictedMemoryPressureSpike;
+    QString m_systemPersonality = QStringLiteral("Learning...");
+    double m_learningLevel = 0;
+    QList<int> m_quietHoursForMaintenance;
+
+    // Queue side.
+    LearningState m_state;
+    IngestContext m_context;
+
+    // Last, so it is stopped first: its thread finishes queued work while the state exists.
+    SerialQueue m_queue{queueLabel()};
 };

@@ -4,7 +4,9 @@
 #include <QString>
 #include <QUuid>
 
-// One finding of the learning engine.
+#include <optional>
+
+// One finding of the learning engine. Two insights are the same insight when their ids are.
 struct AIInsight {
     enum class InsightType {
         cpuAnomaly,
@@ -18,6 +20,13 @@ struct AIInsight {
         workflow
     };
     enum class Severity { info, warning, critical };
+    using InsightSeverity = Severity;
+
+    static QString rawValue(InsightType type);
+    static QString rawValue(Severity severity);
+    // Exact, case-sensitive match of the raw value.
+    static std::optional<InsightType> typeFromRaw(const QString& raw);
+    static std::optional<Severity> severityFromRaw(const QString& raw);
 
     QUuid id = QUuid::createUuid();
     InsightType type = InsightType::recommendation;
@@ -26,4 +35,6 @@ struct AIInsight {
     Severity severity = Severity::info;
     QDateTime timestamp;
     bool actionable = false;
+
+    friend bool operator==(const AIInsight& a, const AIInsight& b) { return a.id == b.id; }
 };

@@ -96,6 +96,8 @@ struct FakeAdvisor final : ThrottleAdvisor {
         if (leaveAlone.contains(p.pid)) return {QStringLiteral("High but within learned pattern"), true};
         return {QStringLiteral("Exceeds CPU threshold"), false};
     }
+    QList<int32_t> throttled;  // what the learner was told took effect
+    void throttleSucceeded(const ProcessInfoItem& p) override { throttled.append(p.pid); }
 };
 
 struct FakeProfileChoice final : AutoProfileChoice {

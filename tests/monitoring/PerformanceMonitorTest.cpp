@@ -182,6 +182,7 @@ TEST(PerformanceMonitor, ThrottlesOnlyAfterTheSustainedTimeAndHonoursVerdicts)
     }
     EXPECT_EQ(rig.control.lowered, QList<int32_t>{10});
     EXPECT_EQ(rig.ledger.incidents, QStringList{QStringLiteral("renderer")}) << "a failed change counts no incident";
+    EXPECT_EQ(rig.advisor.throttled, QList<int32_t>{10}) << "only a throttle that took effect is audited";
     EXPECT_EQ(rig.notifier.calls, QStringList{QStringLiteral("throttled renderer 97")}) << "and sends no notice";
     ASSERT_TRUE(waitUntil([&] { return recordsOf(monitor, ActionType::processThrottled).size() == 2; }));
     EXPECT_EQ(recordsOf(monitor, ActionType::processThrottled),

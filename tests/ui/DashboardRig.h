@@ -67,6 +67,7 @@ struct Quiet final : Notifier, IncidentLedger, ProcessControl, TemperatureSource
     bool isCharging() const override { return false; }
     void submitSnapshot(const PerformanceSnapshot&, const QList<ProcessInfoItem>&) override {}
     ThrottleVerdict judgeProcessCPU(const ProcessInfoItem&) override { return {QString(), true}; }
+    void throttleSucceeded(const ProcessInfoItem&) override {}
     bool autoSwitchEnabled() const override { return false; }
     QString activeProfileName() const override { return QStringLiteral("Balanced"); }
     QString detectModeFromRunningApps(int, bool, const QStringList&, double) const override
@@ -105,7 +106,13 @@ struct Rig {
     BatteryMonitor battery{power, executor, clock, scheduler};
     NetworkMonitor network{net, tcp, executor, clock, scheduler};
     PerformanceProfileManager profiles{settings, clock};
-    AIEngine ai;
+    AIEngine ai{AIEngine::Collaborators{.settings = settings,
+                                        .clock = clock,
+                                        .monitor = monitor,
+                                        .incidents = quiet,
+                                        .processControl = quiet,
+                                        .runMemoryRelief = {},
+                                        .dataDirectory = dir.filePath(QStringLiteral("AI"))}};
     ThemeManager themes{defaults};
     ActionGate gate{defaults, clock};
     ModelBackendClient backends{settings};

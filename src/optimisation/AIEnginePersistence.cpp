@@ -1,0 +1,82 @@
+// The five history files of the learning engine.
+#include "optimisation/AIEngine.h"
+
+#include "core/Json.h"
+#include "core/Paths.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+// Far above what the caps let the engine write (a few hundred KB); a bigger file is damage
+// and is not read into memory.
+constexpr qint64 maxFileBytes = 32 * 1024 * 1024;
+
+const QString baselinesFile = QStringLiteral("process_baselines.json");
+const QString diskFile = QStringLiteral("disk_history.json");
+const QString memoryFile = QStringLiteral("memory_history.json");
+const QString throttleFile = QStringLiteral("throttle_stats.json");
+const QString hourlyFile = QStringLiteral("hourly_snapshots.json");
+
+std::optional<QJsonDocument> readHistoryFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > maxFileBytes) return std::nullopt;
+    const QByteArray bytes = file.read(maxFileBytes + 1);
+    if (bytes.size() > maxFileBytes) return std::nullopt;
+    QJsonParseError error{};
+    QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError) return std::nullopt;
+    return document;
+}
+
+template <typename T, typename Decode>
+std::optional<T> load(const QDir& dir, const QString& name, Decode decode)
+{
+    const auto document = readHistoryFile(dir.filePath(name));
+    if (!document) return std::nullopt;
+    return decode(*document);
+}
+
+}  // namespace
+
+QString AIEngine::aiDataDirectory() const
+{
+    const QString dir = m_c.dataDirectory.isEmpty() ? Paths::aiDir() : m_c.dataDirectory;
+    QDir().mkpath(dir);
+    return dir;
+}
+
+void AIEngine::loadPersistedState()
+{
+    const QDir dir(aiDataDirectory());
+    if (auto baselines = load<BaselineMap>(dir, baselinesFile, AIRecordsJson::decodeBaselines)) {
+        m_state.baselinesInternal = *baselines;
+        BaselineMap copy = std::move(*baselines);
+        postToMain([this, copy = std::move(copy)] { publishBaselines(copy); });
+    }
+    if (auto disk = load<QList<DiskHistoryEntry>>(dir, diskFile, AIRecordsJson::decodeDiskHistory)) {
+        m_state.diskGrowthHistory = std::move(*disk);
+    }
+    if (auto memory = load<QList<MemoryPressureEntry>>(dir, memoryFile, AIRecordsJson::decodeMemoryHistory)) {
+        m_state.memoryPressureHistory = std::move(*memory);
+    }
+    if (auto stats = load<ThrottleStatsMap>(dir, throttleFile, AIRecordsJson::decodeThrottleStats)) {
+        m_state.throttleEffectiveness = std::move(*stats);
+    }
+    if (auto hourly = load<HourlySnapshots>(dir, hourlyFile, AIRecordsJson::decodeHourlySnapshots)) {
+        m_state.hourlySnapshots = std::move(*hourly);
+    }
+}
+
+void AIEngine::savePersistedState() const
+{
+    // Each file on its own: a failure leaves that file's previous version and goes on.
+    const QDir dir(aiDataDirectory());
+    Json::writeViaTmpSibling(dir.filePath(baselinesFile), AIRecordsJson::encodeBaselines(m_state.baselinesInternal));
+    Json::writeViaTmpSibling(dir.filePath(diskFile), AIRecordsJson::encodeDiskHistory(m_state.diskGrowthHistory));
+    Json::writeViaTmpSibling(dir.filePath(memoryFile), AIRecordsJson::encodeMemoryHistory(m_state.memoryPressureHistory));
+    Json::writeViaTmpSibling(dir.filePath(throttleFile), AIRecordsJson::encodeThrottleStats(m_state.throttleEffectiveness));
+    Json::writeViaTmpSibling(dir.filePath(hourlyFile), AIRecordsJson::encodeHourlySnapshots(m_state.hourlySnapshots));
+}
