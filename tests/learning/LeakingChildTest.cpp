@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QSet>
 #include <thread>
 
@@ -49,6 +50,17 @@ TEST(LeakingChild, TheSamplerFeedsTheEngineAndTheLeakIsFound)
     table.allowed = {int32_t(leaker.pid()), int32_t(steady.pid())};
     SampleCollector sampler(SamplerPlatform{cpu, memory, volume, thermal, table});
 
+    // The child first has to start and take its first 64 MiB (slow under a loaded machine).
+    QDeadlineTimer started(20000);
+    auto leakerMB = [&](const Sample& sample) {
+        for (const ProcessInfoItem& p : sample.snapshot.topProcesses) {
+            if (p.pid == leaker.pid()) return p.memoryMB;
+        }
+        return 0.0;
+    };
+    while (leakerMB(sampler.takeSample(SampleInputs{})) < 60 && !started.hasExpired()) std::this_thread::sleep_for(20ms);
+    ASSERT_FALSE(started.hasExpired());
+
     EngineRig rig;
     // A sample every 50 ms of real time stands for one a minute: the leaker's ~50 MiB per real
     // second reads as a climb of a few GB per hour, far above the 50 MB/h floor.
@@ -61,7 +73,13 @@ TEST(LeakingChild, TheSamplerFeedsTheEngineAndTheLeakIsFound)
     rig.settle();
 
     const QList<MemoryLeak>& leaks = rig.engine->detectedLeaks();
-    ASSERT_EQ(leaks.size(), 1) << "the sleeping child is not a leak (and stays under 50 MB)";
+    const QString series = rig.onQueue([&](AIEngine::LearningState& s) {
+        QStringList out;
+        for (const MemoryObservation& o : s.memoryTracker.value(leaker.pid())) out << QString::number(o.memoryMB, 'f', 1);
+        return out.join(QLatin1Char(' '));
+    });
+    ASSERT_EQ(leaks.size(), 1) << "the sleeping child is not a leak (and stays under 50 MB); series: "
+                               << series.toStdString();
     EXPECT_EQ(leaks[0].pid, leaker.pid());
     EXPECT_EQ(leaks[0].processName, QStringLiteral("leaker"));
     EXPECT_GT(leaks[0].growthRateMBPerHour, 50);

@@ -1,5 +1,6 @@
 #include "ui/dashboard/DetailedView.h"
 
+#include "ui/dashboard/AIInsightsTab.h"
 #include "ui/dashboard/Divider.h"
 #include "ui/dashboard/HistoryTab.h"
 #include "ui/dashboard/OverviewTab.h"
@@ -69,6 +70,7 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
     switch (tab) {
     case DashboardTab::overview: view = scrolled(new OverviewTab(m_env)); break;
     case DashboardTab::tavrilon: view = makeTavrilonTab(m_env.tavrilon, nullptr); break;
+    case DashboardTab::aiInsights: view = scrolled(new AIInsightsTab(m_env)); break;
     // These two scroll their own lists.
     case DashboardTab::processes: view = new ProcessesTab(m_env); break;
     case DashboardTab::history: view = new HistoryTab(m_env); break;

@@ -12,6 +12,7 @@ QColor namedColor(NamedColor name)
     case NamedColor::gray: return QColor(0x8e, 0x8e, 0x93);
     case NamedColor::blue: return QColor(0x0a, 0x84, 0xff);
     case NamedColor::white: return QColor(Qt::white);
+    case NamedColor::mint: return QColor(0x63, 0xe6, 0xe2);
     }
     return QColor(Qt::white);
 }
