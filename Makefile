@@ -2,8 +2,9 @@
 JOBS ?= $(shell nproc)
 RELEASE_DIR := build/release
 DEBUG_DIR := build/debug
+TSAN_DIR := build/tsan
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test tsan bench clean
 
 # Builds a tree; when an update turned plain classes into Qt objects, stale generated moc files
 # can break the link once, so a failed build clears them and tries again.
@@ -27,6 +28,14 @@ test: deps
 	cmake -S . -B $(DEBUG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANMOOR_SANITIZE=ON
 	$(call build_tree,$(DEBUG_DIR))
 	bash scripts/run-tests $(DEBUG_DIR) $(JOBS)
+
+# The tests labelled "tsan" (the learning engine's, whose state lives on its own queue), built
+# with ThreadSanitizer and run; any report fails them.
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANMOOR_TSAN=ON
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target test_learning
+	QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
+		dbus-run-session -- ctest --test-dir $(TSAN_DIR) -L tsan -j $(JOBS) --output-on-failure --no-tests=error
 
 bench: build
 	@for b in $(RELEASE_DIR)/bench/bench_*; do echo "== $$(basename $$b)"; $$b; done

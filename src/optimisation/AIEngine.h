@@ -16,6 +16,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class AppSettings;
@@ -112,8 +113,12 @@ public:
     std::optional<ProcessBaseline> baselineFor(const QString& processName);
     void scheduleThrottleAudit(const ProcessInfoItem& process);
 
-    // Waits until everything submitted so far has been learned (tests, benchmarks).
-    void waitForQueue() { m_queue.sync([] {}); }
+    // Waits until everything submitted so far has been learned and saved (tests, benchmarks).
+    void waitForQueue()
+    {
+        m_queue.sync([] {});
+        m_saveQueue.sync([] {});
+    }
     // Runs `work` on the queue and waits; `work` may use the queue-side members below.
     void syncOnQueue(const std::function<void()>& work) { m_queue.sync(work); }
     LearningState& stateOnQueue();
@@ -145,7 +150,9 @@ public:
     QList<int> computeQuietHours() const;
 
     void loadPersistedState();
-    void savePersistedState() const;
+    // Copies the state to save and hands it to the writer, so a verdict never waits behind
+    // the disk; the writer writes the newest copy, one save at a time.
+    void savePersistedState();
     QString aiDataDirectory() const;
 
     // --- Shared routines ----------------------------------------------------------------
@@ -205,6 +212,12 @@ private:
     // Queue side.
     LearningState m_state;
     IngestContext m_context;
+
+    struct SavePayload;
+    void writePendingSave();
+    std::mutex m_saveMutex;
+    std::shared_ptr<const SavePayload> m_pendingSave;  // guarded by m_saveMutex
+    SerialQueue m_saveQueue{queueLabel() + QStringLiteral(".save")};
 
     // Last, so it is stopped first: its thread finishes queued work while the state exists.
     SerialQueue m_queue{queueLabel()};

@@ -70,13 +70,43 @@ void AIEngine::loadPersistedState()
     }
 }
 
-void AIEngine::savePersistedState() const
+struct AIEngine::SavePayload {
+    BaselineMap baselines;
+    QList<DiskHistoryEntry> disk;
+    QList<MemoryPressureEntry> memory;
+    ThrottleStatsMap throttle;
+    HourlySnapshots hourly;
+};
+
+void AIEngine::savePersistedState()
 {
+    // Copies are cheap (shared until the queue changes them) and consistent with each other.
+    auto payload = std::make_shared<const SavePayload>(SavePayload{m_state.baselinesInternal, m_state.diskGrowthHistory,
+                                                                   m_state.memoryPressureHistory,
+                                                                   m_state.throttleEffectiveness, m_state.hourlySnapshots});
+    bool schedule = false;
+    {
+        std::lock_guard lock(m_saveMutex);
+        schedule = !m_pendingSave;
+        m_pendingSave = std::move(payload);
+    }
+    if (schedule) m_saveQueue.async([this] { writePendingSave(); });
+}
+
+void AIEngine::writePendingSave()
+{
+    std::shared_ptr<const SavePayload> payload;
+    {
+        std::lock_guard lock(m_saveMutex);
+        payload = std::move(m_pendingSave);
+        m_pendingSave.reset();
+    }
+    if (!payload) return;
     // Each file on its own: a failure leaves that file's previous version and goes on.
     const QDir dir(aiDataDirectory());
-    Json::writeViaTmpSibling(dir.filePath(baselinesFile), AIRecordsJson::encodeBaselines(m_state.baselinesInternal));
-    Json::writeViaTmpSibling(dir.filePath(diskFile), AIRecordsJson::encodeDiskHistory(m_state.diskGrowthHistory));
-    Json::writeViaTmpSibling(dir.filePath(memoryFile), AIRecordsJson::encodeMemoryHistory(m_state.memoryPressureHistory));
-    Json::writeViaTmpSibling(dir.filePath(throttleFile), AIRecordsJson::encodeThrottleStats(m_state.throttleEffectiveness));
-    Json::writeViaTmpSibling(dir.filePath(hourlyFile), AIRecordsJson::encodeHourlySnapshots(m_state.hourlySnapshots));
+    Json::writeViaTmpSibling(dir.filePath(baselinesFile), AIRecordsJson::encodeBaselines(payload->baselines));
+    Json::writeViaTmpSibling(dir.filePath(diskFile), AIRecordsJson::encodeDiskHistory(payload->disk));
+    Json::writeViaTmpSibling(dir.filePath(memoryFile), AIRecordsJson::encodeMemoryHistory(payload->memory));
+    Json::writeViaTmpSibling(dir.filePath(throttleFile), AIRecordsJson::encodeThrottleStats(payload->throttle));
+    Json::writeViaTmpSibling(dir.filePath(hourlyFile), AIRecordsJson::encodeHourlySnapshots(payload->hourly));
 }
