@@ -1,6 +1,13 @@
 // Leak detection, the disk / pressure / thermal forecasts and the pre-emptive relief.
 #include "LearningRig.h"
 
+#include "actions/ActionGate.h"
+#include "actions/EpitopeLibrary.h"
+#include "actions/MemoryReliefAction.h"
+#include "actions/OutcomeHarness.h"
+#include "actions/ReversibleShell.h"
+#include "support/ManualScheduler.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -273,4 +280,35 @@ TEST(AIEngineRelief, FiresBeforeASpikeAtMostOnceInTenMinutes)
     const auto bare = rig.rule([&](AIEngine& e) { return e.firePreemptiveRelief({proc(2, "huge", 1, 4000, true)}); });
     ASSERT_TRUE(bare);
     EXPECT_EQ(bare->detail, QStringLiteral("Pre-emptive memory relief fired \u2014 predicted spike in ~2 min."));
+}
+
+TEST(AIEngineRelief, ASampleStreamRunsTheGatedReliefOnceWithinItsCooldown)
+{
+    EngineRig rig;
+    ManualScheduler scheduler{rig.clock};
+    ActionGate gate{rig.defaults, rig.clock};
+    EpitopeLibrary library{rig.clock, rig.aiDir()};
+    ReversibleShell shell{gate, scheduler};
+    OutcomeHarness harness{rig.monitor, scheduler, rig.clock};
+    MemoryReliefAction relief{harness, gate, shell, library, [] { return QStringLiteral("relieved"); }};
+    rig.onRelief = [&] { relief.run(); };
+
+    // Pressure climbs 0.6 points a minute from 82 %: from the 30th sample on every pass
+    // forecasts 90 % within ten minutes, for the next 9 minutes.
+    for (int i = 0; i < 84; ++i) {
+        rig.feed(snap(20, 82 + i * 0.1), {proc(1, "big", 1, 3000)});
+        rig.clock.advance(10s);
+        rig.settle();
+    }
+    EXPECT_EQ(rig.reliefRuns, 1);
+    ASSERT_EQ(gate.ledger().size(), 1);
+    EXPECT_EQ(gate.ledger().first().title, QStringLiteral("Relieve memory pressure"));
+    EXPECT_EQ(gate.ledger().first().outcome, QStringLiteral("relieved"));
+    EXPECT_EQ(rig.control.lowered, QList<int32_t>{1});
+    ASSERT_EQ(rig.monitor.actions.size(), 1);
+    EXPECT_EQ(rig.monitor.actions[0].target, QStringLiteral("Pre-emptive Relief"));
+    int reliefInsights = 0;
+    for (const AIInsight& i : rig.engine->insights()) reliefInsights += i.title == QStringLiteral("Memory relief fired pre-emptively");
+    EXPECT_EQ(reliefInsights, 1);
+    EXPECT_TRUE(rig.engine->predictedMemoryPressureSpike());
 }

@@ -96,6 +96,7 @@ struct EngineRig {
     Control control;
     MainQueue main;
     int reliefRuns = 0;
+    std::function<void()> onRelief;  // what the relief does besides being counted
     std::unique_ptr<AIEngine> engine;
 
     QString folder;
@@ -115,7 +116,11 @@ struct EngineRig {
             .monitor = monitor,
             .incidents = ledger,
             .processControl = control,
-            .runMemoryRelief = [this] { ++reliefRuns; },
+            .runMemoryRelief =
+                [this] {
+                    ++reliefRuns;
+                    if (onRelief) onRelief();
+                },
             .mainQueue = &main,
             .dataDirectory = aiDir(),
         });
