@@ -176,13 +176,17 @@ Status writeFileAtomically(const QString& path, const QJsonDocument& document, b
 
 Status writeViaTmpSibling(const QString& path, const QJsonDocument& document)
 {
+    return writeViaTmpSibling(path, document.toJson(QJsonDocument::Compact));
+}
+
+Status writeViaTmpSibling(const QString& path, const QByteArray& bytes)
+{
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath())) return Status::failure(QStringLiteral("Cannot create folder ") + info.absolutePath());
     const QString tmp = path + QStringLiteral(".tmp");
     {
         QFile file(tmp);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return Status::failure(file.errorString());
-        const QByteArray bytes = document.toJson(QJsonDocument::Compact);
         if (file.write(bytes) != bytes.size() || !file.flush()) {
             file.close();
             QFile::remove(tmp);

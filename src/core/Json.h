@@ -55,6 +55,7 @@ Status writeFileAtomically(const QString& path, const QJsonDocument& document, b
 
 // Learned-state files: written to "<file>.tmp" first, then moved over the existing file.
 Status writeViaTmpSibling(const QString& path, const QJsonDocument& document);
+Status writeViaTmpSibling(const QString& path, const QByteArray& bytes);
 
 QJsonValue dateValue(const QDateTime& time);
 

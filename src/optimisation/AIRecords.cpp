@@ -1,9 +1,12 @@
 #include "optimisation/AIRecords.h"
 
+#include "core/Dates.h"
 #include "core/Json.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <charconv>
+#include <cmath>
 
 namespace AIRecordsJson {
 
@@ -20,12 +23,70 @@ std::optional<int> hourFromKey(const QString& key)
     return hour;
 }
 
-QJsonObject encodeObservation(const SystemObservation& o)
+
+// Compact JSON text, appended piece by piece.
+class Writer {
+public:
+    explicit Writer(qsizetype reserve) { m_out.reserve(reserve); }
+    Writer& raw(const char* text)
+    {
+        m_out.append(text);
+        return *this;
+    }
+    Writer& number(double value)
+    {
+        // The shortest text that reads back as the same double; JSON has no infinity or NaN.
+        if (!std::isfinite(value)) value = 0;
+        char buffer[32];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+        m_out.append(buffer, result.ptr - buffer);
+        return *this;
+    }
+    Writer& integer(qint64 value)
+    {
+        char buffer[24];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+        m_out.append(buffer, result.ptr - buffer);
+        return *this;
+    }
+    Writer& date(const QDateTime& time) { return number(Dates::toReferenceSeconds(time)); }
+    Writer& string(const QString& text)
+    {
+        m_out.append('"');
+        const QByteArray utf8 = text.toUtf8();
+        for (const char c : utf8) {
+            const auto u = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\') {
+                m_out.append('\\').append(c);
+            } else if (u < 0x20) {
+                m_out.append(QByteArray("\\u00") + QByteArray::number(u, 16).rightJustified(2, '0'));
+            } else {
+                m_out.append(c);
+            }
+        }
+        m_out.append('"');
+        return *this;
+    }
+    Writer& key(const char* name)
+    {
+        m_out.append('"').append(name).append("\":");
+        return *this;
+    }
+    void comma(bool& first)
+    {
+        if (!first) m_out.append(',');
+        first = false;
+    }
+    QByteArray take() { return std::move(m_out); }
+
+private:
+    QByteArray m_out;
+};
+
+void writeObservation(Writer& w, const SystemObservation& o)
 {
-    return QJsonObject{{QStringLiteral("timestamp"), Json::dateValue(o.timestamp)},
-                       {QStringLiteral("cpuUsage"), o.cpuUsage},
-                       {QStringLiteral("memoryPressure"), o.memoryPressure},
-                       {QStringLiteral("diskPercent"), o.diskPercent}};
+    w.raw("{").key("timestamp").date(o.timestamp).raw(",").key("cpuUsage").number(o.cpuUsage);
+    w.raw(",").key("memoryPressure").number(o.memoryPressure).raw(",").key("diskPercent").number(o.diskPercent).raw("}");
 }
 
 std::optional<SystemObservation> decodeObservation(const QJsonValue& value)
@@ -41,25 +102,6 @@ std::optional<SystemObservation> decodeObservation(const QJsonValue& value)
 }
 
 }  // namespace
-
-QJsonDocument encodeBaselines(const BaselineMap& baselines)
-{
-    QJsonObject root;
-    for (auto it = baselines.cbegin(); it != baselines.cend(); ++it) {
-        const ProcessBaseline& b = it.value();
-        QJsonObject hourly;
-        for (auto h = b.hourlyAvgCPU.cbegin(); h != b.hourlyAvgCPU.cend(); ++h) hourly.insert(QString::number(h.key()), h.value());
-        root.insert(it.key(), QJsonObject{{QStringLiteral("processName"), b.processName},
-                                          {QStringLiteral("avgCPU"), b.avgCPU},
-                                          {QStringLiteral("avgMemoryMB"), b.avgMemoryMB},
-                                          {QStringLiteral("maxCPU"), b.maxCPU},
-                                          {QStringLiteral("maxMemoryMB"), b.maxMemoryMB},
-                                          {QStringLiteral("stdDevCPU"), b.stdDevCPU},
-                                          {QStringLiteral("sampleCount"), qint64(b.sampleCount)},
-                                          {QStringLiteral("hourlyAvgCPU"), hourly}});
-    }
-    return QJsonDocument(root);
-}
 
 std::optional<BaselineMap> decodeBaselines(const QJsonDocument& document)
 {
@@ -88,16 +130,6 @@ std::optional<BaselineMap> decodeBaselines(const QJsonDocument& document)
     return result;
 }
 
-QJsonDocument encodeDiskHistory(const QList<DiskHistoryEntry>& entries)
-{
-    QJsonArray array;
-    for (const DiskHistoryEntry& e : entries) {
-        array.append(QJsonObject{{QStringLiteral("timestamp"), Json::dateValue(e.timestamp)},
-                                 {QStringLiteral("usedBytes"), qint64(e.usedBytes)}});
-    }
-    return QJsonDocument(array);
-}
-
 std::optional<QList<DiskHistoryEntry>> decodeDiskHistory(const QJsonDocument& document)
 {
     if (!document.isArray()) return std::nullopt;
@@ -113,16 +145,6 @@ std::optional<QList<DiskHistoryEntry>> decodeDiskHistory(const QJsonDocument& do
     return result;
 }
 
-QJsonDocument encodeMemoryHistory(const QList<MemoryPressureEntry>& entries)
-{
-    QJsonArray array;
-    for (const MemoryPressureEntry& e : entries) {
-        array.append(QJsonObject{{QStringLiteral("timestamp"), Json::dateValue(e.timestamp)},
-                                 {QStringLiteral("pressure"), e.pressure}});
-    }
-    return QJsonDocument(array);
-}
-
 std::optional<QList<MemoryPressureEntry>> decodeMemoryHistory(const QJsonDocument& document)
 {
     if (!document.isArray()) return std::nullopt;
@@ -135,16 +157,6 @@ std::optional<QList<MemoryPressureEntry>> decodeMemoryHistory(const QJsonDocumen
         result.append(e);
     }
     return result;
-}
-
-QJsonDocument encodeThrottleStats(const ThrottleStatsMap& stats)
-{
-    QJsonObject root;
-    for (auto it = stats.cbegin(); it != stats.cend(); ++it) {
-        root.insert(it.key(), QJsonObject{{QStringLiteral("attempts"), qint64(it->attempts)},
-                                          {QStringLiteral("successes"), qint64(it->successes)}});
-    }
-    return QJsonDocument(root);
 }
 
 std::optional<ThrottleStatsMap> decodeThrottleStats(const QJsonDocument& document)
@@ -162,17 +174,6 @@ std::optional<ThrottleStatsMap> decodeThrottleStats(const QJsonDocument& documen
     return result;
 }
 
-QJsonDocument encodeHourlySnapshots(const HourlySnapshots& hourly)
-{
-    QJsonArray array;
-    for (auto it = hourly.cbegin(); it != hourly.cend(); ++it) {
-        for (const SystemObservation& o : it.value()) {
-            array.append(QJsonObject{{QStringLiteral("hour"), it.key()}, {QStringLiteral("observation"), encodeObservation(o)}});
-        }
-    }
-    return QJsonDocument(array);
-}
-
 std::optional<HourlySnapshots> decodeHourlySnapshots(const QJsonDocument& document)
 {
     if (!document.isArray()) return std::nullopt;
@@ -187,6 +188,88 @@ std::optional<HourlySnapshots> decodeHourlySnapshots(const QJsonDocument& docume
         result[int(hour)].append(*observation);
     }
     return result;
+}
+
+QByteArray encodeBaselines(const BaselineMap& baselines)
+{
+    Writer w(baselines.size() * 320 + 2);
+    w.raw("{");
+    bool first = true;
+    for (auto it = baselines.cbegin(); it != baselines.cend(); ++it) {
+        const ProcessBaseline& b = it.value();
+        w.comma(first);
+        w.string(it.key()).raw(":{").key("processName").string(b.processName);
+        w.raw(",").key("avgCPU").number(b.avgCPU).raw(",").key("avgMemoryMB").number(b.avgMemoryMB);
+        w.raw(",").key("maxCPU").number(b.maxCPU).raw(",").key("maxMemoryMB").number(b.maxMemoryMB);
+        w.raw(",").key("stdDevCPU").number(b.stdDevCPU).raw(",").key("sampleCount").integer(b.sampleCount);
+        w.raw(",").key("hourlyAvgCPU").raw("{");
+        bool firstHour = true;
+        for (auto h = b.hourlyAvgCPU.cbegin(); h != b.hourlyAvgCPU.cend(); ++h) {
+            w.comma(firstHour);
+            w.raw("\"").integer(h.key()).raw("\":").number(h.value());
+        }
+        w.raw("}}");
+    }
+    w.raw("}");
+    return w.take();
+}
+
+QByteArray encodeDiskHistory(const QList<DiskHistoryEntry>& entries)
+{
+    Writer w(entries.size() * 56 + 2);
+    w.raw("[");
+    bool first = true;
+    for (const DiskHistoryEntry& e : entries) {
+        w.comma(first);
+        w.raw("{").key("timestamp").date(e.timestamp).raw(",").key("usedBytes").integer(qint64(e.usedBytes)).raw("}");
+    }
+    w.raw("]");
+    return w.take();
+}
+
+QByteArray encodeMemoryHistory(const QList<MemoryPressureEntry>& entries)
+{
+    Writer w(entries.size() * 56 + 2);
+    w.raw("[");
+    bool first = true;
+    for (const MemoryPressureEntry& e : entries) {
+        w.comma(first);
+        w.raw("{").key("timestamp").date(e.timestamp).raw(",").key("pressure").number(e.pressure).raw("}");
+    }
+    w.raw("]");
+    return w.take();
+}
+
+QByteArray encodeThrottleStats(const ThrottleStatsMap& stats)
+{
+    Writer w(stats.size() * 64 + 2);
+    w.raw("{");
+    bool first = true;
+    for (auto it = stats.cbegin(); it != stats.cend(); ++it) {
+        w.comma(first);
+        w.string(it.key()).raw(":{").key("attempts").integer(it->attempts).raw(",").key("successes").integer(it->successes).raw("}");
+    }
+    w.raw("}");
+    return w.take();
+}
+
+QByteArray encodeHourlySnapshots(const HourlySnapshots& hourly)
+{
+    qsizetype count = 0;
+    for (const auto& list : hourly) count += list.size();
+    Writer w(count * 120 + 2);
+    w.raw("[");
+    bool first = true;
+    for (auto it = hourly.cbegin(); it != hourly.cend(); ++it) {
+        for (const SystemObservation& o : it.value()) {
+            w.comma(first);
+            w.raw("{").key("hour").integer(it.key()).raw(",").key("observation");
+            writeObservation(w, o);
+            w.raw("}");
+        }
+    }
+    w.raw("]");
+    return w.take();
 }
 
 }  // namespace AIRecordsJson

@@ -78,24 +78,26 @@ using BaselineMap = QHash<QString, ProcessBaseline>;
 using HourlySnapshots = QMap<int, QList<SystemObservation>>;
 using ThrottleStatsMap = QHash<QString, ThrottleStats>;
 
-// The JSON forms of the five history files. Decoding is strict: a missing field, a wrong type
-// or a value out of range makes the whole file unreadable (nullopt).
+// The JSON forms of the five history files, written compact. Encoding writes the text
+// directly (the saves run every few minutes over a few thousand records); decoding is strict:
+// a missing field, a wrong type or a value out of range makes the whole file unreadable
+// (nullopt).
 namespace AIRecordsJson {
 
-QJsonDocument encodeBaselines(const BaselineMap& baselines);
+QByteArray encodeBaselines(const BaselineMap& baselines);
 std::optional<BaselineMap> decodeBaselines(const QJsonDocument& document);
 
-QJsonDocument encodeDiskHistory(const QList<DiskHistoryEntry>& entries);
+QByteArray encodeDiskHistory(const QList<DiskHistoryEntry>& entries);
 std::optional<QList<DiskHistoryEntry>> decodeDiskHistory(const QJsonDocument& document);
 
-QJsonDocument encodeMemoryHistory(const QList<MemoryPressureEntry>& entries);
+QByteArray encodeMemoryHistory(const QList<MemoryPressureEntry>& entries);
 std::optional<QList<MemoryPressureEntry>> decodeMemoryHistory(const QJsonDocument& document);
 
-QJsonDocument encodeThrottleStats(const ThrottleStatsMap& stats);
+QByteArray encodeThrottleStats(const ThrottleStatsMap& stats);
 std::optional<ThrottleStatsMap> decodeThrottleStats(const QJsonDocument& document);
 
 // Flattened into records of (hour, observation).
-QJsonDocument encodeHourlySnapshots(const HourlySnapshots& hourly);
+QByteArray encodeHourlySnapshots(const HourlySnapshots& hourly);
 std::optional<HourlySnapshots> decodeHourlySnapshots(const QJsonDocument& document);
 
 }  // namespace AIRecordsJson

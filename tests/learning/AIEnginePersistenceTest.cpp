@@ -114,9 +114,11 @@ TEST(AIEnginePersistence, HourlyRecordsGroupByHourInFileOrder)
     EXPECT_EQ(hourly[23][0].cpuUsage, 2);
 
     // A baseline's hour is written as a decimal string key.
-    const QJsonDocument doc = AIRecordsJson::encodeBaselines(
-        {{QStringLiteral("x"), ProcessBaseline{.processName = QStringLiteral("x"), .hourlyAvgCPU = {{9, 12.5}}}}});
-    EXPECT_EQ(doc.object()[QStringLiteral("x")].toObject()[QStringLiteral("hourlyAvgCPU")].toObject(),
+    const QByteArray text = AIRecordsJson::encodeBaselines(
+        {{QStringLiteral("x \"q\"\n"), ProcessBaseline{.processName = QStringLiteral("x \"q\"\n"), .hourlyAvgCPU = {{9, 12.5}}}}});
+    EXPECT_TRUE(text.contains("\"hourlyAvgCPU\":{\"9\":12.5}")) << text.toStdString();
+    const QJsonDocument doc = QJsonDocument::fromJson(text);
+    EXPECT_EQ(doc.object()[QStringLiteral("x \"q\"\n")].toObject()[QStringLiteral("hourlyAvgCPU")].toObject(),
               QJsonObject({{QStringLiteral("9"), 12.5}}));
 }
 
