@@ -299,7 +299,7 @@ AppContext::AppContext()
                 return new MenuReadoutView(MenuReadoutDeps{
                     .perf = *m_performanceMonitor,
                     .net = *m_networkMonitor,
-                    .gpu = *m_gpuMonitor,
+                    .gpu = m_gpuMonitor.get(),
                     .themes = *m_theme,
                     .profiles = *m_profiles,
                     .settings = *m_settings,

@@ -226,7 +226,7 @@ protected:
                        settings.formatTemperature(celsius, true));
         };
         column(contentWidth - 60 - 12, QStringLiteral("CPU"), s.cpuTempC);
-        column(contentWidth, QStringLiteral("GPU"), m_view.m_d.gpu.gpuTempC());
+        column(contentWidth, QStringLiteral("GPU"), m_view.m_d.gpu ? m_view.m_d.gpu->gpuTempC() : std::nullopt);
         y += rowHeight + spacing;
 
         // 8. Divider; 9. Top processes; 10. Divider.
@@ -345,6 +345,7 @@ MenuReadoutView::MenuReadoutView(MenuReadoutDeps deps, QWidget* parent)
     column->setSpacing(spacing);
 
     m_body = new Body(*this);
+    m_body->setFixedHeight(m_body->sizeHint().height());
     column->addWidget(m_body);
 
     // 11. Mode.
@@ -427,14 +428,15 @@ MenuReadoutView::MenuReadoutView(MenuReadoutDeps deps, QWidget* parent)
     m_scanLines->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     const auto redraw = [this] {
-        m_body->updateGeometry();
+        // The process list's length sets the readout's height.
+        m_body->setFixedHeight(m_body->sizeHint().height());
         m_body->update();
         syncControls();
     };
     connect(&m_d.perf, &PerformanceMonitor::snapshotChanged, this, redraw);
     connect(&m_d.perf, &PerformanceMonitor::healthChanged, this, redraw);
     connect(&m_d.net, &NetworkMonitor::changed, this, redraw);
-    connect(&m_d.gpu, &GPUMonitor::changed, this, redraw);
+    if (m_d.gpu) connect(m_d.gpu, &GPUMonitor::changed, this, redraw);
     connect(&m_d.themes, &ThemeManager::currentChanged, this, redraw);
     connect(&m_d.profiles, &PerformanceProfileManager::changed, this, redraw);
     connect(&m_d.profiles, &PerformanceProfileManager::activeProfileChanged, this, redraw);

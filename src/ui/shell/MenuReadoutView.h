@@ -23,7 +23,7 @@ class ThemeManager;
 struct MenuReadoutDeps {
     PerformanceMonitor& perf;
     NetworkMonitor& net;
-    GPUMonitor& gpu;
+    GPUMonitor* gpu;  // none: no GPU reading
     ThemeManager& themes;
     PerformanceProfileManager& profiles;
     AppSettings& settings;
