@@ -32,6 +32,9 @@
 #include <QMenu>
 #include <QScreen>
 #include <QMutex>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
 #include <QThread>
 
 using namespace dashboard_rig;
@@ -419,6 +422,99 @@ TEST(TrayProtocol, ScreenshotsOfPopoverAndMenuUnderDarkAndLightPalettes)
         EXPECT_TRUE(shot.save(screenshotDir() + QStringLiteral("/status-menu-%1.png").arg(QLatin1String(family))));
         menu->hide();
     }
+}
+
+namespace {
+
+QProcessEnvironment binaryEnvironment(const QTemporaryDir& home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
+    env.insert("XDG_DATA_HOME", home.path() + "/.local/share");
+    env.insert("XDG_CACHE_HOME", home.path() + "/.cache");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    return env;
+}
+
+bool dashboardWindowExists()
+{
+    return xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Dashboard")}) == 0;
+}
+
+}  // namespace
+
+TEST(TrayBinary, AutostartStaysInTheTrayAndQuitsFromTheMenu)
+{
+    REQUIRE_DISPLAY();
+    TrayRig t;
+    QTemporaryDir home;
+    QProcess app;
+    app.setProcessEnvironment(binaryEnvironment(home));
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--autostart")});
+    ASSERT_TRUE(app.waitForStarted(10000));
+    ASSERT_TRUE(waitFor([&] { return !t.watcher.items().isEmpty(); }, 60000)) << app.readAll().toStdString();
+    QByteArray output;
+    ASSERT_TRUE(waitFor([&] {
+        output += app.readAll();
+        return output.contains("[SnoozeGuard] AppDelegate hook fired");
+    }, 60000));
+    QThread::msleep(500);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dashboardWindowExists()) << "an autostart with a tray opens no window";
+
+    const QString menuPath = t.itemProperty(QStringLiteral("Menu")).value<QDBusObjectPath>().path();
+    const QDBusMessage layout =
+        t.call(menuPath, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    ASSERT_EQ(layout.arguments().size(), 2);
+    // The id of the quit entry: walk the root's children.
+    int quitID = -1;
+    {
+        const QDBusArgument root = layout.arguments().at(1).value<QDBusArgument>();
+        int id = 0;
+        QVariantMap props;
+        root.beginStructure();
+        root >> id >> props;
+        root.beginArray();
+        while (!root.atEnd()) {
+            QDBusVariant child;
+            root >> child;
+            const QDBusArgument c = child.variant().value<QDBusArgument>();
+            int childID = 0;
+            QVariantMap childProps;
+            c.beginStructure();
+            c >> childID >> childProps;
+            if (childProps.value(QStringLiteral("label")).toString() == QStringLiteral("Quit Veltranmoor")) quitID = childID;
+        }
+    }
+    ASSERT_GT(quitID, 0);
+    t.call(menuPath, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
+           {quitID, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QString())), 0u});
+    ASSERT_TRUE(app.waitForFinished(30000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0) << (output + app.readAll()).toStdString();
+}
+
+TEST(TrayBinary, WithoutATrayItSaysSoAndOpensTheDashboard)
+{
+    REQUIRE_DISPLAY();
+    QTemporaryDir home;
+    QProcess app;
+    app.setProcessEnvironment(binaryEnvironment(home));
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--autostart")});
+    ASSERT_TRUE(app.waitForStarted(10000));
+    QByteArray output;
+    EXPECT_TRUE(waitFor([&] {
+        output += app.readAll();
+        return output.contains("No system tray");
+    }, 60000)) << output.toStdString();
+    EXPECT_EQ(output.count("No system tray"), 1);
+    EXPECT_TRUE(waitFor([] { return dashboardWindowExists(); }, 30000));
+    ::kill(app.processId(), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(30000));
+    EXPECT_EQ(app.exitCode(), 0);
 }
 
 #include "TrayProtocolTest.moc"
