@@ -20,16 +20,6 @@
 
 namespace {
 
-bool waitFor(const std::function<bool()>& condition, int ms = 5000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 // Presses and lets the press travel: counts the toggles it caused.
 int pressesToggle(DesktopHUDController& hud, const QString& combo)

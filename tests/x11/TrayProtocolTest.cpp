@@ -41,16 +41,6 @@ using namespace dashboard_rig;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& condition, int ms = 5000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -196,31 +186,9 @@ struct TrayRig {
     }
 };
 
-// ToolTip is (icon name, icon pixmaps, title, text).
-QString toolTipTitle(const QVariant& v)
+// The largest of an a(iiay) list of pixmaps, each ARGB32 in network byte order.
+QImage readLargestPixmap(const QDBusArgument& arg)
 {
-    const QDBusArgument arg = v.value<QDBusArgument>();
-    QString iconName, title, text;
-    arg.beginStructure();
-    arg >> iconName;
-    arg.beginArray();
-    while (!arg.atEnd()) {
-        int w = 0, h = 0;
-        QByteArray data;
-        arg.beginStructure();
-        arg >> w >> h >> data;
-        arg.endStructure();
-    }
-    arg.endArray();
-    arg >> title >> text;
-    arg.endStructure();
-    return title + text;
-}
-
-// The largest of the icon's pixmaps, each ARGB32 in network byte order.
-QImage largestIcon(const QVariant& v)
-{
-    const QDBusArgument arg = v.value<QDBusArgument>();
     QImage best;
     arg.beginArray();
     while (!arg.atEnd()) {
@@ -241,6 +209,21 @@ QImage largestIcon(const QVariant& v)
     arg.endArray();
     return best;
 }
+
+// ToolTip is (icon name, icon pixmaps, title, text).
+QString toolTipTitle(const QVariant& v)
+{
+    const QDBusArgument arg = v.value<QDBusArgument>();
+    QString iconName, title, text;
+    arg.beginStructure();
+    arg >> iconName;
+    readLargestPixmap(arg);
+    arg >> title >> text;
+    arg.endStructure();
+    return title + text;
+}
+
+QImage largestIcon(const QVariant& v) { return readLargestPixmap(v.value<QDBusArgument>()); }
 
 int countNear(const QImage& image, const QRectF& rect, const QColor& color)
 {

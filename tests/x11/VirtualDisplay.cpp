@@ -1,15 +1,11 @@
 #include "VirtualDisplay.h"
 
+#include "support/LineSpawn.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QProcess>
-
-#include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include <QThread>
 
 namespace {
 VirtualDisplay* g_current = nullptr;
@@ -17,13 +13,6 @@ VirtualDisplay* g_current = nullptr;
 
 VirtualDisplay::VirtualDisplay()
 {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    // Xvfb writes the display number it took to this descriptor once it accepts clients.
-    posix_spawn_file_actions_adddup2(&actions, out[1], 3);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     char arg0[] = "/usr/bin/Xvfb";
     char arg1[] = "-displayfd";
     char arg2[] = "3";
@@ -33,36 +22,17 @@ VirtualDisplay::VirtualDisplay()
     char arg6[] = "0";
     char arg7[] = "1280x800x24";
     char* argv[] = {arg0, arg1, arg2, arg3, arg4, arg5, arg6, arg7, nullptr};
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, arg0, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (rc != 0) {
-        ::close(out[0]);
-        return;
-    }
-    m_pid = pid;
-    QByteArray number;
-    char c;
-    while (!number.endsWith('\n')) {
-        pollfd p{out[0], POLLIN, 0};
-        if (::poll(&p, 1, 10000) <= 0 || ::read(out[0], &c, 1) != 1) break;
-        number.append(c);
-    }
-    ::close(out[0]);
-    number = number.trimmed();
-    if (!number.isEmpty()) m_name = ":" + number;
+    // Xvfb writes the display number it took to descriptor 3 once it accepts clients.
+    const LineSpawn server = LineSpawn::start(argv, 3, true, 10000);
+    m_pid = server.pid;
+    if (!server.line.isEmpty()) m_name = ":" + server.line;
     g_current = this;
 }
 
 VirtualDisplay::~VirtualDisplay()
 {
     if (g_current == this) g_current = nullptr;
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGTERM);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-    }
+    LineSpawn::stop(m_pid);
 }
 
 VirtualDisplay* VirtualDisplay::current() { return g_current; }
@@ -73,4 +43,15 @@ int xdotool(const QStringList& arguments)
     p.start(QStringLiteral("xdotool"), arguments);
     if (!p.waitForFinished(10000)) return -1;
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+bool waitFor(const std::function<bool()>& condition, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
 }

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <sys/types.h>
 
+#include <functional>
+
 // An X server of this test process alone (Xvfb on a display number it picks itself, no TCP), so
 // key grabs and tray windows never meet those of tests running alongside.
 class VirtualDisplay {
@@ -26,3 +28,6 @@ private:
 
 // Runs xdotool on the test's display; its exit status.
 int xdotool(const QStringList& arguments);
+
+// Runs the event loop until `condition` holds; false when `ms` passed first.
+bool waitFor(const std::function<bool()>& condition, int ms = 5000);

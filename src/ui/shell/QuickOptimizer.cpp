@@ -1,6 +1,7 @@
 #include "ui/shell/QuickOptimizer.h"
 
 #include "actions/ActionGate.h"
+#include "actions/MemoryReliefAction.h"
 #include "actions/OutcomeHarness.h"
 #include "core/Executor.h"
 #include "core/MainThread.h"
@@ -33,14 +34,7 @@ TavrilonAction QuickOptimizer::cleanAction(std::function<QString()> perform)
 
 TavrilonAction QuickOptimizer::reliefAction(std::function<QString()> perform)
 {
-    TavrilonAction a;
-    a.title = QStringLiteral("Relieve memory pressure");
-    a.detail = QStringLiteral("Asks the kernel to compress/release inactive memory pages. Sandbox-safe.");
-    a.risk = ActionRisk::reversible;
-    a.perform = std::move(perform);
-    a.epitopeID = QStringLiteral("relieve-mem");
-    a.outcomeMetric = OutcomeMetric::memPressureDrop;
-    return a;
+    return MemoryReliefAction::makeAction(std::move(perform));
 }
 
 void QuickOptimizer::optimizeNow()
