@@ -286,6 +286,7 @@ TEST(TrayProtocol, ItemRegistersAndFollowsTheScore)
     icon = largestIcon(t.itemProperty(QStringLiteral("IconPixmap")));
     EXPECT_GT(countNear(icon, layout.score, palette.danger), 5);
     EXPECT_EQ(countNear(icon, layout.score, palette.success), 0);
+    EXPECT_TRUE(icon.save(screenshotDir() + QStringLiteral("/status-icon.png")));
 }
 
 TEST(TrayProtocol, MenuIsExportedWithTheStatusRowsAndRebuiltWhenOpened)

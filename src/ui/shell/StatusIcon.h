@@ -16,11 +16,14 @@ struct StatusIconState {
     struct Battery {
         int level = 0;
         bool charging = false;
+        friend bool operator==(const Battery&, const Battery&) = default;
     };
 
     int64_t score = 0;
     std::optional<Battery> battery;  // absent on a machine without one
     SnoozeDot snooze = SnoozeDot::disabled;
+
+    friend bool operator==(const StatusIconState&, const StatusIconState&) = default;
 };
 
 // The health score's band: success 80-100, warning 50-79, danger otherwise.

@@ -105,11 +105,13 @@ void StatusItemController::refresh()
     if (!m_tray) return;
     const StatusIconState state = iconState();
     const PaletteTheme& palette = m_d.themes.current();
+    // Samples arrive every few seconds and mostly change nothing the icon shows.
+    if (m_drawn && m_drawn->first == state && m_drawn->second == palette.id) return;
+    m_drawn = {state, palette.id};
     QIcon icon;
     for (int side : iconSides) icon.addPixmap(QPixmap::fromImage(renderStatusIcon(state, palette, side)));
     m_tray->setIcon(icon);
     m_tray->setToolTip(QStringLiteral("Veltranmoor AI \u2014") + statusTitle(state));
-    Q_EMIT refreshed();
 }
 
 StatusMenuState StatusItemController::menuState() const

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AIShieldStatus;
 class AppSettings;
@@ -88,9 +89,6 @@ public:
     void rebuildMenu();
     void trigger(StatusMenuRow::Action action);
 
-Q_SIGNALS:
-    void refreshed();
-
 private:
     void placePopover();
 
@@ -100,4 +98,5 @@ private:
     QPointer<QWidget> m_popover;
     QPointer<QWidget> m_recoveryWindow;
     bool m_trayAvailable = false;
+    std::optional<std::pair<StatusIconState, QString>> m_drawn;  // what the icon shows, and in which palette
 };
