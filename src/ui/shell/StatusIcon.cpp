@@ -7,7 +7,6 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSvgRenderer>
 
 #include <algorithm>
 
@@ -70,7 +69,7 @@ StatusIconLayout StatusIconLayout::forSide(int side, int batteryLevel)
     StatusIconLayout l;
     l.shield = QRectF(0, 0, 64 * s, 64 * s);
     // The mark's dark core, where the score stands out in any band colour.
-    l.score = QRectF(16 * s, 16 * s, 32 * s, 24 * s);
+    l.score = QRectF(15 * s, 17 * s, 34 * s, 26 * s);
     l.batteryTrack = QRectF(6 * s, 56 * s, 52 * s, 7 * s);
     const double fraction = std::clamp(batteryLevel, 0, 100) / 100.0;
     l.batteryFill = QRectF(l.batteryTrack.topLeft(), QSizeF(l.batteryTrack.width() * fraction, l.batteryTrack.height()));
@@ -86,8 +85,37 @@ QImage renderStatusIcon(const StatusIconState& state, const PaletteTheme& palett
 
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    QSvgRenderer mark(QStringLiteral(":/icons/VeltranmoorMark.svg"));
-    if (mark.isValid()) mark.render(&p, layout.shield);
+    // The application's shield without its emblem, so the score has the dark core to itself.
+    {
+        p.save();
+        p.translate(layout.shield.topLeft());
+        p.scale(layout.shield.width() / 140.0, layout.shield.height() / 140.0);
+        QPainterPath outer;
+        outer.moveTo(70, 10);
+        outer.lineTo(118, 28);
+        outer.lineTo(118, 66);
+        outer.cubicTo(118, 97, 98, 118, 70, 130);
+        outer.cubicTo(42, 118, 22, 97, 22, 66);
+        outer.lineTo(22, 28);
+        outer.closeSubpath();
+        QLinearGradient gold(0, 10, 0, 130);
+        gold.setColorAt(0, QColor(0xf0, 0xc7, 0x5e));
+        gold.setColorAt(1, QColor(0xb3, 0x83, 0x2a));
+        p.fillPath(outer, gold);
+        QPainterPath core;
+        core.moveTo(70, 22);
+        core.lineTo(108, 36);
+        core.lineTo(108, 66);
+        core.cubicTo(108, 91, 93, 108, 70, 118);
+        core.cubicTo(47, 108, 32, 91, 32, 66);
+        core.lineTo(32, 36);
+        core.closeSubpath();
+        QLinearGradient dark(32, 22, 108, 118);
+        dark.setColorAt(0, QColor(0x2a, 0x2a, 0x31));
+        dark.setColorAt(1, QColor(0x14, 0x14, 0x17));
+        p.fillPath(core, dark);
+        p.restore();
+    }
 
     // The score, as large as fits the core.
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
