@@ -124,6 +124,8 @@ bool isProtectedName(const QString& name, const QStringList& userListLowerCased)
     return false;
 }
 
+bool isUntouchable(const ProcessInfoItem& process) { return process.pid <= 1 || process.isKernelThread; }
+
 double freeGB(const PerformanceSnapshot& snapshot)
 {
     if (snapshot.diskUsed > snapshot.diskTotal) return 0;

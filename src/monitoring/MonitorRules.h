@@ -29,6 +29,9 @@ const QStringList& builtinProtectedProcesses();
 // Plain substring tests on the lower-cased name: the user's list (already lower-cased) first.
 bool isProtectedName(const QString& name, const QStringList& userListLowerCased);
 
+// pid 1 and kernel threads: never throttled, stopped or counted as runaway.
+bool isUntouchable(const ProcessInfoItem& process);
+
 // Free space of the sample's volume in GiB (0 when the figures are inconsistent).
 double freeGB(const PerformanceSnapshot& snapshot);
 

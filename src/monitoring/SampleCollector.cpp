@@ -132,8 +132,13 @@ QList<ProcessInfoItem> SampleCollector::readTopProcesses(const SampleInputs& inp
         item.name = m_platform.processes.displayName(e);
         item.cpuUsage = m_ranked[k].percent;
         item.memoryMB = double(e.residentBytes) / mib;
-        item.isProtected = MonitorRules::isProtectedName(item.name, inputs.protectedLowerCased);
-        item.isRunaway = inputs.cpuThreshold < item.cpuUsage;
+        item.startTime = e.startTime;
+        item.nice = e.nice;
+        item.isKernelThread = e.isKernelThread;
+        // The init process and kernel threads are listed but never acted on.
+        const bool untouchable = MonitorRules::isUntouchable(item);
+        item.isProtected = untouchable || MonitorRules::isProtectedName(item.name, inputs.protectedLowerCased);
+        item.isRunaway = !untouchable && inputs.cpuThreshold < item.cpuUsage;
         out.append(item);
     }
     return out;
