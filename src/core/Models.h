@@ -48,6 +48,9 @@ struct PerformanceSnapshot {
     double memoryPressure = 0;
     uint64_t diskUsed = 0;
     uint64_t diskTotal = 0;
+    // "/" when it is another file system than the home folder's; 0 otherwise.
+    uint64_t rootDiskUsed = 0;
+    uint64_t rootDiskTotal = 0;
     ThermalLevel thermalState = ThermalLevel::nominal;
     std::optional<double> cpuTempC;
     QList<ProcessInfoItem> topProcesses;

@@ -132,6 +132,12 @@ double freeGB(const PerformanceSnapshot& snapshot)
     return double(snapshot.diskTotal - snapshot.diskUsed) / gib;
 }
 
+std::optional<double> rootFreeGB(const PerformanceSnapshot& snapshot)
+{
+    if (snapshot.rootDiskTotal == 0 || snapshot.rootDiskUsed > snapshot.rootDiskTotal) return std::nullopt;
+    return double(snapshot.rootDiskTotal - snapshot.rootDiskUsed) / gib;
+}
+
 QString throttleDetail(int32_t pid, double cpuPercent, double elapsedSeconds, const QString& reason)
 {
     return QStringLiteral("PID ") + QString::number(pid) + QStringLiteral(" at ") + QString::asprintf("%.1f", cpuPercent) +

@@ -231,11 +231,20 @@ void PerformanceMonitor::raiseDiskAlarms(const PerformanceSnapshot& snapshot)
     // A volume that could not be read is not a full one.
     if (snapshot.diskTotal == 0) return;
     const double free = MonitorRules::freeGB(snapshot);
+    // "/" on a file system of its own is named when it is low and fuller than the home folder's
+    // (the cleanup cannot free it, so it never starts one alone).
+    std::optional<double> rootFree;
+    if (const auto root = MonitorRules::rootFreeGB(snapshot); root && *root < free && *root < m_c.settings.diskWarningThresholdGB()) {
+        rootFree = root;
+    }
+    const bool notices = m_c.settings.notificationsEnabled();
     if (free < m_c.settings.diskCriticalThresholdGB()) {
-        if (m_c.settings.notificationsEnabled()) m_c.notifier.notifyEmergencyCleanup(free);
+        if (notices) m_c.notifier.notifyEmergencyCleanup(free, rootFree);
         m_c.scheduler.after(5s, this, [this] { runEmergencyStep(); });
-    } else if (free < m_c.settings.diskWarningThresholdGB() && m_c.settings.notificationsEnabled()) {
-        m_c.notifier.notifyLowDisk(free);
+    } else if (free < m_c.settings.diskWarningThresholdGB()) {
+        if (notices) m_c.notifier.notifyLowDisk(free, rootFree);
+    } else if (rootFree && notices) {
+        m_c.notifier.notifyLowRootDisk(*rootFree);
     }
 }
 

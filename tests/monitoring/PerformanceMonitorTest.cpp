@@ -34,11 +34,15 @@ ProcessInfoItem process(int32_t pid, const char* name, double cpu, bool runaway 
     return p;
 }
 
-PerformanceSnapshot snapshotWith(QList<ProcessInfoItem> processes, double freeGiB = 500)
+PerformanceSnapshot snapshotWith(QList<ProcessInfoItem> processes, double freeGiB = 500, double rootFreeGiB = -1)
 {
     PerformanceSnapshot s;
     s.diskTotal = 1000 * gib;
     s.diskUsed = s.diskTotal - uint64_t(freeGiB * double(gib));
+    if (rootFreeGiB >= 0) {
+        s.rootDiskTotal = 100 * gib;
+        s.rootDiskUsed = s.rootDiskTotal - uint64_t(rootFreeGiB * double(gib));
+    }
     s.topProcesses = std::move(processes);
     return s;
 }
@@ -354,26 +358,34 @@ TEST(PerformanceMonitor, DiskAlarmsEmergencyCleanupAndHealthNotice)
     struct Case {
         const char* what;
         double freeGiB;
+        double rootFreeGiB;  // -1: "/" is on the home folder's file system
         int64_t score;
         bool autoCleanup;
         bool notices;
         QStringList expected;
         int scheduled;
     } cases[] = {
-        {"plenty", 500, 90, true, true, {}, 0},
-        {"low", 15, 90, true, true, {"low disk 15.0"}, 0},
-        {"critical", 4.26, 90, true, true, {"emergency 4.3"}, 1},
-        {"critical, cleanup off", 4, 90, false, true, {}, 0},
-        {"critical, notices off", 4, 90, true, false, {}, 1},
-        {"health 50", 500, 50, true, true, {}, 0},
-        {"health 49", 500, 49, true, true, {"health 49"}, 0},
+        {"plenty", 500, -1, 90, true, true, {}, 0},
+        {"low", 15, -1, 90, true, true, {"low disk 15.0"}, 0},
+        {"critical", 4.26, -1, 90, true, true, {"emergency 4.3"}, 1},
+        {"critical, cleanup off", 4, -1, 90, false, true, {}, 0},
+        {"critical, notices off", 4, -1, 90, true, false, {}, 1},
+        {"health 50", 500, -1, 50, true, true, {}, 0},
+        {"health 49", 500, -1, 49, true, true, {"health 49"}, 0},
+        // "/" on a file system of its own: named when it is low and fuller than home's.
+        {"/ low alone", 500, 3, 90, true, true, {"low / 3.0"}, 0},
+        {"/ low alone, notices off", 500, 3, 90, true, false, {}, 0},
+        {"/ plenty", 500, 25, 90, true, true, {}, 0},
+        {"both low", 15, 3, 90, true, true, {"low disk 15.0 (/ 3.0)"}, 0},
+        {"home lower than /", 15, 18, 90, true, true, {"low disk 15.0"}, 0},
+        {"home critical, / low", 4.26, 3, 90, true, true, {"emergency 4.3 (/ 3.0)"}, 1},
     };
     for (const Case& c : cases) {
         rig.notifier.calls.clear();
         rig.settings.setAutoCleanupEnabled(c.autoCleanup);
         rig.settings.setNotificationsEnabled(c.notices);
         const int before = rig.scheduler.pendingCount();
-        monitor.evaluateAutomaticActions(snapshotWith({}, c.freeGiB), healthOf(c.score));
+        monitor.evaluateAutomaticActions(snapshotWith({}, c.freeGiB, c.rootFreeGiB), healthOf(c.score));
         EXPECT_EQ(rig.notifier.calls, c.expected) << c.what;
         EXPECT_EQ(rig.scheduler.pendingCount() - before, c.scheduled) << c.what;
     }
@@ -385,11 +397,11 @@ TEST(PerformanceMonitor, DiskAlarmsEmergencyCleanupAndHealthNotice)
     monitor.evaluateAutomaticActions(unread, healthOf(90));
     EXPECT_TRUE(rig.notifier.calls.isEmpty());
 
-    // Two steps are waiting. The space is still short when the first is due: it cleans.
+    // Three steps are waiting. The space is still short when they are due: each cleans.
     monitor.setCurrentSnapshot(snapshotWith({}, 4));
     rig.scheduler.advance(5s);
-    ASSERT_TRUE(waitUntil([&] { return recordsOf(monitor, ActionType::emergencyCleanup).size() == 4; }));
-    EXPECT_EQ(rig.cleaner.emergencyRuns, 2);
+    ASSERT_TRUE(waitUntil([&] { return recordsOf(monitor, ActionType::emergencyCleanup).size() == 6; }));
+    EXPECT_EQ(rig.cleaner.emergencyRuns, 3);
     // Newest first: each step's targets land in the order returned, one in front of the other.
     EXPECT_EQ(recordsOf(monitor, ActionType::emergencyCleanup).mid(0, 2),
               (QStringList{QStringLiteral("Hugging Face Cache: Freed 350 KB"), QStringLiteral("pip Cache: Freed 1.2 GB")}));
@@ -402,7 +414,7 @@ TEST(PerformanceMonitor, DiskAlarmsEmergencyCleanupAndHealthNotice)
     QCoreApplication::processEvents();
     QThread::msleep(50);
     QCoreApplication::processEvents();
-    EXPECT_EQ(rig.cleaner.emergencyRuns, 2);
+    EXPECT_EQ(rig.cleaner.emergencyRuns, 3);
 }
 
 TEST(PerformanceMonitor, PublishesSamplesTrimsHistoriesAndFeedsTheProfileChoice)
