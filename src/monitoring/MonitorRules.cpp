@@ -1,5 +1,7 @@
 #include "monitoring/MonitorRules.h"
 
+#include "core/CFormat.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -140,7 +142,7 @@ std::optional<double> rootFreeGB(const PerformanceSnapshot& snapshot)
 
 QString throttleDetail(int32_t pid, double cpuPercent, double elapsedSeconds, const QString& reason)
 {
-    return QStringLiteral("PID ") + QString::number(pid) + QStringLiteral(" at ") + QString::asprintf("%.1f", cpuPercent) +
+    return QStringLiteral("PID ") + QString::number(pid) + QStringLiteral(" at ") + cformat("%.1f", cpuPercent) +
            QStringLiteral("% for ") + QString::number(truncated(elapsedSeconds)) + QStringLiteral("s \u2014 ") + reason;
 }
 
