@@ -1,5 +1,6 @@
 #include "optimisation/AIEngine.h"
 
+#include "core/CFormat.h"
 #include "core/AppSettings.h"
 #include "core/Clock.h"
 #include "core/Dates.h"
@@ -163,8 +164,8 @@ ThrottleVerdict AIEngine::judgeProcessCPU(const ProcessInfoItem& process)
         return {QStringLiteral("Within normal range"), true};
     }
     if (cpu > baseline->avgCPU + 3 * std::max(baseline->stdDevCPU, 10.0) && cpu > 60) {
-        return {QStringLiteral("Anomalous CPU: ") + QString::asprintf("%.0f%%", cpu) + QStringLiteral(" vs baseline ") +
-                    QString::asprintf("%.0f%%", baseline->avgCPU),
+        return {QStringLiteral("Anomalous CPU: ") + cformat("%.0f%%", cpu) + QStringLiteral(" vs baseline ") +
+                    cformat("%.0f%%", baseline->avgCPU),
                 false};
     }
     return {QStringLiteral("High but within learned pattern"), true};

@@ -2,8 +2,10 @@
 // bottlenecks, workflows, recommendations and the personality. All run on the engine's queue.
 #include "optimisation/AIEngine.h"
 
+#include "core/CFormat.h"
 #include "core/AppSettings.h"
 #include "core/Dates.h"
+#include "monitoring/MonitorRules.h"
 #include "monitoring/MonitorState.h"
 #include "monitoring/IncidentLedger.h"
 #include "platform/ProcessControl.h"
@@ -17,8 +19,8 @@ using Severity = AIInsight::Severity;
 
 namespace {
 
-QString percent(double value) { return QString::asprintf("%.0f%%", value); }
-QString megabytes(double value) { return QString::asprintf("%.0f MB", value); }
+QString percent(double value) { return cformat("%.0f%%", value); }
+QString megabytes(double value) { return cformat("%.0f MB", value); }
 
 double epochSeconds(const QDateTime& time) { return double(time.toMSecsSinceEpoch()) / 1000.0; }
 
@@ -170,7 +172,8 @@ std::optional<AIInsight> AIEngine::firePreemptiveRelief(const QList<ProcessInfoI
 
     QList<ProcessInfoItem> candidates;
     for (const ProcessInfoItem& p : processes) {
-        if (!p.isProtected) candidates.append(p);
+        // Kernel threads and pid 1 are never acted on.
+        if (!p.isProtected && !MonitorRules::isUntouchable(p)) candidates.append(p);
     }
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const ProcessInfoItem& a, const ProcessInfoItem& b) { return a.memoryMB > b.memoryMB; });
@@ -359,7 +362,7 @@ std::optional<AIInsight> AIEngine::detectBottlenecks(const PerformanceSnapshot& 
                          (snapshot.cpuTempC && *snapshot.cpuTempC >= 90);
     if (thermal) {
         QString detail = QStringLiteral("Your computer is thermally limited");
-        if (snapshot.cpuTempC) detail += QString::asprintf(" (%.0f", *snapshot.cpuTempC) + QStringLiteral("\u00B0C)");
+        if (snapshot.cpuTempC) detail += cformat(" (%.0f", *snapshot.cpuTempC) + QStringLiteral("\u00B0C)");
         if (const auto top = topBy(processes, byCPU)) {
             detail += QStringLiteral(" \u2014 driven by ") + explainProcessLoad(top->name);
         }

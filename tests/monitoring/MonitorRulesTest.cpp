@@ -115,6 +115,8 @@ TEST(MonitorTexts, ThrottleDetailAndSwitchReasons)
 {
     EXPECT_EQ(throttleDetail(4242, 97.34, 31.6, QStringLiteral("Exceeds CPU threshold")),
               QStringLiteral("PID 4242 at 97.3% for 31s \u2014 Exceeds CPU threshold"));
+    // printf's rounding of an exact tie.
+    EXPECT_EQ(throttleDetail(7, 97.25, 30, QStringLiteral("x")), QStringLiteral("PID 7 at 97.2% for 30s \u2014 x"));
     const struct {
         const char* mode;
         int level;

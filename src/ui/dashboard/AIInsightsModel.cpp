@@ -1,28 +1,30 @@
 #include "ui/dashboard/AIInsightsModel.h"
 
+#include "core/CFormat.h"
+
 namespace AIInsightsModel {
 
 QList<Stat> decisionEngineStats(qsizetype baselines, qsizetype anomalies, qsizetype leaks)
 {
     return {
-        {QString::asprintf("%lld", qint64(baselines)) + QStringLiteral(" baselines"), QStringLiteral("chart.bar.fill"),
+        {cformat("%lld", qint64(baselines)) + QStringLiteral(" baselines"), QStringLiteral("chart.bar.fill"),
          NamedColor::gray},
-        {QString::asprintf("%lld", qint64(anomalies)) + QStringLiteral(" anomalies"),
+        {cformat("%lld", qint64(anomalies)) + QStringLiteral(" anomalies"),
          QStringLiteral("exclamationmark.triangle"), anomalies > 0 ? NamedColor::orange : NamedColor::gray},
-        {QString::asprintf("%lld", qint64(leaks)) + QStringLiteral(" leaks"), QStringLiteral("drop.triangle.fill"),
+        {cformat("%lld", qint64(leaks)) + QStringLiteral(" leaks"), QStringLiteral("drop.triangle.fill"),
          leaks != 0 ? NamedColor::red : NamedColor::gray},
     };
 }
 
 QString leakLine(const MemoryLeak& leak)
 {
-    return QStringLiteral("PID ") + QString::asprintf("%d", leak.pid) + QStringLiteral(" | ") +
-           QString::asprintf("%.0f", leak.startMemoryMB) + QStringLiteral(" MB \u2192 ") +
-           QString::asprintf("%.0f", leak.currentMemoryMB) + QStringLiteral(" MB | +") +
-           QString::asprintf("%.0f", leak.growthRateMBPerHour) + QStringLiteral(" MB/hr");
+    return QStringLiteral("PID ") + cformat("%d", leak.pid) + QStringLiteral(" | ") +
+           cformat("%.0f", leak.startMemoryMB) + QStringLiteral(" MB \u2192 ") +
+           cformat("%.0f", leak.currentMemoryMB) + QStringLiteral(" MB | +") +
+           cformat("%.0f", leak.growthRateMBPerHour) + QStringLiteral(" MB/hr");
 }
 
-QString confidenceText(double confidence) { return QString::asprintf("%.0f", confidence * 100) + QStringLiteral("%"); }
+QString confidenceText(double confidence) { return cformat("%.0f", confidence * 100) + QStringLiteral("%"); }
 
 Style typeStyle(AIInsight::InsightType type)
 {
