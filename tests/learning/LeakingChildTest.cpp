@@ -1,6 +1,7 @@
 // A real child whose memory climbs, sampled by the real sampler from /proc, reported as a leak.
 #include "LearningRig.h"
 
+#include "monitoring/MonitorFakes.h"
 #include "monitoring/SampleCollector.h"
 #include "platform/linux/ProcHostCpuSource.h"
 #include "platform/linux/ProcMemorySource.h"
@@ -18,22 +19,6 @@
 using namespace learning;
 using namespace std::chrono_literals;
 
-namespace {
-
-// The machine's process table narrowed to the test's own children.
-struct ChildrenOnly final : ProcessTable {
-    ProcfsProcessTable real;
-    QSet<int32_t> allowed;
-    bool readProcesses(std::vector<ProcessEntry>& out) override
-    {
-        if (!real.readProcesses(out)) return false;
-        std::erase_if(out, [&](const ProcessEntry& e) { return !allowed.contains(e.pid); });
-        return true;
-    }
-    QString displayName(const ProcessEntry& e) override { return real.displayName(e); }
-};
-
-}  // namespace
 
 TEST(LeakingChild, TheSamplerFeedsTheEngineAndTheLeakIsFound)
 {
@@ -46,7 +31,7 @@ TEST(LeakingChild, TheSamplerFeedsTheEngineAndTheLeakIsFound)
     ProcMemorySource memory;
     StatvfsVolumeSource volume;
     SysfsThermalStateSource thermal;
-    ChildrenOnly table;
+    OwnProcessesTable table;
     table.allowed = {int32_t(leaker.pid()), int32_t(steady.pid())};
     SampleCollector sampler(SamplerPlatform{cpu, memory, volume, thermal, table});
 

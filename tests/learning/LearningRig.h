@@ -6,6 +6,7 @@
 #include "core/Executor.h"
 #include "core/UserDefaults.h"
 #include "monitoring/IncidentLedger.h"
+#include "monitoring/MonitorFakes.h"
 #include "optimisation/AIEngine.h"
 #include "platform/ProcessControl.h"
 #include "support/FakeMonitorState.h"
@@ -51,22 +52,6 @@ struct Ledger final : IncidentLedger {
     QList<QPair<QString, int>> sortedIncidents() const override { return sorted; }
 };
 
-// Lowers nothing for real; fails the pids in `failing`. Called on the engine's queue.
-struct Control final : ProcessControl {
-    QList<int32_t> lowered;
-    QSet<int32_t> failing;
-    Status lowerPriority(int32_t pid) override
-    {
-        if (failing.contains(pid)) return Status::failure(QStringLiteral("Operation not permitted"));
-        lowered << pid;
-        return Status::success();
-    }
-    Result<std::shared_ptr<ProcessHandle>> openProcess(int32_t) override
-    {
-        return Result<std::shared_ptr<ProcessHandle>>::failure(QStringLiteral("not here"));
-    }
-};
-
 inline ProcessInfoItem proc(int32_t pid, const char* name, double cpu, double memoryMB = 0, bool isProtected = false)
 {
     return ProcessInfoItem{.pid = pid, .name = QString::fromUtf8(name), .cpuUsage = cpu, .memoryMB = memoryMB,
@@ -93,7 +78,7 @@ struct EngineRig {
     AppSettings settings{defaults, clock};
     FakeMonitorState monitor;
     Ledger ledger;
-    Control control;
+    RecordingProcessControl control;  // called on the engine's queue
     MainQueue main;
     int reliefRuns = 0;
     std::function<void()> onRelief;  // what the relief does besides being counted
