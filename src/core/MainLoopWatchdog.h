@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QThread>
 
@@ -15,8 +16,9 @@ class QEvent;
 // Times the main thread's work so that a freeze of the window cannot go unnoticed: every event
 // delivered on the main thread (from the loop, or sent by a test from outside any event) and
 // every marked scope is one beat; a beat longer than the bound is a stall, recorded with what
-// was running (the innermost marked scope, else the event's receiver). While a nested loop
-// waits for more events the thread is responsive again, so the time spent waiting is not counted.
+// was running (the outermost marked scope inside it, else the event's receiver). While a nested
+// loop waits for more events the thread is responsive again, so the time spent waiting is not
+// counted; nor is a window's first frame, painted before anything in it can be clicked.
 class MainLoopWatchdog {
 public:
     struct Stall {
@@ -83,6 +85,8 @@ private:
     bool m_beatOpen = false;
     std::optional<Frame> m_beatEvent;
     const char* m_beatMarker = nullptr;
+    bool m_beatExcused = false;
+    QSet<QObject*> m_exposedWindows;
     QElapsedTimer m_beat;
 
     mutable QMutex m_mutex;
