@@ -4,6 +4,10 @@
 #include <QEvent>
 #include <QMetaEnum>
 
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 bool onMainThread()
@@ -59,6 +63,8 @@ void MainLoopWatchdog::install()
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(QCoreApplication::instance()->thread());
     if (!dispatcher) return;
     m_installed = true;
+    // The main thread's own accounting: how long it waited for a core while runnable.
+    m_schedstat = ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
     // A loop about to wait is a responsive thread: whatever event is still open around a nested
     // loop (a dialog's, a test's wait) stops counting until the loop wakes again.
     QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, dispatcher, [this] { closeBeat(); },
@@ -100,6 +106,7 @@ void MainLoopWatchdog::openBeat(std::optional<Frame> event)
     m_beatEvent = std::move(event);
     m_beatMarker = m_marker;
     m_beatExcused = false;
+    m_beatWaitNs = runqueueWaitNs();
     m_beat.start();
 }
 
@@ -107,7 +114,10 @@ void MainLoopWatchdog::closeBeat()
 {
     if (!m_beatOpen) return;
     m_beatOpen = false;
-    const double ms = double(m_beat.nsecsElapsed()) / 1e6;
+    // Time spent waiting for a core is the machine's load, not the application's work: a busy
+    // build machine must not turn into stalls. Blocking (a lock, a file, a child) still counts.
+    const qint64 waited = qint64(runqueueWaitNs() - m_beatWaitNs);
+    const double ms = double(m_beat.nsecsElapsed() - std::max<qint64>(0, waited)) / 1e6;
     if (ms <= m_boundMs || m_beatExcused) return;
     // Named only now: most beats are short and need no text.
     QString event;
@@ -122,6 +132,19 @@ void MainLoopWatchdog::closeBeat()
         m_stalls.append(stall);
     }
     if (m_reporter) m_reporter(stall);
+}
+
+uint64_t MainLoopWatchdog::runqueueWaitNs() const
+{
+    if (m_schedstat < 0) return 0;
+    char buffer[96];
+    const ssize_t n = ::pread(m_schedstat, buffer, sizeof buffer - 1, 0);
+    if (n <= 0) return 0;
+    buffer[n] = 0;
+    // "<ns on a core> <ns waiting for one> <slices>"
+    unsigned long long running = 0, waiting = 0;
+    if (std::sscanf(buffer, "%llu %llu", &running, &waiting) != 2) return 0;
+    return waiting;
 }
 
 QList<MainLoopWatchdog::Stall> MainLoopWatchdog::stalls() const

@@ -18,7 +18,8 @@ class QEvent;
 // every marked scope is one beat; a beat longer than the bound is a stall, recorded with what
 // was running (the outermost marked scope inside it, else the event's receiver). While a nested
 // loop waits for more events the thread is responsive again, so the time spent waiting is not
-// counted; nor is a window's first frame, painted before anything in it can be clicked.
+// counted; nor is a window's first frame, painted before anything in it can be clicked; nor the
+// time the thread waited for a core on a loaded machine.
 class MainLoopWatchdog {
 public:
     struct Stall {
@@ -74,6 +75,7 @@ private:
     };
     void openBeat(std::optional<Frame> event);
     void closeBeat();
+    uint64_t runqueueWaitNs() const;
 
     bool m_installed = false;
     int m_boundMs = defaultBoundMs();
@@ -86,6 +88,8 @@ private:
     std::optional<Frame> m_beatEvent;
     const char* m_beatMarker = nullptr;
     bool m_beatExcused = false;
+    uint64_t m_beatWaitNs = 0;
+    int m_schedstat = -1;
     QSet<QObject*> m_exposedWindows;
     QElapsedTimer m_beat;
 
