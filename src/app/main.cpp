@@ -3,6 +3,7 @@
 #include "core/Log.h"
 #include "core/MainLoopWatchdog.h"
 #include "ui/dashboard/DashboardWindowController.h"
+#include "ui/shell/StatusItemController.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -23,7 +24,8 @@ void onTerminationSignal(int)
     [[maybe_unused]] ssize_t n = ::write(g_signalFds[0], &byte, 1);
 }
 
-// SIGTERM and SIGINT become an orderly quit, so shutdown runs.
+// SIGTERM, SIGINT, SIGHUP (the terminal or session went away) and SIGQUIT become an orderly
+// quit, so shutdown runs and sync clients this application stopped are continued.
 void installTerminationHandlers(QApplication& app)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0) return;
@@ -38,8 +40,7 @@ void installTerminationHandlers(QApplication& app)
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
@@ -74,7 +75,12 @@ int main(int argc, char** argv)
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("An address to open, such as veltranmoor://dashboard."),
                                  QStringLiteral("[url]"));
+    // The autostart entry starts the application with this: it then waits in the tray.
+    const QCommandLineOption autostartOption(QStringLiteral("autostart"),
+                                             QStringLiteral("Started at login: stay in the tray, open no window."));
+    parser.addOption(autostartOption);
     parser.process(app);
+    const bool autostart = parser.isSet(autostartOption);
     const QString request = parser.positionalArguments().value(0);
 
     // A second start hands its request to the running instance and leaves.
@@ -89,12 +95,18 @@ int main(int argc, char** argv)
     QObject::connect(&instance, &SingleInstance::requestReceived, &dashboard,
                      [&dashboard](const QString& r) { dashboard.handleRequest(r); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate.applicationWillTerminate(); });
-    QTimer::singleShot(0, &app, [&delegate, &dashboard, headless] {
+    StatusItemController& statusItem = context.statusItem();
+    QTimer::singleShot(0, &app, [&delegate, &dashboard, &statusItem, headless, autostart] {
         delegate.applicationDidFinishLaunching();
         // The dashboard is the first window the application declares: it opens at launch
-        // wherever there is a screen to show it on.
-        if (!headless) dashboard.open();
+        // wherever there is a screen to show it on, except at login when the tray icon is
+        // there as the way in. Without a tray it always opens, so the application is never
+        // invisible.
+        if (!headless && !(autostart && statusItem.trayAvailable())) dashboard.open();
     });
 
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Also when the loop ended without announcing it; shutdown runs once.
+    delegate.applicationWillTerminate();
+    return status;
 }

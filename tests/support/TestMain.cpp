@@ -1,6 +1,8 @@
 // Test entry: a Qt application object (GUI on the offscreen platform, under the main-loop
 // watchdog, where the suite needs widgets) and a private temporary home, so no test touches the
 // user's real files.
+#include "support/PrivateHome.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -22,12 +24,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/veltranmoor-test-XXXXXX"));
-    if (!home.isValid()) return 2;
-    const QByteArray root = QFile::encodeName(home.path());
-    qputenv("HOME", root);
-    qputenv("XDG_CONFIG_HOME", root + "/.config");
-    qputenv("XDG_DATA_HOME", root + "/.local/share");
-    qputenv("XDG_CACHE_HOME", root + "/.cache");
+    if (!usePrivateHome(home)) return 2;
 
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
