@@ -19,6 +19,9 @@
 #include "monitoring/IncidentLedger.h"
 #include "core/AppSettings.h"
 #include "core/Executor.h"
+#include "core/Json.h"
+#include "core/Paths.h"
+#include "core/Trash.h"
 #include "core/UserDefaults.h"
 #include "guards/AIShield.h"
 #include "guards/SnoozeGuard.h"
@@ -183,6 +186,11 @@ AppContext::AppContext()
     Q_ASSERT(!g_instance);
     g_instance = this;
 
+    // A stop mid-save leaves temporary copies beside our files (one may hold the API key):
+    // gone before anything reads or writes them again.
+    for (const QString& folder : {Paths::configDir(), Paths::appSupportDir(), Paths::aiDir()}) {
+        Json::removeTemporarySiblings(folder);
+    }
     m_defaults = std::make_unique<UserDefaults>(UserDefaults::defaultPath());
     m_settings = std::make_unique<AppSettings>(*m_defaults, m_clock);
     m_powerSupply = std::make_unique<SysfsPowerSupplyReader>();
@@ -194,6 +202,8 @@ AppContext::AppContext()
     m_hidThermalReader = std::make_unique<HIDThermalReader>(*m_hwmon, *m_thermalZones);
     m_smcReader = std::make_unique<SMCReader>(*m_smcKeys);
     m_utilityQueue = std::make_unique<ThreadPoolExecutor>();
+    // Records a stop left without their item (a large Trash takes a while: off the main thread).
+    m_utilityQueue->async([] { Trash::removeIncompleteRecords(); });
     m_actionGate = std::make_unique<ActionGate>(*m_defaults, m_clock);
     m_epitopes = std::make_unique<EpitopeLibrary>(m_clock);
     m_shell = std::make_unique<ReversibleShell>(*m_actionGate, m_scheduler);
