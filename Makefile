@@ -2,8 +2,9 @@
 JOBS ?= $(shell nproc)
 RELEASE_DIR := build/release
 DEBUG_DIR := build/debug
+PREFIX ?= $(HOME)/.local
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench install uninstall clean
 
 # Builds a tree; when an update turned plain classes into Qt objects, stale generated moc files
 # can break the link once, so a failed build clears them and tries again.
@@ -28,8 +29,18 @@ test: deps
 	$(call build_tree,$(DEBUG_DIR))
 	bash scripts/run-tests $(DEBUG_DIR) $(JOBS)
 
+# Only the benchmark programs: the build tree also holds their generated-code folders.
 bench: build
-	@for b in $(RELEASE_DIR)/bench/bench_*; do echo "== $$(basename $$b)"; $$b; done
+	@for b in $(RELEASE_DIR)/bench/bench_*; do \
+	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$(basename $$b)"; "$$b" || exit 1; fi; \
+	done
+
+# The binary, its desktop entry (the veltranmoor:// address) and its icon, under $(PREFIX).
+install: build
+	bash scripts/install install $(RELEASE_DIR) "$(PREFIX)"
+
+uninstall:
+	bash scripts/install uninstall "$(PREFIX)"
 
 clean:
 	rm -rf build

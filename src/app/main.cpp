@@ -2,9 +2,11 @@
 #include "app/SingleInstance.h"
 #include "core/Log.h"
 #include "ui/dashboard/DashboardWindowController.h"
+#include "ui/theme/SymbolIcon.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -41,10 +43,30 @@ void installTerminationHandlers(QApplication& app)
     ::sigaction(SIGINT, &action, nullptr);
 }
 
+// Reads the options with a plain core application, so --help, --version and bad options are
+// answered (and the process leaves) before anything opens a connection to a window system.
+QString parseOptions(int& argc, char** argv)
+{
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Veltranmoor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELTRANMOOR_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Keeps this computer fast and healthy: samples it, scores its health and acts on what it sees."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("An address to open, such as veltranmoor://dashboard."),
+                                 QStringLiteral("[url]"));
+    parser.process(core);
+    return parser.positionalArguments().value(0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const QString request = parseOptions(argc, argv);
+
     const bool headless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
     if (headless) {
@@ -57,16 +79,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Veltranmoor AI"));
     QApplication::setApplicationVersion(QStringLiteral(VELTRANMOOR_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("veltranmoor"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Keeps this computer fast and healthy: samples it, scores its health and acts on what it sees."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("An address to open, such as veltranmoor://dashboard."),
-                                 QStringLiteral("[url]"));
-    parser.process(app);
-    const QString request = parser.positionalArguments().value(0);
+    // The icon theme's copy when the application is installed; the bundled one otherwise.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("veltranmoor"), QIcon(SymbolIcon::resourcePath(QStringLiteral("VeltranmoorMark")))));
 
     // A second start hands its request to the running instance and leaves.
     SingleInstance instance;

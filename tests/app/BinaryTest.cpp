@@ -55,16 +55,41 @@ TEST(Binary, StartsLogsAndStopsOnSigterm)
     EXPECT_EQ(stored.value("telemetryEnabled").toBool(false), true) << "a US locale defaults telemetry on";
 }
 
-TEST(Binary, HelpAndVersion)
+// The options are answered before any window system is contacted: a display that is named but
+// not there, or none at all, changes nothing.
+TEST(Binary, HelpAndVersionNeedNoDisplay)
 {
-    QProcess app;
-    app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--version")});
-    ASSERT_TRUE(app.waitForFinished(30000));
-    EXPECT_EQ(app.exitCode(), 0);
-    EXPECT_TRUE(app.readAllStandardOutput().contains(VELTRANMOOR_VERSION));
+    for (const char* display : {":987", ""}) {
+        SCOPED_TRACE(display);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        if (*display) env.insert("DISPLAY", display);
+        else env.remove("DISPLAY");
+        QProcess app;
+        app.setProcessEnvironment(env);
 
-    app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--help")});
-    ASSERT_TRUE(app.waitForFinished(30000));
-    EXPECT_EQ(app.exitCode(), 0);
-    EXPECT_TRUE(app.readAllStandardOutput().contains("--version"));
+        app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--version")});
+        ASSERT_TRUE(app.waitForFinished(30000));
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.exitCode(), 0);
+        EXPECT_TRUE(app.readAllStandardOutput().contains(VELTRANMOOR_VERSION));
+        EXPECT_EQ(app.readAllStandardError(), QByteArray());
+
+        app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--help")});
+        ASSERT_TRUE(app.waitForFinished(30000));
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.exitCode(), 0);
+        const QByteArray usage = app.readAllStandardOutput();
+        EXPECT_TRUE(usage.startsWith("Usage: ")) << usage.toStdString();
+        EXPECT_TRUE(usage.contains("--version"));
+        EXPECT_TRUE(usage.contains("veltranmoor://dashboard"));
+        EXPECT_EQ(app.readAllStandardError(), QByteArray()) << "no display line, no platform error";
+
+        app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--no-such-option")});
+        ASSERT_TRUE(app.waitForFinished(30000));
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.exitCode(), 1);
+        EXPECT_TRUE(app.readAllStandardError().contains("no-such-option"));
+    }
 }

@@ -104,3 +104,27 @@ TEST(AutostartLoginItem, RegisterFailsWithAReasonWhenTheFolderCannotBeMade)
 
     EXPECT_FALSE(AutostartLoginItem(QStringLiteral("veltranmoor")).registerItem().ok());
 }
+
+TEST(AutostartLoginItem, LoginStartsTheInstalledBinaryWhenThereIsOne)
+{
+    const QString home = qEnvironmentVariable("HOME");
+    const QString build = home + QStringLiteral("/src/build/release/src/veltranmoor");
+    const QString pathDir = home + QStringLiteral("/path");
+    QDir().mkpath(pathDir);
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", pathDir.toUtf8());
+    auto install = [](const QString& path) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    };
+
+    EXPECT_EQ(AutostartLoginItem::preferredExecutable(build), build) << "nothing installed";
+    install(home + QStringLiteral("/.local/bin/veltranmoor"));
+    EXPECT_EQ(AutostartLoginItem::preferredExecutable(build), home + QStringLiteral("/.local/bin/veltranmoor"));
+    install(pathDir + QStringLiteral("/veltranmoor"));
+    EXPECT_EQ(AutostartLoginItem::preferredExecutable(build), pathDir + QStringLiteral("/veltranmoor")) << "PATH comes first";
+    EXPECT_EQ(AutostartLoginItem::preferredExecutable(kExe), kExe) << "an installed binary that runs is itself the one";
+    qputenv("PATH", savedPath);
+}

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace {
 
@@ -54,6 +55,19 @@ QString AutostartLoginItem::execValue(const QString& program)
     }
     quoted += u'"';
     return escapeStringValue(quoted);
+}
+
+QString AutostartLoginItem::preferredExecutable(const QString& running)
+{
+    const QFileInfo self(running);
+    if (self.absoluteDir().dirName() == QStringLiteral("bin")) return running;
+    const QString candidates[] = {QStandardPaths::findExecutable(QStringLiteral("veltranmoor")),
+                                  Paths::home() + QStringLiteral("/.local/bin/veltranmoor")};
+    for (const QString& candidate : candidates) {
+        const QFileInfo info(candidate);
+        if (!candidate.isEmpty() && info.isFile() && info.isExecutable()) return info.absoluteFilePath();
+    }
+    return running;
 }
 
 bool AutostartLoginItem::isOurs(const QByteArray& contents, bool* enabled) const

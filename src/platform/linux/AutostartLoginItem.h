@@ -17,6 +17,11 @@ public:
     // empty when the path cannot be expressed (control characters, not absolute).
     static QString execValue(const QString& program);
 
+    // What login should start: the running binary when it is an installed one (it sits in a
+    // bin folder); otherwise the installed copy on PATH or in ~/.local/bin when there is one,
+    // so a build tree that gets cleaned is not what login depends on; else the running binary.
+    static QString preferredExecutable(const QString& running);
+
     Status status() const override;
     ::Status registerItem() override;
     ::Status unregisterItem() override;
