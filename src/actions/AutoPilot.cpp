@@ -10,6 +10,7 @@
 #include "core/SerialQueue.h"
 #include "core/Trash.h"
 #include "core/UserDefaults.h"
+#include "core/WriteFailureReporter.h"
 #include "monitoring/CacheCleaner.h"
 #include "monitoring/IncidentLedger.h"
 #include "monitoring/MonitorState.h"
@@ -240,7 +241,7 @@ void AutoPilot::finishRun(const MaintenanceRun& run)
 
     m_c.settings.defaults().setDouble(QString::fromLatin1(lastRunKey), Dates::toReferenceSeconds(run.finishedAt));
     // A crash while writing leaves the previous history, never a torn file.
-    Json::writeFileAtomically(historyPath(), QJsonDocument(MaintenanceRun::encodeHistory(m_runHistory)));
+    WriteFailureReporter::check(historyPath(), Json::writeFileAtomically(historyPath(), QJsonDocument(MaintenanceRun::encodeHistory(m_runHistory))));
     computeNextRun();
 
     m_c.monitor.logAction(ActionRecord::make(ActionType::systemCheck, QStringLiteral("AutoPilot"),

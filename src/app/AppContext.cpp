@@ -19,7 +19,9 @@
 #include "monitoring/IncidentLedger.h"
 #include "core/AppSettings.h"
 #include "core/Executor.h"
+#include "core/MainThread.h"
 #include "core/UserDefaults.h"
+#include "core/WriteFailureReporter.h"
 #include "guards/AIShield.h"
 #include "guards/SnoozeGuard.h"
 #include "guards/TavrilonWatcher.h"
@@ -65,6 +67,7 @@
 #include "ui/theme/ThemeManager.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QThreadPool>
 
@@ -179,6 +182,15 @@ AppContext::AppContext()
     MonitoringParts& parts = *m_monitoringParts;
     m_processManager = std::make_unique<ProcessManager>(parts.processControl, m_scheduler);
     m_notifications = std::make_unique<NotificationManager>(m_clock);
+    // Writes fail on worker threads too; the notice is posted from the main thread.
+    WriteFailureReporter::setLostDataHook([this](const QString& path, const QString& reason) {
+        postTo(m_notifications.get(), [this, path, reason] {
+            if (!m_settings->notificationsEnabled()) return;
+            m_notifications->notify(QStringLiteral("Veltranmoor cannot save its data"),
+                                    QStringLiteral("%1 cannot be written (%2). What it holds is lost when Veltranmoor quits.")
+                                        .arg(QFileInfo(path).fileName(), reason));
+        });
+    });
     m_diskCleaner = std::make_unique<DiskCleaner>();
     m_batteryMonitor = std::make_unique<BatteryMonitor>(*m_powerSupply, *m_utilityQueue, m_clock, m_scheduler);
     m_performanceMonitor = std::make_unique<PerformanceMonitor>(
@@ -320,6 +332,7 @@ AppContext::AppContext()
 
 AppContext::~AppContext()
 {
+    WriteFailureReporter::setLostDataHook({});
     // Members go in reverse order of construction; the window and the delegate first.
     m_dashboard.reset();
     m_delegate.reset();

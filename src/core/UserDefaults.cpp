@@ -3,6 +3,7 @@
 #include "core/Json.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "core/WriteFailureReporter.h"
 
 #include <QFile>
 
@@ -39,8 +40,7 @@ void UserDefaults::load()
 
 void UserDefaults::save()
 {
-    const Status status = Json::writeFileAtomically(m_path, QJsonDocument(m_values), true);
-    if (!status) Log::line(QStringLiteral("[Veltranmoor] Cannot write settings: ") + status.error());
+    WriteFailureReporter::check(m_path, Json::writeFileAtomically(m_path, QJsonDocument(m_values), true));
 }
 
 QJsonValue UserDefaults::raw(const QString& key) const

@@ -4,6 +4,7 @@
 #include "core/ByteCountFormatter.h"
 #include "core/Clock.h"
 #include "core/Dates.h"
+#include "core/Log.h"
 #include "core/MainThread.h"
 #include "core/SerialQueue.h"
 #include "monitoring/AutoProfileChoice.h"
@@ -115,6 +116,10 @@ void PerformanceMonitor::runSafeCleanup()
 
 void PerformanceMonitor::logAction(const ActionRecord& record)
 {
+    // What the engines do on their own is also told on the console, so a run without a
+    // window shows it.
+    if (record.wasAutomatic)
+        Log::line(QStringLiteral("[Veltranmoor] %1: %2 \u2014 %3").arg(ActionRecord::rawValue(record.action), record.target, record.detail));
     m_actionHistory.prepend(record);
     if (m_actionHistory.size() > actionHistoryLimit) m_actionHistory.resize(actionHistoryLimit);
     Q_EMIT actionHistoryChanged();

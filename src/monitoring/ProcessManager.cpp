@@ -4,6 +4,7 @@
 #include "core/MainThread.h"
 #include "core/Models.h"
 #include "core/Paths.h"
+#include "core/WriteFailureReporter.h"
 #include "platform/ProcessControl.h"
 
 #include <QCoreApplication>
@@ -48,7 +49,8 @@ void ProcessManager::saveIncidents()
     QJsonObject object;
     for (auto it = m_counts.cbegin(); it != m_counts.cend(); ++it) object.insert(it.key(), it.value());
     // Written atomically: a crash mid-write leaves the old counts, not a torn file.
-    (void)Json::writeFileAtomically(incidentsFilePath(), QJsonDocument(object));
+    const QString path = incidentsFilePath();
+    WriteFailureReporter::check(path, Json::writeFileAtomically(path, QJsonDocument(object)));
 }
 
 void ProcessManager::recordIncident(const QString& name)

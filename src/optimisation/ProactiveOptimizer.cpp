@@ -11,6 +11,7 @@
 #include "core/Json.h"
 #include "core/MainThread.h"
 #include "core/Paths.h"
+#include "core/WriteFailureReporter.h"
 #include "monitoring/MonitorState.h"
 
 #include <QDir>
@@ -56,7 +57,7 @@ void ProactiveOptimizer::loadPatterns()
 void ProactiveOptimizer::savePatterns() const
 {
     // A failed write leaves the previous file in place; the next observation tries again.
-    (void)Json::writeViaTmpSibling(filePath(), QJsonDocument(RegrowPattern::toJsonArray(m_patterns)));
+    WriteFailureReporter::check(filePath(), Json::writeViaTmpSibling(filePath(), QJsonDocument(RegrowPattern::toJsonArray(m_patterns))));
 }
 
 QMap<QString, RegrowPattern> ProactiveOptimizer::patternsByCategory() const

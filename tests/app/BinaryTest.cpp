@@ -2,6 +2,8 @@
 // that SIGTERM runs an orderly shutdown.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,6 +55,47 @@ TEST(Binary, StartsLogsAndStopsOnSigterm)
     EXPECT_EQ(stored.value("migration_4_2_1_autoCleanDownloads_optIn").toBool(), true);
     EXPECT_EQ(stored.value("autoCleanDownloads").toBool(true), false);
     EXPECT_EQ(stored.value("telemetryEnabled").toBool(false), true) << "a US locale defaults telemetry on";
+}
+
+// Folders it cannot write to: each file is reported once however often it is written, and the
+// application goes on running its engines. A regular file stands where each folder should be, so
+// the writes fail for root too.
+TEST(Binary, UnwritableFoldersAreReportedOncePerFileAndItKeepsRunning)
+{
+    QTemporaryDir home;
+    QDir().mkpath(home.path() + "/.config");
+    QDir().mkpath(home.path() + "/.local/share");
+    for (const char* blocked : {"/.config/Veltranmoor", "/.local/share/Veltranmoor"}) {
+        QFile f(home.path() + blocked);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QProcess app;
+    app.setProcessEnvironment(privateEnvironment(home));
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(VELTRANMOOR_BINARY), {});
+    ASSERT_TRUE(app.waitForStarted(10000));
+
+    QByteArray output;
+    while (!output.contains("Monitoring started") && app.waitForReadyRead(30000)) output += app.readAll();
+    // Let the start-up writes and a few samples run on.
+    QDeadlineTimer settle(5000);
+    while (!settle.hasExpired()) {
+        app.waitForReadyRead(int(settle.remainingTime()));
+        output += app.readAll();
+    }
+    EXPECT_EQ(app.state(), QProcess::Running) << output.toStdString();
+    EXPECT_TRUE(output.contains("[Veltranmoor] System Check: Veltranmoor \xe2\x80\x94 Monitoring started")) << output.toStdString();
+    const QByteArray settingsLine = "[Veltranmoor] Cannot save " + home.path().toUtf8() + "/.config/Veltranmoor/settings.json (";
+    EXPECT_EQ(output.count(settingsLine), 1) << output.toStdString();
+    EXPECT_EQ(output.count("Cannot save"), output.count("\n[Veltranmoor] Cannot save")) << "one line each";
+
+    ::kill(app.processId(), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(30000));
+    output += app.readAll();
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[Veltranmoor] Shutting down"));
+    EXPECT_EQ(output.count(settingsLine), 1) << "the writes at shutdown are not told again";
 }
 
 // The options are answered before any window system is contacted: a display that is named but
