@@ -241,7 +241,8 @@ void AutoPilot::finishRun(const MaintenanceRun& run)
 
     m_c.settings.defaults().setDouble(QString::fromLatin1(lastRunKey), Dates::toReferenceSeconds(run.finishedAt));
     // A crash while writing leaves the previous history, never a torn file.
-    WriteFailureReporter::check(historyPath(), Json::writeFileAtomically(historyPath(), QJsonDocument(MaintenanceRun::encodeHistory(m_runHistory))));
+    const QJsonDocument history(MaintenanceRun::encodeHistory(m_runHistory));
+    WriteFailureReporter::check(historyPath(), Json::writeFileAtomically(historyPath(), history));
     computeNextRun();
 
     m_c.monitor.logAction(ActionRecord::make(ActionType::systemCheck, QStringLiteral("AutoPilot"),

@@ -167,7 +167,8 @@ AppContext::AppContext()
     m_theme = std::make_unique<ThemeManager>(*m_defaults);
     m_statusItem = std::make_unique<StatusItemController>();
     m_desktopHUD = std::make_unique<DesktopHUDController>();
-    m_autostart = std::make_unique<AutostartLoginItem>(AutostartLoginItem::preferredExecutable(QCoreApplication::applicationFilePath()));
+    m_autostart = std::make_unique<AutostartLoginItem>(
+        AutostartLoginItem::preferredExecutable(QCoreApplication::applicationFilePath()));
     m_loginItem = std::make_unique<LoginItemController>(*m_settings, *m_autostart);
     m_hotkey = std::make_unique<HotkeyManager>();
     m_vrax = std::make_unique<VRAXClient>();

@@ -80,7 +80,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(VELTRANMOOR_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("veltranmoor"));
     // The icon theme's copy when the application is installed; the bundled one otherwise.
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("veltranmoor"), QIcon(SymbolIcon::resourcePath(QStringLiteral("VeltranmoorMark")))));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("veltranmoor"), QIcon(SymbolIcon::resourcePath(QStringLiteral("VeltranmoorMark")))));
 
     // A second start hands its request to the running instance and leaves.
     SingleInstance instance;

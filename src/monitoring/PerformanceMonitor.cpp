@@ -119,7 +119,8 @@ void PerformanceMonitor::logAction(const ActionRecord& record)
     // What the engines do on their own is also told on the console, so a run without a
     // window shows it.
     if (record.wasAutomatic)
-        Log::line(QStringLiteral("[Veltranmoor] %1: %2 \u2014 %3").arg(ActionRecord::rawValue(record.action), record.target, record.detail));
+        Log::line(QStringLiteral("[Veltranmoor] %1: %2 \u2014 %3")
+                      .arg(ActionRecord::rawValue(record.action), record.target, record.detail));
     m_actionHistory.prepend(record);
     if (m_actionHistory.size() > actionHistoryLimit) m_actionHistory.resize(actionHistoryLimit);
     Q_EMIT actionHistoryChanged();

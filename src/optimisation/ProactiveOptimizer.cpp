@@ -57,7 +57,8 @@ void ProactiveOptimizer::loadPatterns()
 void ProactiveOptimizer::savePatterns() const
 {
     // A failed write leaves the previous file in place; the next observation tries again.
-    WriteFailureReporter::check(filePath(), Json::writeViaTmpSibling(filePath(), QJsonDocument(RegrowPattern::toJsonArray(m_patterns))));
+    const QJsonDocument patterns(RegrowPattern::toJsonArray(m_patterns));
+    WriteFailureReporter::check(filePath(), Json::writeViaTmpSibling(filePath(), patterns));
 }
 
 QMap<QString, RegrowPattern> ProactiveOptimizer::patternsByCategory() const
