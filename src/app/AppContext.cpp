@@ -384,6 +384,8 @@ AppContext::AppContext()
                 .control = m_monitoringParts->processControl,
                 .clock = m_clock,
             },
+        .diskCleaner = m_diskCleaner.get(),
+        .epitopes = m_epitopes.get(),
     });
 }
 

@@ -1,6 +1,7 @@
 #include "ui/dashboard/DetailedView.h"
 
 #include "ui/dashboard/Divider.h"
+#include "ui/dashboard/DiskCleanerView.h"
 #include "ui/dashboard/HistoryTab.h"
 #include "ui/dashboard/OverviewTab.h"
 #include "ui/dashboard/PendingTabView.h"
@@ -72,6 +73,12 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
     // These two scroll their own lists.
     case DashboardTab::processes: view = new ProcessesTab(m_env); break;
     case DashboardTab::history: view = new HistoryTab(m_env); break;
+    case DashboardTab::disk:
+        if (m_env.diskCleaner) {
+            view = new DiskCleanerView(*m_env.diskCleaner, m_env.monitor, m_env.epitopes, m_env.themeManager);
+            break;
+        }
+        [[fallthrough]];
     default: view = new PendingTabView(m_env.themeManager, tab); break;
     }
     view->setProperty("dashboardTab", DashboardTabs::rawValue(tab));
