@@ -1,5 +1,8 @@
 #include "actions/MaintenanceTools.h"
 
+#include "actions/ProgramRestart.h"
+#include "platform/linux/LinuxProcessControl.h"
+
 #include "core/Clock.h"
 #include "core/MainThread.h"
 #include "core/Paths.h"
@@ -11,9 +14,11 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStringDecoder>
+#include <QThread>
 #include <QTimeZone>
 
 #include <algorithm>
+#include <csignal>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -124,6 +129,66 @@ std::pair<bool, QString> runUserExecs(const Context& context, const QList<QuickF
         return {false, failureText(run)};
     }
     return {false, QStringLiteral("misconfigured fix")};
+}
+
+// Waits on a worker thread until the process has exited or the time is up.
+bool waitForExit(ProcessHandle& handle, std::chrono::milliseconds limit, const Context& context)
+{
+    QDeadlineTimer deadline(limit);
+    while (handle.isRunning()) {
+        if (deadline.hasExpired() || context.stopping.load()) return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+// Stops the first of `names` that runs as this user and starts it again: through its systemd
+// user unit when one runs it, else with its own command line, detached. The message says what
+// happened.
+std::pair<bool, QString> restartFirstRunning(const Context& context, const QStringList& names)
+{
+    const uid_t uid = ::getuid();
+    for (const QString& name : names) {
+        const QList<RunningProgram> running = ProgramRestart::findOwn(context.tools.procRoot, name, uid);
+        if (running.isEmpty()) continue;
+        const RunningProgram& program = running.first();
+
+        if (program.userUnit) {
+            const ProcessResult run =
+                runTool(context, context.tools.systemctl, {QStringLiteral("--user"), QStringLiteral("restart"), *program.userUnit},
+                        context.tools.processDeadline);
+            if (run.status != 0) return {false, name + QStringLiteral(" could not be restarted: ") + failureText(run)};
+            return {true, QStringLiteral("Restarted ") + name + QStringLiteral(" (") + *program.userUnit + QLatin1Char(')')};
+        }
+
+        if (program.argv.isEmpty()) return {false, name + QStringLiteral(" has no command line to start it again with")};
+        LinuxProcessControl control;
+        for (const RunningProgram& instance : running) {
+            auto opened = control.openProcess(instance.pid);
+            if (!opened) continue;  // gone already
+            const std::shared_ptr<ProcessHandle> handle = opened.value();
+            if (const Status sent = handle->sendSignal(SIGTERM); !sent) {
+                return {false, name + QStringLiteral(" could not be stopped: ") + sent.error()};
+            }
+            if (!waitForExit(*handle, context.tools.exitWait, context)) {
+                (void)handle->sendSignal(SIGKILL);
+                if (!waitForExit(*handle, std::chrono::seconds(2), context)) {
+                    return {false, name + QStringLiteral(" did not stop")};
+                }
+            }
+        }
+        // Some sessions start their file manager or panel again by themselves.
+        QThread::msleep(uint(context.tools.sessionRestartWait.count()));
+        if (!ProgramRestart::findOwn(context.tools.procRoot, name, uid).isEmpty()) {
+            return {true, QStringLiteral("Restarted ") + name + QStringLiteral(" (the session started it again)")};
+        }
+        qint64 pid = 0;
+        if (!QProcess::startDetached(program.argv.first(), program.argv.mid(1), program.workingDirectory, &pid)) {
+            return {false, name + QStringLiteral(" stopped but could not be started again")};
+        }
+        return {true, QStringLiteral("Restarted ") + name};
+    }
+    return {true, QStringLiteral("Nothing to restart: none of ") + names.join(QStringLiteral(", ")) + QStringLiteral(" is running")};
 }
 
 void onMainThread(std::function<void()> work)
@@ -311,36 +376,30 @@ MaintenanceTools::MaintenanceTools(MonitorState& monitor, const Clock& clock, co
     }
     if (tools.applicationsDir.isEmpty()) tools.applicationsDir = Paths::home() + QStringLiteral("/.local/share/applications");
 
-    auto killallEach = [&](std::initializer_list<const char*> names) {
-        QList<QuickFix::Exec> execs;
-        for (const char* name : names) execs.append({tools.killall, {QString::fromLatin1(name)}});
-        return execs;
-    };
     m_quickFixes = {
         {QStringLiteral("finder"), QStringLiteral("faceid"), QStringLiteral("Restart Files"),
          QStringLiteral("Fixes frozen desktop icons, stuck copies, unresponsive Files windows"),
-         QStringLiteral("Restart"), false, QString(),
-         killallEach({"nautilus", "dolphin", "nemo", "thunar", "caja", "pcmanfm-qt", "pcmanfm"}),
-         QStringLiteral("Files restarted")},
+         QStringLiteral("Restart"), false, QString(), {},
+         {"nautilus", "dolphin", "nemo", "thunar", "caja", "pcmanfm-qt", "pcmanfm"}, QStringLiteral("Files restarted")},
         {QStringLiteral("dock"), QStringLiteral("dock.rectangle"), QStringLiteral("Restart Panel"),
-         QStringLiteral("Fixes a frozen Panel, broken Mission Control, stuck app switcher"), QStringLiteral("Restart"),
-         false, QString(), killallEach({"plasmashell", "xfce4-panel", "mate-panel", "lxqt-panel", "lxpanel"}),
+         QStringLiteral("Fixes a frozen Panel, broken window manager, stuck app switcher"), QStringLiteral("Restart"),
+         false, QString(), {}, {"plasmashell", "xfce4-panel", "mate-panel", "lxqt-panel", "lxpanel"},
          QStringLiteral("Panel restarted")},
         {QStringLiteral("purge"), QStringLiteral("memorychip"), QStringLiteral("Purge Inactive Memory"),
          QStringLiteral("Forces Linux to release inactive memory \u2014 instant relief under pressure"),
          QStringLiteral("Purge"), true, QStringLiteral("sync; echo 3 > /proc/sys/vm/drop_caches"), {},
-         QStringLiteral("Inactive memory purged")},
+         {}, QStringLiteral("Inactive memory purged")},
         {QStringLiteral("spotlight"), QStringLiteral("magnifyingglass"), QStringLiteral("Rebuild Search Index"),
-         QStringLiteral("Fixes broken search and runaway mds/mdworker CPU. Reindex runs in background"),
+         QStringLiteral("Fixes broken search and runaway Search Index (tracker / baloo) CPU. Reindex runs in background"),
          QStringLiteral("Rebuild"), true, QStringLiteral("updatedb"), {},
-         QStringLiteral("Search Index reindex started")},
+         {}, QStringLiteral("Search Index reindex started")},
         {QStringLiteral("launchservices"), QStringLiteral("app.badge"), QStringLiteral("Rebuild Application Database"),
          QStringLiteral("Fixes wrong 'Open With' apps, duplicate entries, files opening in the wrong app"),
          QStringLiteral("Rebuild"), false, QString(), {{tools.updateDesktopDatabase, {tools.applicationsDir}}},
-         QStringLiteral("Application Database rebuilt")},
+         {}, QStringLiteral("Application Database rebuilt")},
         {QStringLiteral("fontcache"), QStringLiteral("textformat"), QStringLiteral("Clear Font Caches"),
          QStringLiteral("Fixes garbled or missing text in apps after font installs/removals"), QStringLiteral("Clear"),
-         true, QStringLiteral("fc-cache -r -s"), {}, QStringLiteral("Font caches cleared")},
+         true, QStringLiteral("fc-cache -r -s"), {}, {}, QStringLiteral("Font caches cleared")},
     };
 
     auto context = std::make_shared<Context>();
@@ -376,7 +435,7 @@ void MaintenanceTools::logLater(ActionType action, const QString& target, const 
     postTo(this, [this, record] { m_monitor.logAction(record); });
 }
 
-void MaintenanceTools::runLocked(std::function<Outcome(const Context&)> task, std::function<void()> onSuccess,
+void MaintenanceTools::runLocked(std::function<Outcome(const Context&)> task, std::function<void(const QString&)> onSuccess,
                                  Completion completion)
 {
     if (m_isWorking) {
@@ -394,7 +453,7 @@ void MaintenanceTools::runLocked(std::function<Outcome(const Context&)> task, st
             if (self) {
                 self->m_isWorking = false;
                 if (outcome.success) {
-                    onSuccess();
+                    onSuccess(outcome.message);
                 } else {
                     self->m_lastError = outcome.message;
                 }
@@ -416,7 +475,7 @@ void MaintenanceTools::resetAudioServer(Completion completion)
             const auto [ok, message] = runUserExecs(context, execs);
             return Outcome{ok, message};
         },
-        [this] {
+        [this](const QString&) {
             m_lastAudioReset = m_clock.now();
             logLater(ActionType::systemCheck, QStringLiteral("pipewire"), QStringLiteral("Audio server reset"));
         },
@@ -430,10 +489,10 @@ void MaintenanceTools::flushDNS(Completion completion)
             const AdminShellResult result = runAdmin(context, kDnsCommand, {});
             return Outcome{result.success, result.error.value_or(QString())};
         },
-        [this] {
+        [this](const QString&) {
             m_lastDNSFlush = m_clock.now();
             logLater(ActionType::systemCheck, QStringLiteral("DNS cache"),
-                     QStringLiteral("Flushed mDNSResponder + dscacheutil"));
+                     QStringLiteral("Flushed the resolver cache (resolvectl)"));
         },
         std::move(completion));
 }
@@ -446,12 +505,13 @@ void MaintenanceTools::runQuickFix(const QuickFix& fix, Completion completion)
                 const AdminShellResult result = runAdmin(context, fix.command, {});
                 return Outcome{result.success, result.error.value_or(QString())};
             }
-            const auto [ok, message] = runUserExecs(context, fix.userExec);
+            const auto [ok, message] = fix.restartPrograms.isEmpty() ? runUserExecs(context, fix.userExec)
+                                                                     : restartFirstRunning(context, fix.restartPrograms);
             return Outcome{ok, message};
         },
-        [this, id = fix.id, title = fix.title, detail = fix.logDetail] {
+        [this, id = fix.id, title = fix.title, detail = fix.logDetail](const QString& happened) {
             m_lastQuickFixRun.insert(id, m_clock.now());
-            logLater(ActionType::systemCheck, title, detail);
+            logLater(ActionType::systemCheck, title, happened.isEmpty() ? detail : happened);
         },
         std::move(completion));
 }

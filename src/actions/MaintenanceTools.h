@@ -37,6 +37,10 @@ public:
         QString killall = QStringLiteral("killall");
         QString systemctl = QStringLiteral("systemctl");
         QString updateDesktopDatabase = QStringLiteral("update-desktop-database");
+        QString procRoot = QStringLiteral("/proc");
+        // How long a stopped program may take to exit, and then to be started by the session.
+        std::chrono::milliseconds exitWait{std::chrono::seconds(5)};
+        std::chrono::milliseconds sessionRestartWait{std::chrono::seconds(1)};
         // Whose ALLOW_USERS decides whether snapshots can be deleted without administrator rights.
         QString snapperConfig = QStringLiteral("/etc/snapper/configs/root");
         QString userName;          // empty: the user this process runs as
@@ -125,7 +129,8 @@ private:
         QString message;
     };
 
-    void runLocked(std::function<Outcome(const Context&)> task, std::function<void()> onSuccess,
+    // onSuccess receives the task's message (what happened).
+    void runLocked(std::function<Outcome(const Context&)> task, std::function<void(const QString&)> onSuccess,
                    Completion completion);
     void logLater(ActionType action, const QString& target, const QString& detail);
     void startTask(std::function<void()> work);
