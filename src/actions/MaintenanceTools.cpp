@@ -19,8 +19,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <grp.h>
 #include <pwd.h>
 #include <unistd.h>
+#include <vector>
 
 // What the worker threads need, fixed at construction so they never read the instance.
 struct MaintenanceTools::Context {
@@ -197,6 +199,7 @@ void onMainThread(std::function<void()> work)
 }
 
 const QString kDnsCommand = QStringLiteral("resolvectl flush-caches");
+const QString kSnapperListCommand = QStringLiteral("snapper --utc --iso --csvout list");
 // Deletes the numbers given as parameters one by one; prints a line "N error" for each one
 // that failed, its error folded onto that line.
 const QString kSnapperDeleteCommand = QStringLiteral(
@@ -212,12 +215,31 @@ bool isSnapshotNumber(const QString& name)
     return name.toInt() > 0;  // 0 is the live system, never a snapshot to delete
 }
 
+QStringList groupsOf(const QString& userName)
+{
+    const QByteArray name = userName.toLocal8Bit();
+    const passwd* entry = ::getpwnam(name.constData());
+    if (!entry) return {};
+    int count = 64;
+    std::vector<gid_t> ids(static_cast<size_t>(count));
+    if (::getgrouplist(name.constData(), entry->pw_gid, ids.data(), &count) < 0) {
+        ids.resize(size_t(count));
+        if (::getgrouplist(name.constData(), entry->pw_gid, ids.data(), &count) < 0) return {};
+    }
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        if (const group* g = ::getgrgid(ids[size_t(i)])) names << QString::fromLocal8Bit(g->gr_name);
+    }
+    return names;
+}
+
 bool snapperNeedsAdmin(const Context& context)
 {
     if (context.tools.userName == QLatin1String("root")) return false;
     QFile file(context.tools.snapperConfig);
     if (!file.open(QIODevice::ReadOnly)) return true;
-    return !MaintenanceTools::snapperAllowsUser(QString::fromUtf8(file.read(1 << 20)), context.tools.userName);
+    return !MaintenanceTools::snapperAllowsUser(QString::fromUtf8(file.read(1 << 20)), context.tools.userName,
+                                                context.tools.userGroups);
 }
 
 // Deletes the given snapshots; answers the names that could not be deleted and, for a single
@@ -374,6 +396,7 @@ MaintenanceTools::MaintenanceTools(MonitorState& monitor, const Clock& clock, co
     if (tools.userName.isEmpty()) {
         if (const passwd* entry = ::getpwuid(::geteuid())) tools.userName = QString::fromLocal8Bit(entry->pw_name);
     }
+    if (tools.userGroups.isEmpty()) tools.userGroups = groupsOf(tools.userName);
     if (tools.applicationsDir.isEmpty()) tools.applicationsDir = Paths::home() + QStringLiteral("/.local/share/applications");
 
     m_quickFixes = {
@@ -522,11 +545,18 @@ void MaintenanceTools::refreshSnapshots()
 {
     QPointer<MaintenanceTools> self(this);
     startTask([context = m_context, self] {
-        const ProcessResult run =
-            runTool(*context, context->tools.snapper,
-                    {QStringLiteral("--utc"), QStringLiteral("--iso"), QStringLiteral("--csvout"), QStringLiteral("list")},
-                    context->tools.processDeadline);
-        QList<LocalSnapshot> snapshots = parseSnapshotList(run.output);
+        // Listing needs the same rights as deleting: an administrator only when snapper's
+        // configuration does not admit this user.
+        QString listing;
+        if (snapperNeedsAdmin(*context)) {
+            listing = runAdmin(*context, kSnapperListCommand, {}).output;
+        } else {
+            listing = runTool(*context, context->tools.snapper,
+                              {QStringLiteral("--utc"), QStringLiteral("--iso"), QStringLiteral("--csvout"), QStringLiteral("list")},
+                              context->tools.processDeadline)
+                          .output;
+        }
+        QList<LocalSnapshot> snapshots = parseSnapshotList(listing);
         onMainThread([self, snapshots = std::move(snapshots)] {
             if (!self) return;
             self->m_localSnapshots = snapshots;
@@ -668,19 +698,24 @@ QList<LocalSnapshot> MaintenanceTools::parseSnapshotList(const QString& csv)
     return snapshots;
 }
 
-bool MaintenanceTools::snapperAllowsUser(const QString& configText, const QString& userName)
+bool MaintenanceTools::snapperAllowsUser(const QString& configText, const QString& userName, const QStringList& groups)
 {
     if (userName.isEmpty()) return false;
-    for (const QString& raw : configText.split(QLatin1Char('\n'))) {
-        const QString line = raw.trimmed();
-        if (!line.startsWith(QLatin1String("ALLOW_USERS="))) continue;
-        QString value = line.mid(12).trimmed();
-        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
-            value = value.mid(1, value.size() - 2);
+    auto listed = [&](QLatin1String key) {
+        for (const QString& raw : configText.split(QLatin1Char('\n'))) {
+            const QString line = raw.trimmed();
+            if (!line.startsWith(key)) continue;
+            QString value = line.mid(key.size()).trimmed();
+            if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
+                value = value.mid(1, value.size() - 2);
+            }
+            return value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         }
-        return value.split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(userName);
-    }
-    return false;
+        return QStringList();
+    };
+    if (listed(QLatin1String("ALLOW_USERS=")).contains(userName)) return true;
+    const QStringList allowedGroups = listed(QLatin1String("ALLOW_GROUPS="));
+    return std::any_of(groups.begin(), groups.end(), [&](const QString& g) { return allowedGroups.contains(g); });
 }
 
 // ---- Wake analysis

@@ -44,6 +44,7 @@ public:
         // Whose ALLOW_USERS decides whether snapshots can be deleted without administrator rights.
         QString snapperConfig = QStringLiteral("/etc/snapper/configs/root");
         QString userName;          // empty: the user this process runs as
+        QStringList userGroups;    // empty: the groups of userName
         QString applicationsDir;   // empty: ~/.local/share/applications
         std::chrono::milliseconds processDeadline{std::chrono::seconds(120)};
         // Includes the time the authentication dialog waits for the user.
@@ -104,7 +105,8 @@ public:
     static QList<LocalSnapshot> parseSnapshotList(const QString& csv);
     static std::optional<LocalSnapshot> parseSnapshotLine(const QString& line, const SnapshotColumns& columns);
     static QStringList splitCsvLine(const QString& line);
-    static bool snapperAllowsUser(const QString& configText, const QString& userName);
+    // Whether snapper's ALLOW_USERS or ALLOW_GROUPS admits the user.
+    static bool snapperAllowsUser(const QString& configText, const QString& userName, const QStringList& groups = {});
     static WakeAnalysis parseWakeLog(const QString& log, int hours, const QDateTime& now);
     static QString normalizeWakeReason(const QString& reason);
     // Turns the journal's suspend exits into wake lines of the form parseWakeLog reads, each

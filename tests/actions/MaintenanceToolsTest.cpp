@@ -501,6 +501,11 @@ TEST(SnapshotList, allowUsersDecidesWhoDeletesWithoutAdministratorRights)
     EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(config, QString()));
     EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(QStringLiteral("ALLOW_USERS=\"\"\n"), QStringLiteral("alice")));
     EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(QStringLiteral("#ALLOW_USERS=\"alice\"\n"), QStringLiteral("alice")));
+    // Membership of an allowed group admits as well.
+    const QString groups = QStringLiteral("ALLOW_USERS=\"\"\nALLOW_GROUPS=\"wheel snapper\"\n");
+    EXPECT_TRUE(MaintenanceTools::snapperAllowsUser(groups, QStringLiteral("carol"), {"users", "snapper"}));
+    EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(groups, QStringLiteral("carol"), {"users", "snap"}));
+    EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(config, QStringLiteral("carol"), {"alice"})) << "a group is not a user";
 }
 
 TEST_F(MaintenanceToolsTest, listingReadsTheToolOrGivesNothingWithoutIt)
@@ -574,7 +579,7 @@ TEST_F(MaintenanceToolsTest, deletingAllSnapshotsAsUserOrAsAdministrator)
     };
     const Case cases[] = {
         {"alice", {"delete 8", "delete 7", "delete 9"}},
-        {"mallory", {"pkexec", "delete 8", "delete 7", "delete 9"}},
+        {"mallory", {"pkexec", "delete 8", "delete 7", "delete 9", "pkexec"}},
     };
     for (const Case& c : cases) {
         MaintenanceTools::Tools t = tools();
