@@ -138,7 +138,7 @@ TavrilonAction makeMemoryReliefAction()
 {
     TavrilonAction action;
     action.title = QStringLiteral("Relieve memory pressure");
-    action.detail = QStringLiteral("Asks the kernel to compress/release inactive memory pages. Sandbox-safe.");
+    action.detail = QStringLiteral("Returns this application's unused memory to the system. Sandbox-safe.");
     action.risk = ActionRisk::reversible;
     action.perform = [] { return performMemoryRelief(); };
     action.epitopeID = QStringLiteral("relieve-mem");

@@ -53,7 +53,7 @@ TEST(IntentActions, CleanAndStatus)
     EXPECT_EQ(dns.perform(), QStringLiteral("DNS cache flush requested."));
     EXPECT_EQ(w.dns.flushes, 1);
     EXPECT_EQ(makeMemoryReliefAction().perform(),
-              QStringLiteral("Requested memory relief \u2014 inactive pages compressed."));
+              QStringLiteral("Requested memory relief \u2014 this application's unused memory returned to the system."));
 }
 
 TEST(IntentActions, ProfileSwitchesAndUndoesToTheEarlierMode)
