@@ -1,4 +1,5 @@
 #include "assistant/IntentActions.h"
+#include "core/CFormat.h"
 #include "monitoring/ProcessStopper.h"
 
 #include "assistant/AssistantServices.h"
@@ -68,7 +69,7 @@ QString machineStatusSummary(const MonitorState& monitor)
     return QStringLiteral("Health ") + QString::number(health.score) + QStringLiteral("/100 \u00B7 CPU ") +
            QString::number(truncated(snapshot.cpuUsage)) + QStringLiteral("% \u00B7 Mem pressure ") +
            QString::number(truncated(snapshot.memoryPressure)) + QStringLiteral("% \u00B7 ") +
-           QString::asprintf("%.0fGB free", freeGB);
+           cformat("%.0fGB free", freeGB);
 }
 
 QString performCacheCleanup(CacheCleaner& cleaner)

@@ -2,6 +2,7 @@
 
 #include "assistant/AssistantServices.h"
 #include "assistant/IntentActions.h"
+#include "core/CFormat.h"
 #include "monitoring/BatteryLevelSource.h"
 #include "monitoring/MonitorState.h"
 #include "optimisation/ProfileService.h"
@@ -51,7 +52,7 @@ VM_TABLE(greetingPhrases, L("good morning"), L("good evening"), L("good afternoo
          L("hi tavrilon"))
 VM_TABLE(thanksPhrases, L("thank you"), L("thanks"), L("ty "), L("appreciate it"))
 
-QString fixed(double value, int decimals) { return QString::asprintf("%.*f", decimals, value); }
+QString fixed(double value, int decimals) { return cformat("%.*f", decimals, value); }
 QString percent(double value) { return fixed(value, 0) + QLatin1Char('%'); }
 QString memorySize(double gigabytes) { return fixed(gigabytes, 1) + QStringLiteral(" GB"); }
 

@@ -1,5 +1,6 @@
 #include "core/AppSettings.h"
 
+#include "core/CFormat.h"
 #include "core/Clock.h"
 #include "core/UserDefaults.h"
 
@@ -20,7 +21,7 @@ bool localePrefers24Hour(const QLocale& locale)
 }
 
 // "%.1f"-style formatting independent of the C locale.
-QString fixed(double v, int decimals) { return QString::number(v, 'f', decimals); }
+QString fixed(double v, int decimals) { return cformat("%.*f", decimals, v); }
 
 }  // namespace
 
