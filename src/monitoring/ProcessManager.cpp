@@ -76,8 +76,8 @@ QList<QPair<QString, int>> ProcessManager::sortedIncidents() const
 Status ProcessManager::killProcess(const ProcessInfoItem& item)
 {
     if (item.isProtected) return Status::failure(item.name + QStringLiteral(" is protected"));
-    // The init process and this application are protected whatever their names.
-    if (item.pid <= 1 || item.pid == QCoreApplication::applicationPid()) {
+    // The init process, kernel threads and this application are protected whatever their names.
+    if (item.pid <= 1 || item.isKernelThread || item.pid == QCoreApplication::applicationPid()) {
         return Status::failure(QStringLiteral("process %1 may not be stopped").arg(item.pid));
     }
     // A process that is already gone still counts, as a failed signal does.
