@@ -1,7 +1,9 @@
 #include "app/AppContext.h"
 #include "app/SingleInstance.h"
 #include "core/Log.h"
+#include "core/MainLoopWatchdog.h"
 #include "ui/dashboard/DashboardWindowController.h"
+#include "ui/shell/StatusItemController.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -52,7 +54,15 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
 
+#ifdef NDEBUG
     QApplication app(argc, argv);
+#else
+    // Debug builds say on the console whenever the window froze, and in what.
+    WatchedApplication<QApplication> app(argc, argv);
+    MainLoopWatchdog::instance().setReporter([](const MainLoopWatchdog::Stall& stall) {
+        Log::line(QString::asprintf("[Watchdog] main thread stalled %.0f ms in ", stall.ms) + stall.what);
+    });
+#endif
     QApplication::setApplicationName(QStringLiteral("Veltranmoor"));
     QApplication::setApplicationDisplayName(QStringLiteral("Veltranmoor AI"));
     QApplication::setApplicationVersion(QStringLiteral(VELTRANMOOR_VERSION));
@@ -65,7 +75,12 @@ int main(int argc, char** argv)
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("An address to open, such as veltranmoor://dashboard."),
                                  QStringLiteral("[url]"));
+    // The autostart entry starts the application with this: it then waits in the tray.
+    const QCommandLineOption autostartOption(QStringLiteral("autostart"),
+                                             QStringLiteral("Started at login: stay in the tray, open no window."));
+    parser.addOption(autostartOption);
     parser.process(app);
+    const bool autostart = parser.isSet(autostartOption);
     const QString request = parser.positionalArguments().value(0);
 
     // A second start hands its request to the running instance and leaves.
@@ -80,11 +95,14 @@ int main(int argc, char** argv)
     QObject::connect(&instance, &SingleInstance::requestReceived, &dashboard,
                      [&dashboard](const QString& r) { dashboard.handleRequest(r); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate.applicationWillTerminate(); });
-    QTimer::singleShot(0, &app, [&delegate, &dashboard, headless] {
+    StatusItemController& statusItem = context.statusItem();
+    QTimer::singleShot(0, &app, [&delegate, &dashboard, &statusItem, headless, autostart] {
         delegate.applicationDidFinishLaunching();
         // The dashboard is the first window the application declares: it opens at launch
-        // wherever there is a screen to show it on.
-        if (!headless) dashboard.open();
+        // wherever there is a screen to show it on, except at login when the tray icon is
+        // there as the way in. Without a tray it always opens, so the application is never
+        // invisible.
+        if (!headless && !(autostart && statusItem.trayAvailable())) dashboard.open();
     });
 
     const int status = QApplication::exec();

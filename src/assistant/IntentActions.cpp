@@ -5,6 +5,7 @@
 #include "assistant/AssistantServices.h"
 #include "assistant/DnsFlusher.h"
 #include "assistant/MemoryRelief.h"
+#include "core/ByteCountFormatter.h"
 #include "monitoring/CacheCleaner.h"
 #include "monitoring/MonitorState.h"
 #include "optimisation/ProfileService.h"
@@ -78,7 +79,9 @@ QString performCacheCleanup(CacheCleaner& cleaner)
     if (cleaned.isEmpty()) return QStringLiteral("Nothing safe to clean right now.");
     uint64_t bytes = 0;
     for (const CleanupTarget& target : cleaned) bytes += target.sizeBytes;
-    return QString::asprintf("Freed %.1fGB across %d cache locations.", double(bytes) / kGiB, int(cleaned.size()));
+    // In the byte-count formatter's units: 41 MB moved must not read "0.0GB", as if nothing was.
+    return QStringLiteral("Freed ") + formatByteCount(qint64(std::min<uint64_t>(bytes, uint64_t(INT64_MAX)))) +
+           QString::asprintf(" across %d cache locations.", int(cleaned.size()));
 }
 
 QString performDNSFlush(DnsFlusher& dns)
@@ -130,6 +133,7 @@ TavrilonAction makeCleanAction(qint64 sizeGB, const AssistantServices& services)
     action.risk = ActionRisk::reversible;
     CacheCleaner* cleaner = &services.cleaner;
     action.perform = [cleaner] { return performCacheCleanup(*cleaner); };
+    action.slow = true;
     action.epitopeID = QStringLiteral("clean-caches");
     action.outcomeMetric = OutcomeMetric::diskFreedGB;
     return action;
