@@ -15,6 +15,7 @@
 struct ProcessInfoItem {
     QUuid id = QUuid::createUuid();
     int32_t pid = 0;
+    uint64_t startTime = 0;  // clock ticks after boot; with the pid it names one process
     QString name;
     double cpuUsage = 0;     // percent of one core over the last interval
     double memoryMB = 0;     // resident MiB
@@ -23,7 +24,10 @@ struct ProcessInfoItem {
     bool isProtected = false;
 
     // Items of one process from different samples are the same process.
-    friend bool operator==(const ProcessInfoItem& a, const ProcessInfoItem& b) { return a.pid == b.pid; }
+    friend bool operator==(const ProcessInfoItem& a, const ProcessInfoItem& b)
+    {
+        return a.pid == b.pid && a.startTime == b.startTime;
+    }
 };
 
 inline size_t qHash(const ProcessInfoItem& item, size_t seed = 0) { return ::qHash(item.pid, seed); }

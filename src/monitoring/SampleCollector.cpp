@@ -129,6 +129,7 @@ QList<ProcessInfoItem> SampleCollector::readTopProcesses(const SampleInputs& inp
         const ProcessEntry& e = m_entries[m_ranked[k].index];
         ProcessInfoItem item;
         item.pid = e.pid;
+        item.startTime = e.startTime;
         item.name = m_platform.processes.displayName(e);
         item.cpuUsage = m_ranked[k].percent;
         item.memoryMB = double(e.residentBytes) / mib;
