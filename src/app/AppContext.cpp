@@ -65,6 +65,7 @@
 #include "ui/theme/ThemeManager.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QThreadPool>
 
@@ -123,7 +124,9 @@ private:
 struct AppContext::MonitoringParts {
     ProcHostCpuSource hostCpu;
     ProcMemorySource memory;
-    StatvfsVolumeSource volume;
+    // The file system the cleaner frees is the one that matters; "/" is watched as well.
+    StatvfsVolumeSource volume{QDir::homePath()};
+    StatvfsVolumeSource rootVolume{QStringLiteral("/")};
     SysfsThermalStateSource thermal;
     ProcfsProcessTable processTable;
     LinuxProcessControl processControl;
@@ -182,7 +185,7 @@ AppContext::AppContext()
     m_diskCleaner = std::make_unique<DiskCleaner>();
     m_batteryMonitor = std::make_unique<BatteryMonitor>(*m_powerSupply, *m_utilityQueue, m_clock, m_scheduler);
     m_performanceMonitor = std::make_unique<PerformanceMonitor>(
-        SamplerPlatform{parts.hostCpu, parts.memory, parts.volume, parts.thermal, parts.processTable},
+        SamplerPlatform{parts.hostCpu, parts.memory, parts.volume, parts.thermal, parts.processTable, &parts.rootVolume},
         MonitorCollaborators{
             .settings = *m_settings,
             .clock = m_clock,

@@ -22,7 +22,8 @@ void onTerminationSignal(int)
     [[maybe_unused]] ssize_t n = ::write(g_signalFds[0], &byte, 1);
 }
 
-// SIGTERM and SIGINT become an orderly quit, so shutdown runs.
+// SIGTERM, SIGINT, SIGHUP (the terminal or session went away) and SIGQUIT become an orderly
+// quit, so shutdown runs and sync clients this application stopped are continued.
 void installTerminationHandlers(QApplication& app)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0) return;
@@ -37,8 +38,7 @@ void installTerminationHandlers(QApplication& app)
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
@@ -91,5 +91,8 @@ int main(int argc, char** argv)
         if (!headless) dashboard.open();
     });
 
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Also when the loop ended without announcing it; shutdown runs once.
+    delegate.applicationWillTerminate();
+    return status;
 }

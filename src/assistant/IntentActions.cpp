@@ -34,7 +34,11 @@ bool containsWholeWords(const QString& name, const QString& target)
     while (true) {
         const qsizetype at = name.indexOf(target, from);
         if (at < 0) return false;
-        const qsizetype end = at + target.size();
+        qsizetype end = at + target.size();
+        // A version after a word still ends it: "python3" and "php8.2" are python and php.
+        if (isWordChar(target.back()) && !target.back().isDigit() && end < name.size() && name.at(end).isDigit()) {
+            while (end < name.size() && (name.at(end).isDigit() || name.at(end) == QLatin1Char('.'))) ++end;
+        }
         const bool startsWord = at == 0 || !isWordChar(name.at(at - 1)) || !isWordChar(target.front());
         const bool endsWord = end == name.size() || !isWordChar(name.at(end)) || !isWordChar(target.back());
         if (startsWord && endsWord) return true;

@@ -113,7 +113,9 @@ const QStringList& AppSettings::defaultProtectedProcesses()
         QStringLiteral("kernel_task"),      QStringLiteral("launchd"),         QStringLiteral("UserEventAgent"),
         QStringLiteral("dock"),             QStringLiteral("Spotlight"),       QStringLiteral("mds"),
         QStringLiteral("coreaudiod"),       QStringLiteral("bluetoothd"),      QStringLiteral("AirPlayXPCHelper"),
-        QStringLiteral("corebrightnessd"),  QStringLiteral("powerd")};
+        QStringLiteral("corebrightnessd"),  QStringLiteral("powerd"),
+        // Their Linux counterparts: window server, session, terminal, file manager, audio.
+        QStringLiteral("Xorg"), QStringLiteral("Xwayland"), QStringLiteral("gnome-shell"), QStringLiteral("kwin_wayland"), QStringLiteral("kwin_x11"), QStringLiteral("plasmashell"), QStringLiteral("mutter"), QStringLiteral("gdm"), QStringLiteral("sddm"), QStringLiteral("lightdm"), QStringLiteral("systemd"), QStringLiteral("pipewire"), QStringLiteral("wireplumber"), QStringLiteral("pulseaudio"), QStringLiteral("gnome-terminal-server"), QStringLiteral("konsole"), QStringLiteral("nautilus"), QStringLiteral("dolphin")};
     return names;
 }
 

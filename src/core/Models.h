@@ -15,13 +15,17 @@
 struct ProcessInfoItem {
     QUuid id = QUuid::createUuid();
     int32_t pid = 0;
-    uint64_t startTime = 0;  // clock ticks after boot; with the pid it names one process
     QString name;
     double cpuUsage = 0;     // percent of one core over the last interval
     double memoryMB = 0;     // resident MiB
     double runningTime = 0;  // seconds; the sampler leaves 0
     bool isRunaway = false;
     bool isProtected = false;
+    // Linux: the priority it runs at (19 is the lowest), and whether it is a kernel thread
+    // (kernel threads and pid 1 are shown as protected and never acted on).
+    int nice = 0;
+    bool isKernelThread = false;
+    uint64_t startTime = 0;  // clock ticks after boot; with the pid, names one process
 
     // Items of one process from different samples are the same process.
     friend bool operator==(const ProcessInfoItem& a, const ProcessInfoItem& b)
@@ -47,6 +51,9 @@ struct PerformanceSnapshot {
     double memoryPressure = 0;
     uint64_t diskUsed = 0;
     uint64_t diskTotal = 0;
+    // "/" when it is another file system than the home folder's; 0 otherwise.
+    uint64_t rootDiskUsed = 0;
+    uint64_t rootDiskTotal = 0;
     ThermalLevel thermalState = ThermalLevel::nominal;
     std::optional<double> cpuTempC;
     QList<ProcessInfoItem> topProcesses;

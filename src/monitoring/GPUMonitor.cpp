@@ -20,7 +20,9 @@ const QStringList& GPUMonitor::gpuHeavyNonCriticalFragments()
     static const QStringList fragments = {
         QStringLiteral("google chrome helper"), QStringLiteral("safari web content"), QStringLiteral("firefox content"),
         QStringLiteral("msedge"), QStringLiteral("electron helper"), QStringLiteral("renderer"), QStringLiteral("blender"),
-        QStringLiteral("obs")};
+        QStringLiteral("obs"),
+        // Linux process names of the same programs.
+        QStringLiteral("chrome"), QStringLiteral("chromium"), QStringLiteral("isolated web co"), QStringLiteral("web content"), QStringLiteral("firefox"), QStringLiteral("electron")};
     return fragments;
 }
 

@@ -1,5 +1,7 @@
 #include "monitoring/MonitorRules.h"
 
+#include "core/CFormat.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -124,15 +126,23 @@ bool isProtectedName(const QString& name, const QStringList& userListLowerCased)
     return false;
 }
 
+bool isUntouchable(const ProcessInfoItem& process) { return process.pid <= 1 || process.isKernelThread; }
+
 double freeGB(const PerformanceSnapshot& snapshot)
 {
     if (snapshot.diskUsed > snapshot.diskTotal) return 0;
     return double(snapshot.diskTotal - snapshot.diskUsed) / gib;
 }
 
+std::optional<double> rootFreeGB(const PerformanceSnapshot& snapshot)
+{
+    if (snapshot.rootDiskTotal == 0 || snapshot.rootDiskUsed > snapshot.rootDiskTotal) return std::nullopt;
+    return double(snapshot.rootDiskTotal - snapshot.rootDiskUsed) / gib;
+}
+
 QString throttleDetail(int32_t pid, double cpuPercent, double elapsedSeconds, const QString& reason)
 {
-    return QStringLiteral("PID ") + QString::number(pid) + QStringLiteral(" at ") + QString::asprintf("%.1f", cpuPercent) +
+    return QStringLiteral("PID ") + QString::number(pid) + QStringLiteral(" at ") + cformat("%.1f", cpuPercent) +
            QStringLiteral("% for ") + QString::number(truncated(elapsedSeconds)) + QStringLiteral("s \u2014 ") + reason;
 }
 

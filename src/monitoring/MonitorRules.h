@@ -29,8 +29,14 @@ const QStringList& builtinProtectedProcesses();
 // Plain substring tests on the lower-cased name: the user's list (already lower-cased) first.
 bool isProtectedName(const QString& name, const QStringList& userListLowerCased);
 
+// pid 1 and kernel threads: never throttled, stopped or counted as runaway.
+bool isUntouchable(const ProcessInfoItem& process);
+
 // Free space of the sample's volume in GiB (0 when the figures are inconsistent).
 double freeGB(const PerformanceSnapshot& snapshot);
+
+// Free space of "/" in GiB when the sample watched it as a file system of its own.
+std::optional<double> rootFreeGB(const PerformanceSnapshot& snapshot);
 
 // "PID 4242 at 97.3% for 31s — <reason>"
 QString throttleDetail(int32_t pid, double cpuPercent, double elapsedSeconds, const QString& reason);

@@ -1,5 +1,6 @@
 #include "monitoring/NotificationManager.h"
 
+#include "core/CFormat.h"
 #include "core/Clock.h"
 #include "core/Dates.h"
 
@@ -16,6 +17,13 @@ const QString service = QStringLiteral("org.freedesktop.Notifications");
 const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 constexpr int rememberedIdentifiers = 64;
+// The desktop file and icon installed with the application; servers use them to group, badge
+// and decorate our notices.
+const QString desktopEntry = QStringLiteral("veltranmoor");
+const QString appIcon = QStringLiteral("veltranmoor");
+// Names from the freedesktop sound theme.
+const QString defaultSound = QStringLiteral("message-new-instant");
+const QString criticalSound = QStringLiteral("dialog-warning");
 
 }  // namespace
 
@@ -61,25 +69,42 @@ QString NotificationManager::timeText() const
 void NotificationManager::notifyProcessThrottled(const QString& name, double cpuPercent)
 {
     post(QStringLiteral("throttle-") + name + QStringLiteral("-") + timeText(), QStringLiteral("Process Throttled"),
-         name + QStringLiteral(" was using ") + QString::asprintf("%.0f", cpuPercent) +
+         name + QStringLiteral(" was using ") + cformat("%.0f", cpuPercent) +
              QStringLiteral("% CPU and has been throttled to maintain performance."),
          QStringLiteral("PROCESS_ACTION"), Urgency::normal);
 }
 
-void NotificationManager::notifyEmergencyCleanup(double freeGB)
+namespace {
+QString rootNote(std::optional<double> rootFreeGB)
+{
+    if (!rootFreeGB) return {};
+    return QStringLiteral(" The system disk (/) has only ") + cformat("%.1f", *rootFreeGB) + QStringLiteral(" GB free.");
+}
+}  // namespace
+
+void NotificationManager::notifyEmergencyCleanup(double freeGB, std::optional<double> rootFreeGB)
 {
     if (coolingDown(m_lastEmergencyAlert)) return;
     post(QStringLiteral("emergency-") + timeText(), QStringLiteral("Emergency Disk Cleanup"),
-         QStringLiteral("Disk space critically low (") + QString::asprintf("%.1f", freeGB) +
-             QStringLiteral(" GB free). Running emergency cleanup to free space."),
-         QStringLiteral("DISK_EMERGENCY"), Urgency::critical);
+         QStringLiteral("Disk space critically low (") + cformat("%.1f", freeGB) +
+             QStringLiteral(" GB free). Running emergency cleanup to free space.") + rootNote(rootFreeGB),
+         QStringLiteral("DISK_EMERGENCY"), Urgency::critical, criticalSound);
 }
 
-void NotificationManager::notifyLowDisk(double freeGB)
+void NotificationManager::notifyLowDisk(double freeGB, std::optional<double> rootFreeGB)
 {
     if (coolingDown(m_lastDiskWarning)) return;
     post(QStringLiteral("disk-warning-") + timeText(), QStringLiteral("Low Disk Space"),
-         QStringLiteral("Only ") + QString::asprintf("%.1f", freeGB) + QStringLiteral(" GB free. Consider running a cleanup."),
+         QStringLiteral("Only ") + cformat("%.1f", freeGB) + QStringLiteral(" GB free. Consider running a cleanup.") +
+             rootNote(rootFreeGB),
+         QStringLiteral("DISK_WARNING"), Urgency::normal);
+}
+
+void NotificationManager::notifyLowRootDisk(double rootFreeGB)
+{
+    if (coolingDown(m_lastDiskWarning)) return;
+    post(QStringLiteral("disk-warning-") + timeText(), QStringLiteral("Low Disk Space"),
+         QStringLiteral("Only ") + cformat("%.1f", rootFreeGB) + QStringLiteral(" GB free on the system disk (/)."),
          QStringLiteral("DISK_WARNING"), Urgency::normal);
 }
 
@@ -111,7 +136,7 @@ void NotificationManager::notifyAIWorkloadActive(const QString& body)
 }
 
 void NotificationManager::post(const QString& identifier, const QString& title, const QString& body,
-                               const QString& category, Urgency urgency)
+                               const QString& category, Urgency urgency, const QString& sound)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;
@@ -119,9 +144,11 @@ void NotificationManager::post(const QString& identifier, const QString& title, 
     QVariantMap hints;
     if (!category.isEmpty()) hints.insert(QStringLiteral("category"), category);
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(urgency)));
+    hints.insert(QStringLiteral("desktop-entry"), desktopEntry);
+    hints.insert(QStringLiteral("sound-name"), sound.isEmpty() ? defaultSound : sound);
 
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
-    call << QStringLiteral("Veltranmoor AI") << m_serverIds.value(identifier, 0u) << QString() << title << body
+    call << QStringLiteral("Veltranmoor AI") << m_serverIds.value(identifier, 0u) << appIcon << title << body
          << QStringList() << hints << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, identifier](QDBusPendingCallWatcher* w) {

@@ -26,8 +26,9 @@ public:
     void requestAuthorization(std::function<void(std::optional<QString>)> completion) override;
 
     void notifyProcessThrottled(const QString& name, double cpuPercent) override;
-    void notifyEmergencyCleanup(double freeGB) override;
-    void notifyLowDisk(double freeGB) override;
+    void notifyEmergencyCleanup(double freeGB, std::optional<double> rootFreeGB) override;
+    void notifyLowDisk(double freeGB, std::optional<double> rootFreeGB) override;
+    void notifyLowRootDisk(double rootFreeGB) override;
     void notifyHealthWarning(int64_t score) override;
     void notify(const QString& title, const QString& body) override;
     void notifyCleanupComplete(const QString& sizeText) override;
@@ -38,7 +39,7 @@ private:
     bool coolingDown(std::optional<QDateTime>& last);
     QString timeText() const;
     void post(const QString& identifier, const QString& title, const QString& body, const QString& category,
-              Urgency urgency);
+              Urgency urgency, const QString& sound = {});
     void remember(const QString& identifier, uint serverId);
 
     const Clock& m_clock;

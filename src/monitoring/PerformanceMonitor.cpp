@@ -20,6 +20,11 @@
 
 using namespace std::chrono_literals;
 
+namespace {
+constexpr int lowestNice = 19;
+constexpr qsizetype failedThrottleMemory = 1024;
+}  // namespace
+
 PerformanceMonitor::PerformanceMonitor(SamplerPlatform platform, MonitorCollaborators collaborators, QObject* parent)
     : QObject(parent),
       m_c(collaborators),
@@ -192,7 +197,10 @@ void PerformanceMonitor::throttleRunaways(const PerformanceSnapshot& snapshot)
     const QDateTime now = m_c.clock.now();
     const double sustained = m_c.settings.sustainedTimeBeforeAction();
     for (const ProcessInfoItem& p : snapshot.topProcesses) {
-        if (!p.isRunaway || p.isProtected) continue;
+        if (!p.isRunaway || p.isProtected || MonitorRules::isUntouchable(p)) continue;
+        // Already at the lowest priority: throttling again would change nothing.
+        if (p.nice >= lowestNice) continue;
+        if (m_failedThrottles.contains({p.pid, p.startTime})) continue;
         const ThrottleVerdict verdict = m_c.advisor.judgeProcessCPU(p);
         if (verdict.leaveAlone) continue;
         const auto tracked = m_runawayTracking.constFind(p.pid);
@@ -211,7 +219,11 @@ void PerformanceMonitor::throttleRunaways(const PerformanceSnapshot& snapshot)
         }
         if (lowered) m_c.incidents.recordIncident(p.name);
         QString detail = MonitorRules::throttleDetail(p.pid, p.cpuUsage, elapsed, verdict.reason);
-        if (!lowered) detail += QStringLiteral(" \u2014 failed: ") + lowered.error();
+        if (!lowered) {
+            detail += QStringLiteral(" \u2014 failed: ") + lowered.error();
+            if (m_failedThrottles.size() >= failedThrottleMemory) m_failedThrottles.clear();
+            m_failedThrottles.insert({p.pid, p.startTime});
+        }
         const ActionRecord record = ActionRecord::make(ActionType::processThrottled, p.name, detail, now, true);
         postTo(this, [this, record] { logAction(record); });
         m_runawayTracking.remove(p.pid);
@@ -224,11 +236,20 @@ void PerformanceMonitor::raiseDiskAlarms(const PerformanceSnapshot& snapshot)
     // A volume that could not be read is not a full one.
     if (snapshot.diskTotal == 0) return;
     const double free = MonitorRules::freeGB(snapshot);
+    // "/" on a file system of its own is named when it is low and fuller than the home folder's
+    // (the cleanup cannot free it, so it never starts one alone).
+    std::optional<double> rootFree;
+    if (const auto root = MonitorRules::rootFreeGB(snapshot); root && *root < free && *root < m_c.settings.diskWarningThresholdGB()) {
+        rootFree = root;
+    }
+    const bool notices = m_c.settings.notificationsEnabled();
     if (free < m_c.settings.diskCriticalThresholdGB()) {
-        if (m_c.settings.notificationsEnabled()) m_c.notifier.notifyEmergencyCleanup(free);
+        if (notices) m_c.notifier.notifyEmergencyCleanup(free, rootFree);
         m_c.scheduler.after(5s, this, [this] { runEmergencyStep(); });
-    } else if (free < m_c.settings.diskWarningThresholdGB() && m_c.settings.notificationsEnabled()) {
-        m_c.notifier.notifyLowDisk(free);
+    } else if (free < m_c.settings.diskWarningThresholdGB()) {
+        if (notices) m_c.notifier.notifyLowDisk(free, rootFree);
+    } else if (rootFree && notices) {
+        m_c.notifier.notifyLowRootDisk(*rootFree);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "monitoring/SampleCollector.h"
 
 #include <QHash>
+#include <QSet>
 #include <QObject>
 #include <memory>
 
@@ -107,6 +108,8 @@ private:
     bool m_isMonitoring = false;
     WorkHandle m_timer;
     QHash<int32_t, QDateTime> m_runawayTracking;
+    // Processes (pid, start time) whose priority could not be changed: tried and logged once.
+    QSet<QPair<int32_t, uint64_t>> m_failedThrottles;
     qint64 m_pollCount = 0;
 
     // Declared last: destroyed first, so no sample or cleanup is still running when the

@@ -76,8 +76,8 @@ QList<QPair<QString, int>> ProcessManager::sortedIncidents() const
 ProcessStatus ProcessManager::killProcess(const ProcessInfoItem& item, ProcessOwner owner)
 {
     if (item.isProtected) return ProcessStatus::failed(item.name + QStringLiteral(" is protected"));
-    // The init process and this application are protected whatever their names.
-    if (item.pid <= 1 || item.pid == QCoreApplication::applicationPid()) {
+    // The init process, kernel threads and this application are protected whatever their names.
+    if (item.pid <= 1 || item.isKernelThread || item.pid == QCoreApplication::applicationPid()) {
         return ProcessStatus::failed(QStringLiteral("process %1 may not be stopped").arg(item.pid));
     }
     const OpenedProcess opened = m_control.openProcess({item.pid, item.startTime}, owner);

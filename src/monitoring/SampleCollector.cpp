@@ -29,6 +29,7 @@ Sample SampleCollector::takeSample(const SampleInputs& inputs)
     const auto [pressureUsed, pressureTotal] = readMemoryUsage();
     s.memoryPressure = pressureTotal > 0 ? pressureUsed / pressureTotal * 100.0 : 0;
     const auto [diskUsed, diskTotal] = readDiskUsage();
+    const auto [rootUsed, rootTotal] = readRootDiskUsage();
     ThermalLevel thermal = readThermalState();
     const QList<ProcessInfoItem> processes = readTopProcesses(inputs);
     if (inputs.cpuTempC) thermal = MonitorRules::thermalLevelForTemperature(*inputs.cpuTempC);
@@ -41,6 +42,8 @@ Sample SampleCollector::takeSample(const SampleInputs& inputs)
     snap.memoryPressure = s.memoryPressure;
     snap.diskUsed = diskUsed;
     snap.diskTotal = diskTotal;
+    snap.rootDiskUsed = rootUsed;
+    snap.rootDiskTotal = rootTotal;
     snap.thermalState = thermal;
     snap.cpuTempC = inputs.cpuTempC;
     snap.topProcesses = processes;
@@ -73,6 +76,15 @@ std::pair<uint64_t, uint64_t> SampleCollector::readDiskUsage()
     const auto space = m_platform.volume.readVolume();
     if (!space) return {0, 0};
     return {space->totalBytes - space->availableBytes, space->totalBytes};
+}
+
+std::pair<uint64_t, uint64_t> SampleCollector::readRootDiskUsage()
+{
+    if (!m_platform.rootVolume) return {0, 0};
+    const auto home = m_platform.volume.readVolume();
+    const auto root = m_platform.rootVolume->readVolume();
+    if (!home || !root || root->device == home->device) return {0, 0};
+    return {root->totalBytes - root->availableBytes, root->totalBytes};
 }
 
 ThermalLevel SampleCollector::readThermalState()
@@ -129,12 +141,16 @@ QList<ProcessInfoItem> SampleCollector::readTopProcesses(const SampleInputs& inp
         const ProcessEntry& e = m_entries[m_ranked[k].index];
         ProcessInfoItem item;
         item.pid = e.pid;
-        item.startTime = e.startTime;
         item.name = m_platform.processes.displayName(e);
         item.cpuUsage = m_ranked[k].percent;
         item.memoryMB = double(e.residentBytes) / mib;
-        item.isProtected = MonitorRules::isProtectedName(item.name, inputs.protectedLowerCased);
-        item.isRunaway = inputs.cpuThreshold < item.cpuUsage;
+        item.startTime = e.startTime;
+        item.nice = e.nice;
+        item.isKernelThread = e.isKernelThread;
+        // The init process and kernel threads are listed but never acted on.
+        const bool untouchable = MonitorRules::isUntouchable(item);
+        item.isProtected = untouchable || MonitorRules::isProtectedName(item.name, inputs.protectedLowerCased);
+        item.isRunaway = !untouchable && inputs.cpuThreshold < item.cpuUsage;
         out.append(item);
     }
     return out;

@@ -20,6 +20,8 @@ struct SamplerPlatform {
     VolumeSource& volume;
     ThermalStateSource& thermal;
     ProcessTable& processes;
+    // "/" when the volume above is another file system's (the user's home); watched too.
+    VolumeSource* rootVolume = nullptr;
 };
 
 // What the main thread hands to a sample: copies of the settings and readings it needs, so
@@ -53,6 +55,8 @@ public:
     std::pair<double, double> readMemoryUsage();
     // (used, total) in bytes.
     std::pair<uint64_t, uint64_t> readDiskUsage();
+    // (used, total) of "/" when it is another file system; (0, 0) otherwise.
+    std::pair<uint64_t, uint64_t> readRootDiskUsage();
     ThermalLevel readThermalState();
     QList<ProcessInfoItem> readTopProcesses(const SampleInputs& inputs);
 

@@ -9,6 +9,6 @@ public:
     void submitSnapshot(const PerformanceSnapshot&, const QList<ProcessInfoItem>&) override {}
     ThrottleVerdict judgeProcessCPU(const ProcessInfoItem&) override
     {
-        return {QStringLiteral("Exceeds CPU threshold"), false};
+        return {QStringLiteral("Exceeds threshold (no baseline yet)"), false};
     }
 };

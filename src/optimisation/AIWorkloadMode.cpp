@@ -26,7 +26,9 @@ const QStringList& AIWorkloadMode::aiToolFragments()
     static const QStringList fragments = {
         QStringLiteral("cursor"),  QStringLiteral("claude"),    QStringLiteral("ollama"),   QStringLiteral("mlx"),
         QStringLiteral("xcode"),   QStringLiteral("chatgpt"),   QStringLiteral("whisper"),  QStringLiteral("lm studio"),
-        QStringLiteral("lmstudio"), QStringLiteral("code helper")};
+        QStringLiteral("lmstudio"), QStringLiteral("code helper"),
+        // Local model servers and tools as Linux names them.
+        QStringLiteral("llama-server"), QStringLiteral("llama-cli"), QStringLiteral("lm-studio"), QStringLiteral("koboldcpp"), QStringLiteral("text-generation"), QStringLiteral("comfyui"), QStringLiteral("invokeai"), QStringLiteral("aider")};
     return fragments;
 }
 
@@ -34,7 +36,9 @@ const QStringList& AIWorkloadMode::competitorFragments()
 {
     static const QStringList fragments = {
         QStringLiteral("spotify"),  QStringLiteral("slack"), QStringLiteral("discord"),        QStringLiteral("music"),
-        QStringLiteral("messages"), QStringLiteral("mail"),  QStringLiteral("photoanalysisd"), QStringLiteral("mediaanalysisd")};
+        QStringLiteral("messages"), QStringLiteral("mail"),  QStringLiteral("photoanalysisd"), QStringLiteral("mediaanalysisd"),
+        // Linux mail, chat and indexing programs.
+        QStringLiteral("thunderbird"), QStringLiteral("evolution"), QStringLiteral("telegram-desktop"), QStringLiteral("signal-desktop"), QStringLiteral("element-desktop"), QStringLiteral("tracker-miner"), QStringLiteral("baloo")};
     return fragments;
 }
 

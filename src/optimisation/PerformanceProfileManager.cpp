@@ -27,9 +27,13 @@ const QStringList developerList = {
     QStringLiteral("Docker Desktop"), QStringLiteral("Simulator"),    QStringLiteral("IntelliJ IDEA"),
     QStringLiteral("WebStorm"),      QStringLiteral("PyCharm"),       QStringLiteral("iTerm2"),
     QStringLiteral("Terminal"),      QStringLiteral("Warp"),          QStringLiteral("Alacritty"),
-    QStringLiteral("Claude"),        QStringLiteral("Cursor")};
+    QStringLiteral("Claude"),        QStringLiteral("Cursor"),
+    // Linux editors, compilers, build tools and terminals.
+    QStringLiteral("code"), QStringLiteral("codium"), QStringLiteral("gcc"), QStringLiteral("cc1plus"), QStringLiteral("make"), QStringLiteral("ninja"), QStringLiteral("cmake"), QStringLiteral("java"), QStringLiteral("gradle"), QStringLiteral("konsole"), QStringLiteral("gnome-terminal-server"), QStringLiteral("kitty"), QStringLiteral("alacritty"), QStringLiteral("wezterm"), QStringLiteral("idea"), QStringLiteral("clion"), QStringLiteral("android-studio")};
 const QStringList gamingList = {QStringLiteral("Steam"), QStringLiteral("Epic Games"), QStringLiteral("Battle.net"),
-                                QStringLiteral("MTLCompilerService"), QStringLiteral("GPUToolsAgent")};
+                                QStringLiteral("MTLCompilerService"), QStringLiteral("GPUToolsAgent"),
+                                // Linux game clients and runtimes.
+                                QStringLiteral("steam"), QStringLiteral("steamwebhelper"), QStringLiteral("gamescope"), QStringLiteral("wine"), QStringLiteral("wine64-preloader"), QStringLiteral("lutris"), QStringLiteral("heroic"), QStringLiteral("gamemoded")};
 const QStringList noList;
 
 const QStringList creativeFragments = {
@@ -40,9 +44,10 @@ const QStringList creativeFragments = {
 const QStringList developerFragments = {QStringLiteral("Xcode"),    QStringLiteral("Visual Studio Code"),
                                         QStringLiteral("IntelliJ"), QStringLiteral("WebStorm"),
                                         QStringLiteral("PyCharm"),  QStringLiteral("Cursor"),
-                                        QStringLiteral("Android Studio")};
+                                        QStringLiteral("Android Studio"),
+                                        QStringLiteral("code"), QStringLiteral("codium"), QStringLiteral("gcc"), QStringLiteral("cc1plus"), QStringLiteral("make"), QStringLiteral("ninja"), QStringLiteral("cmake"), QStringLiteral("java"), QStringLiteral("gradle"), QStringLiteral("konsole"), QStringLiteral("gnome-terminal-server"), QStringLiteral("kitty"), QStringLiteral("alacritty"), QStringLiteral("wezterm"), QStringLiteral("idea"), QStringLiteral("clion"), QStringLiteral("android-studio")};
 const QStringList gamingFragments = {QStringLiteral("Steam"), QStringLiteral("Epic Games"),
-                                     QStringLiteral("Battle.net")};
+                                     QStringLiteral("Battle.net"), QStringLiteral("steam"), QStringLiteral("steamwebhelper"), QStringLiteral("gamescope"), QStringLiteral("wine"), QStringLiteral("wine64-preloader"), QStringLiteral("lutris"), QStringLiteral("heroic"), QStringLiteral("gamemoded")};
 
 bool anyNameContains(const QStringList& names, const QStringList& fragments)
 {
@@ -82,14 +87,16 @@ PerformanceMode PerformanceProfileManager::detectMode(int batteryLevel, bool cha
                                                       const QStringList& processNames, double cpuUsage)
 {
     // A machine without a battery reports level -1 and "not charging"; read literally that
-    // would be an empty battery, so the battery rules wait for a battery.
+    // would be an empty battery, so the battery rules wait for a battery, and a machine with
+    // none counts as plugged in.
     const bool hasBattery = batteryLevel >= 0;
+    const bool pluggedIn = charging || !hasBattery;
     if (hasBattery && !charging && batteryLevel < 20) return PerformanceMode::batterySaver;
     if (anyNameContains(processNames, creativeFragments)) return PerformanceMode::creativeWork;
     if (anyNameContains(processNames, developerFragments)) return PerformanceMode::developer;
     if (anyNameContains(processNames, gamingFragments)) return PerformanceMode::gaming;
-    if (!charging) {
-        return hasBattery && batteryLevel < 50 ? PerformanceMode::batterySaver : PerformanceMode::balanced;
+    if (!pluggedIn) {
+        return batteryLevel < 50 ? PerformanceMode::batterySaver : PerformanceMode::balanced;
     }
     return cpuUsage > 70 ? PerformanceMode::maxPerformance : PerformanceMode::balanced;
 }

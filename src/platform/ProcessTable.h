@@ -11,9 +11,12 @@ struct ProcessEntry {
     static constexpr int maxCommLength = 63;
 
     int32_t pid = 0;
+    int32_t parentPid = 0;
     uint64_t startTime = 0;      // clock ticks after boot; tells a reused pid apart
     uint64_t cpuTimeNs = 0;      // user + system time
     uint64_t residentBytes = 0;
+    int8_t nice = 0;              // -20 .. 19; 19 cannot be lowered further
+    bool isKernelThread = false;  // PF_KTHREAD, or a child of kthreadd with no command line
     uint8_t commLength = 0;
     char comm[maxCommLength + 1] = {};
 };

@@ -3,10 +3,11 @@
 #include <cstdint>
 #include <optional>
 
-// Size and free space of the start-up volume.
+// Size and free space of a file system.
 struct VolumeSpace {
     uint64_t totalBytes = 0;
     uint64_t availableBytes = 0;  // free space an ordinary user can still write
+    uint64_t device = 0;          // tells two file systems apart
 };
 
 class VolumeSource {

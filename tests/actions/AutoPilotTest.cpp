@@ -26,8 +26,9 @@ class RecordingNotifier final : public Notifier {
 public:
     QStringList cleanupNotices;
     void notifyProcessThrottled(const QString&, double) override {}
-    void notifyEmergencyCleanup(double) override {}
-    void notifyLowDisk(double) override {}
+    void notifyEmergencyCleanup(double, std::optional<double>) override {}
+    void notifyLowDisk(double, std::optional<double>) override {}
+    void notifyLowRootDisk(double) override {}
     void notifyHealthWarning(int64_t) override {}
     void notify(const QString&, const QString&) override {}
     void notifyCleanupComplete(const QString& sizeText) override { cleanupNotices << sizeText; }

@@ -26,10 +26,27 @@ QProcessEnvironment privateEnvironment(const QTemporaryDir& home)
     return env;
 }
 
+void startLogAndStop(int signal);
+
 }  // namespace
 
 TEST(Binary, StartsLogsAndStopsOnSigterm)
 {
+    startLogAndStop(SIGTERM);
+}
+
+// The session going away (SIGHUP) or a quit from the terminal (SIGQUIT) shut down in order too.
+TEST(Binary, SighupAndSigquitShutDownInOrder)
+{
+    startLogAndStop(SIGHUP);
+    startLogAndStop(SIGQUIT);
+}
+
+namespace {
+
+void startLogAndStop(int signal)
+{
+    SCOPED_TRACE(signal);
     QTemporaryDir home;
     QProcess app;
     app.setProcessEnvironment(privateEnvironment(home));
@@ -42,7 +59,7 @@ TEST(Binary, StartsLogsAndStopsOnSigterm)
     ASSERT_TRUE(output.contains("[SnoozeGuard] AppDelegate hook fired, enabled=false")) << output.toStdString();
     EXPECT_TRUE(output.contains("offscreen")) << "says once that it runs without a display";
 
-    ::kill(app.processId(), SIGTERM);
+    ::kill(app.processId(), signal);
     ASSERT_TRUE(app.waitForFinished(30000));
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app.exitCode(), 0) << app.readAll().toStdString();
@@ -54,6 +71,8 @@ TEST(Binary, StartsLogsAndStopsOnSigterm)
     EXPECT_EQ(stored.value("autoCleanDownloads").toBool(true), false);
     EXPECT_EQ(stored.value("telemetryEnabled").toBool(false), true) << "a US locale defaults telemetry on";
 }
+
+}  // namespace
 
 TEST(Binary, HelpAndVersion)
 {

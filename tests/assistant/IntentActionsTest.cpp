@@ -1,6 +1,14 @@
 #include "AssistantFakes.h"
 
 #include "assistant/IntentActions.h"
+#include "monitoring/ProcessManager.h"
+#include "platform/linux/LinuxProcessControl.h"
+#include "platform/linux/ProcfsProcessTable.h"
+#include "support/ChildProcess.h"
+#include "support/ManualScheduler.h"
+
+#include <QTemporaryDir>
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -114,4 +122,52 @@ TEST(IntentActions, StopMatchesWholeWordsInCpuOrder)
     EXPECT_EQ(makeStopAction(QStringLiteral("chrome"), w.services()).perform(),
               QStringLiteral("Chrome Helper (pid 41) belongs to another user and was not stopped."));
     EXPECT_EQ(w.recordingProcesses.owners.size(), 2) << "both chrome processes were tried";
+}
+
+TEST(IntentActions, AVersionAfterANameEndsTheWord)
+{
+    const struct {
+        const char* name;
+        const char* target;
+        bool matches;
+    } rows[] = {
+        {"python3", "python", true},         {"python3.11", "python", true}, {"php8.2", "php", true},
+        {"php-fpm8.2", "php", true},         {"pythonista", "python", false}, {"python3x", "python", false},
+        {"python3", "python3", true},        {"python3", "python2", false},   {"sendmail", "end", false},
+        {"google chrome helper", "chrome", true},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(containsWholeWords(QString::fromLatin1(r.name), QString::fromLatin1(r.target)), r.matches)
+            << r.name << " / " << r.target;
+    }
+}
+
+TEST(IntentActions, StopPythonStopsARealPython3)
+{
+    QTemporaryDir dir;
+    ChildProcess other({ChildProcess::writeSpinner(dir.path(), QStringLiteral("pythonista"))});
+    ChildProcess python({ChildProcess::writeSpinner(dir.path(), QStringLiteral("python3"))});
+    ASSERT_TRUE(other.started() && python.started());
+
+    // The names the sampler would publish for the two children, busiest first.
+    ProcfsProcessTable table(QStringLiteral("/proc"));
+    std::vector<ProcessEntry> entries;
+    ASSERT_TRUE(table.readProcesses(entries));
+    FakeWorld w;
+    for (const ProcessEntry& e : entries) {
+        if (e.pid == other.pid()) w.monitor.processes.prepend(makeProcess(table.displayName(e), e.pid, 90, 10));
+        if (e.pid == python.pid()) w.monitor.processes.append(makeProcess(table.displayName(e), e.pid, 50, 10));
+    }
+    ASSERT_EQ(w.monitor.processes.size(), 2);
+    ASSERT_EQ(w.monitor.processes.last().name, QStringLiteral("python3"));
+
+    ManualClock clock;
+    ManualScheduler scheduler(clock);
+    LinuxProcessControl control;
+    ProcessManager manager(control, scheduler);
+    EXPECT_EQ(makeStopAction(QStringLiteral("python"), w.services(&manager)).perform(),
+              QStringLiteral("Sent stop signal to python3 (pid %1).").arg(python.pid()));
+    ASSERT_TRUE(python.waitForExit(std::chrono::seconds(5)));
+    EXPECT_EQ(python.terminatingSignal(), SIGTERM);
+    EXPECT_FALSE(other.waitForExit(std::chrono::milliseconds(50))) << "pythonista is another program";
 }

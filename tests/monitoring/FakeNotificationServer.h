@@ -14,6 +14,7 @@ public:
     struct Call {
         QString appName;
         uint replacesId = 0;
+        QString appIcon;
         QString summary;
         QString body;
         QVariantMap hints;
@@ -39,7 +40,7 @@ public Q_SLOTS:
     uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary, const QString& body,
                 const QStringList& actions, const QVariantMap& hints, int expireTimeout)
     {
-        calls.append(Call{appName, replacesId, summary, body, hints});
+        calls.append(Call{appName, replacesId, appIcon, summary, body, hints});
         return replacesId != 0 ? replacesId : ++m_lastId;
     }
     QString GetServerInformation(QString& vendor, QString& version, QString& specVersion)

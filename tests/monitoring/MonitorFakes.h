@@ -34,8 +34,19 @@ struct RecordingNotifier final : Notifier {
     {
         calls << QStringLiteral("throttled %1 %2").arg(name).arg(qRound(cpu));
     }
-    void notifyEmergencyCleanup(double freeGB) override { calls << QStringLiteral("emergency %1").arg(freeGB, 0, 'f', 1); }
-    void notifyLowDisk(double freeGB) override { calls << QStringLiteral("low disk %1").arg(freeGB, 0, 'f', 1); }
+    static QString root(std::optional<double> rootFreeGB)
+    {
+        return rootFreeGB ? QStringLiteral(" (/ %1)").arg(*rootFreeGB, 0, 'f', 1) : QString();
+    }
+    void notifyEmergencyCleanup(double freeGB, std::optional<double> rootFreeGB) override
+    {
+        calls << QStringLiteral("emergency %1").arg(freeGB, 0, 'f', 1) + root(rootFreeGB);
+    }
+    void notifyLowDisk(double freeGB, std::optional<double> rootFreeGB) override
+    {
+        calls << QStringLiteral("low disk %1").arg(freeGB, 0, 'f', 1) + root(rootFreeGB);
+    }
+    void notifyLowRootDisk(double rootFreeGB) override { calls << QStringLiteral("low / %1").arg(rootFreeGB, 0, 'f', 1); }
     void notifyHealthWarning(int64_t score) override { calls << QStringLiteral("health %1").arg(score); }
     void notify(const QString& title, const QString&) override { calls << title; }
     void notifyCleanupComplete(const QString& size) override { calls << QStringLiteral("cleanup ") + size; }

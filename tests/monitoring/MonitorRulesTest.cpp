@@ -1,4 +1,5 @@
 #include "monitoring/MonitorRules.h"
+#include "monitoring/ThresholdThrottleAdvisor.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,13 @@ TEST(MonitorTexts, ThrottleDetailAndSwitchReasons)
 {
     EXPECT_EQ(throttleDetail(4242, 97.34, 31.6, QStringLiteral("Exceeds CPU threshold")),
               QStringLiteral("PID 4242 at 97.3% for 31s \u2014 Exceeds CPU threshold"));
+    // printf's rounding of an exact tie.
+    EXPECT_EQ(throttleDetail(7, 97.25, 30, QStringLiteral("x")), QStringLiteral("PID 7 at 97.2% for 30s \u2014 x"));
+    // Until the learning engine lands, the stand-in says that nothing was learned yet.
+    ThresholdThrottleAdvisor standIn;
+    const ThrottleVerdict verdict = standIn.judgeProcessCPU(ProcessInfoItem{});
+    EXPECT_EQ(verdict.reason, QStringLiteral("Exceeds threshold (no baseline yet)"));
+    EXPECT_FALSE(verdict.leaveAlone);
     const struct {
         const char* mode;
         int level;

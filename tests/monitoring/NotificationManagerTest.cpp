@@ -33,13 +33,22 @@ TEST(NotificationManager, NoticesReachTheServerWithTheirTextsAndCategories)
         std::function<void()> post;
         QString title, body, category;
         uchar urgency;
+        QString sound = QStringLiteral("message-new-instant");
     } cases[] = {
         {[&] { notices.notifyProcessThrottled(QStringLiteral("renderer"), 97.6); }, "Process Throttled",
          "renderer was using 98% CPU and has been throttled to maintain performance.", "PROCESS_ACTION", 1},
-        {[&] { notices.notifyEmergencyCleanup(4.26); }, "Emergency Disk Cleanup",
-         "Disk space critically low (4.3 GB free). Running emergency cleanup to free space.", "DISK_EMERGENCY", 2},
-        {[&] { notices.notifyLowDisk(4.26); }, "Low Disk Space", "Only 4.3 GB free. Consider running a cleanup.",
+        {[&] { notices.notifyEmergencyCleanup(4.26, std::nullopt); }, "Emergency Disk Cleanup",
+         "Disk space critically low (4.3 GB free). Running emergency cleanup to free space.", "DISK_EMERGENCY", 2,
+         "dialog-warning"},
+        {[&] { notices.notifyLowDisk(4.26, std::nullopt); }, "Low Disk Space", "Only 4.3 GB free. Consider running a cleanup.",
          "DISK_WARNING", 1},
+        // "/" on a file system of its own, low as well.
+        {[&] { notices.notifyEmergencyCleanup(4.26, 1.25); }, "Emergency Disk Cleanup",
+         "Disk space critically low (4.3 GB free). Running emergency cleanup to free space. The system disk (/) has only 1.2 GB free.",
+         "DISK_EMERGENCY", 2, "dialog-warning"},
+        {[&] { notices.notifyLowDisk(14, 3.0); }, "Low Disk Space",
+         "Only 14.0 GB free. Consider running a cleanup. The system disk (/) has only 3.0 GB free.", "DISK_WARNING", 1},
+        {[&] { notices.notifyLowRootDisk(3.0); }, "Low Disk Space", "Only 3.0 GB free on the system disk (/).", "DISK_WARNING", 1},
         {[&] { notices.notifyHealthWarning(7); }, "Performance Warning",
          "System health score dropped to 7/100. Check the dashboard for details.", "HEALTH_WARNING", 1},
         {[&] { notices.notify(QStringLiteral("Profile"), QStringLiteral("Switched to Gaming")); }, "Profile",
@@ -51,6 +60,7 @@ TEST(NotificationManager, NoticesReachTheServerWithTheirTextsAndCategories)
     };
     for (const Case& c : cases) {
         server.calls.clear();
+        clock.advance(600s);  // past every cooldown
         c.post();
         ASSERT_TRUE(waitUntil([&] { return !server.calls.isEmpty(); })) << c.title.toStdString();
         const auto& call = server.calls.first();
@@ -60,6 +70,9 @@ TEST(NotificationManager, NoticesReachTheServerWithTheirTextsAndCategories)
         EXPECT_EQ(call.hints.value(QStringLiteral("category")).toString(), c.category);
         EXPECT_EQ(urgencyOf(call), c.urgency) << c.title.toStdString();
         EXPECT_EQ(call.replacesId, 0u);
+        EXPECT_EQ(call.appIcon, QStringLiteral("veltranmoor"));
+        EXPECT_EQ(call.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("veltranmoor"));
+        EXPECT_EQ(call.hints.value(QStringLiteral("sound-name")).toString(), c.sound) << c.title.toStdString();
     }
 }
 
@@ -77,20 +90,20 @@ TEST(NotificationManager, CooldownsAreIndependentAndThrottleNoticesHaveNone)
         return out;
     };
 
-    notices.notifyEmergencyCleanup(3);
-    notices.notifyLowDisk(15);
+    notices.notifyEmergencyCleanup(3, std::nullopt);
+    notices.notifyLowDisk(15, std::nullopt);
     notices.notifyHealthWarning(40);
     ASSERT_TRUE(waitUntil([&] { return server.calls.size() == 3; }));
 
     clock.advance(299s);
-    notices.notifyEmergencyCleanup(3);
-    notices.notifyLowDisk(15);
+    notices.notifyEmergencyCleanup(3, std::nullopt);
+    notices.notifyLowDisk(15, std::nullopt);
     notices.notifyHealthWarning(40);
     clock.advance(1s);
-    notices.notifyEmergencyCleanup(3);  // 300 s after the first
+    notices.notifyEmergencyCleanup(3, std::nullopt);  // 300 s after the first
     ASSERT_TRUE(waitUntil([&] { return server.calls.size() == 4; }));
     clock.advance(1s);
-    notices.notifyLowDisk(15);  // its own cooldown: 301 s
+    notices.notifyLowDisk(15, std::nullopt);  // its own cooldown: 301 s
     ASSERT_TRUE(waitUntil([&] { return server.calls.size() == 5; }));
     EXPECT_EQ(titles(), (QStringList{"Emergency Disk Cleanup", "Low Disk Space", "Performance Warning",
                                      "Emergency Disk Cleanup", "Low Disk Space"}));
@@ -115,7 +128,7 @@ TEST(NotificationManager, WithoutAServerNoticesAreDroppedAndAuthorisationFails)
     ASSERT_TRUE(bus.isValid());
     ManualClock clock;
     NotificationManager notices(clock);
-    notices.notifyEmergencyCleanup(2);
+    notices.notifyEmergencyCleanup(2, std::nullopt);
     notices.notifyProcessThrottled(QStringLiteral("renderer"), 99);
     notices.notify(QStringLiteral("a"), QStringLiteral("b"));
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <unistd.h>
 
@@ -33,11 +34,15 @@ ProcessInfoItem process(int32_t pid, const char* name, double cpu, bool runaway 
     return p;
 }
 
-PerformanceSnapshot snapshotWith(QList<ProcessInfoItem> processes, double freeGiB = 500)
+PerformanceSnapshot snapshotWith(QList<ProcessInfoItem> processes, double freeGiB = 500, double rootFreeGiB = -1)
 {
     PerformanceSnapshot s;
     s.diskTotal = 1000 * gib;
     s.diskUsed = s.diskTotal - uint64_t(freeGiB * double(gib));
+    if (rootFreeGiB >= 0) {
+        s.rootDiskTotal = 100 * gib;
+        s.rootDiskUsed = s.rootDiskTotal - uint64_t(rootFreeGiB * double(gib));
+    }
     s.topProcesses = std::move(processes);
     return s;
 }
@@ -87,7 +92,10 @@ TEST(PerformanceMonitor, BusyChildIsFoundThrottledCountedAndNoticed)
     ChildProcess busy({ChildProcess::writeSpinner(dir.path(), QStringLiteral("busyloop"))});
     ChildProcess guarded({ChildProcess::writeSpinner(dir.path(), QStringLiteral("gitspinner"))});
     ChildProcess idle({QStringLiteral("/bin/sleep"), QStringLiteral("600")});
-    ASSERT_TRUE(busy.started() && guarded.started() && idle.started());
+    // Already at the lowest priority: busy, but there is nothing to lower.
+    ChildProcess lowest({QStringLiteral("/usr/bin/nice"), QStringLiteral("-n"), QStringLiteral("19"),
+                         ChildProcess::writeSpinner(dir.path(), QStringLiteral("lowspinner"))});
+    ASSERT_TRUE(busy.started() && guarded.started() && idle.started() && lowest.started());
 
     MonitorRig rig;
     // A loaded test machine may give the spinner much less than a whole core, so the share is
@@ -99,7 +107,7 @@ TEST(PerformanceMonitor, BusyChildIsFoundThrottledCountedAndNoticed)
     NotificationManager notifications(rig.clock);
     FixtureReaders machine(QStringLiteral("/proc"));
     OwnProcessesTable table;
-    table.allowed = {busy.pid(), guarded.pid(), idle.pid()};
+    table.allowed = {busy.pid(), guarded.pid(), idle.pid(), lowest.pid()};
     PerformanceMonitor monitor(SamplerPlatform{machine.cpu, machine.memory, machine.volumeSource, machine.thermal, table},
                                rig.collaborators(control, processManager, notifications));
 
@@ -116,9 +124,13 @@ TEST(PerformanceMonitor, BusyChildIsFoundThrottledCountedAndNoticed)
     ASSERT_TRUE(sample(2));
 
     const auto top = monitor.topProcesses();
-    ASSERT_EQ(top.size(), 3);
-    EXPECT_EQ(top[0].pid == busy.pid() || top[0].pid == guarded.pid(), true) << "the spinners lead";
+    ASSERT_EQ(top.size(), 4);
+    EXPECT_EQ(top[0].pid == busy.pid() || top[0].pid == guarded.pid() || top[0].pid == lowest.pid(), true) << "the spinners lead";
     for (const ProcessInfoItem& p : top) {
+        if (p.pid == lowest.pid()) {
+            EXPECT_EQ(p.nice, 19);
+            continue;
+        }
         if (p.pid == busy.pid()) {
             EXPECT_EQ(p.name, QStringLiteral("busyloop"));
             EXPECT_NEAR(p.cpuUsage, trueShare, 15.0);  // about 100 on an idle machine
@@ -161,6 +173,96 @@ TEST(PerformanceMonitor, BusyChildIsFoundThrottledCountedAndNoticed)
     EXPECT_TRUE(server.calls[0].body.startsWith(QStringLiteral("busyloop was using ")));
     EXPECT_TRUE(server.calls[0].body.endsWith(QStringLiteral("% CPU and has been throttled to maintain performance.")));
     EXPECT_EQ(server.calls[0].hints.value(QStringLiteral("category")).toString(), QStringLiteral("PROCESS_ACTION"));
+
+    // Five virtual minutes of samples while both spinners stay busy at nice 19: nothing more
+    // is recorded, counted or noticed.
+    for (int n = 4; n < 4 + 30; ++n) {
+        rig.clock.advance(10s);
+        QThread::msleep(60);
+        ASSERT_TRUE(sample(n));
+    }
+    QThread::msleep(200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recordsOf(monitor, ActionType::processThrottled).size(), 1);
+    EXPECT_EQ(processManager.processIncidentCounts(), (QHash<QString, int>{{QStringLiteral("busyloop"), 1}}));
+    EXPECT_EQ(server.calls.size(), 1);
+    EXPECT_EQ(ChildProcess::niceOf(lowest.pid()), 19);
+}
+
+TEST(PerformanceMonitor, LowestPriorityKernelThreadsAndInitAreNeverThrottledAndAFailureIsLoggedOnce)
+{
+    MonitorRig rig;
+    rig.settings.setSustainedTimeBeforeAction(5);
+    FixtureReaders readers(QStringLiteral("/nonexistent"));
+    PerformanceMonitor monitor(readers.platform(), rig.collaborators());
+    rig.control.failing = {40};
+
+    ProcessInfoItem atLowest = process(10, "renderer", 97);
+    atLowest.nice = 19;
+    ProcessInfoItem kernel = process(20, "kworker/u32:3", 99);
+    kernel.isKernelThread = true;
+    const ProcessInfoItem init = process(1, "systemd", 99);
+    ProcessInfoItem refused = process(40, "rootd", 90);
+    refused.startTime = 777;
+    const auto list = snapshotWith({atLowest, kernel, init, refused});
+    // Five virtual minutes, a sample every 10 s.
+    for (int tick = 0; tick <= 30; ++tick) {
+        monitor.evaluateAutomaticActions(list, healthOf(90));
+        rig.clock.advance(10s);
+    }
+    EXPECT_TRUE(rig.control.lowered.isEmpty());
+    EXPECT_TRUE(rig.ledger.incidents.isEmpty());
+    EXPECT_TRUE(rig.notifier.calls.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return !recordsOf(monitor, ActionType::processThrottled).isEmpty(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recordsOf(monitor, ActionType::processThrottled),
+              QStringList{QStringLiteral("rootd: PID 40 at 90.0% for 10s \u2014 Exceeds CPU threshold \u2014 failed: Operation not permitted")});
+
+    // Another process under the same pid is a new one: its failure is logged again.
+    refused.startTime = 778;
+    for (int tick = 0; tick < 3; ++tick) {
+        monitor.evaluateAutomaticActions(snapshotWith({refused}), healthOf(90));
+        rig.clock.advance(10s);
+    }
+    ASSERT_TRUE(waitUntil([&] { return recordsOf(monitor, ActionType::processThrottled).size() == 2; }));
+}
+
+TEST(PerformanceMonitor, SampledKernelThreadsAndInitAreProtectedAndNeverRunaway)
+{
+    // pid 1, a flagged kernel thread, an unflagged command-less child of kthreadd and a user
+    // process, all burning CPU between two samples.
+    QTemporaryDir dir;
+    auto write = [&](int pid, int ppid, unsigned flags, const char* name, int ticks) {
+        QDir().mkpath(dir.filePath(QString::number(pid)));
+        QFile stat(dir.filePath(QStringLiteral("%1/stat").arg(pid)));
+        ASSERT_TRUE(stat.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        stat.write(QByteArray::number(pid) + " (" + name + ") R " + QByteArray::number(ppid) + " 0 0 0 -1 " +
+                   QByteArray::number(flags) + " 0 0 0 0 " + QByteArray::number(ticks) + " 0 0 0 20 0 1 0 99 0 0\n");
+        QFile(dir.filePath(QStringLiteral("%1/cmdline").arg(pid))).open(QIODevice::WriteOnly);
+    };
+    auto writeAll = [&](int ticks) {
+        write(1, 0, 0x400100, "systemd", ticks);
+        write(77, 2, 0x00208040, "kworker/3:1", ticks);
+        write(78, 2, 0, "oldkthread", ticks);
+        write(4000, 900, 0x400000, "renderer", ticks);
+    };
+    writeAll(0);
+    FixtureReaders readers(dir.path());
+    SampleCollector collector(readers.platform());
+    SampleInputs in;
+    in.cpuThreshold = 5;
+    collector.takeSample(in);
+    QThread::msleep(20);
+    writeAll(100);
+    const auto top = collector.takeSample(in).snapshot.topProcesses;
+    ASSERT_EQ(top.size(), 4);
+    for (const ProcessInfoItem& p : top) {
+        const bool user = p.pid == 4000;
+        EXPECT_GT(p.cpuUsage, 5.0) << p.pid;
+        EXPECT_EQ(p.isRunaway, user) << p.pid;
+        EXPECT_EQ(p.isProtected, !user) << p.pid;
+        EXPECT_EQ(p.isKernelThread, p.pid == 77 || p.pid == 78) << p.pid;
+    }
 }
 
 TEST(PerformanceMonitor, ThrottlesOnlyAfterTheSustainedTimeAndHonoursVerdicts)
@@ -261,26 +363,34 @@ TEST(PerformanceMonitor, DiskAlarmsEmergencyCleanupAndHealthNotice)
     struct Case {
         const char* what;
         double freeGiB;
+        double rootFreeGiB;  // -1: "/" is on the home folder's file system
         int64_t score;
         bool autoCleanup;
         bool notices;
         QStringList expected;
         int scheduled;
     } cases[] = {
-        {"plenty", 500, 90, true, true, {}, 0},
-        {"low", 15, 90, true, true, {"low disk 15.0"}, 0},
-        {"critical", 4.26, 90, true, true, {"emergency 4.3"}, 1},
-        {"critical, cleanup off", 4, 90, false, true, {}, 0},
-        {"critical, notices off", 4, 90, true, false, {}, 1},
-        {"health 50", 500, 50, true, true, {}, 0},
-        {"health 49", 500, 49, true, true, {"health 49"}, 0},
+        {"plenty", 500, -1, 90, true, true, {}, 0},
+        {"low", 15, -1, 90, true, true, {"low disk 15.0"}, 0},
+        {"critical", 4.26, -1, 90, true, true, {"emergency 4.3"}, 1},
+        {"critical, cleanup off", 4, -1, 90, false, true, {}, 0},
+        {"critical, notices off", 4, -1, 90, true, false, {}, 1},
+        {"health 50", 500, -1, 50, true, true, {}, 0},
+        {"health 49", 500, -1, 49, true, true, {"health 49"}, 0},
+        // "/" on a file system of its own: named when it is low and fuller than home's.
+        {"/ low alone", 500, 3, 90, true, true, {"low / 3.0"}, 0},
+        {"/ low alone, notices off", 500, 3, 90, true, false, {}, 0},
+        {"/ plenty", 500, 25, 90, true, true, {}, 0},
+        {"both low", 15, 3, 90, true, true, {"low disk 15.0 (/ 3.0)"}, 0},
+        {"home lower than /", 15, 18, 90, true, true, {"low disk 15.0"}, 0},
+        {"home critical, / low", 4.26, 3, 90, true, true, {"emergency 4.3 (/ 3.0)"}, 1},
     };
     for (const Case& c : cases) {
         rig.notifier.calls.clear();
         rig.settings.setAutoCleanupEnabled(c.autoCleanup);
         rig.settings.setNotificationsEnabled(c.notices);
         const int before = rig.scheduler.pendingCount();
-        monitor.evaluateAutomaticActions(snapshotWith({}, c.freeGiB), healthOf(c.score));
+        monitor.evaluateAutomaticActions(snapshotWith({}, c.freeGiB, c.rootFreeGiB), healthOf(c.score));
         EXPECT_EQ(rig.notifier.calls, c.expected) << c.what;
         EXPECT_EQ(rig.scheduler.pendingCount() - before, c.scheduled) << c.what;
     }
@@ -292,11 +402,11 @@ TEST(PerformanceMonitor, DiskAlarmsEmergencyCleanupAndHealthNotice)
     monitor.evaluateAutomaticActions(unread, healthOf(90));
     EXPECT_TRUE(rig.notifier.calls.isEmpty());
 
-    // Two steps are waiting. The space is still short when the first is due: it cleans.
+    // Three steps are waiting. The space is still short when they are due: each cleans.
     monitor.setCurrentSnapshot(snapshotWith({}, 4));
     rig.scheduler.advance(5s);
-    ASSERT_TRUE(waitUntil([&] { return recordsOf(monitor, ActionType::emergencyCleanup).size() == 4; }));
-    EXPECT_EQ(rig.cleaner.emergencyRuns, 2);
+    ASSERT_TRUE(waitUntil([&] { return recordsOf(monitor, ActionType::emergencyCleanup).size() == 6; }));
+    EXPECT_EQ(rig.cleaner.emergencyRuns, 3);
     // Newest first: each step's targets land in the order returned, one in front of the other.
     EXPECT_EQ(recordsOf(monitor, ActionType::emergencyCleanup).mid(0, 2),
               (QStringList{QStringLiteral("Hugging Face Cache: Freed 350 KB"), QStringLiteral("pip Cache: Freed 1.2 GB")}));
@@ -309,7 +419,7 @@ TEST(PerformanceMonitor, DiskAlarmsEmergencyCleanupAndHealthNotice)
     QCoreApplication::processEvents();
     QThread::msleep(50);
     QCoreApplication::processEvents();
-    EXPECT_EQ(rig.cleaner.emergencyRuns, 2);
+    EXPECT_EQ(rig.cleaner.emergencyRuns, 3);
 }
 
 TEST(PerformanceMonitor, PublishesSamplesTrimsHistoriesAndFeedsTheProfileChoice)

@@ -153,3 +153,43 @@ TEST(SampleCollector, MemoryDiskAndHealthOfOneSample)
     EXPECT_EQ(z.snapshot.diskTotal, 0u);
     EXPECT_TRUE(z.snapshot.topProcesses.isEmpty());
 }
+
+namespace {
+struct FixedVolume final : VolumeSource {
+    std::optional<VolumeSpace> space;
+    std::optional<VolumeSpace> readVolume() override { return space; }
+};
+}  // namespace
+
+TEST(SampleCollector, WatchesTheHomeFileSystemAndRootWhenItIsAnother)
+{
+    FixtureReaders readers(procFixtures + QStringLiteral("/basic"));
+    FixedVolume home, root;
+    home.space = VolumeSpace{1000, 400, 7};
+    SamplerPlatform platform{readers.cpu, readers.memory, home, readers.thermal, readers.processes, &root};
+    SampleCollector collector(platform);
+
+    const struct {
+        const char* what;
+        std::optional<VolumeSpace> root;
+        uint64_t rootUsed, rootTotal;
+    } rows[] = {
+        {"another file system", VolumeSpace{500, 20, 9}, 480, 500},
+        {"the same file system", VolumeSpace{1000, 400, 7}, 0, 0},
+        {"unreadable", std::nullopt, 0, 0},
+    };
+    for (const auto& r : rows) {
+        root.space = r.root;
+        const PerformanceSnapshot s = collector.takeSample(inputs()).snapshot;
+        EXPECT_EQ(s.diskUsed, 600u) << r.what;
+        EXPECT_EQ(s.diskTotal, 1000u) << r.what;
+        EXPECT_EQ(s.rootDiskUsed, r.rootUsed) << r.what;
+        EXPECT_EQ(s.rootDiskTotal, r.rootTotal) << r.what;
+    }
+
+    // Two real roots: the proc file system is never the one "/" lives on.
+    EXPECT_NE(StatvfsVolumeSource(QStringLiteral("/")).readVolume()->device,
+              StatvfsVolumeSource(QStringLiteral("/proc")).readVolume()->device);
+    EXPECT_EQ(StatvfsVolumeSource(QStringLiteral("/")).readVolume()->device,
+              StatvfsVolumeSource(QStringLiteral("/")).readVolume()->device);
+}

@@ -21,8 +21,9 @@ namespace {
 struct Notices final : Notifier {
     QStringList posted;  // "title: body"
     void notifyProcessThrottled(const QString&, double) override {}
-    void notifyEmergencyCleanup(double) override {}
-    void notifyLowDisk(double) override {}
+    void notifyEmergencyCleanup(double, std::optional<double>) override {}
+    void notifyLowDisk(double, std::optional<double>) override {}
+    void notifyLowRootDisk(double) override {}
     void notifyHealthWarning(int64_t) override {}
     void notify(const QString& title, const QString& body) override { posted << title + QStringLiteral(": ") + body; }
     void notifyCleanupComplete(const QString&) override {}

@@ -119,7 +119,7 @@ TEST(PerformanceProfileManager, ApplyWritesEachProfilesValuesWithoutSwitching)
     } rows[] = {
         {PerformanceMode::maxPerformance, 60, 5, true, 10, 0}, {PerformanceMode::balanced, 80, 10, true, 30, 0},
         {PerformanceMode::batterySaver, 95, 30, false, 60, 0}, {PerformanceMode::creativeWork, 70, 10, true, 20, 14},
-        {PerformanceMode::developer, 75, 10, true, 45, 26},    {PerformanceMode::gaming, 50, 5, true, 8, 5},
+        {PerformanceMode::developer, 75, 10, true, 45, 43},    {PerformanceMode::gaming, 50, 5, true, 8, 13},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(qPrintable(PerformanceModes::rawValue(r.mode)));
@@ -180,13 +180,13 @@ TEST(PerformanceProfileManager, DetectsTheModeFromTheMachinesState)
         {80, true, {}, 70, PerformanceMode::balanced},
         {80, true, {}, 70.1, PerformanceMode::maxPerformance},
         {80, true, {"Xcode Build Service"}, 10, PerformanceMode::developer},
-        {80, true, {"xcode"}, 10, PerformanceMode::balanced},
+        {80, true, {"pycharm"}, 10, PerformanceMode::balanced},
         // A creative application anywhere wins over a developer tool earlier in the list.
         {80, true, {"PyCharm", "Steam", "Blender"}, 10, PerformanceMode::creativeWork},
         {80, true, {"steamwebhelper", "Steam Helper"}, 10, PerformanceMode::gaming},
-        // No battery (level -1, not charging): never Battery Saver.
+        // No battery (level -1, not charging): never Battery Saver, and plugged in.
         {-1, false, {}, 10, PerformanceMode::balanced},
-        {-1, false, {}, 95, PerformanceMode::balanced},
+        {-1, false, {}, 95, PerformanceMode::maxPerformance},
         {-1, false, {"Cursor"}, 10, PerformanceMode::developer},
     };
     for (const auto& r : rows) {

@@ -91,13 +91,15 @@ TEST(ProcfsProcessTable, ReadsEveryWellFormedProcessOfAFixtureTree)
         uint64_t cpuTimeNs;
         uint64_t residentBytes;
         uint64_t startTime;
+        int nice = 0;
+        bool kernelThread = false;
     };
     const uint64_t page = uint64_t(::sysconf(_SC_PAGESIZE));
     const std::map<int32_t, Expected> expected = {
-        {1, {"systemd", ns(541 + 1035), 4262 * page, 20}},
-        {2, {"kthreadd", 0, 0, 20}},
+        {1, {"systemd", ns(541 + 1035), 4262 * page, 20, -10}},
+        {2, {"kthreadd", 0, 0, 20, 0, true}},
         // A kernel worker whose name is longer than the usual cut.
-        {599, {"kworker/u32:3-kvfree_rcu_reclaim", ns(88), 0, 555}},
+        {599, {"kworker/u32:3-kvfree_rcu_reclaim", ns(88), 0, 555, 0, true}},
         // Cut at 15 bytes: the program's own name from argv[0].
         {24895, {"indexer-worker-daemon", ns(2), 406 * page, 146089}},
         // Spaces and ')' inside the name.
@@ -117,7 +119,37 @@ TEST(ProcfsProcessTable, ReadsEveryWellFormedProcessOfAFixtureTree)
         EXPECT_EQ(e.cpuTimeNs, it->second.cpuTimeNs) << e.pid;
         EXPECT_EQ(e.residentBytes, it->second.residentBytes) << e.pid;
         EXPECT_EQ(e.startTime, it->second.startTime) << e.pid;
+        EXPECT_EQ(e.nice, it->second.nice) << e.pid;
+        EXPECT_EQ(e.isKernelThread, it->second.kernelThread) << e.pid;
     }
+}
+
+TEST(ProcfsProcessTable, KernelThreadsByFlagOrAsCommandLessChildrenOfKthreadd)
+{
+    QTemporaryDir dir;
+    auto write = [&](int pid, int ppid, unsigned flags, const QByteArray& cmdline) {
+        QDir().mkpath(dir.filePath(QString::number(pid)));
+        QFile stat(dir.filePath(QStringLiteral("%1/stat").arg(pid)));
+        ASSERT_TRUE(stat.open(QIODevice::WriteOnly));
+        stat.write(QByteArray::number(pid) + " (w) S " + QByteArray::number(ppid) + " 0 0 0 -1 " + QByteArray::number(flags) +
+                   " 0 0 0 0 5 0 0 0 20 19 1 0 99 0 0\n");
+        QFile cmd(dir.filePath(QStringLiteral("%1/cmdline").arg(pid)));
+        ASSERT_TRUE(cmd.open(QIODevice::WriteOnly));
+        cmd.write(cmdline);
+    };
+    write(10, 2, 0x00200000, {});               // the flag says so
+    write(11, 2, 0, {});                        // an older kernel: no flag, no command line, kthreadd's child
+    write(12, 2, 0, QByteArray("prog\0", 5));  // a user program that happens to be kthreadd's child
+    write(13, 900, 0, {});                      // a zombie's empty command line is no kernel thread
+    ProcfsProcessTable table(dir.path());
+    std::vector<ProcessEntry> entries;
+    ASSERT_TRUE(table.readProcesses(entries));
+    std::map<int32_t, bool> kernel;
+    for (const ProcessEntry& e : entries) {
+        kernel[e.pid] = e.isKernelThread;
+        EXPECT_EQ(e.nice, 19) << e.pid;
+    }
+    EXPECT_EQ(kernel, (std::map<int32_t, bool>{{10, true}, {11, true}, {12, false}, {13, false}}));
 }
 
 TEST(ProcfsProcessTable, DamagedStatLinesAreRejected)

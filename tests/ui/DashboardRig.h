@@ -48,8 +48,9 @@ namespace dashboard_rig {
 struct Quiet final : Notifier, IncidentLedger, ProcessControl, TemperatureSource, CacheCleaner, BatteryLevelSource,
                      ThrottleAdvisor, AutoProfileChoice, InsightSource, DnsFlusher, ProcessStopper {
     void notifyProcessThrottled(const QString&, double) override {}
-    void notifyEmergencyCleanup(double) override {}
-    void notifyLowDisk(double) override {}
+    void notifyEmergencyCleanup(double, std::optional<double>) override {}
+    void notifyLowDisk(double, std::optional<double>) override {}
+    void notifyLowRootDisk(double) override {}
     void notifyHealthWarning(int64_t) override {}
     void notify(const QString&, const QString&) override {}
     void notifyCleanupComplete(const QString&) override {}

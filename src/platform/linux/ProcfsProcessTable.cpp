@@ -3,6 +3,7 @@
 #include "platform/linux/ProcFiles.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -15,6 +16,8 @@ namespace {
 // The kernel keeps 15 bytes of a program's name (16 with the terminator).
 constexpr int kernelCommCut = 15;
 constexpr int longNameLimit = 32;
+constexpr uint64_t pfKthread = 0x00200000;
+constexpr int32_t kthreaddPid = 2;
 
 struct LinuxDirent64 {
     ino64_t d_ino;
@@ -67,17 +70,21 @@ bool ProcfsProcessTable::parseStat(int32_t pid, const char* text, size_t length,
     const size_t commLength = std::min<size_t>(size_t(close - open - 1), ProcessEntry::maxCommLength);
     if (commLength == 0) return false;
 
-    // Fields after the name, counted from 3 (state): utime 14, stime 15, starttime 22, rss 24.
+    // Fields after the name, counted from 3 (state): ppid 4, flags 9, utime 14, stime 15,
+    // nice 19, starttime 22, rss 24.
     p = close + 1;
-    uint64_t utime = 0, stime = 0, startTime = 0;
-    int64_t rss = 0;
+    uint64_t utime = 0, stime = 0, startTime = 0, ppid = 0, flags = 0;
+    int64_t rss = 0, nice = 0;
     for (int field = 3; field <= 24; ++field) {
         if (p >= end || *p != ' ') return false;
         ++p;
         const char* tokenStart = p;
         bool ok = true;
         switch (field) {
+        case 4: ok = ProcFiles::parseUnsigned(p, end, ppid); break;
+        case 9: ok = ProcFiles::parseUnsigned(p, end, flags); break;
         case 14: ok = ProcFiles::parseUnsigned(p, end, utime); break;
+        case 19: ok = ProcFiles::parseSigned(p, end, nice); break;
         case 15: ok = ProcFiles::parseUnsigned(p, end, stime); break;
         case 22: ok = ProcFiles::parseUnsigned(p, end, startTime); break;
         case 24: ok = ProcFiles::parseSigned(p, end, rss); break;
@@ -96,6 +103,9 @@ bool ProcfsProcessTable::parseStat(int32_t pid, const char* text, size_t length,
     const unsigned __int128 ns = (unsigned __int128)(utime + stime) * nsPerTick;
     entry.cpuTimeNs = ns > UINT64_MAX ? UINT64_MAX : uint64_t(ns);
     entry.residentBytes = rss > 0 ? uint64_t(rss) * pageSize : 0;
+    entry.nice = int8_t(std::clamp<int64_t>(nice, -20, 19));
+    entry.isKernelThread = (flags & pfKthread) != 0;
+    entry.parentPid = ppid > uint64_t(INT32_MAX) ? 0 : int32_t(ppid);
     return true;
 }
 
@@ -122,7 +132,15 @@ bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
             // Gone since the listing, or not ours to read: left out.
             const ssize_t got = ProcFiles::readInto(dirFd, path, m_stat.data(), m_stat.size());
             if (got <= 0) continue;
-            if (parseStat(pid, m_stat.data(), size_t(got), m_nsPerTick, m_pageSize, entry)) out.push_back(entry);
+            if (!parseStat(pid, m_stat.data(), size_t(got), m_nsPerTick, m_pageSize, entry)) continue;
+            // Kernels that do not report the flag still show a kernel thread as a command-less
+            // child of kthreadd.
+            if (!entry.isKernelThread && entry.parentPid == kthreaddPid) {
+                std::memcpy(path + nameLength, "/cmdline", 9);
+                char probe[1];
+                entry.isKernelThread = ProcFiles::readInto(dirFd, path, probe, sizeof probe) == 0;
+            }
+            out.push_back(entry);
         }
     }
     ::close(dirFd);
