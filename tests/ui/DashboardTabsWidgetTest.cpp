@@ -14,6 +14,7 @@
 #include "ui/dashboard/TextView.h"
 #include "ui/dashboard/WrappedTextView.h"
 
+#include "platform/linux/LinuxProcessControl.h"
 #include <gtest/gtest.h>
 
 #include <QScrollArea>
@@ -199,9 +200,11 @@ TEST_F(Tabs, ProcessButtonsActOnTheChildAndTheHistoryShowsIt)
     ASSERT_TRUE(slow.started() && doomed.started());
     ProcessInfoItem a;
     a.pid = slow.pid();
+    a.startTime = LinuxProcessControl::identityOf(slow.pid()).value_or(ProcessIdentity{}).startTime;
     a.name = u"slow"_qs;
     ProcessInfoItem b;
     b.pid = doomed.pid();
+    b.startTime = LinuxProcessControl::identityOf(doomed.pid()).value_or(ProcessIdentity{}).startTime;
     b.name = u"doomed"_qs;
     ProcessesTab* tab = processes();
     publishProcesses({a, b});
