@@ -186,19 +186,7 @@ TEST(ProcessManager, APidReusedBeforeTheFollowUpIsNeverSignalled)
     ASSERT_TRUE(first.waitForExit(5s));
 
     // ...and a new process is given the same pid (clone3 with set_tid needs CAP_SYS_ADMIN).
-    pid_t wanted = pid;
-    clone_args args{};
-    args.exit_signal = SIGCHLD;
-    args.set_tid = reinterpret_cast<uint64_t>(&wanted);
-    args.set_tid_size = 1;
-    const long reused = ::syscall(SYS_clone3, &args, sizeof args);
-    if (reused == 0) {
-        char sleepPath[] = "/bin/sleep";
-        char seconds[] = "600";
-        char* argv[] = {sleepPath, seconds, nullptr};
-        ::execv(sleepPath, argv);
-        ::_exit(127);
-    }
+    const pid_t reused = ChildProcess::startWithPid(pid, "/bin/sleep");
     if (reused < 0) GTEST_SKIP() << "cannot choose a pid here: " << strerror(errno);
     ASSERT_EQ(reused, pid);
 

@@ -22,8 +22,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
-#include <linux/sched.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,18 +74,7 @@ public:
         ::kill(pid, SIGKILL);
         if (!m_first->waitForExit(5s)) return -1;
         QThread::msleep(50);
-        pid_t wanted = pid;
-        clone_args args{};
-        args.exit_signal = SIGCHLD;
-        args.set_tid = reinterpret_cast<uint64_t>(&wanted);
-        args.set_tid_size = 1;
-        const long child = ::syscall(SYS_clone3, &args, sizeof args);
-        if (child == 0) {
-            char seconds[] = "600";
-            char* argv[] = {m_program.data(), seconds, nullptr};
-            ::execv(m_program.constData(), argv);
-            ::_exit(127);
-        }
+        const pid_t child = ChildProcess::startWithPid(pid, m_program);
         if (child != pid) return -1;
         m_second = pid;
         for (int i = 0; i < 200 && procFile(pid, "comm").trimmed() != m_name; ++i) QThread::msleep(5);
