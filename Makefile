@@ -2,8 +2,10 @@
 JOBS ?= $(shell nproc)
 RELEASE_DIR := build/release
 DEBUG_DIR := build/debug
+FUZZ_DIR := build/fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench fuzz clean
 
 # Builds a tree; when an update turned plain classes into Qt objects, stale generated moc files
 # can break the link once, so a failed build clears them and tries again.
@@ -30,6 +32,14 @@ test: deps
 
 bench: build
 	@for b in $(RELEASE_DIR)/bench/bench_*; do echo "== $$(basename $$b)"; $$b; done
+
+# Every parser of stored files, /proc, /sys and model replies under libFuzzer for FUZZ_SECONDS
+# each; fails on a finding (kept in build/fuzz/findings).
+fuzz:
+	@bash scripts/install-deps fuzz
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DVELTRANMOOR_TESTS=OFF -DVELTRANMOOR_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
+	bash scripts/run-fuzz $(FUZZ_DIR) $(FUZZ_SECONDS) $(JOBS)
 
 clean:
 	rm -rf build

@@ -304,11 +304,14 @@ AutoPilot::Pruned AutoPilot::trashOldFiles(const QString& folder, qint64 days, c
         return pruned;
     }
 
-    const int fd = open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return pruned;
-    DIR* listing = fdopendir(fd);
+    // Listed and emptied through one descriptor, opened without following a link below the
+    // home folder, so a swapped folder can never redirect the moves.
+    const Trash::Fd fd = Trash::openDirectory(dir, true);
+    if (!fd.valid()) return pruned;
+    const int copy = dup(fd.get());
+    DIR* listing = copy < 0 ? nullptr : fdopendir(copy);
     if (!listing) {
-        close(fd);
+        if (copy >= 0) close(copy);
         return pruned;
     }
     struct Candidate {
@@ -334,7 +337,7 @@ AutoPilot::Pruned AutoPilot::trashOldFiles(const QString& folder, qint64 days, c
         }
         if (entry->d_name[0] == '.') continue;  // hidden, and "." / ".."
         struct stat st;
-        if (fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (fstatat(fd.get(), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         // A time stamp too far out to count in milliseconds is not an old one.
         const std::optional<qint64> secondsMs = Checked::mul<qint64>(st.st_mtim.tv_sec, 1000);
         const std::optional<qint64> modifiedMs =
@@ -345,8 +348,9 @@ AutoPilot::Pruned AutoPilot::trashOldFiles(const QString& folder, qint64 days, c
     closedir(listing);
     if (!listed) return pruned;
 
+    Trash::Mover mover;
     for (const Candidate& c : old) {
-        if (!Trash::move(dir + QLatin1Char('/') + QFile::decodeName(c.name)).ok()) continue;
+        if (!mover.moveAt(fd.get(), dir, c.name).ok()) continue;
         ++pruned.count;
         pruned.bytes += c.bytes;
     }

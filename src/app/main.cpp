@@ -2,6 +2,7 @@
 #include "app/SingleInstance.h"
 #include "core/Log.h"
 #include "ui/dashboard/DashboardWindowController.h"
+#include "ui/shell/StatusItemController.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -65,7 +66,12 @@ int main(int argc, char** argv)
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("An address to open, such as veltranmoor://dashboard."),
                                  QStringLiteral("[url]"));
+    // The autostart entry starts the application with this: it then waits in the tray.
+    const QCommandLineOption autostartOption(QStringLiteral("autostart"),
+                                             QStringLiteral("Started at login: stay in the tray, open no window."));
+    parser.addOption(autostartOption);
     parser.process(app);
+    const bool autostart = parser.isSet(autostartOption);
     const QString request = parser.positionalArguments().value(0);
 
     // A second start hands its request to the running instance and leaves.
@@ -84,11 +90,14 @@ int main(int argc, char** argv)
     QObject::connect(&instance, &SingleInstance::requestReceived, &dashboard,
                      [&dashboard](const QString& r) { dashboard.handleRequest(r); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate.applicationWillTerminate(); });
-    QTimer::singleShot(0, &app, [&delegate, &dashboard, headless] {
+    StatusItemController& statusItem = context.statusItem();
+    QTimer::singleShot(0, &app, [&delegate, &dashboard, &statusItem, headless, autostart] {
         delegate.applicationDidFinishLaunching();
         // The dashboard is the first window the application declares: it opens at launch
-        // wherever there is a screen to show it on.
-        if (!headless) dashboard.open();
+        // wherever there is a screen to show it on, except at login when the tray icon is
+        // there as the way in. Without a tray it always opens, so the application is never
+        // invisible.
+        if (!headless && !(autostart && statusItem.trayAvailable())) dashboard.open();
     });
 
     const int status = QApplication::exec();

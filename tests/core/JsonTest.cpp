@@ -7,10 +7,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <cmath>
 #include <limits>
+
+#include <unistd.h>
 
 TEST(Json, DecoderIsStrict)
 {
@@ -126,4 +130,37 @@ TEST(Json, WritesReplaceWholeFiles)
     EXPECT_EQ(Json::readFile(atomic)->object().value("a").toInt(), 1);
     EXPECT_FALSE(Json::readFile(dir.path() + QStringLiteral("/none.json")).has_value());
     EXPECT_FALSE(Json::writeFileAtomically(QStringLiteral("/proc/forbidden/x.json"), QByteArray("1")).ok());
+}
+
+TEST(Json, StartUpRemovesOnlyWhatAStopMidSaveLeft)
+{
+    QTemporaryDir dir;
+    auto make = [&](const QString& name) {
+        QFile f(dir.path() + QLatin1Char('/') + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{\"apiKey\":\"sk-secret\"");
+    };
+    // A save writes to an unnamed file where the file system allows it, else to a named
+    // temporary made from this pattern: that is what a stop can leave.
+    QString saving;
+    {
+        QTemporaryFile save(dir.path() + QStringLiteral("/settings.json.XXXXXX"));
+        save.setAutoRemove(false);
+        ASSERT_TRUE(save.open());
+        saving = QFileInfo(save.fileName()).fileName();
+    }
+    ASSERT_TRUE(saving.startsWith(QStringLiteral("settings.json.")));
+    make(saving);
+    for (const char* name : {"epitopes.json.tmp", "regrow_patterns.json.tmp", "settings.json", "settings.json.bad",
+                             "notes.tmp", "readme.txt", "history.jsonx.abcdef"}) {
+        make(QLatin1String(name));
+    }
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.json.tmp")));
+    ASSERT_EQ(symlink("settings.json", QFile::encodeName(dir.path() + QStringLiteral("/link.json.abc123")).constData()), 0);
+
+    EXPECT_EQ(Json::removeTemporarySiblings(dir.path()), 3);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{"folder.json.tmp", "history.jsonx.abcdef", "link.json.abc123", "notes.tmp", "readme.txt",
+                           "settings.json", "settings.json.bad"}));
+    EXPECT_EQ(Json::removeTemporarySiblings(dir.path() + QStringLiteral("/missing")), 0);
 }

@@ -55,7 +55,7 @@ TEST(AutostartLoginItem, RegisterWritesAnEnabledEntryAndUnregisterRemovesIt)
     EXPECT_EQ(AutostartLoginItem::entryPath(), qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/veltranmoor.desktop");
     const QByteArray text = readEntry();
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
-    for (const char* line : {"Type=Application\n", "Name=Veltranmoor AI\n", "Exec=\"/opt/veltranmoor/bin/veltranmoor\"\n",
+    for (const char* line : {"Type=Application\n", "Name=Veltranmoor AI\n", "Exec=\"/opt/veltranmoor/bin/veltranmoor\" --autostart\n",
                              "Icon=veltranmoor\n", "X-GNOME-Autostart-enabled=true\n"})
         EXPECT_TRUE(text.contains(line)) << line;
     EXPECT_EQ(item.status(), LoginItemService::Status::enabled);
@@ -84,8 +84,12 @@ TEST(AutostartLoginItem, EntriesOfOthersOrTurnedOffDoNotCountAndAreNotRemoved)
         EXPECT_EQ(item.status(), LoginItemService::Status::notRegistered) << text.toStdString();
     }
 
+    // An entry written before the start-up flag existed is still ours.
+    writeEntry("[Desktop Entry]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\n");
+    EXPECT_EQ(item.status(), LoginItemService::Status::enabled);
+
     ASSERT_TRUE(item.registerItem().ok());
-    EXPECT_TRUE(readEntry().contains("Exec=\"/opt/veltranmoor/bin/veltranmoor\"\n"));
+    EXPECT_TRUE(readEntry().contains("Exec=\"/opt/veltranmoor/bin/veltranmoor\" --autostart\n"));
     EXPECT_EQ(item.status(), LoginItemService::Status::enabled);
 }
 

@@ -60,7 +60,7 @@ TEST_F(LoginRig, StartAppliesTheSettingAtOnce)
     LoginItemController second{settings, autostart};
     settings.setLaunchAtLogin(true);
     second.start();
-    EXPECT_TRUE(entry().contains("Exec=\"/opt/Veltranmoor AI/veltranmoor\"\n"));
+    EXPECT_TRUE(entry().contains("Exec=\"/opt/Veltranmoor AI/veltranmoor\" --autostart\n"));
     EXPECT_EQ(second.lastApplied(), std::optional<bool>(true));
     EXPECT_TRUE(logged.isEmpty());
 }
@@ -127,7 +127,7 @@ TEST_F(LoginRig, AnEntryWrittenByOthersIsReplacedOnlyWhenRegistering)
 
     settings.setLaunchAtLogin(true);
     settle();
-    EXPECT_TRUE(entry().contains("Exec=\"/opt/Veltranmoor AI/veltranmoor\"\n"));
+    EXPECT_TRUE(entry().contains("Exec=\"/opt/Veltranmoor AI/veltranmoor\" --autostart\n"));
     EXPECT_FALSE(entry().contains("other-tool"));
     EXPECT_TRUE(logged.isEmpty());
 }

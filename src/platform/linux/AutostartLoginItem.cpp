@@ -79,8 +79,9 @@ bool AutostartLoginItem::isOurs(const QByteArray& contents, bool* enabled) const
             continue;
         const QString key = line.left(eq).trimmed();
         const QString value = line.mid(eq + 1).trimmed();
+        // Entries written before the start-up flag existed are ours too.
         if (key == QStringLiteral("Exec"))
-            execMatches = value == wantExec;
+            execMatches = value == wantExec || value == wantExec + QStringLiteral(" --autostart");
         else if (key == QStringLiteral("Hidden") && value == QStringLiteral("true"))
             on = false;
         else if (key == QStringLiteral("X-GNOME-Autostart-enabled") && value == QStringLiteral("false"))
@@ -117,7 +118,8 @@ LoginItemService::Status AutostartLoginItem::status() const
     text += "Type=Application\n";
     text += "Name=Veltranmoor AI\n";
     text += "Comment=Keeps this computer fast and healthy\n";
-    text += "Exec=" + exec.toUtf8() + "\n";
+    // The flag tells a login start from one by the user: it then waits in the tray.
+    text += "Exec=" + exec.toUtf8() + " --autostart\n";
     text += "Icon=veltranmoor\n";
     text += "Terminal=false\n";
     text += "X-GNOME-Autostart-enabled=true\n";
