@@ -4,6 +4,7 @@
 
 #include "core/AppSettings.h"
 #include "core/ByteCountFormatter.h"
+#include "core/CFormat.h"
 #include "core/Clock.h"
 #include "core/Dates.h"
 #include "core/Json.h"
@@ -222,9 +223,9 @@ void AutoPilot::completeRun(MaintenanceRun run)
     const double freeGB = double(freeBytes) / double(1ull << 30);
     run.steps << step(QStringLiteral("Health report"),
                       QStringLiteral("Score ") + QString::number(health.score) + QStringLiteral("/100 \u2014 CPU ") +
-                          QString::asprintf("%.0f", snapshot.cpuUsage) + QStringLiteral("%, Mem ") +
-                          QString::asprintf("%.0f", memory) + QStringLiteral("%, Disk ") +
-                          QString::asprintf("%.1f", freeGB) + QStringLiteral(" GB free"));
+                          cformat("%.0f", snapshot.cpuUsage) + QStringLiteral("%, Mem ") +
+                          cformat("%.0f", memory) + QStringLiteral("%, Disk ") +
+                          cformat("%.1f", freeGB) + QStringLiteral(" GB free"));
 
     run.finishedAt = m_c.clock.now();
     run.finalHealthScore = health.score;

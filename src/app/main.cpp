@@ -1,6 +1,7 @@
 #include "app/AppContext.h"
 #include "app/SingleInstance.h"
 #include "core/Log.h"
+#include "core/MainLoopWatchdog.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/shell/StatusItemController.h"
 
@@ -53,7 +54,15 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
 
+#ifdef NDEBUG
     QApplication app(argc, argv);
+#else
+    // Debug builds say on the console whenever the window froze, and in what.
+    WatchedApplication<QApplication> app(argc, argv);
+    MainLoopWatchdog::instance().setReporter([](const MainLoopWatchdog::Stall& stall) {
+        Log::line(QString::asprintf("[Watchdog] main thread stalled %.0f ms in ", stall.ms) + stall.what);
+    });
+#endif
     QApplication::setApplicationName(QStringLiteral("Veltranmoor"));
     QApplication::setApplicationDisplayName(QStringLiteral("Veltranmoor AI"));
     QApplication::setApplicationVersion(QStringLiteral(VELTRANMOOR_VERSION));

@@ -1,5 +1,6 @@
 #include "core/AppSettings.h"
 
+#include "core/CFormat.h"
 #include "core/Clock.h"
 #include "core/Log.h"
 #include "core/UserDefaults.h"
@@ -26,7 +27,7 @@ bool localePrefers24Hour(const QLocale& locale)
 }
 
 // "%.1f"-style formatting independent of the C locale.
-QString fixed(double v, int decimals) { return QString::number(v, 'f', decimals); }
+QString fixed(double v, int decimals) { return cformat("%.*f", decimals, v); }
 
 // Values read from the settings file are range-checked where they are read: a hand-edited or
 // damaged number must not, say, make every download "older than -1 days".

@@ -1,5 +1,7 @@
 #include "monitoring/ProcessManager.h"
 
+#include "core/SerialQueue.h"
+
 #include "core/Json.h"
 #include "core/MainThread.h"
 #include "core/Models.h"
@@ -43,12 +45,16 @@ void ProcessManager::load()
     m_counts = counts;
 }
 
+ProcessManager::~ProcessManager() = default;
+
 void ProcessManager::saveIncidents()
 {
     QJsonObject object;
     for (auto it = m_counts.cbegin(); it != m_counts.cend(); ++it) object.insert(it.key(), it.value());
     // Written atomically: a crash mid-write leaves the old counts, not a torn file.
-    (void)Json::writeFileAtomically(incidentsFilePath(), QJsonDocument(object));
+    if (!m_writer) m_writer = std::make_unique<SerialQueue>(QStringLiteral("app.veltranmoor.incidents"));
+    const QString path = incidentsFilePath();
+    m_writer->async([path, document = QJsonDocument(object)] { (void)Json::writeFileAtomically(path, document); });
 }
 
 void ProcessManager::recordIncident(const QString& name)

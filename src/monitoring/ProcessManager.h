@@ -8,6 +8,10 @@
 #include <QHash>
 #include <QObject>
 
+#include <memory>
+
+class SerialQueue;
+
 class ProcessControl;
 struct ProcessInfoItem;
 
@@ -16,6 +20,7 @@ struct ProcessInfoItem;
 class ProcessManager final : public QObject, public IncidentLedger, public ProcessStopper {
     Q_OBJECT
 public:
+    ~ProcessManager() override;
     ProcessManager(ProcessControl& control, Scheduler& scheduler, QObject* parent = nullptr);
     static ProcessManager& shared();
 
@@ -41,4 +46,7 @@ private:
     ProcessControl& m_control;
     Scheduler& m_scheduler;
     QHash<QString, int> m_counts;
+    // The incident file is written here, in order, never on the main thread; declared last so
+    // it finishes its writes before the rest goes.
+    std::unique_ptr<SerialQueue> m_writer;
 };

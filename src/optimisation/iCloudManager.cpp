@@ -1,5 +1,6 @@
 #include "optimisation/iCloudManager.h"
 
+#include "core/CFormat.h"
 #include "core/Clock.h"
 #include "core/Executor.h"
 #include "core/MainThread.h"
@@ -165,7 +166,7 @@ void iCloudManager::checkAutoThrottle(double cpu, double memoryMB)
         if (!m_highCPUStartTime) {
             m_highCPUStartTime = now;
         } else if (m_highCPUStartTime->msecsTo(now) >= qint64(sustainedSeconds * 1000)) {
-            throttle(QStringLiteral("Auto: CPU at ") + QString::asprintf("%.0f", cpu) + QStringLiteral("%"));
+            throttle(QStringLiteral("Auto: CPU at ") + cformat("%.0f", cpu) + QStringLiteral("%"));
             m_highCPUStartTime.reset();
         }
     } else {
@@ -322,7 +323,7 @@ QString iCloudManager::pauseRemainingText() const
 {
     qint64 seconds = 0;
     if (m_pauseEndDate) seconds = std::max<qint64>(0, m_c.clock.now().msecsTo(*m_pauseEndDate) / 1000);
-    return QString::asprintf("%d:%02d", int(seconds / 60), int(seconds % 60));
+    return cformat("%d:%02d", int(seconds / 60), int(seconds % 60));
 }
 
 void iCloudManager::insertEvent(const QString& processName, double cpu, const QString& action)

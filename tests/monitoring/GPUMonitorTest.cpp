@@ -131,7 +131,9 @@ TEST(GPUMonitor, temperaturesAndThermalLevelPerMachine)
     };
     const Case cases[] = {
         {"intel-laptop", "cool", 55.0, std::nullopt, ThermalLevel::nominal},
-        {"amd-desktop", "cool", 61.375, 86.0, ThermalLevel::nominal},
+        // k10temp: the die (Tccd1 58.0) rather than Tctl (61.375, offset); Tctl when it is alone.
+        {"amd-desktop", "cool", 58.0, 86.0, ThermalLevel::nominal},
+        {"amd-tctl-only", "cool", 70.125, std::nullopt, ThermalLevel::nominal},
         {"nouveau", "passive", 55.0, 71.0, ThermalLevel::fair},
         {"applesmc", "cool", 61.0, std::nullopt, ThermalLevel::nominal},  // TC0P 58.25, TC0D 61.0
         {"none", "pkg", 63.0, std::nullopt, ThermalLevel::nominal},       // the package zone stands in

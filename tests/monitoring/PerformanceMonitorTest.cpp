@@ -163,9 +163,11 @@ TEST(PerformanceMonitor, BusyChildIsFoundThrottledCountedAndNoticed)
 
     ASSERT_TRUE(waitUntil([&] { return processManager.processIncidentCounts().value(QStringLiteral("busyloop")) == 1; }));
     EXPECT_EQ(processManager.processIncidentCounts().size(), 1);
-    const auto file = Json::readFile(ProcessManager::incidentsFilePath());
-    ASSERT_TRUE(file);
-    EXPECT_EQ(file->object(), QJsonObject({{QStringLiteral("busyloop"), 1}}));
+    // Written off the main thread, shortly after.
+    EXPECT_TRUE(waitUntil([&] {
+        const auto file = Json::readFile(ProcessManager::incidentsFilePath());
+        return file && file->object() == QJsonObject({{QStringLiteral("busyloop"), 1}});
+    }));
 
     ASSERT_TRUE(waitUntil([&] { return !server.calls.isEmpty(); }));
     ASSERT_EQ(server.calls.size(), 1);
