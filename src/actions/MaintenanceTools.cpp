@@ -166,10 +166,12 @@ std::pair<bool, QString> restartFirstRunning(const Context& context, const QStri
         if (program.argv.isEmpty()) return {false, name + QStringLiteral(" has no command line to start it again with")};
         LinuxProcessControl control;
         for (const RunningProgram& instance : running) {
-            auto opened = control.openProcess(instance.pid);
-            if (!opened) continue;  // gone already
-            const std::shared_ptr<ProcessHandle> handle = opened.value();
-            if (const Status sent = handle->sendSignal(SIGTERM); !sent) {
+            // Found as this user's just now, and only that very process is stopped.
+            const OpenedProcess opened = control.openProcess({instance.pid, instance.startTime}, ProcessOwner::thisUser);
+            if (opened.status.leftAlone()) continue;  // gone already
+            if (!opened) return {false, name + QStringLiteral(" could not be stopped: ") + opened.status.error()};
+            const std::shared_ptr<ProcessHandle> handle = opened.handle;
+            if (const ProcessStatus sent = handle->sendSignal(SIGTERM); !sent && !sent.leftAlone()) {
                 return {false, name + QStringLiteral(" could not be stopped: ") + sent.error()};
             }
             if (!waitForExit(*handle, context.tools.exitWait, context)) {

@@ -73,6 +73,11 @@ QList<RunningProgram> findOwn(const QString& procRoot, const QString& name, uid_
         if (realUid(status) != uid || isZombie(status)) continue;
         RunningProgram program;
         program.pid = pid;
+        // The start time is the 20th field after the name, which ends at the last ')'.
+        const QByteArray stat = readSmall(dir + QStringLiteral("/stat"));
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        // Unreadable: 0, which no signal path accepts as this process.
+        if (fields.size() > 19) program.startTime = fields[19].toULongLong();
         for (const QByteArray& arg : readSmall(dir + QStringLiteral("/cmdline")).split('\0')) {
             if (!arg.isEmpty() || !program.argv.isEmpty()) program.argv.append(QFile::decodeName(arg));
         }

@@ -12,6 +12,7 @@
 // and folder, or the systemd user unit that runs it.
 struct RunningProgram {
     int32_t pid = 0;
+    uint64_t startTime = 0;  // field 22 of /proc/PID/stat: with the pid, names this process
     QStringList argv;
     QString workingDirectory;
     std::optional<QString> userUnit;

@@ -101,15 +101,24 @@ QString performStopProcess(const QString& name, const AssistantServices& service
 {
     const QString wanted = name.toLower();
     const QList<ProcessInfoItem> processes = services.monitor.topProcesses();
+    QString othersOnly;
     for (const ProcessInfoItem& process : processes) {
         if (!containsWholeWords(process.name.toLower(), wanted)) continue;
         if (process.isProtected) return process.name + QStringLiteral(" is protected and was not stopped.");
-        const QString sent = QStringLiteral("Sent stop signal to ") + process.name + QStringLiteral(" (pid ") +
-                             QString::number(process.pid) + QLatin1Char(')');
-        const Status stopped = services.processes.killProcess(process);
+        const QString named = process.name + QStringLiteral(" (pid ") + QString::number(process.pid) + QLatin1Char(')');
+        // Asked for by name, so only the user's own processes are reached.
+        const ProcessStatus stopped = services.processes.killProcess(process, ProcessOwner::thisUser);
+        if (stopped.kind() == ProcessStatus::Kind::exited) return named + QStringLiteral(" has already exited; nothing was stopped.");
+        if (stopped.kind() == ProcessStatus::Kind::otherUser) {
+            // A process of the same name may still be the user's own further down.
+            if (othersOnly.isEmpty()) othersOnly = named + QStringLiteral(" belongs to another user and was not stopped.");
+            continue;
+        }
+        const QString sent = QStringLiteral("Sent stop signal to ") + named;
         if (!stopped) return sent + QStringLiteral(" \u2014 failed: ") + stopped.error() + QLatin1Char('.');
         return sent + QLatin1Char('.');
     }
+    if (!othersOnly.isEmpty()) return othersOnly;
     return QStringLiteral("No running process matched \u201C") + name + QStringLiteral("\u201D.");
 }
 

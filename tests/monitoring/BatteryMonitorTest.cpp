@@ -212,3 +212,30 @@ TEST(BatteryMonitor, readingRunsOffTheMainThreadAndPublishesOnIt)
     EXPECT_EQ(monitor.healthStatus(), "Excellent");
     EXPECT_EQ(monitor.healthColor(), BatteryMonitor::HealthColor::green);
 }
+
+TEST(BatteryMonitor, figuresTooLargeToScaleAreNoReadingNotAnOverflow)
+{
+    const struct {
+        const char* temp;
+        const char* powerNow;
+        const char* voltageNow;
+        std::optional<int64_t> temperature;  // hundredths of a degree
+        std::optional<int64_t> amperage;     // mA
+    } cases[] = {
+        {"9223372036854775807\n", "9223372036854775807\n", "1\n", std::nullopt, std::nullopt},
+        {"-9223372036854775808\n", "-9223372036854775808\n", "1\n", std::nullopt, std::nullopt},
+        {"922337203685477580\n", "9000000\n", "12000000\n", 9223372036854775800, -750},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.temp);
+        FixtureTree tree("sys/power_supply/discharging");
+        tree.write("BAT0/temp", c.temp);
+        tree.write("BAT0/current_now", "");
+        tree.write("BAT0/power_now", c.powerNow);
+        tree.write("BAT0/voltage_now", c.voltageNow);
+        const PowerSupplyReading reading = SysfsPowerSupplyReader(tree.path()).read();
+        ASSERT_TRUE(reading.battery);
+        EXPECT_EQ(reading.battery->temperature, c.temperature);
+        EXPECT_EQ(reading.battery->amperage, c.amperage);
+    }
+}

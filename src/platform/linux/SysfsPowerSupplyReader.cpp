@@ -2,6 +2,9 @@
 
 #include "platform/linux/SysfsValue.h"
 
+#include "core/Checked.h"
+
+#include <cmath>
 #include <cstdlib>
 #include <utility>
 
@@ -47,10 +50,13 @@ std::optional<int64_t> derivedMinutes(const QString& dir, bool charging)
         double left = double(*now);
         if (charging) {
             const auto full = readInt(base + QStringLiteral("_full"));
-            if (!full || *full < *now) continue;
-            left = double(*full - *now);
+            const std::optional<int64_t> missing = full ? Checked::sub(*full, *now) : std::nullopt;
+            if (!missing || *missing < 0) continue;
+            left = double(*missing);
         }
-        return int64_t(left / double(std::llabs(*flow)) * 60.0);
+        // In doubles: the magnitude of the most negative rate has no int64_t; a result too
+        // large for minutes is no estimate.
+        return Checked::toInteger<int64_t>(left / std::fabs(double(*flow)) * 60.0);
     }
     return std::nullopt;
 }
@@ -110,14 +116,15 @@ PowerSupplyReading SysfsPowerSupplyReader::read() const
     entry.cycleCount = readInt(battery + QStringLiteral("/cycle_count"));
     entry.designCapacity = toMilli(pair.design);
     entry.maxCapacity = toMilli(pair.full);
-    if (const auto temp = readInt(battery + QStringLiteral("/temp"))) entry.temperature = *temp * 10;
+    // Tenths of a degree to hundredths; a figure too large to scale is no reading.
+    if (const auto temp = readInt(battery + QStringLiteral("/temp"))) entry.temperature = Checked::mul<int64_t>(*temp, 10);
     const auto voltage = readInt(battery + QStringLiteral("/voltage_now"));
     entry.voltage = toMilli(voltage);
     std::optional<int64_t> current = toMilli(readInt(battery + QStringLiteral("/current_now")));
     if (!current) {
         // Energy-counting batteries give power instead: I = P / U.
         const auto power = readInt(battery + QStringLiteral("/power_now"));
-        if (power && voltage && *voltage > 0) current = int64_t(double(*power) / double(*voltage) * 1000.0);
+        if (power && voltage && *voltage > 0) current = Checked::toInteger<int64_t>(double(*power) / double(*voltage) * 1000.0);
     }
     // Drivers differ in the sign they give; the monitor expects negative while discharging.
     if (current && status && *status == QLatin1String("Discharging") && *current > 0) current = -*current;
