@@ -85,7 +85,11 @@ int main(int argc, char** argv)
 
     // A second start hands its request to the running instance and leaves.
     SingleInstance instance;
-    if (instance.claim(request) == SingleInstance::Role::forwarded) return 0;
+    const SingleInstance::Role role = instance.claim(request);
+    if (role == SingleInstance::Role::forwarded) return 0;
+    if (role != SingleInstance::Role::primary) Log::line(QStringLiteral("[Veltranmoor] ") + instance.error());
+    // A name taken by another user: running anyway would hand every later start to them.
+    if (role == SingleInstance::Role::otherUser) return 1;
 
     installTerminationHandlers(app);
 
