@@ -1,5 +1,6 @@
-// Test entry: a Qt application object (GUI on the offscreen platform where the suite needs
-// widgets) and a private temporary home, so no test touches the user's real files.
+// Test entry: a Qt application object (GUI on the offscreen platform, under the main-loop
+// watchdog, where the suite needs widgets) and a private temporary home, so no test touches the
+// user's real files.
 #include "support/PrivateHome.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,12 @@
 #include <QTemporaryDir>
 
 #ifdef VM_TEST_GUI
+#include "core/MainLoopWatchdog.h"
+#include "support/StallWatch.h"
+
 #include <QApplication>
-using TestApplication = QApplication;
+// Window tests fail when the main thread stalled while they ran.
+using TestApplication = WatchedApplication<QApplication>;
 #else
 #include <QCoreApplication>
 using TestApplication = QCoreApplication;
@@ -23,5 +28,8 @@ int main(int argc, char** argv)
 
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+#ifdef VM_TEST_GUI
+    stall_watch::installListener();
+#endif
     return RUN_ALL_TESTS();
 }
