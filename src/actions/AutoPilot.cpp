@@ -1,7 +1,10 @@
 #include "actions/AutoPilot.h"
 
+#include "core/Checked.h"
+
 #include "core/AppSettings.h"
 #include "core/ByteCountFormatter.h"
+#include "core/CFormat.h"
 #include "core/Clock.h"
 #include "core/Dates.h"
 #include "core/Json.h"
@@ -220,9 +223,9 @@ void AutoPilot::completeRun(MaintenanceRun run)
     const double freeGB = double(freeBytes) / double(1ull << 30);
     run.steps << step(QStringLiteral("Health report"),
                       QStringLiteral("Score ") + QString::number(health.score) + QStringLiteral("/100 \u2014 CPU ") +
-                          QString::asprintf("%.0f", snapshot.cpuUsage) + QStringLiteral("%, Mem ") +
-                          QString::asprintf("%.0f", memory) + QStringLiteral("%, Disk ") +
-                          QString::asprintf("%.1f", freeGB) + QStringLiteral(" GB free"));
+                          cformat("%.0f", snapshot.cpuUsage) + QStringLiteral("%, Mem ") +
+                          cformat("%.0f", memory) + QStringLiteral("%, Disk ") +
+                          cformat("%.1f", freeGB) + QStringLiteral(" GB free"));
 
     run.finishedAt = m_c.clock.now();
     run.finalHealthScore = health.score;
@@ -258,8 +261,7 @@ void AutoPilot::finishRun(const MaintenanceRun& run)
 void AutoPilot::loadHistory()
 {
     if (const std::optional<double> seconds = m_c.settings.defaults().getDouble(QString::fromLatin1(lastRunKey))) {
-        const QDateTime date = Dates::fromReferenceSeconds(*seconds);
-        if (date.isValid()) m_lastRunDate = date;
+        if (const std::optional<QDateTime> date = Dates::fromStoredSeconds(*seconds)) m_lastRunDate = *date;
     }
     const std::optional<QJsonDocument> document = Json::readFile(historyPath());
     if (!document) return;
@@ -318,7 +320,14 @@ AutoPilot::Pruned AutoPilot::trashOldFiles(const QString& folder, qint64 days, c
         uint64_t bytes;
     };
     QList<Candidate> old;
-    const qint64 cutoffMs = now.toMSecsSinceEpoch() - days * 86'400'000;
+    // A day count that does not fit prunes nothing rather than everything.
+    const std::optional<qint64> spanMs = days >= 1 ? Checked::mul<qint64>(days, 86'400'000) : std::nullopt;
+    const std::optional<qint64> cutoff = spanMs ? Checked::sub(now.toMSecsSinceEpoch(), *spanMs) : std::nullopt;
+    if (!cutoff) {
+        closedir(listing);
+        return pruned;
+    }
+    const qint64 cutoffMs = *cutoff;
     bool listed = true;
     for (;;) {
         errno = 0;  // readdir reports an error only through errno
@@ -330,8 +339,11 @@ AutoPilot::Pruned AutoPilot::trashOldFiles(const QString& folder, qint64 days, c
         if (entry->d_name[0] == '.') continue;  // hidden, and "." / ".."
         struct stat st;
         if (fstatat(fd.get(), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        const qint64 modifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1'000'000;
-        if (modifiedMs >= cutoffMs) continue;
+        // A time stamp too far out to count in milliseconds is not an old one.
+        const std::optional<qint64> secondsMs = Checked::mul<qint64>(st.st_mtim.tv_sec, 1000);
+        const std::optional<qint64> modifiedMs =
+            secondsMs ? Checked::add<qint64>(*secondsMs, st.st_mtim.tv_nsec / 1'000'000) : std::nullopt;
+        if (!modifiedMs || *modifiedMs >= cutoffMs) continue;
         old << Candidate{QByteArray(entry->d_name), S_ISDIR(st.st_mode) ? 0 : uint64_t(st.st_blocks) * 512u};
     }
     closedir(listing);

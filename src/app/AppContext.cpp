@@ -160,6 +160,7 @@ AppContext::AppContext()
         Json::removeTemporarySiblings(folder);
     }
     m_defaults = std::make_unique<UserDefaults>(UserDefaults::defaultPath());
+    m_defaults->watchForExternalChanges();
     m_settings = std::make_unique<AppSettings>(*m_defaults, m_clock);
     m_powerSupply = std::make_unique<SysfsPowerSupplyReader>();
     m_netStats = std::make_unique<SysfsNetStatsReader>();

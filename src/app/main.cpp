@@ -1,6 +1,7 @@
 #include "app/AppContext.h"
 #include "app/SingleInstance.h"
 #include "core/Log.h"
+#include "core/MainLoopWatchdog.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/shell/StatusItemController.h"
 
@@ -53,7 +54,15 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
 
+#ifdef NDEBUG
     QApplication app(argc, argv);
+#else
+    // Debug builds say on the console whenever the window froze, and in what.
+    WatchedApplication<QApplication> app(argc, argv);
+    MainLoopWatchdog::instance().setReporter([](const MainLoopWatchdog::Stall& stall) {
+        Log::line(QString::asprintf("[Watchdog] main thread stalled %.0f ms in ", stall.ms) + stall.what);
+    });
+#endif
     QApplication::setApplicationName(QStringLiteral("Veltranmoor"));
     QApplication::setApplicationDisplayName(QStringLiteral("Veltranmoor AI"));
     QApplication::setApplicationVersion(QStringLiteral(VELTRANMOOR_VERSION));
@@ -76,7 +85,11 @@ int main(int argc, char** argv)
 
     // A second start hands its request to the running instance and leaves.
     SingleInstance instance;
-    if (instance.claim(request) == SingleInstance::Role::forwarded) return 0;
+    const SingleInstance::Role role = instance.claim(request);
+    if (role == SingleInstance::Role::forwarded) return 0;
+    if (role != SingleInstance::Role::primary) Log::line(QStringLiteral("[Veltranmoor] ") + instance.error());
+    // A name taken by another user: running anyway would hand every later start to them.
+    if (role == SingleInstance::Role::otherUser) return 1;
 
     installTerminationHandlers(app);
 

@@ -25,9 +25,9 @@ Sample SampleCollector::takeSample(const SampleInputs& inputs)
 {
     Sample s;
     s.cpu = readCPUUsage();
+    // Pressure is the used share of the same reading: one pass over /proc/meminfo per sample.
     const auto [used, total] = readMemoryUsage();
-    const auto [pressureUsed, pressureTotal] = readMemoryUsage();
-    s.memoryPressure = pressureTotal > 0 ? pressureUsed / pressureTotal * 100.0 : 0;
+    s.memoryPressure = total > 0 ? used / total * 100.0 : 0;
     const auto [diskUsed, diskTotal] = readDiskUsage();
     const auto [rootUsed, rootTotal] = readRootDiskUsage();
     ThermalLevel thermal = readThermalState();

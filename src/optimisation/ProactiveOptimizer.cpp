@@ -6,6 +6,7 @@
 #include "actions/OutcomeHarness.h"
 #include "core/AppSettings.h"
 #include "core/ByteCountFormatter.h"
+#include "core/CFormat.h"
 #include "core/Clock.h"
 #include "core/Dates.h"
 #include "core/Json.h"
@@ -212,7 +213,7 @@ uint64_t ProactiveOptimizer::finishSweep(bool automatic, const QList<CleanupTarg
     } else {
         setSummary(QStringLiteral("Pre-cleared %1 — freed %2 GB from fast-regrowing caches.")
                        .arg(clearedNames.join(QStringLiteral(", ")),
-                            QString::asprintf("%.2f", double(total) / 1073741824.0)));
+                            cformat("%.2f", double(total) / 1073741824.0)));
         const ActionRecord record = ActionRecord::make(ActionType::cacheCleared, QStringLiteral("Proactive Optimizer"),
                                                        m_lastSweepSummary, now, automatic);
         MonitorState* monitor = &m_c.monitor;
@@ -229,7 +230,7 @@ void ProactiveOptimizer::setSummary(const QString& summary)
 
 QString ProactiveOptimizer::regrowReason(const RegrowPattern& pattern, uint64_t sizeBytes)
 {
-    const QString rate = QString::asprintf("%.0f", pattern.regrowRate() / 1048576.0);
+    const QString rate = cformat("%.0f", pattern.regrowRate() / 1048576.0);
     if (pattern.cleanCount == 0) {
         return QStringLiteral("%1 has refilled to %2 and is regrowing at ~%3 MB/hr — pre-clearing it now to stay "
                               "ahead of it.")

@@ -5,6 +5,7 @@
 #include "core/ByteCountFormatter.h"
 #include "core/Dates.h"
 #include "core/Json.h"
+#include "core/Log.h"
 #include "core/UserDefaults.h"
 #include "monitoring/IncidentLedger.h"
 #include "monitoring/Notifier.h"
@@ -298,7 +299,16 @@ TEST(AutoPilot, HistoryKeepsFiftyRunsAndADamagedFileLoadsAsEmpty)
     badTrigger.replace("\"Scheduled\"", "\"Nightly\"");
     QByteArray badStep = valid;
     badStep.replace("\"succeeded\":true", "\"succeeded\":\"yes\"");
-    const QByteArray damaged[] = {"{\"not\":\"an array\"}", "[{\"id\":", missingKey, badTrigger, badStep, "[1]"};
+    QList<QByteArray> damaged = {"{\"not\":\"an array\"}", "[{\"id\":", missingKey, badTrigger, badStep, "[1]"};
+    // Dates no file of ours can hold (the first two overflowed the millisecond count), and
+    // ones before 2001 or after 2200.
+    for (const double seconds : {9.3e15, 1e300, -1.0, 6.4e9}) {
+        QJsonArray runs = MaintenanceRun::encodeHistory({storedRun(0)});
+        QJsonObject run = runs[0].toObject();
+        run[QStringLiteral("startedAt")] = seconds;
+        runs[0] = run;
+        damaged << QJsonDocument(runs).toJson(QJsonDocument::Compact);
+    }
     for (const QByteArray& bytes : damaged) {
         SCOPED_TRACE(bytes.toStdString());
         ASSERT_TRUE(Json::writeFileAtomically(AutoPilot::historyPath(), bytes).ok());
@@ -372,4 +382,45 @@ TEST(AutoPilot, PruningNeverTouchesTheHomeFolderOrALinkedFolder)
     EXPECT_EQ(AutoPilot::downloadsFolder(), home() + QStringLiteral("/real-downloads"));
     QFile::remove(dirs.fileName());
     EXPECT_EQ(AutoPilot::downloadsFolder(), home() + QStringLiteral("/Downloads"));
+}
+
+TEST(AutoPilot, ADayCountOutOfRangeFallsBackToThirtyDaysWithANote)
+{
+    QStringList console;
+    Log::setSink([&](const QString& line) { console << line; });
+    for (const qint64 days : {qint64(-1), qint64(0), qint64(213503982334), qint64(3651)}) {
+        SCOPED_TRACE(days);
+        Rig rig(utc(10, 14, 0));
+        const QDateTime now = rig.clock.now();
+        const QString downloads = home() + QStringLiteral("/Downloads");
+        QDir(downloads).removeRecursively();
+        fixture::file(downloads + QStringLiteral("/old.iso"), MiB);
+        fixture::file(downloads + QStringLiteral("/recent.pdf"), MiB);
+        fixture::setModified(downloads + QStringLiteral("/old.iso"), now.addDays(-31));
+        fixture::setModified(downloads + QStringLiteral("/recent.pdf"), now.addDays(-1));
+        rig.settings.setAutoCleanDownloads(true);
+        rig.settings.setDownloadCleanupDays(days);
+        EXPECT_EQ(rig.settings.downloadCleanupDays(), 30);
+
+        AutoPilot& ap = rig.make();
+        ASSERT_TRUE(ap.runNow(RunTrigger::manual));
+        ASSERT_TRUE(rig.waitIdle());
+        EXPECT_EQ(fixture::entries(downloads), QStringList{"recent.pdf"}) << "only what is older than 30 days goes";
+        EXPECT_TRUE(ap.lastSummary()->steps[1].detail.startsWith(QStringLiteral("1 files older than 30 days")))
+            << ap.lastSummary()->steps[1].detail.toStdString();
+        EXPECT_EQ(console.count(QStringLiteral("[Veltranmoor] downloadCleanupDays of %1 is outside 1-3650 days; using 30")
+                                    .arg(days)),
+                  1)
+            << "said once, however often it is read";
+    }
+    Log::setSink({});
+
+    // The ends of the range are kept.
+    Rig rig(utc(10, 14, 0));
+    for (const qint64 days : {qint64(1), qint64(3650)}) {
+        rig.settings.setLogCleanupDays(days);
+        EXPECT_EQ(rig.settings.logCleanupDays(), days);
+    }
+    rig.settings.setTrashCleanupDays(-5);
+    EXPECT_EQ(rig.settings.trashCleanupDays(), 30);
 }

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <QJsonArray>
 #include <QProcess>
 
@@ -69,12 +71,14 @@ TEST(TavrilonChatController, DirectAnswersAndActionsThatRunAtOnce)
     c.world.cleaner.cleaned = {CleanupTarget{}, CleanupTarget{}};
     c.world.cleaner.cleaned[0].sizeBytes = 3ULL << 29;
     c.chat->send(QStringLiteral("free up space"));
-    EXPECT_EQ(c.chat->messages().at(c.chat->messages().size() - 2).text, QStringLiteral("Cleaning regenerable caches and junk."));
-    EXPECT_EQ(c.last().text, QStringLiteral("Freed 1.5GB across 2 cache locations."));
+    EXPECT_EQ(c.last().text, QStringLiteral("Cleaning regenerable caches and junk."));
+    EXPECT_EQ(c.chat->runningAction(), QStringLiteral("Clean caches & junk"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c.chat->runningAction().isEmpty(); }, 10000));
+    EXPECT_EQ(c.last().text, QStringLiteral("Freed 1.61 GB across 2 cache locations."));
     EXPECT_FALSE(c.last().undo);
     EXPECT_FALSE(c.last().backendLabel);
     ASSERT_EQ(c.gate.ledger().size(), 2);
-    EXPECT_EQ(c.gate.ledger().first().outcome, QStringLiteral("Freed 1.5GB across 2 cache locations."));
+    EXPECT_EQ(c.gate.ledger().first().outcome, QStringLiteral("Freed 1.61 GB across 2 cache locations."));
     EXPECT_FALSE(c.chat->pendingAction());
 
     // A profile switch carries an undo back to the profile active when the line was parsed.

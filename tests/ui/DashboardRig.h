@@ -56,10 +56,13 @@ struct Quiet final : Notifier, IncidentLedger, ProcessControl, TemperatureSource
     void notifyCleanupComplete(const QString&) override {}
     void recordIncident(const QString&) override {}
     QList<QPair<QString, int>> sortedIncidents() const override { return {}; }
-    Status lowerPriority(int32_t) override { return Status::failure(QStringLiteral("not in tests")); }
-    Result<std::shared_ptr<ProcessHandle>> openProcess(int32_t) override
+    ProcessStatus lowerPriority(ProcessIdentity, ProcessOwner) override
     {
-        return Result<std::shared_ptr<ProcessHandle>>::failure(QStringLiteral("not in tests"));
+        return ProcessStatus::failed(QStringLiteral("not in tests"));
+    }
+    OpenedProcess openProcess(ProcessIdentity, ProcessOwner) override
+    {
+        return OpenedProcess::refused(ProcessStatus::failed(QStringLiteral("not in tests")));
     }
     std::optional<double> cpuTempC() const override { return std::nullopt; }
     QList<CleanupTarget> cleanSafeTargets() override { return {}; }
@@ -78,7 +81,10 @@ struct Quiet final : Notifier, IncidentLedger, ProcessControl, TemperatureSource
     void switchProfile(const QString&) override {}
     QList<InsightItem> insights() const override { return {}; }
     void flushDNS(std::function<void(Status)> completion) override { completion(Status::success()); }
-    Status killProcess(const ProcessInfoItem&) override { return Status::failure(QStringLiteral("not in tests")); }
+    ProcessStatus killProcess(const ProcessInfoItem&, ProcessOwner) override
+    {
+        return ProcessStatus::failed(QStringLiteral("not in tests"));
+    }
 };
 
 struct Rig {

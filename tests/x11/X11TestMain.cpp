@@ -3,6 +3,8 @@
 #include "VirtualDisplay.h"
 #include "support/PrivateSessionBus.h"
 
+#include "support/PrivateHome.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,12 +14,7 @@
 int main(int argc, char** argv)
 {
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/veltranmoor-x11-XXXXXX"));
-    if (!home.isValid()) return 2;
-    const QByteArray root = QFile::encodeName(home.path());
-    qputenv("HOME", root);
-    qputenv("XDG_CONFIG_HOME", root + "/.config");
-    qputenv("XDG_DATA_HOME", root + "/.local/share");
-    qputenv("XDG_CACHE_HOME", root + "/.cache");
+    if (!usePrivateHome(home)) return 2;
     qunsetenv("WAYLAND_DISPLAY");
     qunsetenv("XDG_SESSION_TYPE");
     qunsetenv("XDG_CURRENT_DESKTOP");

@@ -21,6 +21,7 @@ public:
 
     // The open window, or null.
     DetailedView* window() const { return m_window; }
+    const DashboardEnvironment& environment() const { return m_env; }
     void open();
 
     // Whether `url` is the dashboard's address (scheme and host compared without case; an

@@ -4,19 +4,19 @@
 #include "ui/dashboard/DashboardStyle.h"
 #include "ui/dashboard/OverviewModel.h"
 #include "ui/theme/ThemeManager.h"
+#include "ui/theme/WindowExposure.h"
 
 #include <QConicalGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <cmath>
 
 HealthRing::HealthRing(ThemeManager& themes, QWidget* parent) : QWidget(parent), m_theme(this, themes)
 {
     setFixedSize(side, side);
-    m_animation.setDuration(1000);
-    m_animation.setEasingCurve(QEasingCurve::InOutQuad);
-    connect(&m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        m_shown = v.toDouble();
+    connect(&m_animation, &SteppedAnimation::valueChanged, this, [this](double v) {
+        m_shown = v;
         update();
     });
 }
@@ -30,14 +30,14 @@ void HealthRing::setScore(int64_t score)
     const double target = std::clamp(OverviewModel::ringFraction(score), 0.0, 1.0);
     m_animation.stop();
     // The first score is drawn as it is; later ones glide, and only while someone can see them.
-    if (first || !isVisible()) {
+    if (first || !isOnScreen(this)) {
         m_shown = target;
         update();
         return;
     }
-    m_animation.setStartValue(m_shown);
-    m_animation.setEndValue(target);
-    m_animation.start();
+    // One device pixel along the arc's middle line.
+    const double circumference = M_PI * (side - lineWidth) * devicePixelRatioF();
+    m_animation.start(m_shown, target, 1.0 / circumference);
 }
 
 void HealthRing::showEvent(QShowEvent*)

@@ -63,6 +63,27 @@ QString statusTitle(const StatusIconState& state)
     return title + snoozeDotText(state.snooze);
 }
 
+namespace {
+
+// A shield in the mark's 140-unit box, symmetric about x = 70: straight from its top point to
+// the shoulders, down the sides to y = 66, then curving to its bottom point.
+QPainterPath shieldPath(double top, double shoulder, double halfWidth, double bottom, double sideCurve, double tipCurve)
+{
+    const double cx = 70, waist = 66, right = cx + halfWidth, left = cx - halfWidth;
+    const double tipRise = (bottom - waist) / 5;
+    QPainterPath path;
+    path.moveTo(cx, top);
+    path.lineTo(right, shoulder);
+    path.lineTo(right, waist);
+    path.cubicTo(right, waist + sideCurve, cx + tipCurve, bottom - tipRise, cx, bottom);
+    path.cubicTo(cx - tipCurve, bottom - tipRise, left, waist + sideCurve, left, waist);
+    path.lineTo(left, shoulder);
+    path.closeSubpath();
+    return path;
+}
+
+}  // namespace
+
 StatusIconLayout StatusIconLayout::forSide(int side, int batteryLevel)
 {
     const double s = side / 64.0;
@@ -90,26 +111,12 @@ QImage renderStatusIcon(const StatusIconState& state, const PaletteTheme& palett
         p.save();
         p.translate(layout.shield.topLeft());
         p.scale(layout.shield.width() / 140.0, layout.shield.height() / 140.0);
-        QPainterPath outer;
-        outer.moveTo(70, 10);
-        outer.lineTo(118, 28);
-        outer.lineTo(118, 66);
-        outer.cubicTo(118, 97, 98, 118, 70, 130);
-        outer.cubicTo(42, 118, 22, 97, 22, 66);
-        outer.lineTo(22, 28);
-        outer.closeSubpath();
+        const QPainterPath outer = shieldPath(10, 28, 48, 130, 31, 28);
         QLinearGradient gold(0, 10, 0, 130);
         gold.setColorAt(0, QColor(0xf0, 0xc7, 0x5e));
         gold.setColorAt(1, QColor(0xb3, 0x83, 0x2a));
         p.fillPath(outer, gold);
-        QPainterPath core;
-        core.moveTo(70, 22);
-        core.lineTo(108, 36);
-        core.lineTo(108, 66);
-        core.cubicTo(108, 91, 93, 108, 70, 118);
-        core.cubicTo(47, 108, 32, 91, 32, 66);
-        core.lineTo(32, 36);
-        core.closeSubpath();
+        const QPainterPath core = shieldPath(22, 36, 38, 118, 25, 23);
         QLinearGradient dark(32, 22, 108, 118);
         dark.setColorAt(0, QColor(0x2a, 0x2a, 0x31));
         dark.setColorAt(1, QColor(0x14, 0x14, 0x17));
