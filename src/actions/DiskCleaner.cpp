@@ -447,6 +447,14 @@ QList<CleanupTarget> DiskCleaner::emergencyCleanup()
     return cleanAutomatically([](CleanupCategory c) { return c != CleanupCategory::systemLogs; });
 }
 
+void DiskCleaner::cleanTargetInBackground(CleanupTarget target, std::function<void(Removal)> done)
+{
+    m_worker->async([this, target = std::move(target), done = std::move(done)] {
+        Removal removal = cleanTarget(target);
+        if (done) postTo(this, [done, removal = std::move(removal)] { done(removal); });
+    });
+}
+
 void DiskCleaner::scanInBackground(std::function<void(QList<CleanupTarget>)> done)
 {
     m_worker->async([this, done = std::move(done)] {

@@ -734,8 +734,11 @@ void MaintenanceTools::analyzeWakes(int hours, WakeCompletion completion)
     const QDateTime now = m_clock.now();
     QPointer<MaintenanceTools> self(this);
     startTask([context = m_context, self, hours, now, completion = std::move(completion)] {
+        // The kernel's messages of the whole window, across boots: the computer may have been
+        // restarted since the wakes that matter.
         const ProcessResult run = runTool(*context, context->tools.journalctl,
-                                          {QStringLiteral("-b"), QStringLiteral("-o"), QStringLiteral("short-iso")},
+                                          {QStringLiteral("-k"), QStringLiteral("--since=-%1h").arg(std::max(hours, 1)),
+                                           QStringLiteral("-o"), QStringLiteral("short-iso")},
                                           context->tools.processDeadline);
         const QString log = wakeLogFromJournal(run.output, context->wakeups->wakeupSources());
         const WakeAnalysis analysis = parseWakeLog(log, hours, now);

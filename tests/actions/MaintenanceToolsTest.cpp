@@ -741,7 +741,7 @@ TEST_F(MaintenanceToolsTest, wakeAnalysisReadsTheJournalAndTheWakeupSources)
     ASSERT_TRUE(waitFor([&] { return called; }));
     ASSERT_TRUE(result.has_value());
     EXPECT_FALSE(tools->isWorking());
-    EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("-b -o short-iso")});
+    EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("-k --since=-24h -o short-iso")});
     EXPECT_EQ(result->humanSummary, QStringLiteral("Computer woke 2 times in the last 24 hours, all from lid open."));
     ASSERT_TRUE(tools->lastWakeAnalysis().has_value());
     EXPECT_EQ(tools->lastWakeAnalysis()->totalWakes, 2);

@@ -375,7 +375,7 @@ TEST(DashboardWindow, OpensByAddressClosesWithoutQuittingAndReopensOnOverview)
     QPointer<DetailedView> first = windows.window();
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->isVisible());
-    EXPECT_EQ(first->windowTitle(), QStringLiteral("Veltranmoor AI — Dashboard"));
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("Dashboard — Veltranmoor AI"));
     EXPECT_EQ(first->objectName(), QStringLiteral("detailed-dashboard"));
     EXPECT_EQ(first->size(), QSize(1100, 750));
     EXPECT_EQ(first->minimumSize(), QSize(1000, 700));

@@ -1,5 +1,7 @@
 #include "ui/dashboard/DetailedView.h"
 
+#include "ui/chat/TavrilonChatView.h"
+
 #include "ui/dashboard/Divider.h"
 #include "ui/dashboard/HistoryTab.h"
 #include "ui/dashboard/OverviewTab.h"
@@ -10,6 +12,7 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -50,6 +53,11 @@ void DetailedView::selectTab(DashboardTab tab)
     m_tabView = makeTabView(tab);
     m_content->addWidget(m_tabView);
     m_sidebar->setSelectedTab(tab);
+    // Showing the chat means talking to it: what is typed next goes to its input, not to the
+    // sidebar button (where Space would switch tabs again).
+    auto* chat = qobject_cast<TavrilonChatView*>(m_tabView);
+    if (!chat) chat = m_tabView->findChild<TavrilonChatView*>();
+    if (chat && chat->input()) chat->input()->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* DetailedView::makeTabView(DashboardTab tab)

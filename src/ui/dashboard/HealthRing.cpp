@@ -8,6 +8,9 @@
 
 #include <QConicalGradient>
 #include <QPainter>
+#include <QtMath>
+
+#include <cmath>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
@@ -63,16 +66,26 @@ void HealthRing::paintEvent(QPaintEvent*)
         // gradient and arcs turn counter-clockwise, so both are drawn mirrored.
         QConicalGradient clockwise(ring.center(), 90);
         clockwise.setColorAt(0.0, withOpacity(status, 0.4));
-        clockwise.setColorAt(0.96, status);
-        // The start's round cap reaches back past 12 o'clock: keep it pale, not the end's colour.
-        clockwise.setColorAt(1.0, withOpacity(status, 0.4));
+        clockwise.setColorAt(1.0, status);
         p.save();
         p.translate(ring.center());
         p.scale(-1, 1);
         p.translate(-ring.center());
-        p.setPen(QPen(QBrush(clockwise), lineWidth, Qt::SolidLine, Qt::RoundCap));
+        // Flat ends, then the round caps as dots in their own colours: a round cap would take
+        // the gradient's colour where it lies, so a full ring's end would turn pale again.
+        p.setPen(QPen(QBrush(clockwise), lineWidth, Qt::SolidLine, Qt::FlatCap));
         // Mirrored, a counter-clockwise arc from 12 o'clock shows clockwise on screen.
         p.drawArc(ring, 90 * 16, int(m_shown * 360 * 16));
+        const double radius = ring.width() / 2;
+        auto capAt = [&](double degrees) {
+            const double a = qDegreesToRadians(degrees);
+            return ring.center() + QPointF(radius * std::cos(a), -radius * std::sin(a));
+        };
+        p.setPen(Qt::NoPen);
+        p.setBrush(withOpacity(status, 0.4));
+        p.drawEllipse(capAt(90), lineWidth / 2, lineWidth / 2);
+        p.setBrush(status);
+        p.drawEllipse(capAt(90 + m_shown * 360), lineWidth / 2, lineWidth / 2);
         p.restore();
     }
 

@@ -49,8 +49,8 @@ Thermal thermal(const PerformanceSnapshot& snapshot, const AppSettings& settings
     t.temperatureText = settings.formatTemperature(celsius, true);
     if (celsius) {
         t.gaugeValue = std::clamp(*celsius, 0.0, thermalGaugeMaximum);
-        t.note = QStringLiteral("CPU die • throttle at ~") +
-                 (settings.temperatureUnitFahrenheit() ? QStringLiteral("226°F") : QStringLiteral("108°C"));
+        // No fixed throttle figure: it differs per processor, and the sample carries none.
+        t.note = QStringLiteral("CPU die");
     } else {
         t.note = QStringLiteral("Sensor unavailable — using system pressure");
     }
