@@ -3,6 +3,7 @@
 #include "ui/chat/TavrilonChatView.h"
 
 #include "ui/dashboard/Divider.h"
+#include "ui/dashboard/BatteryTab.h"
 #include "ui/dashboard/DiskCleanerView.h"
 #include "ui/dashboard/HistoryTab.h"
 #include "ui/dashboard/OverviewTab.h"
@@ -81,6 +82,7 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
     // These two scroll their own lists.
     case DashboardTab::processes: view = new ProcessesTab(m_env); break;
     case DashboardTab::history: view = new HistoryTab(m_env); break;
+    case DashboardTab::battery: view = scrolled(new BatteryTab(m_env.batteryMonitor, m_env.themeManager)); break;
     case DashboardTab::disk:
         if (m_env.diskCleaner) {
             view = new DiskCleanerView(*m_env.diskCleaner, m_env.monitor, m_env.epitopes, m_env.themeManager);
