@@ -6,6 +6,7 @@
 #include "ui/dashboard/BatteryTab.h"
 #include "ui/dashboard/DiskCleanerView.h"
 #include "ui/dashboard/HistoryTab.h"
+#include "ui/dashboard/NetworkTab.h"
 #include "ui/dashboard/OverviewTab.h"
 #include "ui/dashboard/PendingTabView.h"
 #include "ui/dashboard/ProcessesTab.h"
@@ -82,6 +83,9 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
     // These two scroll their own lists.
     case DashboardTab::processes: view = new ProcessesTab(m_env); break;
     case DashboardTab::history: view = new HistoryTab(m_env); break;
+    case DashboardTab::network:
+        view = scrolled(new NetworkTab(m_env.networkMonitor, m_env.settings, m_env.themeManager));
+        break;
     case DashboardTab::battery: view = scrolled(new BatteryTab(m_env.batteryMonitor, m_env.themeManager)); break;
     case DashboardTab::disk:
         if (m_env.diskCleaner) {
