@@ -26,22 +26,6 @@ struct Battery {
     }
 };
 
-void shoot(QWidget& view, const QString& name)
-{
-    settle();
-    QPalette palette = view.palette();
-    palette.setColor(QPalette::Window, PaletteTheme::ember().background);
-    view.setPalette(palette);
-    view.setAutoFillBackground(true);
-    QDir dir(QCoreApplication::applicationDirPath());
-    do {
-        if (dir.exists(QStringLiteral("CMakeCache.txt"))) break;
-    } while (dir.cdUp());
-    const QString out = dir.absolutePath() + QStringLiteral("/screenshots");
-    QDir().mkpath(out);
-    ASSERT_TRUE(view.grab().toImage().save(out + QStringLiteral("/battery-") + name + QStringLiteral(".png")));
-}
-
 }  // namespace
 
 TEST(BatteryTabModel, TheWordFollowsChargingAndThePowerSource)
@@ -81,7 +65,7 @@ TEST(BatteryTab, ShowsTheReadingOrTheNoBatteryNotice)
         EXPECT_TRUE(tab.placeholder()->isVisible());
         EXPECT_FALSE(tab.statusCard()->isVisible());
         EXPECT_FALSE(tab.historyCard()->isVisible());
-        shoot(tab, QStringLiteral("none"));
+        ASSERT_TRUE(saveTabShot(tab, QStringLiteral("battery-none")));
     }
 
     Battery discharging(QStringLiteral("discharging"));
@@ -108,7 +92,7 @@ TEST(BatteryTab, ShowsTheReadingOrTheNoBatteryNotice)
     discharging.monitor.refresh();
     settle();
     EXPECT_TRUE(tab.historyCard()->isVisible());
-    shoot(tab, QStringLiteral("discharging"));
+    ASSERT_TRUE(saveTabShot(tab, QStringLiteral("battery-discharging")));
 
     Battery charging(QStringLiteral("charging"));
     BatteryTab chargingTab(charging.monitor, rig.themes);
@@ -117,5 +101,5 @@ TEST(BatteryTab, ShowsTheReadingOrTheNoBatteryNotice)
     settle();
     EXPECT_EQ(chargingTab.ringText(), QStringLiteral("57%"));
     EXPECT_EQ(chargingTab.ringWord(), QStringLiteral("Charging"));
-    shoot(chargingTab, QStringLiteral("charging"));
+    ASSERT_TRUE(saveTabShot(chargingTab, QStringLiteral("battery-charging")));
 }

@@ -40,6 +40,9 @@
 #include "ui/theme/ThemeManager.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <QWidget>
 #include <QTemporaryDir>
 
 namespace dashboard_rig {
@@ -169,6 +172,24 @@ struct Rig {
 inline void settle()
 {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+}
+
+// Saves one tab, on the palette's background as the window shows it, as
+// <build tree>/screenshots/<name>.png.
+inline bool saveTabShot(QWidget& view, const QString& name)
+{
+    settle();
+    QPalette palette = view.palette();
+    palette.setColor(QPalette::Window, PaletteTheme::ember().background);
+    view.setPalette(palette);
+    view.setAutoFillBackground(true);
+    QDir dir(QCoreApplication::applicationDirPath());
+    do {
+        if (dir.exists(QStringLiteral("CMakeCache.txt"))) break;
+    } while (dir.cdUp());
+    const QString out = dir.absolutePath() + QStringLiteral("/screenshots");
+    QDir().mkpath(out);
+    return view.grab().toImage().save(out + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
 }  // namespace dashboard_rig

@@ -51,29 +51,6 @@ uint64_t allocatedBelow(const QString& dir)
     return sum;
 }
 
-QString screenshotDir()
-{
-    QDir dir(QCoreApplication::applicationDirPath());
-    do {
-        if (dir.exists(QStringLiteral("CMakeCache.txt"))) break;
-    } while (dir.cdUp());
-    const QString out = dir.absolutePath() + QStringLiteral("/screenshots");
-    QDir().mkpath(out);
-    return out;
-}
-
-// The tab as the window shows it: on the palette's background.
-void shoot(QWidget& view, const QString& name)
-{
-    settle();
-    QPalette palette = view.palette();
-    palette.setColor(QPalette::Window, PaletteTheme::ember().background);
-    view.setPalette(palette);
-    view.setAutoFillBackground(true);
-    const QImage shot = view.grab().toImage();
-    ASSERT_TRUE(shot.save(screenshotDir() + QStringLiteral("/disk-") + name + QStringLiteral(".png")));
-}
-
 CleanupTarget target(uint64_t bytes)
 {
     CleanupTarget t;
@@ -134,7 +111,7 @@ TEST(DiskCleanerView, ScansSelectsAndMovesExactlyTheSelectedTargetsToTheTrash)
     EXPECT_EQ(view.content(), Content::prompt);
     EXPECT_TRUE(view.currentContent()->isVisible());
     EXPECT_FALSE(view.canFreeText()->isVisible());
-    shoot(view, QStringLiteral("empty"));
+    ASSERT_TRUE(saveTabShot(view, QStringLiteral("disk-empty")));
 
     QSignalSpy scanning(&cleaner, &DiskCleaner::isScanningChanged);
     view.scanButton()->click();
@@ -142,7 +119,7 @@ TEST(DiskCleanerView, ScansSelectsAndMovesExactlyTheSelectedTargetsToTheTrash)
     settle();
     if (cleaner.isScanning()) {
         EXPECT_EQ(view.content(), Content::scanning);
-        shoot(view, QStringLiteral("scanning"));
+        ASSERT_TRUE(saveTabShot(view, QStringLiteral("disk-scanning")));
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.hasScanned(); }, 10000));
     settle();
@@ -162,7 +139,7 @@ TEST(DiskCleanerView, ScansSelectsAndMovesExactlyTheSelectedTargetsToTheTrash)
     EXPECT_EQ(view.selectedTargets().size(), 2);
     EXPECT_TRUE(view.cleanButton()->isEnabled());
     EXPECT_EQ(view.cleanButton()->text(), cleanButtonText(npmBytes + pipBytes));
-    shoot(view, QStringLiteral("results"));
+    ASSERT_TRUE(saveTabShot(view, QStringLiteral("disk-results")));
 
     // Cancel changes nothing.
     view.cleanButton()->click();
@@ -183,7 +160,7 @@ TEST(DiskCleanerView, ScansSelectsAndMovesExactlyTheSelectedTargetsToTheTrash)
     settle();
     if (cleaner.isCleaning()) {
         EXPECT_EQ(view.content(), Content::cleaning);
-        shoot(view, QStringLiteral("cleaning"));
+        ASSERT_TRUE(saveTabShot(view, QStringLiteral("disk-cleaning")));
     }
     ASSERT_TRUE(finished.wait(10000));
     const uint64_t freed = finished.first().first().value<uint64_t>();
@@ -209,7 +186,7 @@ TEST(DiskCleanerView, ScansSelectsAndMovesExactlyTheSelectedTargetsToTheTrash)
     settle();
     EXPECT_EQ(view.rows()[0]->target().category, CleanupCategory::trashBin);
     EXPECT_EQ(view.rows()[1]->target().path, yarn);
-    shoot(view, QStringLiteral("done"));
+    ASSERT_TRUE(saveTabShot(view, QStringLiteral("disk-done")));
 }
 
 TEST(DiskCleanerView, NothingAboveTheFloorReadsClean)
@@ -224,5 +201,5 @@ TEST(DiskCleanerView, NothingAboveTheFloorReadsClean)
     settle();
     EXPECT_EQ(view.content(), Content::clean);
     EXPECT_FALSE(view.canFreeText()->isVisible());
-    shoot(view, QStringLiteral("clean"));
+    ASSERT_TRUE(saveTabShot(view, QStringLiteral("disk-clean")));
 }

@@ -6,30 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 
 using namespace dashboard_rig;
 using namespace std::chrono_literals;
-
-namespace {
-
-void shoot(QWidget& view, const QString& name)
-{
-    settle();
-    QPalette palette = view.palette();
-    palette.setColor(QPalette::Window, PaletteTheme::ember().background);
-    view.setPalette(palette);
-    view.setAutoFillBackground(true);
-    QDir dir(QCoreApplication::applicationDirPath());
-    do {
-        if (dir.exists(QStringLiteral("CMakeCache.txt"))) break;
-    } while (dir.cdUp());
-    const QString out = dir.absolutePath() + QStringLiteral("/screenshots");
-    QDir().mkpath(out);
-    ASSERT_TRUE(view.grab().toImage().save(out + QStringLiteral("/network-") + name + QStringLiteral(".png")));
-}
-
-}  // namespace
 
 TEST(NetworkTabModel, ChartKeepsTheNewestSixtyAndTheConnectionLineFollowsTheCount)
 {
@@ -56,7 +35,7 @@ TEST(NetworkTab, EmptyThenMeasuredStates)
     EXPECT_EQ(tab.downloadRate()->text(), rig.settings.formatDataRate(0, true));
     EXPECT_EQ(tab.connectionCount()->text(), QStringLiteral("0"));
     EXPECT_EQ(tab.connectionLines(), QStringList{QStringLiteral("No active TCP connections")});
-    shoot(tab, QStringLiteral("empty"));
+    ASSERT_TRUE(saveTabShot(tab, QStringLiteral("network-empty")));
 
     rig.network.publish(NetworkMonitor::Measurement{.bytesIn = 5'000'000, .bytesOut = 1'000'000, .rateIn = 1500,
                                                     .rateOut = 42000, .connections = 12, .timestamp = rig.clock.now()});
@@ -70,5 +49,5 @@ TEST(NetworkTab, EmptyThenMeasuredStates)
     EXPECT_EQ(tab.connectionCount()->text(), QStringLiteral("12"));
     ASSERT_EQ(tab.connectionLines().size(), 1);
     EXPECT_TRUE(tab.connectionLines().first().startsWith(QStringLiteral("Per-process attribution")));
-    shoot(tab, QStringLiteral("measured"));
+    ASSERT_TRUE(saveTabShot(tab, QStringLiteral("network-measured")));
 }
