@@ -3,8 +3,10 @@ JOBS ?= $(shell nproc)
 RELEASE_DIR := build/release
 DEBUG_DIR := build/debug
 PREFIX ?= $(HOME)/.local
+FUZZ_DIR := build/fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test bench install uninstall clean
+.PHONY: all deps build run test bench install uninstall fuzz clean
 
 # Builds a tree; when an update turned plain classes into Qt objects, stale generated moc files
 # can break the link once, so a failed build clears them and tries again.
@@ -41,6 +43,14 @@ install: build
 
 uninstall:
 	bash scripts/install uninstall "$(PREFIX)"
+
+# Every parser of stored files, /proc, /sys and model replies under libFuzzer for FUZZ_SECONDS
+# each; fails on a finding (kept in build/fuzz/findings).
+fuzz:
+	@bash scripts/install-deps fuzz
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DVELTRANMOOR_TESTS=OFF -DVELTRANMOOR_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
+	bash scripts/run-fuzz $(FUZZ_DIR) $(FUZZ_SECONDS) $(JOBS)
 
 clean:
 	rm -rf build

@@ -233,15 +233,13 @@ bool DiskCleaner::isSafeCategory(CleanupCategory category)
 DiskCleaner::TreeSize DiskCleaner::measureTree(const QString& path, bool includeHidden)
 {
     TreeSize result;
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = open(native.constData(), kOpenDir);
-    if (fd < 0) {
+    const Trash::Fd fd = Trash::openDirectory(path, true);
+    if (!fd.valid()) {
         if (errno == EACCES || errno == EPERM) result.unreadable << path;
         return result;
     }
     TreeWalker walker(includeHidden);
-    walker.walk(fd, native.toStdString());
-    close(fd);
+    walker.walk(fd.get(), QFile::encodeName(path).toStdString());
     result.bytes = walker.bytes;
     result.unreadable = walker.unreadable;
     return result;
@@ -354,42 +352,30 @@ DiskCleaner::Removal DiskCleaner::removeContents(const QString& path)
     const std::optional<QString> root = acceptedRoot(path);
     if (!root) return removal;
 
-    const QByteArray native = QFile::encodeName(*root);
-    const int fd = open(native.constData(), kOpenDir);
-    if (fd < 0) return removal;  // also a root that is itself a symlink: never followed
+    // The listing and every move go through this one descriptor, opened without following a
+    // link anywhere below the home folder: should the folder be swapped for a link while we
+    // work, the moves still take entries of the folder we listed, never of the link's target.
+    const Trash::Fd fd = Trash::openDirectory(*root, true);
+    if (!fd.valid()) return removal;
+    const std::string rootPath = QFile::encodeName(*root).toStdString();
     std::vector<char> buffer(64 * 1024);
     std::vector<std::string> names;
-    const bool listed = forEachEntry(fd, buffer, [&](const char* name, unsigned char) { names.emplace_back(name); });
-    if (!listed) {
-        close(fd);
-        return removal;
-    }
+    const bool listed = forEachEntry(fd.get(), buffer, [&](const char* name, unsigned char) { names.emplace_back(name); });
+    if (!listed) return removal;
     removal.accepted = true;
-    struct stat opened;
-    if (fstat(fd, &opened) != 0) opened = {};
-    // Trash::move takes a path: should the folder be swapped for a link while we work, the
-    // path would lead elsewhere, so each move first checks it still names what we listed.
-    auto sameRoot = [&] {
-        struct stat now;
-        return lstat(native.constData(), &now) == 0 && now.st_dev == opened.st_dev && now.st_ino == opened.st_ino;
-    };
+    TreeWalker walker(true);  // one for the folder: its buffer is large
+    Trash::Mover mover;
     for (const std::string& name : names) {
-        const std::string entryPath = native.toStdString() + '/' + name;
-        if (!sameRoot()) {
-            removal.failed << QFile::decodeName(QByteArray::fromStdString(entryPath));
-            continue;
-        }
-        TreeWalker walker(true);
-        walker.addEntry(fd, name.c_str(), entryPath);
-        const QString item = QFile::decodeName(QByteArray::fromStdString(entryPath));
-        if (Trash::move(item).ok()) {
-            removal.bytesMoved += walker.bytes;
+        const uint64_t before = walker.bytes;
+        walker.addEntry(fd.get(), name.c_str(), rootPath + '/' + name);
+        const QByteArray entry = QByteArray::fromStdString(name);
+        if (mover.moveAt(fd.get(), *root, entry).ok()) {
+            removal.bytesMoved += walker.bytes - before;
             ++removal.itemsMoved;
         } else {
-            removal.failed << item;
+            removal.failed << *root + QLatin1Char('/') + QFile::decodeName(entry);
         }
     }
-    close(fd);
     return removal;
 }
 
@@ -461,6 +447,14 @@ QList<CleanupTarget> DiskCleaner::emergencyCleanup()
     return cleanAutomatically([](CleanupCategory c) { return c != CleanupCategory::systemLogs; });
 }
 
+void DiskCleaner::cleanTargetInBackground(CleanupTarget target, std::function<void(Removal)> done)
+{
+    m_worker->async([this, target = std::move(target), done = std::move(done)] {
+        Removal removal = cleanTarget(target);
+        if (done) postTo(this, [done, removal = std::move(removal)] { done(removal); });
+    });
+}
+
 void DiskCleaner::scanInBackground(std::function<void(QList<CleanupTarget>)> done)
 {
     m_worker->async([this, done = std::move(done)] {
@@ -472,6 +466,10 @@ void DiskCleaner::scanInBackground(std::function<void(QList<CleanupTarget>)> don
 void DiskCleaner::cleanInBackground(QList<CleanupTarget> targets, std::function<void(QList<CleanupTarget>)> done)
 {
     m_worker->async([this, targets = std::move(targets), done = std::move(done)] {
+        // The window shows the cleaning state while the user's own clean runs, too.
+        onMain([this] {
+            if (m_cleaning++ == 0) Q_EMIT isCleaningChanged();
+        });
         QList<CleanupTarget> cleaned;
         QStringList skipped;
         for (CleanupTarget target : targets) {
@@ -483,6 +481,9 @@ void DiskCleaner::cleanInBackground(QList<CleanupTarget> targets, std::function<
             }
         }
         publishSkipped(skipped);
+        onMain([this] {
+            if (--m_cleaning == 0) Q_EMIT isCleaningChanged();
+        });
         if (done) postTo(this, [done, cleaned] { done(cleaned); });
     });
 }

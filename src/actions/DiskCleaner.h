@@ -15,7 +15,7 @@
 // Measures the folders where developer tools and browsers keep rebuildable caches and empties
 // them into the user's Trash. Users trust it with their home directory, so every walk stays
 // below its root (no symlink is ever followed), only the folders of the table can be emptied,
-// and the only way out of a folder is Trash::move.
+// and the only way out of a folder is Trash::moveAt.
 //
 // The operations are synchronous and safe to call from any thread; the window uses the
 // ...InBackground variants. lastScanResults, isScanning, isCleaning and skippedPaths are
@@ -68,7 +68,8 @@ public:
     Removal removeContents(const QString& path);
 
     // Allocated size of everything below `path` (hidden entries skipped), never following a
-    // symlink, not even at the root. Missing or unreadable: 0.
+    // symlink, not even at the root or, below the home folder, on the way to it. Missing or
+    // unreadable: 0.
     static uint64_t directorySize(const QString& path);
     static TreeSize measureTree(const QString& path, bool includeHidden);
 
@@ -81,6 +82,8 @@ public:
     // Off the main thread, one after the other; results arrive on the main thread.
     void scanInBackground(std::function<void(QList<CleanupTarget>)> done = {});
     void cleanInBackground(QList<CleanupTarget> targets, std::function<void(QList<CleanupTarget>)> done);
+    // cleanTarget on the worker; `done` gets its outcome on the main thread.
+    void cleanTargetInBackground(CleanupTarget target, std::function<void(Removal)> done);
 
     // Main thread.
     const QList<CleanupTarget>& lastScanResults() const { return m_lastScanResults; }

@@ -18,8 +18,13 @@ struct TavrilonAction {
     ActionRisk risk = ActionRisk::safe;
     QStringList concerns;           // what the user allows by running it
     QStringList saferAlternatives;  // what to try first instead
-    // Runs the action synchronously on the main thread; the text is shown and kept in the ledger.
+    // Does the action and returns the text that is shown and kept in the ledger. Runs on the
+    // main thread, unless `slow`.
     std::function<QString()> perform;
+    // `perform` walks or moves files (seconds, and it may wait for a cleanup already running):
+    // the chat runs it on a worker thread and reports on the main thread, so it may only use
+    // services that are safe from any thread.
+    bool slow = false;
     // Puts the change back; empty when there is nothing to put back.
     std::function<void()> undo;
     std::optional<QString> epitopeID;  // action kind in the epitope library, e.g. "relieve-mem"

@@ -19,7 +19,10 @@
 #include "monitoring/IncidentLedger.h"
 #include "core/AppSettings.h"
 #include "core/Executor.h"
+#include "core/Json.h"
 #include "core/MainThread.h"
+#include "core/Paths.h"
+#include "core/Trash.h"
 #include "core/UserDefaults.h"
 #include "core/WriteFailureReporter.h"
 #include "guards/AIShield.h"
@@ -60,7 +63,14 @@
 #include "services/TelemetryCollector.h"
 #include "services/VRAXClient.h"
 #include "ui/dashboard/DashboardWindowController.h"
+#include "assistant/IntentActions.h"
+#include "platform/linux/FileManager.h"
+#include "platform/linux/LinuxPermissionProbes.h"
+#include "platform/linux/XcbGlobalShortcut.h"
 #include "ui/shell/DesktopHUDController.h"
+#include "ui/shell/MenuReadoutView.h"
+#include "ui/shell/PermissionsCenter.h"
+#include "ui/shell/QuickOptimizer.h"
 #include "ui/shell/HotkeyManager.h"
 #include "ui/shell/LoginItemController.h"
 #include "ui/shell/StatusItemController.h"
@@ -147,7 +157,13 @@ AppContext::AppContext()
     Q_ASSERT(!g_instance);
     g_instance = this;
 
+    // A stop mid-save leaves temporary copies beside our files (one may hold the API key):
+    // gone before anything reads or writes them again.
+    for (const QString& folder : {Paths::configDir(), Paths::appSupportDir(), Paths::aiDir()}) {
+        Json::removeTemporarySiblings(folder);
+    }
     m_defaults = std::make_unique<UserDefaults>(UserDefaults::defaultPath());
+    m_defaults->watchForExternalChanges();
     m_settings = std::make_unique<AppSettings>(*m_defaults, m_clock);
     m_powerSupply = std::make_unique<SysfsPowerSupplyReader>();
     m_netStats = std::make_unique<SysfsNetStatsReader>();
@@ -158,6 +174,8 @@ AppContext::AppContext()
     m_hidThermalReader = std::make_unique<HIDThermalReader>(*m_hwmon, *m_thermalZones);
     m_smcReader = std::make_unique<SMCReader>(*m_smcKeys);
     m_utilityQueue = std::make_unique<ThreadPoolExecutor>();
+    // Records a stop left without their item (a large Trash takes a while: off the main thread).
+    m_utilityQueue->async([] { Trash::removeIncompleteRecords(); });
     m_actionGate = std::make_unique<ActionGate>(*m_defaults, m_clock);
     m_epitopes = std::make_unique<EpitopeLibrary>(m_clock);
     m_shell = std::make_unique<ReversibleShell>(*m_actionGate, m_scheduler);
@@ -168,12 +186,10 @@ AppContext::AppContext()
                                                       ActionGate::recordActiveModel(*m_defaults, label, isFrontier);
                                                   });
     m_theme = std::make_unique<ThemeManager>(*m_defaults);
-    m_statusItem = std::make_unique<StatusItemController>();
     m_desktopHUD = std::make_unique<DesktopHUDController>();
     m_autostart = std::make_unique<AutostartLoginItem>(
         AutostartLoginItem::preferredExecutable(QCoreApplication::applicationFilePath()));
     m_loginItem = std::make_unique<LoginItemController>(*m_settings, *m_autostart);
-    m_hotkey = std::make_unique<HotkeyManager>();
     m_vrax = std::make_unique<VRAXClient>();
     m_fleet = std::make_unique<TavrilonFleetClient>();
     m_telemetry = std::make_unique<TelemetryCollector>(*m_settings);
@@ -281,6 +297,57 @@ AppContext::AppContext()
         .processes = *m_processManager,
     });
 
+    m_globalShortcut = std::make_unique<XcbGlobalShortcut>(QByteArray(), XcbGlobalShortcut::isWaylandSession());
+    m_hotkey = std::make_unique<HotkeyManager>(*m_defaults, *m_globalShortcut, [this] { m_desktopHUD->toggle(); });
+    m_quickOptimizer = std::make_unique<QuickOptimizer>(QuickOptimizer::Collaborators{
+        .gate = *m_actionGate,
+        .harness = *m_outcomeHarness,
+        .scheduler = m_scheduler,
+        .worker = *m_utilityQueue,
+        .cleanCaches = [this] { return performCacheCleanup(*m_diskCleaner); },
+        .relieveMemory = [] { return performMemoryRelief(); },
+    });
+    m_statusItem = std::make_unique<StatusItemController>(StatusItemDeps{
+        .perf = *m_performanceMonitor,
+        .battery = *m_batteryMonitor,
+        .settings = *m_settings,
+        .defaults = *m_defaults,
+        .themes = *m_theme,
+        .profiles = *m_profiles,
+        .snoozeControl = *m_snoozeGuard,
+        .snooze = *m_snoozeGuard,
+        .aiShield = *m_aiShield,
+        .workGuardState = *m_workGuard,
+        .workGuard = *m_workGuard,
+        .hud = *m_desktopHUD,
+        .clock = m_clock,
+        .makeReadout =
+            [this]() -> QWidget* {
+                return new MenuReadoutView(MenuReadoutDeps{
+                    .perf = *m_performanceMonitor,
+                    .net = *m_networkMonitor,
+                    .gpu = m_gpuMonitor.get(),
+                    .themes = *m_theme,
+                    .profiles = *m_profiles,
+                    .settings = *m_settings,
+                    .optimizer = *m_quickOptimizer,
+                    .openDashboard = [this] { m_dashboard->open(); },
+                    .openSettings =
+                        [this] {
+                            m_dashboard->open();
+                            if (DetailedView* window = m_dashboard->window()) window->selectTab(DashboardTab::settings);
+                        },
+                });
+            },
+        .openDashboard = [this] { m_dashboard->open(); },
+        .revealFile = [](const QString& path) { FileManager::showItem(path); },
+        .openFolder = [](const QString& path) { FileManager::openFolder(path); },
+        .quit = [] { QCoreApplication::quit(); },
+    });
+    m_permissionProbes = std::make_unique<LinuxPermissionProbes>(
+        LinuxPermissionProbes::Roots{.wayland = XcbGlobalShortcut::isWaylandSession()});
+    m_permissions = std::make_unique<PermissionsCenter>(*m_permissionProbes, m_scheduler, m_clock);
+
     m_delegate = std::make_unique<AppDelegate>(AppServices{
         .setAccessoryPolicy = [] { QGuiApplication::setQuitOnLastWindowClosed(false); },
         .statusItem = *m_statusItem,
@@ -331,6 +398,8 @@ AppContext::AppContext()
                 .control = m_monitoringParts->processControl,
                 .clock = m_clock,
             },
+        .diskCleaner = m_diskCleaner.get(),
+        .epitopes = m_epitopes.get(),
     });
 }
 
@@ -362,6 +431,7 @@ StatusItemController& StatusItemController::shared() { return AppContext::instan
 DesktopHUDController& DesktopHUDController::shared() { return AppContext::instance().desktopHUD(); }
 LoginItemController& LoginItemController::shared() { return AppContext::instance().loginItem(); }
 HotkeyManager& HotkeyManager::shared() { return AppContext::instance().hotkey(); }
+PermissionsCenter& PermissionsCenter::shared() { return AppContext::instance().permissions(); }
 VRAXClient& VRAXClient::shared() { return AppContext::instance().vrax(); }
 TavrilonFleetClient& TavrilonFleetClient::shared() { return AppContext::instance().fleet(); }
 TelemetryCollector& TelemetryCollector::shared() { return AppContext::instance().telemetry(); }

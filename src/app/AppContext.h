@@ -35,6 +35,10 @@ class SMCReader;
 class TcpTableReader;
 class ThermalZoneReader;
 class HotkeyManager;
+class LinuxPermissionProbes;
+class PermissionsCenter;
+class QuickOptimizer;
+class XcbGlobalShortcut;
 class LoginItemController;
 class AutostartLoginItem;
 class MaintenanceTools;
@@ -86,6 +90,7 @@ public:
     DesktopHUDController& desktopHUD() { return *m_desktopHUD; }
     LoginItemController& loginItem() { return *m_loginItem; }
     HotkeyManager& hotkey() { return *m_hotkey; }
+    PermissionsCenter& permissions() { return *m_permissions; }
     VRAXClient& vrax() { return *m_vrax; }
     TavrilonFleetClient& fleet() { return *m_fleet; }
     TelemetryCollector& telemetry() { return *m_telemetry; }
@@ -135,11 +140,9 @@ private:
     std::unique_ptr<ModelRouter> m_modelRouter;
     std::unique_ptr<AssistantServices> m_assistantServices;
     std::unique_ptr<ThemeManager> m_theme;
-    std::unique_ptr<StatusItemController> m_statusItem;
     std::unique_ptr<DesktopHUDController> m_desktopHUD;
     std::unique_ptr<AutostartLoginItem> m_autostart;
     std::unique_ptr<LoginItemController> m_loginItem;
-    std::unique_ptr<HotkeyManager> m_hotkey;
     std::unique_ptr<VRAXClient> m_vrax;
     std::unique_ptr<TavrilonFleetClient> m_fleet;
     std::unique_ptr<TelemetryCollector> m_telemetry;
@@ -170,6 +173,13 @@ private:
     // Background readings of the monitors. Declared after them so it is destroyed first: its
     // destructor waits for running readings while the managers they report to still exist.
     std::unique_ptr<Executor> m_utilityQueue;
+    // The shell: after the managers it reads, so it goes first.
+    std::unique_ptr<XcbGlobalShortcut> m_globalShortcut;
+    std::unique_ptr<HotkeyManager> m_hotkey;
+    std::unique_ptr<QuickOptimizer> m_quickOptimizer;
+    std::unique_ptr<StatusItemController> m_statusItem;
+    std::unique_ptr<LinuxPermissionProbes> m_permissionProbes;
+    std::unique_ptr<PermissionsCenter> m_permissions;
     std::unique_ptr<AppDelegate> m_delegate;
     // Declared last: the window goes before every manager it reads.
     std::unique_ptr<DashboardWindowController> m_dashboard;

@@ -1,7 +1,9 @@
 #include "app/AppContext.h"
 #include "app/SingleInstance.h"
 #include "core/Log.h"
+#include "core/MainLoopWatchdog.h"
 #include "ui/dashboard/DashboardWindowController.h"
+#include "ui/shell/StatusItemController.h"
 #include "ui/theme/SymbolIcon.h"
 
 #include <QApplication>
@@ -45,7 +47,12 @@ void installTerminationHandlers(QApplication& app)
 
 // Reads the options with a plain core application, so --help, --version and bad options are
 // answered (and the process leaves) before anything opens a connection to a window system.
-QString parseOptions(int& argc, char** argv)
+struct Options {
+    QString request;
+    bool autostart = false;
+};
+
+Options parseOptions(int& argc, char** argv)
 {
     QCoreApplication core(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Veltranmoor"));
@@ -57,15 +64,21 @@ QString parseOptions(int& argc, char** argv)
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("An address to open, such as veltranmoor://dashboard."),
                                  QStringLiteral("[url]"));
+    // The autostart entry starts the application with this: it then waits in the tray.
+    const QCommandLineOption autostartOption(QStringLiteral("autostart"),
+                                             QStringLiteral("Started at login: stay in the tray, open no window."));
+    parser.addOption(autostartOption);
     parser.process(core);
-    return parser.positionalArguments().value(0);
+    return {parser.positionalArguments().value(0), parser.isSet(autostartOption)};
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const QString request = parseOptions(argc, argv);
+    const Options options = parseOptions(argc, argv);
+    const QString& request = options.request;
+    const bool autostart = options.autostart;
 
     const bool headless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
@@ -74,7 +87,15 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
 
+#ifdef NDEBUG
     QApplication app(argc, argv);
+#else
+    // Debug builds say on the console whenever the window froze, and in what.
+    WatchedApplication<QApplication> app(argc, argv);
+    MainLoopWatchdog::instance().setReporter([](const MainLoopWatchdog::Stall& stall) {
+        Log::line(QString::asprintf("[Watchdog] main thread stalled %.0f ms in ", stall.ms) + stall.what);
+    });
+#endif
     QApplication::setApplicationName(QStringLiteral("Veltranmoor"));
     QApplication::setApplicationDisplayName(QStringLiteral("Veltranmoor AI"));
     QApplication::setApplicationVersion(QStringLiteral(VELTRANMOOR_VERSION));
@@ -85,7 +106,11 @@ int main(int argc, char** argv)
 
     // A second start hands its request to the running instance and leaves.
     SingleInstance instance;
-    if (instance.claim(request) == SingleInstance::Role::forwarded) return 0;
+    const SingleInstance::Role role = instance.claim(request);
+    if (role == SingleInstance::Role::forwarded) return 0;
+    if (role != SingleInstance::Role::primary) Log::line(QStringLiteral("[Veltranmoor] ") + instance.error());
+    // A name taken by another user: running anyway would hand every later start to them.
+    if (role == SingleInstance::Role::otherUser) return 1;
 
     installTerminationHandlers(app);
 
@@ -95,11 +120,14 @@ int main(int argc, char** argv)
     QObject::connect(&instance, &SingleInstance::requestReceived, &dashboard,
                      [&dashboard](const QString& r) { dashboard.handleRequest(r); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate.applicationWillTerminate(); });
-    QTimer::singleShot(0, &app, [&delegate, &dashboard, headless] {
+    StatusItemController& statusItem = context.statusItem();
+    QTimer::singleShot(0, &app, [&delegate, &dashboard, &statusItem, headless, autostart] {
         delegate.applicationDidFinishLaunching();
         // The dashboard is the first window the application declares: it opens at launch
-        // wherever there is a screen to show it on.
-        if (!headless) dashboard.open();
+        // wherever there is a screen to show it on, except at login when the tray icon is
+        // there as the way in. Without a tray it always opens, so the application is never
+        // invisible.
+        if (!headless && !(autostart && statusItem.trayAvailable())) dashboard.open();
     });
 
     const int status = QApplication::exec();

@@ -1,9 +1,11 @@
 #include "assistant/IntentActions.h"
+#include "core/CFormat.h"
 #include "monitoring/ProcessStopper.h"
 
 #include "assistant/AssistantServices.h"
 #include "assistant/DnsFlusher.h"
 #include "assistant/MemoryRelief.h"
+#include "core/ByteCountFormatter.h"
 #include "monitoring/CacheCleaner.h"
 #include "monitoring/MonitorState.h"
 #include "optimisation/ProfileService.h"
@@ -68,7 +70,7 @@ QString machineStatusSummary(const MonitorState& monitor)
     return QStringLiteral("Health ") + QString::number(health.score) + QStringLiteral("/100 \u00B7 CPU ") +
            QString::number(truncated(snapshot.cpuUsage)) + QStringLiteral("% \u00B7 Mem pressure ") +
            QString::number(truncated(snapshot.memoryPressure)) + QStringLiteral("% \u00B7 ") +
-           QString::asprintf("%.0fGB free", freeGB);
+           cformat("%.0fGB free", freeGB);
 }
 
 QString performCacheCleanup(CacheCleaner& cleaner)
@@ -77,7 +79,9 @@ QString performCacheCleanup(CacheCleaner& cleaner)
     if (cleaned.isEmpty()) return QStringLiteral("Nothing safe to clean right now.");
     uint64_t bytes = 0;
     for (const CleanupTarget& target : cleaned) bytes += target.sizeBytes;
-    return QString::asprintf("Freed %.1fGB across %d cache locations.", double(bytes) / kGiB, int(cleaned.size()));
+    // In the byte-count formatter's units: 41 MB moved must not read "0.0GB", as if nothing was.
+    return QStringLiteral("Freed ") + formatByteCount(qint64(std::min<uint64_t>(bytes, uint64_t(INT64_MAX)))) +
+           QString::asprintf(" across %d cache locations.", int(cleaned.size()));
 }
 
 QString performDNSFlush(DnsFlusher& dns)
@@ -97,15 +101,24 @@ QString performStopProcess(const QString& name, const AssistantServices& service
 {
     const QString wanted = name.toLower();
     const QList<ProcessInfoItem> processes = services.monitor.topProcesses();
+    QString othersOnly;
     for (const ProcessInfoItem& process : processes) {
         if (!containsWholeWords(process.name.toLower(), wanted)) continue;
         if (process.isProtected) return process.name + QStringLiteral(" is protected and was not stopped.");
-        const QString sent = QStringLiteral("Sent stop signal to ") + process.name + QStringLiteral(" (pid ") +
-                             QString::number(process.pid) + QLatin1Char(')');
-        const Status stopped = services.processes.killProcess(process);
+        const QString named = process.name + QStringLiteral(" (pid ") + QString::number(process.pid) + QLatin1Char(')');
+        // Asked for by name, so only the user's own processes are reached.
+        const ProcessStatus stopped = services.processes.killProcess(process, ProcessOwner::thisUser);
+        if (stopped.kind() == ProcessStatus::Kind::exited) return named + QStringLiteral(" has already exited; nothing was stopped.");
+        if (stopped.kind() == ProcessStatus::Kind::otherUser) {
+            // A process of the same name may still be the user's own further down.
+            if (othersOnly.isEmpty()) othersOnly = named + QStringLiteral(" belongs to another user and was not stopped.");
+            continue;
+        }
+        const QString sent = QStringLiteral("Sent stop signal to ") + named;
         if (!stopped) return sent + QStringLiteral(" \u2014 failed: ") + stopped.error() + QLatin1Char('.');
         return sent + QLatin1Char('.');
     }
+    if (!othersOnly.isEmpty()) return othersOnly;
     return QStringLiteral("No running process matched \u201C") + name + QStringLiteral("\u201D.");
 }
 
@@ -129,6 +142,7 @@ TavrilonAction makeCleanAction(qint64 sizeGB, const AssistantServices& services)
     action.risk = ActionRisk::reversible;
     CacheCleaner* cleaner = &services.cleaner;
     action.perform = [cleaner] { return performCacheCleanup(*cleaner); };
+    action.slow = true;
     action.epitopeID = QStringLiteral("clean-caches");
     action.outcomeMetric = OutcomeMetric::diskFreedGB;
     return action;
@@ -138,7 +152,7 @@ TavrilonAction makeMemoryReliefAction()
 {
     TavrilonAction action;
     action.title = QStringLiteral("Relieve memory pressure");
-    action.detail = QStringLiteral("Asks the kernel to compress/release inactive memory pages. Sandbox-safe.");
+    action.detail = QStringLiteral("Returns this application's unused memory to the system. Sandbox-safe.");
     action.risk = ActionRisk::reversible;
     action.perform = [] { return performMemoryRelief(); };
     action.epitopeID = QStringLiteral("relieve-mem");

@@ -57,8 +57,16 @@ ModelBackendClient::ModelBackendClient(AppSettings& settings, std::chrono::milli
 
 ModelBackendClient::~ModelBackendClient() = default;
 
+QString ModelBackendClient::timeoutText(std::chrono::milliseconds timeout, const QString& backend)
+{
+    const qint64 ms = timeout.count();
+    const QString seconds = ms % 1000 == 0 ? QString::number(ms / 1000) : QString::asprintf("%.1f", double(ms) / 1000.0);
+    return QStringLiteral("Timed out after ") + seconds + QStringLiteral(" s waiting for ") + backend;
+}
+
 void ModelBackendClient::postJSON(const QUrl& url, const QJsonObject& body,
-                                  const QList<QPair<QByteArray, QByteArray>>& headers, DataCallback done)
+                                  const QList<QPair<QByteArray, QByteArray>>& headers, DataCallback done,
+                                  const QString& backend)
 {
     const QString scheme = url.scheme().toLower();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
@@ -72,22 +80,52 @@ void ModelBackendClient::postJSON(const QUrl& url, const QJsonObject& body,
     request.setTransferTimeout(int(m_timeout.count()));
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    // The key travels in the headers, and the address was checked (https, or http to this
+    // machine) for this URL only: a redirect is never followed, to any origin.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
 
     QNetworkReply* reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
-    connect(reply, &QNetworkReply::finished, this, [reply, done = std::move(done)] {
+    const QString timedOut = timeoutText(m_timeout, backend.isEmpty() ? url.host() : backend);
+    connect(reply, &QNetworkReply::finished, this, [reply, timedOut, done = std::move(done)] {
         reply->deleteLater();
+        const QNetworkReply::NetworkError error = reply->error();
+        // Nothing else cancels a request: the transfer time-out did.
+        if (error == QNetworkReply::OperationCanceledError) {
+            done(Result<QByteArray>::failure(timedOut));
+            return;
+        }
+        // A transfer that broke after the status line (a dropped connection, a truncated body)
+        // is that failure, not a reply to parse. Errors of 200 and above stand for HTTP statuses.
+        const bool transport = error != QNetworkReply::NoError &&
+                               (error < QNetworkReply::ContentAccessDenied ||
+                                (error >= QNetworkReply::ProtocolUnknownError && error < QNetworkReply::InternalServerError));
+        if (transport) {
+            done(Result<QByteArray>::failure(reply->errorString()));
+            return;
+        }
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         if (status.isValid()) {
             const int code = status.toInt();
             if (code >= 200 && code <= 299) {
                 done(Result<QByteArray>::success(reply->readAll()));
+            } else if (code >= 300 && code <= 399) {
+                // Only the origin is named: the rest of the target may carry tokens.
+                const QUrl target = reply->url().resolved(
+                    QUrl(QString::fromUtf8(reply->rawHeader(QByteArrayLiteral("Location")))));
+                const QString origin = target.isValid() && !target.host().isEmpty()
+                                           ? target.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
+                                                             QUrl::RemoveUserInfo)
+                                                 .toString()
+                                           : QStringLiteral("an unknown address");
+                done(Result<QByteArray>::failure(ModelRouterError::noBackendAvailable(
+                    QStringLiteral("HTTP %1: the server redirected to %2; redirects are not followed").arg(code).arg(origin))));
             } else {
                 done(Result<QByteArray>::failure(
                     ModelRouterError::noBackendAvailable(QStringLiteral("HTTP ") + QString::number(code))));
             }
             return;
         }
-        if (reply->error() != QNetworkReply::NoError) {
+        if (error != QNetworkReply::NoError) {
             done(Result<QByteArray>::failure(reply->errorString()));
             return;
         }
@@ -95,11 +133,11 @@ void ModelBackendClient::postJSON(const QUrl& url, const QJsonObject& body,
     });
 }
 
-void ModelBackendClient::askParsed(const QUrl& url, const QJsonObject& body,
+void ModelBackendClient::askParsed(const QString& backend, const QUrl& url, const QJsonObject& body,
                                    const QList<QPair<QByteArray, QByteArray>>& headers,
-                                   std::optional<QString> (*parse)(const QByteArray&), const QString& unparseable,
-                                   TextCallback done)
+                                   std::optional<QString> (*parse)(const QByteArray&), TextCallback done)
 {
+    const QString unparseable = backend + QStringLiteral(": unparseable reply");
     postJSON(url, body, headers, [parse, unparseable, done = std::move(done)](Result<QByteArray> reply) {
         if (!reply) {
             done(Result<QString>::failure(reply.error()));
@@ -110,7 +148,7 @@ void ModelBackendClient::askParsed(const QUrl& url, const QJsonObject& body,
         } else {
             done(Result<QString>::failure(ModelRouterError::noBackendAvailable(unparseable)));
         }
-    });
+    }, backend);
 }
 
 void ModelBackendClient::askOllama(const QString& prompt, const std::optional<QString>& system, TextCallback done)
@@ -124,8 +162,7 @@ void ModelBackendClient::askOllama(const QString& prompt, const std::optional<QS
     const QJsonObject body{{QStringLiteral("model"), m_settings.ollamaModel()},
                            {QStringLiteral("messages"), messageList(prompt, system)},
                            {QStringLiteral("stream"), false}};
-    askParsed(url, body, {}, &ModelBackendClient::ollamaAnswer, QStringLiteral("Ollama: unparseable reply"),
-              std::move(done));
+    askParsed(QStringLiteral("Ollama"), url, body, {}, &ModelBackendClient::ollamaAnswer, std::move(done));
 }
 
 void ModelBackendClient::askOwnKey(const QString& provider, const QString& prompt,
@@ -147,9 +184,8 @@ void ModelBackendClient::askOwnKey(const QString& provider, const QString& promp
              QJsonArray{QJsonObject{{QStringLiteral("role"), QStringLiteral("user")},
                                     {QStringLiteral("content"), prompt}}}}};
         if (system) body.insert(QStringLiteral("system"), *system);
-        askParsed(*url, body, {{"x-api-key", key}, {"anthropic-version", "2023-06-01"}},
-                  &ModelBackendClient::anthropicAnswer, QStringLiteral("Anthropic: unparseable reply"),
-                  std::move(done));
+        askParsed(QStringLiteral("Anthropic"), *url, body, {{"x-api-key", key}, {"anthropic-version", "2023-06-01"}},
+                  &ModelBackendClient::anthropicAnswer, std::move(done));
         return;
     }
 
@@ -160,8 +196,8 @@ void ModelBackendClient::askOwnKey(const QString& provider, const QString& promp
     }
     const QJsonObject body{{QStringLiteral("model"), model.isEmpty() ? QStringLiteral("gpt-4o") : model},
                            {QStringLiteral("messages"), messageList(prompt, system)}};
-    askParsed(*url, body, {{"Authorization", QByteArrayLiteral("Bearer ") + key}},
-              &ModelBackendClient::openAIAnswer, QStringLiteral("OpenAI: unparseable reply"), std::move(done));
+    askParsed(QStringLiteral("OpenAI"), *url, body, {{"Authorization", QByteArrayLiteral("Bearer ") + key}},
+              &ModelBackendClient::openAIAnswer, std::move(done));
 }
 
 std::optional<QString> ModelBackendClient::ollamaAnswer(const QByteArray& reply)

@@ -30,9 +30,13 @@ public:
     ~ModelBackendClient() override;
 
     // Content-Type application/json, then `headers` (a later value of a name replaces it). A
-    // status outside 200-299 fails with "HTTP <code>"; the body of such a reply is not read.
+    // status outside 200-299 fails with "HTTP <code>"; the body of such a reply is not read. No
+    // answer within the time-out fails with timeoutText for `backend` (the host when empty);
+    // a connection that breaks, also after the status line, fails with the transport's error.
     void postJSON(const QUrl& url, const QJsonObject& body, const QList<QPair<QByteArray, QByteArray>>& headers,
-                  DataCallback done);
+                  DataCallback done, const QString& backend = QString());
+    // "Timed out after 30 s waiting for Ollama".
+    static QString timeoutText(std::chrono::milliseconds timeout, const QString& backend);
 
     void askOllama(const QString& prompt, const std::optional<QString>& system, TextCallback done);
     void askOwnKey(const QString& provider, const QString& prompt, const std::optional<QString>& system,
@@ -44,8 +48,10 @@ public:
     static std::optional<QString> anthropicAnswer(const QByteArray& reply);
 
 private:
-    void askParsed(const QUrl& url, const QJsonObject& body, const QList<QPair<QByteArray, QByteArray>>& headers,
-                   std::optional<QString> (*parse)(const QByteArray&), const QString& unparseable, TextCallback done);
+    // `backend` names the peer in failures: "<backend>: unparseable reply", the time-out.
+    void askParsed(const QString& backend, const QUrl& url, const QJsonObject& body,
+                   const QList<QPair<QByteArray, QByteArray>>& headers,
+                   std::optional<QString> (*parse)(const QByteArray&), TextCallback done);
 
     AppSettings& m_settings;
     std::chrono::milliseconds m_timeout;

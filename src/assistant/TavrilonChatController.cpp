@@ -7,6 +7,7 @@
 #include "core/MainThread.h"
 
 #include <QPointer>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <memory>
@@ -101,26 +102,28 @@ void TavrilonChatController::send(const QString& text)
         return;
     }
     if (!result.action) {
+        const quint64 sequence = m_nextQuestion++;
         setThinking(true);
         QPointer<TavrilonChatController> self(this);
-        postTo(this, [self, line] {
-            if (self) self->askModel(line);
+        postTo(this, [self, line, sequence] {
+            if (self) self->ask(line, sequence);
         });
         return;
     }
     TavrilonAction action = std::move(*result.action);
+    // One action at a time: the request is answered, not dropped, and not acknowledged as if
+    // it were going to run.
+    if (!m_runningAction.isEmpty()) {
+        append(ChatMessage::Role::tavrilon, stillWorkingText(m_runningAction));
+        return;
+    }
     if (!result.understood.isEmpty()) append(ChatMessage::Role::tavrilon, result.understood);
     const GateDecision decision = m_gate.evaluate(action);
     switch (decision.kind()) {
     case GateDecision::Kind::allowFree:
-    case GateDecision::Kind::allowWithUndo: {
-        const QString outcome = action.perform();
-        m_gate.record(action, outcome, false);
-        std::function<void()> undo;
-        if (action.risk == ActionRisk::reversible && action.undo) undo = undoOnce(action.undo);
-        append(ChatMessage::Role::tavrilon, outcome, std::move(undo));
+    case GateDecision::Kind::allowWithUndo:
+        run(std::move(action), true);
         return;
-    }
     case GateDecision::Kind::warnFirst:
     case GateDecision::Kind::warnFinal:
     case GateDecision::Kind::blockedNeedsYolo:
@@ -129,6 +132,57 @@ void TavrilonChatController::send(const QString& text)
         setPending(std::move(action), decision);
         return;
     }
+}
+
+QString TavrilonChatController::stillWorkingText(const QString& title)
+{
+    return QStringLiteral("Still working on \u201C") + title +
+           QStringLiteral("\u201D. Ask again when it has finished.");
+}
+
+void TavrilonChatController::run(TavrilonAction action, bool offerUndo)
+{
+    if (!m_runningAction.isEmpty()) {
+        append(ChatMessage::Role::tavrilon, stillWorkingText(m_runningAction));
+        return;
+    }
+    if (!action.slow) {
+        const QString outcome = action.perform();
+        finish(action, outcome, offerUndo);
+        return;
+    }
+    m_runningAction = action.title;
+    Q_EMIT runningActionChanged(m_runningAction);
+    // The outcome comes back through the gate, which outlives the chat: if the chat is gone by
+    // then, the ledger still records what was done.
+    QPointer<TavrilonChatController> self(this);
+    QPointer<ActionGate> gate(&m_gate);
+    QThreadPool::globalInstance()->start([self, gate, action, offerUndo] {
+        const QString outcome = action.perform();
+        if (!gate) return;
+        QMetaObject::invokeMethod(
+            gate.data(),
+            [self, gate, action, outcome, offerUndo] {
+                if (self) {
+                    self->finish(action, outcome, offerUndo);
+                } else if (gate) {
+                    gate->record(action, outcome, false);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TavrilonChatController::finish(const TavrilonAction& action, const QString& outcome, bool offerUndo)
+{
+    m_gate.record(action, outcome, false);
+    std::function<void()> undo;
+    if (offerUndo && action.risk == ActionRisk::reversible && action.undo) undo = undoOnce(action.undo);
+    if (action.slow) {
+        m_runningAction.clear();
+        Q_EMIT runningActionChanged(m_runningAction);
+    }
+    append(ChatMessage::Role::tavrilon, outcome, std::move(undo));
 }
 
 std::function<void()> TavrilonChatController::undoOnce(std::function<void()> undo)
@@ -157,15 +211,13 @@ void TavrilonChatController::proceed()
     const TavrilonAction action = *m_pendingAction;
     // Asked afresh: YOLO may no longer apply since the action was parked.
     const GateDecision decision = m_gate.evaluate(action);
-    QString reply;
     if (decision.isWarningOrBlock()) {
         m_gate.noteWarning(action);
-        reply = QStringLiteral("Refused.");
+        append(ChatMessage::Role::tavrilon, QStringLiteral("Refused."));
     } else {
-        reply = action.perform();
-        m_gate.record(action, reply, false);
+        // Run from the sheet, the result line carries no undo, also for a reversible action.
+        run(action, false);
     }
-    append(ChatMessage::Role::tavrilon, reply);
     clearPending();
 }
 
@@ -178,14 +230,32 @@ void TavrilonChatController::cancelPending()
 
 void TavrilonChatController::askModel(const QString& line)
 {
+    const quint64 sequence = m_nextQuestion++;
+    setThinking(true);
+    ask(line, sequence);
+}
+
+void TavrilonChatController::ask(const QString& line, quint64 sequence)
+{
     QPointer<TavrilonChatController> self(this);
-    m_router.respond(line, systemPrompt(), false, [self](Result<ModelAnswer> answer) {
+    m_router.respond(line, systemPrompt(), false, [self, sequence](Result<ModelAnswer> answer) {
         if (!self) return;
         if (answer) {
-            self->append(ChatMessage::Role::tavrilon, answer->text, {}, answer->backend.label());
+            self->appendAnswer(sequence, ChatMessage::Role::tavrilon, answer->text, answer->backend.label());
         } else {
-            self->append(ChatMessage::Role::system, answer.error());
+            self->appendAnswer(sequence, ChatMessage::Role::system, answer.error(), std::nullopt);
         }
-        self->setThinking(false);
     });
+}
+
+void TavrilonChatController::appendAnswer(quint64 sequence, ChatMessage::Role role, const QString& text,
+                                          std::optional<QString> label)
+{
+    m_earlyAnswers.insert(sequence, Answer{role, text, std::move(label)});
+    while (!m_earlyAnswers.isEmpty() && m_earlyAnswers.firstKey() == m_nextAnswer) {
+        Answer next = m_earlyAnswers.take(m_nextAnswer++);
+        append(next.role, next.text, {}, std::move(next.label));
+    }
+    // The thinking line stays while any question is still unanswered.
+    setThinking(m_nextAnswer != m_nextQuestion);
 }

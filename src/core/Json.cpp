@@ -9,7 +9,14 @@
 #include <QSaveFile>
 
 #include <cmath>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Json {
 
@@ -73,9 +80,10 @@ QDateTime Decoder::date(const QString& key)
 {
     const double s = number(key);
     if (!m_ok) return {};
-    QDateTime d = Dates::fromReferenceSeconds(s);
-    if (!d.isValid()) m_ok = false;
-    return d;
+    // A date no file of ours can hold is as good as missing, and this one is required.
+    const std::optional<QDateTime> d = Dates::fromStoredSeconds(s);
+    if (!d) m_ok = false;
+    return d.value_or(QDateTime());
 }
 
 QUuid Decoder::uuid(const QString& key)
@@ -139,9 +147,8 @@ std::optional<QDateTime> Decoder::optDate(const QString& key)
 {
     auto n = optNumber(key);
     if (!n) return std::nullopt;
-    QDateTime d = Dates::fromReferenceSeconds(*n);
-    if (!d.isValid()) { m_ok = false; return std::nullopt; }
-    return d;
+    // A date no file of ours can hold is treated as missing.
+    return Dates::fromStoredSeconds(*n);
 }
 
 std::optional<QJsonDocument> readFile(const QString& path)
@@ -154,6 +161,31 @@ std::optional<QJsonDocument> readFile(const QString& path)
     return doc;
 }
 
+namespace {
+
+// A rename is durable only once the folder holding it is on disk.
+void syncFolderOf(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// "<name>.json.tmp", or "<name>.json." and the six letters and digits a save's temporary adds.
+bool isTemporarySibling(const char* name)
+{
+    const size_t n = std::strlen(name);
+    if (n > 9 && std::strcmp(name + n - 9, ".json.tmp") == 0) return true;
+    if (n < 13 || std::strncmp(name + n - 12, ".json.", 6) != 0) return false;
+    for (size_t i = n - 6; i < n; ++i) {
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 Status writeFileAtomically(const QString& path, const QByteArray& bytes, bool privateMode)
 {
     const QFileInfo info(path);
@@ -165,7 +197,8 @@ Status writeFileAtomically(const QString& path, const QByteArray& bytes, bool pr
         file.cancelWriting();
         return Status::failure(file.errorString());
     }
-    if (!file.commit()) return Status::failure(file.errorString());
+    if (!file.commit()) return Status::failure(file.errorString());  // the commit syncs the file first
+    syncFolderOf(path);
     return Status::success();
 }
 
@@ -183,7 +216,7 @@ Status writeViaTmpSibling(const QString& path, const QJsonDocument& document)
         QFile file(tmp);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return Status::failure(file.errorString());
         const QByteArray bytes = document.toJson(QJsonDocument::Compact);
-        if (file.write(bytes) != bytes.size() || !file.flush()) {
+        if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0) {
             file.close();
             QFile::remove(tmp);
             return Status::failure(file.errorString());
@@ -195,7 +228,30 @@ Status writeViaTmpSibling(const QString& path, const QJsonDocument& document)
         QFile::remove(tmp);
         return Status::failure(QStringLiteral("Cannot replace ") + path);
     }
+    syncFolderOf(path);
     return Status::success();
+}
+
+int removeTemporarySiblings(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return 0;
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return 0;
+    }
+    int removed = 0;
+    while (const dirent* entry = readdir(dir)) {
+        if (!isTemporarySibling(entry->d_name)) continue;
+        struct stat st;
+        if (fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            unlinkat(fd, entry->d_name, 0) == 0) {
+            ++removed;
+        }
+    }
+    closedir(dir);
+    return removed;
 }
 
 QJsonValue dateValue(const QDateTime& time) { return Dates::toReferenceSeconds(time); }

@@ -54,7 +54,12 @@ Status writeFileAtomically(const QString& path, const QByteArray& bytes, bool pr
 Status writeFileAtomically(const QString& path, const QJsonDocument& document, bool privateMode = false);
 
 // Learned-state files: written to "<file>.tmp" first, then moved over the existing file.
+// Both writers sync the file before the rename and the folder after it.
 Status writeViaTmpSibling(const QString& path, const QJsonDocument& document);
+
+// Start-up: removes what a stop mid-save left in `folder` ("<name>.json.tmp" and a save's
+// "<name>.json.XXXXXX", which may hold a copy of the settings with the API key). Returns how many.
+int removeTemporarySiblings(const QString& folder);
 
 QJsonValue dateValue(const QDateTime& time);
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "core/Log.h"
 #include "guards/SnoozeGuardService.h"
+#include "guards/SnoozeGuardStatus.h"
 
-// Placeholder until the camera and keyboard watchers land: it only keeps the running flag.
-class SnoozeGuard final : public SnoozeGuardService {
+// Placeholder until the camera and keyboard watchers land: it only keeps the running flag, and
+// its alert window is a console line.
+class SnoozeGuard final : public SnoozeGuardService, public SnoozeGuardStatus {
 public:
     static SnoozeGuard& shared();
     void start() override {}
@@ -11,7 +14,14 @@ public:
     void stopStuckKeyWatcher() override {}
     void setIsRunning(bool running) override { m_isRunning = running; }
     void dismissAlert() override {}
-    bool isRunning() const { return m_isRunning; }
+
+    bool isRunning() const override { return m_isRunning; }
+    bool cameraPermissionDenied() const override { return false; }
+    bool accessibilityPermissionDenied() const override { return false; }
+    void showAlert(const QString& reason, int level) override
+    {
+        Log::line(QStringLiteral("[SnoozeGuard] alert level ") + QString::number(level) + QStringLiteral(": ") + reason);
+    }
 
 private:
     bool m_isRunning = false;

@@ -217,7 +217,12 @@ void PerformanceMonitor::throttleRunaways(const PerformanceSnapshot& snapshot)
         const double elapsed = Dates::secondsBetween(*tracked, now);
         if (elapsed < sustained) continue;
 
-        const Status lowered = m_c.processControl.lowerPriority(p.pid);
+        const ProcessStatus lowered = m_c.processControl.lowerPriority({p.pid, p.startTime}, ProcessOwner::thisUser);
+        if (lowered.leftAlone()) {
+            // Gone since the sample, or another user's: nothing was done, nothing is logged.
+            m_runawayTracking.remove(p.pid);
+            continue;
+        }
         if (lowered) m_c.incidents.recordIncident(p.name);
         QString detail = MonitorRules::throttleDetail(p.pid, p.cpuUsage, elapsed, verdict.reason);
         if (!lowered) {

@@ -38,7 +38,7 @@ void trashSomething(qint64 bytes)
 {
     const QString f = home() + QStringLiteral("/old-download.iso");
     fixture::file(f, bytes);
-    ASSERT_TRUE(Trash::move(f).ok());
+    ASSERT_TRUE(Trash::move(home(), f).ok());
 }
 
 }  // namespace

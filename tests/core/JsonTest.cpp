@@ -1,3 +1,4 @@
+#include "core/Checked.h"
 #include "core/Dates.h"
 #include "core/Json.h"
 #include "core/Uuid.h"
@@ -6,7 +7,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QTemporaryDir>
+#include <QTimeZone>
+#include <cmath>
+#include <limits>
+
+#include <unistd.h>
 
 TEST(Json, DecoderIsStrict)
 {
@@ -46,6 +54,59 @@ TEST(Json, DatesAreReferenceSeconds)
     EXPECT_FALSE(Dates::fromReferenceSeconds(std::nan("")).isValid());
 }
 
+TEST(Json, StoredDatesOutsideTwoThousandOneToTwentyTwoHundredAreMissing)
+{
+    const double end2200 = Dates::toReferenceSeconds(QDateTime(QDate(2201, 1, 1), QTime(0, 0), QTimeZone::utc()));
+    const struct {
+        double seconds;
+        bool kept;
+    } cases[] = {
+        {0, true},
+        {820'000'000.5, true},
+        {end2200 - 1, true},
+        {end2200, false},
+        {-0.001, false},
+        {9.3e15, false},  // seconds * 1000 no longer fits a 64-bit millisecond count
+        {-9.3e15, false},
+        {1e300, false},
+        {std::numeric_limits<double>::infinity(), false},
+        {std::nan(""), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        EXPECT_EQ(Dates::fromStoredSeconds(c.seconds).has_value(), c.kept);
+        const QJsonObject o{{QStringLiteral("when"), c.seconds}};
+        Json::Decoder optional(o);
+        EXPECT_EQ(optional.optDate(QStringLiteral("when")).has_value(), c.kept);
+        EXPECT_TRUE(optional.ok()) << "an optional date out of range is missing, not damage";
+        Json::Decoder required(o);
+        (void)required.date(QStringLiteral("when"));
+        EXPECT_EQ(required.ok(), c.kept) << "a required date out of range is a missing field";
+    }
+    // Far too large for a QDateTime: invalid, not an overflow.
+    EXPECT_FALSE(Dates::fromReferenceSeconds(9.3e15).isValid());
+}
+
+TEST(Checked, ArithmeticThatDoesNotFitGivesNothing)
+{
+    constexpr int64_t max = std::numeric_limits<int64_t>::max();
+    constexpr int64_t min = std::numeric_limits<int64_t>::min();
+    EXPECT_EQ(Checked::add<int64_t>(max - 1, 1), max);
+    EXPECT_FALSE(Checked::add<int64_t>(max, 1));
+    EXPECT_EQ(Checked::sub<int64_t>(min + 1, 1), min);
+    EXPECT_FALSE(Checked::sub<int64_t>(min, 1));
+    EXPECT_EQ(Checked::mul<int64_t>(213503982334, 86'400), 213503982334 * 86'400);
+    EXPECT_FALSE(Checked::mul<int64_t>(213503982334, 86'400'000));
+    EXPECT_FALSE(Checked::mul<int64_t>(min, -1));
+    EXPECT_EQ(Checked::toInteger<int64_t>(-2.9), -2);
+    EXPECT_EQ(Checked::toInteger<int64_t>(-9223372036854775808.0), min);
+    EXPECT_FALSE(Checked::toInteger<int64_t>(9223372036854775808.0));
+    EXPECT_FALSE(Checked::toInteger<int64_t>(std::nan("")));
+    EXPECT_FALSE(Checked::toInteger<uint64_t>(-1.0));
+    EXPECT_EQ(Checked::toInteger<uint64_t>(18446744073709549568.0), 18446744073709549568ull);
+    EXPECT_FALSE(Checked::toInteger<uint64_t>(18446744073709551616.0));
+}
+
 TEST(Json, WritesReplaceWholeFiles)
 {
     QTemporaryDir dir;
@@ -69,4 +130,37 @@ TEST(Json, WritesReplaceWholeFiles)
     EXPECT_EQ(Json::readFile(atomic)->object().value("a").toInt(), 1);
     EXPECT_FALSE(Json::readFile(dir.path() + QStringLiteral("/none.json")).has_value());
     EXPECT_FALSE(Json::writeFileAtomically(QStringLiteral("/proc/forbidden/x.json"), QByteArray("1")).ok());
+}
+
+TEST(Json, StartUpRemovesOnlyWhatAStopMidSaveLeft)
+{
+    QTemporaryDir dir;
+    auto make = [&](const QString& name) {
+        QFile f(dir.path() + QLatin1Char('/') + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{\"apiKey\":\"sk-secret\"");
+    };
+    // A save writes to an unnamed file where the file system allows it, else to a named
+    // temporary made from this pattern: that is what a stop can leave.
+    QString saving;
+    {
+        QTemporaryFile save(dir.path() + QStringLiteral("/settings.json.XXXXXX"));
+        save.setAutoRemove(false);
+        ASSERT_TRUE(save.open());
+        saving = QFileInfo(save.fileName()).fileName();
+    }
+    ASSERT_TRUE(saving.startsWith(QStringLiteral("settings.json.")));
+    make(saving);
+    for (const char* name : {"epitopes.json.tmp", "regrow_patterns.json.tmp", "settings.json", "settings.json.bad",
+                             "notes.tmp", "readme.txt", "history.jsonx.abcdef"}) {
+        make(QLatin1String(name));
+    }
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.json.tmp")));
+    ASSERT_EQ(symlink("settings.json", QFile::encodeName(dir.path() + QStringLiteral("/link.json.abc123")).constData()), 0);
+
+    EXPECT_EQ(Json::removeTemporarySiblings(dir.path()), 3);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{"folder.json.tmp", "history.jsonx.abcdef", "link.json.abc123", "notes.tmp", "readme.txt",
+                           "settings.json", "settings.json.bad"}));
+    EXPECT_EQ(Json::removeTemporarySiblings(dir.path() + QStringLiteral("/missing")), 0);
 }

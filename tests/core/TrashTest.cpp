@@ -5,26 +5,274 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
-TEST(Trash, MovesIntoTheUsersTrashEvenWhenItDoesNotExistYet)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString home() { return Paths::home(); }
+QString trashFiles() { return Paths::trashDir() + QStringLiteral("/files"); }
+QString trashInfo() { return Paths::trashDir() + QStringLiteral("/info"); }
+
+// Raw byte names: the names under test are not all valid UTF-8.
+void makeFile(const QByteArray& path, const QByteArray& content = "x")
 {
-    QTemporaryDir root;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << path.constData();
+    ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+    ::close(fd);
+}
+
+void makeDirs(const QString& path) { ASSERT_TRUE(QDir().mkpath(path)) << path.toStdString(); }
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray readRaw(const QByteArray& path)
+{
+    QByteArray out;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) out.append(buffer, qsizetype(n));
+    ::close(fd);
+    return out;
+}
+
+QByteArray recordField(const QByteArray& record, const QByteArray& key)
+{
+    for (const QByteArray& line : record.split('\n')) {
+        if (line.startsWith(key + '=')) return line.mid(key.size() + 1);
+    }
+    return {};
+}
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+}  // namespace
+
+TEST(Trash, MovesIntoTheUsersTrashEvenWhenItDoesNotExistYetWithoutReplacingAnything)
+{
+    QTemporaryDir root(home() + QStringLiteral("/work-XXXXXX"));
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.path() + QStringLiteral("/data-not-yet")));
     const QString victim = root.path() + QStringLiteral("/cache.bin");
-    QFile f(victim);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("x");
-    f.close();
+    makeFile(native(victim), "first");
 
-    const auto moved = Trash::move(victim);
+    const auto moved = Trash::move(root.path(), victim);
     ASSERT_TRUE(moved.ok()) << moved.error().toStdString();
     EXPECT_FALSE(QFile::exists(victim));
-    EXPECT_TRUE(moved.value().startsWith(Paths::trashDir() + QStringLiteral("/files/")));
-    EXPECT_TRUE(QFile::exists(moved.value()));
-    EXPECT_TRUE(QFile::exists(Paths::trashDir() + QStringLiteral("/info/cache.bin.trashinfo")));
+    EXPECT_EQ(moved.value(), trashFiles() + QStringLiteral("/cache.bin"));
+    EXPECT_EQ(QFileInfo(Paths::trashDir()).permissions() & 0x0077, 0);  // no group/other bits
+    const QByteArray record = readAll(trashInfo() + QStringLiteral("/cache.bin.trashinfo"));
+    EXPECT_TRUE(record.startsWith("[Trash Info]\n"));
+    EXPECT_EQ(recordField(record, "Path"), Trash::encodePath(native(victim)));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d$"))
+                    .match(QString::fromLatin1(recordField(record, "DeletionDate")))
+                    .hasMatch());
 
-    const auto missing = Trash::move(root.path() + QStringLiteral("/nope"));
+    // A second item of that name gets a name of its own; the first stays as it was.
+    makeFile(native(victim), "second");
+    const auto again = Trash::move(root.path(), victim);
+    ASSERT_TRUE(again.ok()) << again.error().toStdString();
+    EXPECT_NE(again.value(), moved.value());
+    EXPECT_EQ(readAll(moved.value()), "first");
+    EXPECT_EQ(readAll(again.value()), "second");
+
+    const auto missing = Trash::move(root.path(), root.path() + QStringLiteral("/nope"));
     EXPECT_FALSE(missing.ok());
     EXPECT_FALSE(missing.error().isEmpty());
+    const QStringList infos = QDir(trashInfo()).entryList(QDir::Files);
+    EXPECT_EQ(infos.size(), 2) << infos.join(QLatin1Char(' ')).toStdString();
+}
+
+TEST(Trash, PathsArePercentEncodedByteForByte)
+{
+    const struct {
+        QByteArray path;
+        QByteArray encoded;
+    } cases[] = {
+        {"/h/100%41", "/h/100%2541"},
+        {"/h/a b\nc", "/h/a%20b%0Ac"},
+        {"/h/caf\xc3\xa9", "/h/caf%C3%A9"},
+        {"/h/\xff\xfe", "/h/%FF%FE"},
+        {"/h/A-z_0.9~", "/h/A-z_0.9~"},
+        {"/h/#?&=+;", "/h/%23%3F%26%3D%2B%3B"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Trash::encodePath(c.path), c.encoded) << c.path.constData();
+}
+
+TEST(Trash, NeverFollowsALinkBelowTheHomeFolderNorLeavesTheTrustedRoot)
+{
+    const QString docs = home() + QStringLiteral("/Documents");
+    makeDirs(docs + QStringLiteral("/inner"));
+    makeFile(native(docs + QStringLiteral("/inner/thesis.tex")));
+    makeDirs(home() + QStringLiteral("/.cache"));
+    ASSERT_EQ(symlink(native(docs).constData(), native(home() + QStringLiteral("/.cache/linked")).constData()), 0);
+    makeDirs(home() + QStringLiteral("/.npm-real/_cacache"));
+    makeFile(native(home() + QStringLiteral("/.npm-real/_cacache/blob")));
+    ASSERT_EQ(symlink(".npm-real", native(home() + QStringLiteral("/.npm")).constData()), 0);
+
+    const struct {
+        QString root;
+        QString path;
+    } refused[] = {
+        {home() + QStringLiteral("/.cache"), home() + QStringLiteral("/.cache/linked/inner/thesis.tex")},
+        {home() + QStringLiteral("/.cache/linked"), home() + QStringLiteral("/.cache/linked/inner")},
+        {home() + QStringLiteral("/.npm/_cacache"), home() + QStringLiteral("/.npm/_cacache/blob")},
+        {home() + QStringLiteral("/.cache"), docs + QStringLiteral("/inner")},
+        {home() + QStringLiteral("/.cache"), home() + QStringLiteral("/.cache/../Documents/inner")},
+        {home() + QStringLiteral("/.cache"), home() + QStringLiteral("/.cache")},
+    };
+    for (const auto& c : refused) {
+        const auto moved = Trash::move(c.root, c.path);
+        EXPECT_FALSE(moved.ok()) << c.path.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(docs + QStringLiteral("/inner/thesis.tex")));
+    EXPECT_TRUE(QFile::exists(home() + QStringLiteral("/.npm-real/_cacache/blob")));
+    EXPECT_FALSE(Trash::openDirectory(home() + QStringLiteral("/.npm/_cacache"), true).valid());
+    EXPECT_TRUE(Trash::openDirectory(home() + QStringLiteral("/.npm-real/_cacache"), true).valid());
+
+    // The link itself, inside its root, is an entry like any other: it goes, its target stays.
+    const auto link = Trash::move(home() + QStringLiteral("/.cache"), home() + QStringLiteral("/.cache/linked"));
+    ASSERT_TRUE(link.ok()) << link.error().toStdString();
+    EXPECT_TRUE(QFileInfo(link.value()).isSymLink());
+    EXPECT_TRUE(QFile::exists(docs + QStringLiteral("/inner/thesis.tex")));
+}
+
+// trash-list must list exactly what we recorded. It prints a name's newline as it is and,
+// decoding as UTF-8, shows an invalid byte as U+FFFD; the record itself is checked byte for byte.
+TEST(Trash, TrashListReadsBackEveryNameExactly)
+{
+    const QString trashList = QStandardPaths::findExecutable(QStringLiteral("trash-list"));
+    ASSERT_FALSE(trashList.isEmpty()) << "trash-list (package trash-cli) is needed: scripts/install-deps";
+    const QString dir = home() + QStringLiteral("/.cache/pip");
+    makeDirs(dir);
+    const QList<QByteArray> names = {"100%41",        "50%",         "with space",   "two  spaces ",
+                                     "line\nbreak",   "tab\there",   "caf\xc3\xa9",  "bad\xff\xfe" "bytes",
+                                     "%0A literally", "trailing%",   "back\\slash", "question?mark#hash"};
+    for (const QByteArray& name : names) makeFile(native(dir) + '/' + name);
+
+    QList<QByteArray> expected;  // one "<date> <path>\n" block per item, as trash-list prints it
+    // Through the descriptor form: a QString cannot carry the invalid bytes.
+    const Trash::Fd parent = Trash::openDirectory(dir, false);
+    ASSERT_TRUE(parent.valid());
+    for (const QByteArray& name : names) {
+        const auto moved = Trash::moveAt(parent.get(), dir, name);
+        ASSERT_TRUE(moved.ok()) << moved.error().toStdString();
+        EXPECT_EQ(moved.value(), trashFiles() + QLatin1Char('/') + QFile::decodeName(name));
+        const QByteArray record = readRaw(native(trashInfo()) + '/' + name + ".trashinfo");
+        EXPECT_EQ(QByteArray::fromPercentEncoding(recordField(record, "Path")), native(dir) + '/' + name);
+        const QByteArray date = recordField(record, "DeletionDate").replace('T', ' ');
+        expected << date + ' ' + QString::fromUtf8(native(dir) + '/' + name).toUtf8() + '\n';
+    }
+
+    QProcess list;
+    list.start(trashList, {});
+    ASSERT_TRUE(list.waitForFinished(30000));
+    EXPECT_EQ(list.exitCode(), 0) << list.readAllStandardError().constData();
+    // Listed in directory order: take each expected block out of the output once.
+    QByteArray remaining = list.readAllStandardOutput();
+    for (const QByteArray& block : expected) {
+        const qsizetype at = remaining.indexOf(block);
+        EXPECT_GE(at, 0) << "not listed: " << block.constData();
+        if (at >= 0) remaining.remove(at, block.size());
+    }
+    EXPECT_TRUE(remaining.isEmpty()) << "listed beyond what we trashed: " << remaining.constData();
+}
+
+TEST(Trash, AnotherFileSystemUsesItsOwnTrashOrACompleteCopy)
+{
+    const QString shm = QStringLiteral("/dev/shm");
+    struct stat homeSt, shmSt;
+    if (stat(native(home()).constData(), &homeSt) != 0 || stat(native(shm).constData(), &shmSt) != 0 ||
+        homeSt.st_dev == shmSt.st_dev || access(native(shm).constData(), W_OK) != 0) {
+        GTEST_SKIP() << "no second writable file system at /dev/shm";
+    }
+    // A mount point of our own would need privileges: use the real /dev/shm topdir and tidy up.
+    const QString ownTrash = shm + QStringLiteral("/.Trash-") + QString::number(getuid());
+    struct stat existing;
+    const bool hadTrash = lstat(native(ownTrash).constData(), &existing) == 0;
+    QTemporaryDir area(shm + QStringLiteral("/veltranmoor-trash-test-XXXXXX"));
+    ASSERT_TRUE(area.isValid());
+    struct Tidy {
+        QString trash;
+        bool keep;
+        QStringList moved;
+        ~Tidy()
+        {
+            for (const QString& name : moved) {
+                QFile::remove(trash + QStringLiteral("/files/") + name);
+                QFile::remove(trash + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo"));
+            }
+            if (!keep) QDir(trash).removeRecursively();
+        }
+    } tidy{ownTrash, hadTrash, {}};
+    if (hadTrash && !S_ISDIR(existing.st_mode)) GTEST_SKIP() << ownTrash.toStdString() << " is not a folder";
+
+    makeFile(native(area.path() + QStringLiteral("/other-fs.bin")), "on tmpfs");
+    const auto moved = Trash::move(area.path(), area.path() + QStringLiteral("/other-fs.bin"));
+    ASSERT_TRUE(moved.ok()) << moved.error().toStdString();
+    tidy.moved << QFileInfo(moved.value()).fileName();
+    EXPECT_TRUE(moved.value().startsWith(ownTrash + QStringLiteral("/files/"))) << moved.value().toStdString();
+    EXPECT_EQ(readAll(moved.value()), "on tmpfs");
+    EXPECT_FALSE(QFile::exists(area.path() + QStringLiteral("/other-fs.bin")));
+    EXPECT_FALSE(QFile::exists(QDir::currentPath() + QStringLiteral("/files/other-fs.bin")));
+    if (hadTrash) return;
+
+    // When that Trash is a link, it is not used: a whole folder is copied into the user's Trash
+    // (synced, with its link kept a link) and only then removed.
+    tidy.moved.clear();
+    QDir(ownTrash).removeRecursively();
+    const QString elsewhere = area.path() + QStringLiteral("/elsewhere");
+    makeDirs(elsewhere);
+    ASSERT_EQ(symlink(native(elsewhere).constData(), native(ownTrash).constData()), 0);
+    const QString tree = area.path() + QStringLiteral("/tree");
+    makeDirs(tree + QStringLiteral("/sub"));
+    makeFile(native(tree + QStringLiteral("/sub/a.bin")), QByteArray(300000, 'a'));
+    makeFile(native(tree + QStringLiteral("/b.txt")), "b");
+    ASSERT_EQ(symlink("/etc/hostname", native(tree + QStringLiteral("/link")).constData()), 0);
+    const auto copied = Trash::move(area.path(), tree);
+    QFile::remove(ownTrash);
+    ASSERT_TRUE(copied.ok()) << copied.error().toStdString();
+    EXPECT_EQ(copied.value(), trashFiles() + QStringLiteral("/tree"));
+    EXPECT_EQ(readAll(copied.value() + QStringLiteral("/sub/a.bin")), QByteArray(300000, 'a'));
+    EXPECT_EQ(readAll(copied.value() + QStringLiteral("/b.txt")), "b");
+    EXPECT_EQ(QFileInfo(copied.value() + QStringLiteral("/link")).symLinkTarget(), QStringLiteral("/etc/hostname"));
+    EXPECT_FALSE(QFileInfo::exists(tree));
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
+    EXPECT_EQ(QByteArray::fromPercentEncoding(recordField(readAll(trashInfo() + QStringLiteral("/tree.trashinfo")), "Path")),
+              native(tree));
+    EXPECT_TRUE(QDir(trashFiles()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size() == 1);
+}
+
+TEST(Trash, StartUpRemovesRecordsLeftIncompleteAndHalfCopies)
+{
+    const QString dir = home() + QStringLiteral("/.cache/pip");
+    makeDirs(dir);
+    makeFile(native(dir + QStringLiteral("/kept")));
+    ASSERT_TRUE(Trash::move(dir, dir + QStringLiteral("/kept")).ok());
+    makeFile(native(trashInfo() + QStringLiteral("/empty.trashinfo")), QByteArray());
+    makeFile(native(trashFiles() + QStringLiteral("/empty")));
+    makeFile(native(trashInfo() + QStringLiteral("/torn.trashinfo")), "[Trash Info]\nPath=/a");
+    makeFile(native(trashFiles() + QStringLiteral("/torn")));
+    makeFile(native(trashInfo() + QStringLiteral("/orphan.trashinfo")),
+             "[Trash Info]\nPath=/h/orphan\nDeletionDate=2026-01-01T00:00:00\n");
+    makeDirs(trashFiles() + QStringLiteral("/.veltranmoor-partial-77-1/sub"));
+    makeFile(native(trashFiles() + QStringLiteral("/.veltranmoor-partial-77-1/sub/half")));
+
+    EXPECT_EQ(Trash::removeIncompleteRecords(), 4);
+    EXPECT_EQ(QDir(trashInfo()).entryList(QDir::Files), QStringList{"kept.trashinfo"});
+    // Items are never deleted for want of a record: only our own half copy goes.
+    EXPECT_EQ(QDir(trashFiles()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{"empty", "kept", "torn"}));
+    EXPECT_EQ(Trash::removeIncompleteRecords(), 0);
 }

@@ -55,7 +55,7 @@ TEST(AutostartLoginItem, RegisterWritesAnEnabledEntryAndUnregisterRemovesIt)
     EXPECT_EQ(AutostartLoginItem::entryPath(), qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/veltranmoor.desktop");
     const QByteArray text = readEntry();
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
-    for (const char* line : {"Type=Application\n", "Name=Veltranmoor AI\n", "Exec=\"/opt/veltranmoor/bin/veltranmoor\"\n",
+    for (const char* line : {"Type=Application\n", "Name=Veltranmoor AI\n", "Exec=\"/opt/veltranmoor/bin/veltranmoor\" --autostart\n",
                              "Icon=veltranmoor\n", "X-GNOME-Autostart-enabled=true\n"})
         EXPECT_TRUE(text.contains(line)) << line;
     EXPECT_EQ(item.status(), LoginItemService::Status::enabled);
@@ -66,26 +66,38 @@ TEST(AutostartLoginItem, RegisterWritesAnEnabledEntryAndUnregisterRemovesIt)
     EXPECT_TRUE(item.unregisterItem().ok());  // nothing there: nothing to do
 }
 
-TEST(AutostartLoginItem, EntriesOfOthersOrTurnedOffDoNotCountAndAreNotRemoved)
+TEST(AutostartLoginItem, TheEntryOfOurNameIsOursWhateverItStartsAndTheDesktopMayTurnItOff)
 {
     AutostartLoginItem item(kExe);
-    const QByteArray foreign = "[Desktop Entry]\nType=Application\nExec=/usr/bin/other\n";
-    writeEntry(foreign);
+    // An older install's entry: not this executable, so not enabled, but it does start at login
+    // and unregistering removes it.
+    writeEntry("[Desktop Entry]\nType=Application\nExec=/usr/local/bin/veltranmoor --autostart\n");
     EXPECT_EQ(item.status(), LoginItemService::Status::notRegistered);
+    EXPECT_TRUE(item.startsAtLogin());
+    EXPECT_FALSE(item.turnedOffByDesktop());
     EXPECT_TRUE(item.unregisterItem().ok());
-    EXPECT_EQ(readEntry(), foreign);
+    EXPECT_FALSE(QFile::exists(AutostartLoginItem::entryPath()));
 
-    // Our Exec, but under another group, or switched off by the session's start-up settings.
-    for (const QByteArray& text : {QByteArray("[Other]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\n"),
-                                   QByteArray("[Desktop Entry]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\nHidden=true\n"),
+    // Our Exec, but under another group: starts nothing of ours.
+    writeEntry("[Other]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\n");
+    EXPECT_EQ(item.status(), LoginItemService::Status::notRegistered);
+
+    // Turned off by the session's start-up settings.
+    for (const QByteArray& text : {QByteArray("[Desktop Entry]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\nHidden=true\n"),
                                    QByteArray("[Desktop Entry]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\n"
                                               "X-GNOME-Autostart-enabled=false\n")}) {
         writeEntry(text);
         EXPECT_EQ(item.status(), LoginItemService::Status::notRegistered) << text.toStdString();
+        EXPECT_FALSE(item.startsAtLogin());
+        EXPECT_TRUE(item.turnedOffByDesktop());
     }
 
+    // An entry written before the start-up flag existed is still this executable's.
+    writeEntry("[Desktop Entry]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\n");
+    EXPECT_EQ(item.status(), LoginItemService::Status::enabled);
+
     ASSERT_TRUE(item.registerItem().ok());
-    EXPECT_TRUE(readEntry().contains("Exec=\"/opt/veltranmoor/bin/veltranmoor\"\n"));
+    EXPECT_TRUE(readEntry().contains("Exec=\"/opt/veltranmoor/bin/veltranmoor\" --autostart\n"));
     EXPECT_EQ(item.status(), LoginItemService::Status::enabled);
 }
 

@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -110,11 +111,26 @@ TEST(ChatInDashboard, FreeUpSpaceCleansTheFixtureHomeAndAnUndoRunsOnce)
     TavrilonChatView* chat = d.openChat();
     ASSERT_NE(chat, nullptr);
     EXPECT_EQ(chat->rows().size(), 1);
+    // Typing after the click on the tab goes to the chat's input, not to the sidebar button.
+    EXPECT_EQ(d.window->focusWidget(), chat->input());
 
+    // The cleanup runs on a worker: the window keeps answering, the thinking line names the
+    // action, and a second request meanwhile is answered, not lost.
     d.type(chat, QStringLiteral("free up space"));
-    EXPECT_EQ(chat->rows().at(chat->rows().size() - 2)->bubble()->text(),
-              QStringLiteral("Cleaning regenerable caches and junk."));
-    EXPECT_EQ(lastText(chat), QStringLiteral("Freed 0.0GB across 1 cache locations."));
+    EXPECT_EQ(lastText(chat), QStringLiteral("Cleaning regenerable caches and junk."));
+    EXPECT_TRUE(chat->thinkingLine()->isVisible());
+    EXPECT_EQ(chat->thinkingLine()->text(), QStringLiteral("Clean caches & junk \u2014 thinking\u2026"));
+    EXPECT_TRUE(d.rig.gate.ledger().isEmpty()) << "recorded when the outcome is known";
+    d.type(chat, QStringLiteral("free up space"));
+    EXPECT_EQ(lastText(chat),
+              QStringLiteral("Still working on \u201CClean caches & junk\u201D. Ask again when it has finished."));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lastText(chat).startsWith(QStringLiteral("Freed ")); }, 10000));
+    EXPECT_FALSE(chat->thinkingLine()->isVisible());
+    // 3 MiB of files: the byte-count formatter's megabytes, not "0.0GB".
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Freed 3\\.[0-9] MB across 1 cache locations\\.$"))
+                    .match(lastText(chat))
+                    .hasMatch())
+        << lastText(chat).toStdString();
     EXPECT_TRUE(fixture::entries(pip).isEmpty());
     EXPECT_EQ(fixture::entries(fixture::trashFiles()), (QStringList{QStringLiteral("http"), QStringLiteral("wheels")}));
     ASSERT_EQ(d.rig.gate.ledger().size(), 1);

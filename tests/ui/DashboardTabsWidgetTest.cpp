@@ -8,15 +8,16 @@
 #include "ui/dashboard/NamedColor.h"
 #include "ui/dashboard/ProcessRow.h"
 #include "ui/dashboard/ProcessesTab.h"
-#include "ui/chat/SymbolButton.h"
-#include "ui/dashboard/SymbolView.h"
-#include "ui/dashboard/TagView.h"
+#include "ui/dashboard/DashboardStyle.h"
+#include "ui/dashboard/ProcessListModel.h"
 #include "ui/dashboard/TextView.h"
-#include "ui/dashboard/WrappedTextView.h"
 
+#include "platform/linux/LinuxProcessControl.h"
 #include <gtest/gtest.h>
 
-#include <QScrollArea>
+#include <QAbstractItemView>
+#include <QListView>
+#include <QSignalSpy>
 #include <QTest>
 #include <csignal>
 
@@ -62,6 +63,27 @@ protected:
     {
         return ActionRecord::make(type, target, u"CPU 95%"_qs, rig.clock.now(), automatic);
     }
+    // The history row at `row` as the delegate lays it out in the list.
+    ActionHistoryRow::Layout historyLayout(HistoryTab* tab, int row)
+    {
+        const QModelIndex index = tab->items().index(row);
+        return ActionHistoryRow::layout(ActionHistoryModel::row(tab->items().item(row), QLocale::system()),
+                                        tab->list()->visualRect(index));
+    }
+    // Clicks the throttle or kill button of the process row at `row`.
+    void clickProcessButton(ProcessesTab* tab, int row, ProcessRow::Button button)
+    {
+        const QModelIndex index = tab->items().index(row);
+        const ProcessRow::Layout l = ProcessRow::layout(tab->items().item(row), tab->list()->visualRect(index));
+        const QRect target = button == ProcessRow::Button::throttle ? l.throttle : l.kill;
+        ASSERT_FALSE(target.isEmpty());
+        QTest::mouseClick(tab->list()->viewport(), Qt::LeftButton, {}, target.center());
+    }
+    // The colour the list painted at `point` of its viewport.
+    static QColor pixel(QAbstractItemView* list, QPoint point)
+    {
+        return list->viewport()->grab().toImage().pixelColor(point * list->viewport()->devicePixelRatioF());
+    }
 };
 
 }  // namespace
@@ -73,27 +95,40 @@ TEST_F(Tabs, HistoryShowsTheEmptyStateThenTheNewestRecordFirst)
     EXPECT_EQ(tab->countText()->text(), u"0 actions"_qs);
     EXPECT_TRUE(tab->emptyState()->isVisible());
     EXPECT_FALSE(tab->list()->isVisible());
-    EXPECT_TRUE(tab->rows().isEmpty());
+    EXPECT_EQ(tab->items().rowCount(), 0);
 
     rig.monitor.logAction(record(Type::processThrottled, false));
     settle();
     EXPECT_EQ(tab->countText()->text(), u"1 actions"_qs);
     EXPECT_FALSE(tab->emptyState()->isVisible());
     EXPECT_TRUE(tab->list()->isVisible());
-    ASSERT_EQ(tab->rows().size(), 1);
-    EXPECT_EQ(tab->rows()[0]->autoTag(), nullptr);
-    EXPECT_EQ(tab->rows()[0]->subtitle()->text(), u"Safari — CPU 95%"_qs);
+    ASSERT_EQ(tab->items().rowCount(), 1);
+    EXPECT_TRUE(historyLayout(tab, 0).tag.isEmpty());
+    EXPECT_EQ(historyLayout(tab, 0).subtitleLines, QStringList{u"Safari — CPU 95%"_qs});
 
+    // The next record is one inserted row at the top; the row below is the same row, moved.
+    QSignalSpy inserted(&tab->items(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(&tab->items(), &QAbstractItemModel::modelReset);
+    const QPersistentModelIndex first(tab->items().index(0));
     rig.monitor.logAction(record(Type::emergencyCleanup, true, u"Caches"_qs));
     settle();
-    ASSERT_EQ(tab->rows().size(), 2);
-    ActionHistoryRow* top = tab->rows()[0];
-    EXPECT_EQ(top->title()->text(), u"Emergency Cleanup"_qs);
-    ASSERT_TRUE(top->autoTag());
-    EXPECT_EQ(top->autoTag()->text(), u"AUTO"_qs);
-    EXPECT_EQ(top->typeIcon()->name(), u"exclamationmark.triangle.fill"_qs);
-    EXPECT_GT(top->autoTag()->geometry().left(), top->title()->geometry().right()) << "the tag stands right of the name";
-    EXPECT_EQ(tab->rows()[1]->title()->text(), u"Process Throttled"_qs);
+    ASSERT_EQ(tab->items().rowCount(), 2);
+    ASSERT_EQ(inserted.size(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 0);
+    EXPECT_EQ(inserted[0][2].toInt(), 0);
+    EXPECT_EQ(reset.size(), 0);
+    EXPECT_EQ(first.row(), 1);
+    const ActionHistoryModel::Row top = ActionHistoryModel::row(tab->items().item(0), QLocale::system());
+    EXPECT_EQ(top.title, u"Emergency Cleanup"_qs);
+    EXPECT_EQ(top.style.symbol, u"exclamationmark.triangle.fill"_qs);
+    const ActionHistoryRow::Layout l = historyLayout(tab, 0);
+    ASSERT_FALSE(l.tag.isEmpty());
+    EXPECT_GT(l.tag.left(), l.title.right()) << "the tag stands right of the name";
+    EXPECT_GT(l.time.left(), l.subtitle.left());
+    EXPECT_NE(pixel(tab->list(), QPoint(l.tag.left() + 2, l.tag.center().y())).rgb(),
+              pixel(tab->list(), QPoint(l.tag.right() + 4, l.tag.center().y())).rgb())
+        << "the tag's plate is painted";
+    EXPECT_EQ(tab->items().item(1).action, Type::processThrottled);
 }
 
 TEST_F(Tabs, HistoryKeepsFiveHundredAndCutsALongDetailAtTwoLines)
@@ -101,20 +136,27 @@ TEST_F(Tabs, HistoryKeepsFiveHundredAndCutsALongDetailAtTwoLines)
     for (int i = 0; i < 500; ++i) rig.monitor.logAction(record(Type::systemCheck, true, QString::number(i)));
     HistoryTab* tab = history();
     EXPECT_EQ(tab->countText()->text(), u"500 actions"_qs);
-    EXPECT_EQ(tab->rows().size(), 500);
+    EXPECT_EQ(tab->items().rowCount(), 500);
+    const int oneLineHeight = tab->list()->visualRect(tab->items().index(0)).height();
+    QSignalSpy inserted(&tab->items(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(&tab->items(), &QAbstractItemModel::rowsRemoved);
     const QString longDetail = u"word "_qs.repeated(200);
     rig.monitor.logAction(ActionRecord::make(Type::memoryFreed, u"newest"_qs, longDetail, rig.clock.now(), false));
     settle();
     EXPECT_EQ(tab->countText()->text(), u"500 actions"_qs);
-    ASSERT_EQ(tab->rows().size(), 500);
-    EXPECT_EQ(tab->rows().first()->action().target, u"newest"_qs);
-    EXPECT_EQ(tab->rows().last()->action().target, u"1"_qs) << "the oldest (\"0\") went";
+    ASSERT_EQ(tab->items().rowCount(), 500);
+    EXPECT_EQ(inserted.size(), 1);
+    ASSERT_EQ(removed.size(), 1);
+    EXPECT_EQ(removed[0][1].toInt(), 499);
+    EXPECT_EQ(tab->items().item(0).target, u"newest"_qs);
+    EXPECT_EQ(tab->items().item(499).target, u"1"_qs) << "the oldest (\"0\") went";
 
-    WrappedTextView* subtitle = tab->rows().first()->subtitle();
-    const QStringList lines = subtitle->linesFor(subtitle->width());
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[1].endsWith(QChar(0x2026))) << lines[1].toStdString();
-    EXPECT_LE(subtitle->height(), 2 * QFontMetrics(subtitle->font()).lineSpacing() + 1);
+    const ActionHistoryRow::Layout l = historyLayout(tab, 0);
+    ASSERT_EQ(l.subtitleLines.size(), 2);
+    EXPECT_TRUE(l.subtitleLines[1].endsWith(QChar(0x2026))) << l.subtitleLines[1].toStdString();
+    EXPECT_EQ(tab->list()->visualRect(tab->items().index(0)).height() - oneLineHeight,
+              QFontMetrics(DashboardStyle::font(11)).lineSpacing())
+        << "a two-line row is one line taller";
 }
 
 TEST_F(Tabs, PaletteChangeRecoloursTheTitleButNotTheTypeIcons)
@@ -123,7 +165,8 @@ TEST_F(Tabs, PaletteChangeRecoloursTheTitleButNotTheTypeIcons)
     HistoryTab* tab = history();
     // Some pixel of the icon is the fixed red (the grab includes the palette's background).
     auto iconIsRed = [&] {
-        const QImage img = tab->rows()[0]->typeIcon()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect icon = historyLayout(tab, 0).icon;
+        const QImage img = tab->list()->viewport()->grab(icon).toImage().convertToFormat(QImage::Format_RGB32);
         const QColor red = namedColor(NamedColor::red);
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x) {
@@ -152,7 +195,7 @@ TEST_F(Tabs, ProcessesListsEachPublishedProcessWithItsState)
     ASSERT_TRUE(tab);
     EXPECT_EQ(tab->countText()->text(), u"0 processes"_qs);
     EXPECT_TRUE(tab->columnHeaders()->isVisible());
-    EXPECT_TRUE(tab->rows().isEmpty());
+    EXPECT_EQ(tab->items().rowCount(), 0);
 
     ProcessInfoItem busy;
     busy.pid = 100;
@@ -166,30 +209,50 @@ TEST_F(Tabs, ProcessesListsEachPublishedProcessWithItsState)
     guarded.isProtected = true;
     publishProcesses({busy, guarded});
     EXPECT_EQ(tab->countText()->text(), u"2 processes"_qs);
-    ASSERT_EQ(tab->rows().size(), 2);
-    ProcessRow* first = tab->rows()[0];
-    EXPECT_EQ(first->process().name, u"busy"_qs);
-    EXPECT_EQ(first->cpuText()->color(), namedColor(NamedColor::red));
-    EXPECT_EQ(first->statusText()->text(), u"High"_qs);
-    ASSERT_TRUE(first->throttleButton() && first->killButton());
-    EXPECT_EQ(first->throttleButton()->toolTip(), u"Throttle process"_qs);
-    EXPECT_EQ(first->killButton()->toolTip(), u"Kill process"_qs);
-    EXPECT_EQ(first->lock(), nullptr);
-    // The columns sit side by side, as wide as their titles.
-    EXPECT_GT(first->memoryText()->geometry().left(), first->cpuText()->geometry().right());
-    EXPECT_EQ(first->cpuText()->width(), 80);
-    EXPECT_GT(first->cpuText()->geometry().left(), 60 + 16);
+    ASSERT_EQ(tab->items().rowCount(), 2);
+    EXPECT_EQ(tab->items().item(0).name, u"busy"_qs);
+    const QRect firstRect = tab->list()->visualRect(tab->items().index(0));
+    const ProcessRow::Layout first = ProcessRow::layout(tab->items().item(0), firstRect);
+    ASSERT_FALSE(first.throttle.isEmpty());
+    ASSERT_FALSE(first.kill.isEmpty());
+    EXPECT_TRUE(first.lock.isEmpty());
+    EXPECT_TRUE(first.shield.isEmpty());
+    // The columns sit side by side, as wide as their titles, and line up with them.
+    EXPECT_GT(first.memory.left(), first.cpu.right());
+    EXPECT_EQ(first.cpu.width(), 80);
+    EXPECT_GT(first.cpu.left(), 60 + 16);
     const auto titles = tab->columnHeaders()->findChildren<TextView*>();
     const auto cpuTitle = std::find_if(titles.begin(), titles.end(), [](TextView* t) { return t->text() == u"CPU %"_qs; });
     ASSERT_NE(cpuTitle, titles.end());
-    EXPECT_EQ((*cpuTitle)->mapTo(tab, QPoint(0, 0)).x(), first->cpuText()->mapTo(tab, QPoint(0, 0)).x());
-    ProcessRow* second = tab->rows()[1];
-    EXPECT_EQ(second->cpuText()->color(), namedColor(NamedColor::green));
-    EXPECT_EQ(second->statusText()->text(), u"Normal"_qs);
-    EXPECT_EQ(second->throttleButton(), nullptr);
-    EXPECT_EQ(second->killButton(), nullptr);
-    EXPECT_TRUE(second->lock());
-    EXPECT_TRUE(second->shield());
+    EXPECT_EQ((*cpuTitle)->mapTo(tab, QPoint(0, 0)).x(), tab->list()->viewport()->mapTo(tab, first.cpu.topLeft()).x());
+    // A runaway row has the faint red background; the protected one below has none.
+    const QColor runaway = pixel(tab->list(), QPoint(first.name.right() - 2, firstRect.top() + 2));
+    const QRect secondRect = tab->list()->visualRect(tab->items().index(1));
+    const QColor calm = pixel(tab->list(), QPoint(first.name.right() - 2, secondRect.top() + 2));
+    EXPECT_GT(runaway.red(), calm.red());
+
+    const ProcessRow::Layout second = ProcessRow::layout(tab->items().item(1), secondRect);
+    EXPECT_TRUE(second.throttle.isEmpty());
+    EXPECT_TRUE(second.kill.isEmpty());
+    EXPECT_FALSE(second.lock.isEmpty());
+    EXPECT_FALSE(second.shield.isEmpty());
+    // A click where the buttons would be does nothing for a protected process.
+    QTest::mouseClick(tab->list()->viewport(), Qt::LeftButton, {}, second.lock.center());
+    settle();
+    EXPECT_TRUE(rig.monitor.actionHistory().isEmpty());
+
+    // The next sample re-ranks and updates the same rows in place: no row is rebuilt.
+    QSignalSpy reset(&tab->items(), &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(&tab->items(), &QAbstractItemModel::rowsInserted);
+    const QPersistentModelIndex busyRow(tab->items().index(0));
+    busy.cpuUsage = 10;
+    guarded.cpuUsage = 60;
+    publishProcesses({guarded, busy});
+    EXPECT_EQ(reset.size(), 0);
+    EXPECT_EQ(inserted.size(), 0);
+    EXPECT_EQ(busyRow.row(), 1);
+    EXPECT_EQ(tab->items().item(1).cpuUsage, 10);
+    EXPECT_EQ(ProcessListModel::row(tab->items().item(0)).cpuColor, NamedColor::yellow);
 }
 
 TEST_F(Tabs, ProcessButtonsActOnTheChildAndTheHistoryShowsIt)
@@ -199,24 +262,37 @@ TEST_F(Tabs, ProcessButtonsActOnTheChildAndTheHistoryShowsIt)
     ASSERT_TRUE(slow.started() && doomed.started());
     ProcessInfoItem a;
     a.pid = slow.pid();
+    a.startTime = LinuxProcessControl::identityOf(slow.pid()).value_or(ProcessIdentity{}).startTime;
     a.name = u"slow"_qs;
     ProcessInfoItem b;
     b.pid = doomed.pid();
+    b.startTime = LinuxProcessControl::identityOf(doomed.pid()).value_or(ProcessIdentity{}).startTime;
     b.name = u"doomed"_qs;
     ProcessesTab* tab = processes();
     publishProcesses({a, b});
-    ASSERT_EQ(tab->rows().size(), 2);
+    ASSERT_EQ(tab->items().rowCount(), 2);
 
-    QTest::mouseClick(tab->rows()[0]->throttleButton(), Qt::LeftButton);
+    clickProcessButton(tab, 0, ProcessRow::Button::throttle);
     EXPECT_EQ(ChildProcess::niceOf(slow.pid()), 19);
-    QTest::mouseClick(tab->rows()[1]->killButton(), Qt::LeftButton);
+
+    // A sample that arrives between the press and the release re-ranks the rows: the release
+    // still acts on the process that was pressed, not on the one now under the pointer.
+    {
+        const QRect rect = tab->list()->visualRect(tab->items().index(1));
+        const QPoint killAt = ProcessRow::layout(tab->items().item(1), rect).kill.center();
+        QTest::mousePress(tab->list()->viewport(), Qt::LeftButton, {}, killAt);
+        publishProcesses({b, a});
+        ASSERT_EQ(tab->items().item(1).pid, slow.pid());
+        QTest::mouseRelease(tab->list()->viewport(), Qt::LeftButton, {}, killAt);
+    }
     ASSERT_TRUE(doomed.waitForExit(std::chrono::seconds(5)));
     EXPECT_EQ(doomed.terminatingSignal(), SIGTERM);
+    EXPECT_EQ(::kill(slow.pid(), 0), 0) << "the process now under the pointer was left alone";
     settle();
-    EXPECT_EQ(tab->rows().size(), 2) << "the list waits for the next sample";
+    EXPECT_EQ(tab->items().rowCount(), 2) << "the list waits for the next sample";
 
     // The kill button again on the row of the process that is gone: nothing more is logged.
-    QTest::mouseClick(tab->rows()[1]->killButton(), Qt::LeftButton);
+    clickProcessButton(tab, 0, ProcessRow::Button::kill);
     settle();
 
     ASSERT_EQ(rig.monitor.actionHistory().size(), 2);
@@ -225,7 +301,7 @@ TEST_F(Tabs, ProcessButtonsActOnTheChildAndTheHistoryShowsIt)
     EXPECT_EQ(rig.processManager.processIncidentCounts().value(u"slow"_qs), 1);
 
     HistoryTab* list = history();
-    ASSERT_EQ(list->rows().size(), 2);
-    EXPECT_EQ(list->rows()[0]->typeIcon()->name(), u"xmark.octagon.fill"_qs);
-    EXPECT_EQ(list->rows()[1]->typeIcon()->name(), u"tortoise.fill"_qs);
+    ASSERT_EQ(list->items().rowCount(), 2);
+    EXPECT_EQ(list->items().item(0).action, Type::processKilled);
+    EXPECT_EQ(list->items().item(1).action, Type::processThrottled);
 }

@@ -16,6 +16,11 @@ inline const QString headerSymbol = QStringLiteral("bubble.left.and.text.bubble.
 inline const QString sendSymbol = QStringLiteral("arrow.up.circle.fill");
 inline const QString placeholder = QStringLiteral("Ask the Tavrilon\u2026");
 inline const QString thinkingText = QStringLiteral("thinking\u2026");
+// "thinking…", or "Clean caches & junk — thinking…" while that action runs.
+inline QString thinkingLine(const QString& runningAction)
+{
+    return runningAction.isEmpty() ? thinkingText : runningAction + QStringLiteral(" \u2014 ") + thinkingText;
+}
 inline const QString undoText = QStringLiteral("Undo");
 // The free space beside a bubble is at least this wide.
 constexpr int minimumGap = 40;

@@ -118,13 +118,21 @@ TavrilonChatView::TavrilonChatView(ThemeManager& themes, ActionGate& gate, Model
 
     TavrilonChatController* chat = m_controller;
     connect(chat, &TavrilonChatController::messagesChanged, this, &TavrilonChatView::syncMessages);
-    connect(chat, &TavrilonChatController::isThinkingChanged, m_thinking, &QLabel::setVisible);
+    connect(chat, &TavrilonChatController::isThinkingChanged, this, &TavrilonChatView::syncThinking);
+    connect(chat, &TavrilonChatController::runningActionChanged, this, &TavrilonChatView::syncThinking);
     connect(chat, &TavrilonChatController::pendingChanged, this, &TavrilonChatView::syncWarningSheet);
     connect(chat, &TavrilonChatController::showYoloSheetChanged, this, &TavrilonChatView::syncYoloSheet);
     connect(&themes, &ThemeManager::currentChanged, this, &TavrilonChatView::applyTheme);
 
     syncMessages();
     applyTheme();
+}
+
+void TavrilonChatView::syncThinking()
+{
+    const QString& action = m_controller->runningAction();
+    m_thinking->setText(ChatPresentation::thinkingLine(action));
+    m_thinking->setVisible(m_controller->isThinking() || !action.isEmpty());
 }
 
 TavrilonChatView::~TavrilonChatView()

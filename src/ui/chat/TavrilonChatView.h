@@ -55,6 +55,9 @@ public:
     void sendInput();
 
 private:
+    // The thinking line: shown while a model question is open or a slow action runs, with the
+    // action's title.
+    void syncThinking();
     void syncMessages();
     void scrollToNewest();
     void syncWarningSheet();

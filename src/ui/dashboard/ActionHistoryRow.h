@@ -1,37 +1,55 @@
 #pragma once
 
 #include "core/Models.h"
+#include "ui/dashboard/ActionHistoryModel.h"
+#include "ui/dashboard/RecordListModel.h"
 
-#include <QWidget>
+#include <QHash>
+#include <QStyledItemDelegate>
+#include <QUuid>
 
-class SymbolView;
-class TagView;
-class TextView;
+class QAbstractItemView;
 class ThemeManager;
-class WrappedTextView;
 
-// One recorded action: its kind's symbol in the kind's colour, the kind's name with an "AUTO"
-// tag when the application acted by itself, target and detail, and the time and date.
-class ActionHistoryRow : public QWidget {
+// The History tab's rows, newest first, following the monitor's published history.
+using ActionHistoryItems = RecordListModel<ActionRecord, QUuid>;
+ActionHistoryItems* makeActionHistoryItems(QObject* parent);
+
+// Draws one recorded action: its kind's symbol in the kind's colour, the kind's name with an
+// "AUTO" tag when the application acted by itself, target and detail over at most two lines,
+// the time and date at the right, and the row's divider below.
+class ActionHistoryRow : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    ActionHistoryRow(const ActionRecord& action, ThemeManager& themes, QWidget* parent = nullptr);
+    ActionHistoryRow(ThemeManager& themes, QAbstractItemView* view);
 
-    const ActionRecord& action() const { return m_action; }
-    SymbolView* typeIcon() const { return m_icon; }
-    TextView* title() const { return m_title; }
-    // Null when the action was the user's.
-    TagView* autoTag() const { return m_tag; }
-    WrappedTextView* subtitle() const { return m_subtitle; }
-    TextView* timeText() const { return m_time; }
-    TextView* dateText() const { return m_date; }
+    // Where each part of a row goes in `rect` (the divider included).
+    struct Layout {
+        QRect icon;
+        QRect title;
+        QRect tag;  // empty when the action was the user's
+        QStringList subtitleLines;
+        QRect subtitle;
+        QRect time;
+        QRect date;
+        QRect divider;
+    };
+    static Layout layout(const ActionHistoryModel::Row& row, const QRect& rect);
+    static int height(const ActionHistoryModel::Row& row, int width);
+    // What a row's height depends on besides the width.
+    struct Measure {
+        int subtitleAdvance = 0;
+        int timeWidth = 0;
+        bool hasTag = false;
+    };
+    static Measure measure(const ActionHistoryModel::Row& row);
+    static int height(const Measure& measure, int width);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
-    ActionRecord m_action;
-    SymbolView* m_icon;
-    TextView* m_title;
-    TagView* m_tag = nullptr;
-    WrappedTextView* m_subtitle;
-    TextView* m_time;
-    TextView* m_date;
+    ThemeManager& m_themes;
+    QAbstractItemView* m_view;
+    mutable QHash<QUuid, Measure> m_measures;
 };

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QPainterPath>
 #include <QScreen>
+#include <QListView>
 #include <QScrollArea>
 
 namespace DashboardStyle {
@@ -51,6 +52,27 @@ QScrollArea* recordListScroll(QWidget* parent)
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll->viewport()->setAutoFillBackground(false);
     return scroll;
+}
+
+QListView* recordListView(QWidget* parent)
+{
+    auto* list = new QListView(parent);
+    list->setFrameShape(QFrame::NoFrame);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setFocusPolicy(Qt::NoFocus);
+    list->setMouseTracking(true);
+    // Rows are as wide as the list and tall as their content: a new width lays them out again.
+    list->setResizeMode(QListView::Adjust);
+    list->setAutoFillBackground(false);
+    list->viewport()->setAutoFillBackground(false);
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    list->setPalette(palette);
+    return list;
 }
 
 }  // namespace DashboardStyle

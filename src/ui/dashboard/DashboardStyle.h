@@ -1,5 +1,6 @@
 #pragma once
 
+class QListView;
 class QScrollArea;
 class QWidget;
 
@@ -29,5 +30,7 @@ void paintCard(QPainter& p, const QRectF& rect, const PaletteTheme& theme);
 // The scroll area of a record list: vertical only, its bar always shown so columns stay put,
 // and the tab's background showing through.
 QScrollArea* recordListScroll(QWidget* parent);
+// The same for a list whose rows a delegate paints: scrolled by pixels, nothing selectable.
+QListView* recordListView(QWidget* parent);
 
 }  // namespace DashboardStyle

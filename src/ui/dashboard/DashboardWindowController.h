@@ -14,13 +14,16 @@ class DashboardWindowController : public QObject {
     Q_OBJECT
 public:
     static inline const QString windowIdentifier = QStringLiteral("detailed-dashboard");
-    static inline const QString windowTitle = QStringLiteral("Veltranmoor AI — Dashboard");
+    // Ends with the application's display name, which the window system would otherwise
+    // append a second time.
+    static inline const QString windowTitle = QStringLiteral("Dashboard — Veltranmoor AI");
 
     explicit DashboardWindowController(const DashboardEnvironment& env, QObject* parent = nullptr);
     ~DashboardWindowController() override;
 
     // The open window, or null.
     DetailedView* window() const { return m_window; }
+    const DashboardEnvironment& environment() const { return m_env; }
     void open();
 
     // Whether `url` is the dashboard's address (scheme and host compared without case; an

@@ -2,7 +2,6 @@
 
 #include "monitoring/PerformanceMonitor.h"
 #include "ui/dashboard/ActionHistoryModel.h"
-#include "ui/dashboard/ActionHistoryRow.h"
 #include "ui/dashboard/DashboardStyle.h"
 #include "ui/dashboard/Divider.h"
 #include "ui/dashboard/SymbolView.h"
@@ -10,7 +9,7 @@
 #include "ui/theme/ThemeManager.h"
 
 #include <QHBoxLayout>
-#include <QScrollArea>
+#include <QListView>
 #include <QVBoxLayout>
 
 HistoryTab::HistoryTab(const DashboardEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
@@ -48,18 +47,24 @@ HistoryTab::HistoryTab(const DashboardEnvironment& env, QWidget* parent) : QWidg
     emptyColumn->addStretch(1);
     tab->addWidget(m_empty, 1);
 
-    m_scroll = DashboardStyle::recordListScroll(this);
-    tab->addWidget(m_scroll, 1);
+    m_list = DashboardStyle::recordListView(this);
+    m_list->setObjectName(QStringLiteral("historyList"));
+    // The first rows are measured and painted at once, the rest of a long history in later
+    // turns of the event loop, so opening the tab never waits for all 500.
+    m_list->setLayoutMode(QListView::Batched);
+    m_list->setBatchSize(60);
+    m_items = makeActionHistoryItems(this);
+    m_rows = new ActionHistoryRow(themes, m_list);
+    m_list->setItemDelegate(m_rows);
+    m_list->setModel(m_items);
+    tab->addWidget(m_list, 1);
 
     connect(&env.monitor, &PerformanceMonitor::actionHistoryChanged, this, [this] { scheduleRefresh(); });
-    connect(&themes, &ThemeManager::currentChanged, this, [this] { scheduleRefresh(); });
+    connect(&themes, &ThemeManager::currentChanged, this, [this] {
+        m_title->setColor(m_env.themeManager.current().accent);
+        m_list->viewport()->update();
+    });
     refresh();
-}
-
-QList<ActionHistoryRow*> HistoryTab::rows() const
-{
-    if (!m_listContent) return {};
-    return m_listContent->findChildren<ActionHistoryRow*>(Qt::FindDirectChildrenOnly);
 }
 
 void HistoryTab::scheduleRefresh()
@@ -72,30 +77,9 @@ void HistoryTab::scheduleRefresh()
 void HistoryTab::refresh()
 {
     m_refreshQueued = false;
-    ThemeManager& themes = m_env.themeManager;
     const QList<ActionRecord>& history = m_env.monitor.actionHistory();
-    m_title->setColor(themes.current().accent);
     m_count->setText(ActionHistoryModel::countText(history.size()));
     m_empty->setVisible(history.isEmpty());
-    m_scroll->setVisible(!history.isEmpty());
-
-    // Rows keep their record; the list is rebuilt only when the records themselves changed.
-    QList<QUuid> shown;
-    for (ActionHistoryRow* row : rows()) shown << row->action().id;
-    QList<QUuid> wanted;
-    for (const ActionRecord& r : history) wanted << r.id;
-    if (shown == wanted && m_listContent) return;
-
-    auto* content = new QWidget;
-    content->setAutoFillBackground(false);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    for (const ActionRecord& record : history) {
-        column->addWidget(new ActionHistoryRow(record, themes, content));
-        column->addWidget(new Divider(themes, Qt::Horizontal, 0.5, content));
-    }
-    column->addStretch(1);
-    m_scroll->setWidget(content);  // deletes the previous list
-    m_listContent = content;
+    m_list->setVisible(!history.isEmpty());
+    m_items->sync(history);
 }

@@ -1,17 +1,16 @@
 #pragma once
 
+#include "ui/dashboard/ActionHistoryRow.h"
 #include "ui/dashboard/DashboardEnvironment.h"
 
-#include <QList>
 #include <QWidget>
 
-class ActionHistoryRow;
-class QScrollArea;
+class QListView;
 class TextView;
 
 // The History tab: every recorded action, newest first, or a centred note while there is none.
-// It keeps nothing: whenever the history or the palette changes it reads the monitor again once
-// the current event is done.
+// Its list follows the published history row by row (a new record is one inserted row), once
+// the current event is done; only the rows in view are painted.
 class HistoryTab : public QWidget {
     Q_OBJECT
 public:
@@ -23,8 +22,9 @@ public:
     TextView* countText() const { return m_count; }
     // Visible while the history is empty.
     QWidget* emptyState() const { return m_empty; }
-    QScrollArea* list() const { return m_scroll; }
-    QList<ActionHistoryRow*> rows() const;
+    QListView* list() const { return m_list; }
+    const ActionHistoryItems& items() const { return *m_items; }
+    ActionHistoryRow* rowDelegate() const { return m_rows; }
 
 private:
     void scheduleRefresh();
@@ -34,6 +34,7 @@ private:
     TextView* m_title;
     TextView* m_count;
     QWidget* m_empty;
-    QScrollArea* m_scroll;
-    QWidget* m_listContent = nullptr;
+    QListView* m_list;
+    ActionHistoryItems* m_items;
+    ActionHistoryRow* m_rows;
 };

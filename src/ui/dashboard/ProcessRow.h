@@ -1,46 +1,61 @@
 #pragma once
 
 #include "core/Models.h"
+#include "ui/dashboard/RecordListModel.h"
 
-#include <QWidget>
+#include <QStyledItemDelegate>
+
+#include <optional>
 
 class ProcessActions;
-class SymbolButton;
-class SymbolView;
-class TextView;
+class QAbstractItemView;
 
-// One process of the latest sample, in the six columns of the Processes tab, with its throttle
-// and kill buttons (a lock instead for a protected process).
-class ProcessRow : public QWidget {
+// The Processes tab's rows: one per process of the latest sample, kept by process identity, so
+// a new sample repaints a row in place and moves it when its rank changed.
+using ProcessItems = RecordListModel<ProcessInfoItem, ProcessInfoItem>;
+ProcessItems* makeProcessItems(QObject* parent);
+
+// Draws one process in the six columns of the Processes tab, with its throttle and kill buttons
+// (a lock instead for a protected process), and runs those buttons. A press is remembered with
+// the process it was on, so a sample that arrives before the release neither loses the click
+// nor turns it onto another process.
+class ProcessRow : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    ProcessRow(const ProcessInfoItem& process, ProcessActions& actions, QWidget* parent = nullptr);
+    ProcessRow(ProcessActions& actions, QAbstractItemView* view);
 
-    const ProcessInfoItem& process() const { return m_process; }
-    TextView* cpuText() const { return m_cpu; }
-    TextView* memoryText() const { return m_memory; }
-    TextView* statusText() const { return m_status; }
-    // Null for a protected process.
-    SymbolButton* throttleButton() const { return m_throttle; }
-    SymbolButton* killButton() const { return m_kill; }
-    SymbolView* lock() const { return m_lock; }
-    SymbolView* shield() const { return m_shield; }
+    enum class Button { throttle, kill };
+    struct Layout {
+        QRect pid;
+        QRect shield;  // empty unless protected
+        QRect name;
+        QRect cpu;
+        QRect memory;
+        QRect statusDot;
+        QRect status;
+        QRect throttle;  // the two buttons; both empty when protected
+        QRect kill;
+        QRect lock;  // empty unless protected
+        QRect divider;
+    };
+    static Layout layout(const ProcessInfoItem& process, const QRect& rect);
+    static int rowHeight();
 
-    void throttle();
-    void kill();
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
 
 protected:
-    void paintEvent(QPaintEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    ProcessInfoItem m_process;
     ProcessActions& m_actions;
-    bool m_highlighted = false;
-    TextView* m_cpu;
-    TextView* m_memory;
-    TextView* m_status;
-    SymbolButton* m_throttle = nullptr;
-    SymbolButton* m_kill = nullptr;
-    SymbolView* m_lock = nullptr;
-    SymbolView* m_shield = nullptr;
+    QAbstractItemView* m_view;
+    QObject* m_viewport;
+    struct Press {
+        ProcessInfoItem process;
+        Button button;
+    };
+    std::optional<Press> m_press;
 };

@@ -5,13 +5,12 @@
 #include "ui/dashboard/Divider.h"
 #include "ui/dashboard/ProcessActions.h"
 #include "ui/dashboard/ProcessListModel.h"
-#include "ui/dashboard/ProcessRow.h"
 #include "ui/dashboard/TextView.h"
 #include "ui/theme/ColorHex.h"
 #include "ui/theme/ThemeManager.h"
 
 #include <QHBoxLayout>
-#include <QScrollArea>
+#include <QListView>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -71,18 +70,20 @@ ProcessesTab::ProcessesTab(const DashboardEnvironment& env, QWidget* parent) : Q
     tab->addWidget(m_columns);
     tab->addWidget(new Divider(themes, Qt::Horizontal, 1.0, this));
 
-    m_scroll = DashboardStyle::recordListScroll(this);
-    tab->addWidget(m_scroll, 1);
+    m_list = DashboardStyle::recordListView(this);
+    m_list->setObjectName(QStringLiteral("processList"));
+    m_list->setUniformItemSizes(true);
+    m_items = makeProcessItems(this);
+    m_list->setItemDelegate(new ProcessRow(*m_actions, m_list));
+    m_list->setModel(m_items);
+    tab->addWidget(m_list, 1);
 
     connect(&env.monitor, &PerformanceMonitor::topProcessesChanged, this, [this] { scheduleRefresh(); });
-    connect(&themes, &ThemeManager::currentChanged, this, [this] { scheduleRefresh(); });
+    connect(&themes, &ThemeManager::currentChanged, this, [this] {
+        m_title->setColor(m_env.themeManager.current().accent);
+        m_list->viewport()->update();
+    });
     refresh();
-}
-
-QList<ProcessRow*> ProcessesTab::rows() const
-{
-    if (!m_listContent) return {};
-    return m_listContent->findChildren<ProcessRow*>(Qt::FindDirectChildrenOnly);
 }
 
 void ProcessesTab::scheduleRefresh()
@@ -96,19 +97,7 @@ void ProcessesTab::refresh()
 {
     m_refreshQueued = false;
     const QList<ProcessInfoItem> processes = m_env.monitor.topProcesses();
-    m_title->setColor(m_env.themeManager.current().accent);
     m_count->setText(ProcessListModel::countText(processes.size()));
 
-    auto* content = new QWidget;
-    content->setAutoFillBackground(false);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    for (const ProcessInfoItem& process : processes) {
-        column->addWidget(new ProcessRow(process, *m_actions, content));
-        column->addWidget(new Divider(m_env.themeManager, Qt::Horizontal, 0.5, content));
-    }
-    column->addStretch(1);
-    m_scroll->setWidget(content);  // deletes the previous rows
-    m_listContent = content;
+    m_items->sync(processes);
 }

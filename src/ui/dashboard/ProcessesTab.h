@@ -1,17 +1,17 @@
 #pragma once
 
 #include "ui/dashboard/DashboardEnvironment.h"
+#include "ui/dashboard/ProcessRow.h"
 
-#include <QList>
 #include <QWidget>
 
 class ProcessActions;
-class ProcessRow;
-class QScrollArea;
+class QListView;
 class TextView;
 
 // The Processes tab: the heaviest processes of the latest sample with their throttle and kill
-// buttons. The rows follow each published list; the buttons never change the list themselves.
+// buttons. Each published list updates the rows in place, keyed by process; the buttons never
+// change the list themselves.
 class ProcessesTab : public QWidget {
     Q_OBJECT
 public:
@@ -22,8 +22,8 @@ public:
     TextView* titleText() const { return m_title; }
     TextView* countText() const { return m_count; }
     QWidget* columnHeaders() const { return m_columns; }
-    QScrollArea* list() const { return m_scroll; }
-    QList<ProcessRow*> rows() const;
+    QListView* list() const { return m_list; }
+    const ProcessItems& items() const { return *m_items; }
 
 private:
     void scheduleRefresh();
@@ -34,6 +34,6 @@ private:
     TextView* m_title;
     TextView* m_count;
     QWidget* m_columns;
-    QScrollArea* m_scroll;
-    QWidget* m_listContent = nullptr;
+    QListView* m_list;
+    ProcessItems* m_items;
 };

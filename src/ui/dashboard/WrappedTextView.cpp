@@ -13,12 +13,16 @@ WrappedTextView::WrappedTextView(const QString& text, const QFont& font, const Q
     setSizePolicy(policy);
 }
 
-QStringList WrappedTextView::linesFor(int width) const
+QStringList WrappedTextView::linesFor(int width) const { return wrap(m_text, font(), width, m_maxLines); }
+
+QStringList WrappedTextView::wrap(const QString& text, const QFont& font, int width, int maxLines)
 {
     QStringList lines;
-    if (m_text.isEmpty() || width <= 0) return lines;
-    const QFontMetrics fm(font());
-    QTextLayout layout(m_text, font());
+    if (text.isEmpty() || width <= 0) return lines;
+    const QFontMetrics fm(font);
+    // Most texts fit one line; measuring is much cheaper than laying out.
+    if (!text.contains(QLatin1Char('\n')) && fm.horizontalAdvance(text) <= width) return {text.trimmed()};
+    QTextLayout layout(text, font);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
@@ -27,12 +31,12 @@ QStringList WrappedTextView::linesFor(int width) const
         QTextLine line = layout.createLine();
         if (!line.isValid()) break;
         line.setLineWidth(width);
-        if (lines.size() == m_maxLines - 1) {
+        if (lines.size() == maxLines - 1) {
             // The last allowed line takes the rest of the text, cut at its end.
-            lines << fm.elidedText(m_text.mid(line.textStart()).simplified(), Qt::ElideRight, width);
+            lines << fm.elidedText(text.mid(line.textStart()).simplified(), Qt::ElideRight, width);
             break;
         }
-        lines << m_text.mid(line.textStart(), line.textLength()).trimmed();
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
     }
     layout.endLayout();
     return lines;

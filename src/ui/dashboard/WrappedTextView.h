@@ -14,6 +14,7 @@ public:
     QString text() const { return m_text; }
     // The lines as drawn at `width` (the last one elided when needed).
     QStringList linesFor(int width) const;
+    static QStringList wrap(const QString& text, const QFont& font, int width, int maxLines);
 
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;

@@ -1,0 +1,10 @@
+// Replies of the openai chat API as the model client reads the answer out of them.
+#include "FuzzSupport.h"
+
+#include "assistant/ModelBackendClient.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    (void)ModelBackendClient::openAIAnswer(fuzz::bytes(data, size));
+    return 0;
+}

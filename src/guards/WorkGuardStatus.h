@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+// What the status menu reads of Work Guard.
+class WorkGuardStatus {
+public:
+    struct RankedFile {
+        QUrl id;  // the file
+        double score = 0;
+    };
+
+    virtual ~WorkGuardStatus() = default;
+    virtual int64_t totalSnapshots() const = 0;
+    virtual std::optional<QDateTime> lastSweepAt() const = 0;
+    virtual std::optional<QString> lastTrigger() const = 0;
+    virtual QList<RankedFile> lastRanked() const = 0;
+    virtual QString snapshotsRoot() const = 0;  // the snapshot store folder
+};

@@ -1,0 +1,254 @@
+#include "ui/shell/StatusItemController.h"
+
+#include "core/AppSettings.h"
+#include "core/Clock.h"
+#include "core/Log.h"
+#include "core/UserDefaults.h"
+#include "guards/AIShieldStatus.h"
+#include "guards/SnoozeGuardService.h"
+#include "guards/SnoozeGuardStatus.h"
+#include "guards/WorkGuardStatus.h"
+#include "monitoring/BatteryMonitor.h"
+#include "monitoring/PerformanceMonitor.h"
+#include "optimisation/PerformanceProfileManager.h"
+#include "ui/shell/DesktopHUDController.h"
+#include "ui/theme/ThemeManager.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+// The popover: a frameless popup that closes on a click elsewhere, like any popup.
+QWidget* makePopover(QWidget* content)
+{
+    auto* popover = new QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+    popover->setObjectName(QStringLiteral("StatusPopover"));
+    popover->setWindowTitle(QStringLiteral("Veltranmoor"));
+    auto* layout = new QVBoxLayout(popover);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content);
+    return popover;
+}
+
+QString reasonText(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger: return QStringLiteral("trigger");
+    case QSystemTrayIcon::Context: return QStringLiteral("context");
+    case QSystemTrayIcon::DoubleClick: return QStringLiteral("doubleClick");
+    case QSystemTrayIcon::MiddleClick: return QStringLiteral("middleClick");
+    case QSystemTrayIcon::Unknown: break;
+    }
+    return QStringLiteral("unknown");
+}
+
+}  // namespace
+
+StatusItemController::StatusItemController(StatusItemDeps deps, QObject* parent) : QObject(parent), m_d(std::move(deps))
+{
+}
+
+StatusItemController::~StatusItemController()
+{
+    delete m_popover;
+    delete m_recoveryWindow;
+}
+
+void StatusItemController::install()
+{
+    if (m_tray) return;
+    m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    if (!m_trayAvailable)
+        Log::line(QStringLiteral("[StatusItem] No system tray on this desktop; the dashboard stays the way in"));
+
+    m_menu = std::make_unique<QMenu>();
+    m_menu->setObjectName(QStringLiteral("StatusMenu"));
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &StatusItemController::rebuildMenu);
+    rebuildMenu();
+
+    m_tray = std::make_unique<QSystemTrayIcon>();
+    m_tray->setContextMenu(m_menu.get());
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        handleClick(reason, QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier));
+    });
+
+    if (m_d.makeReadout) m_popover = makePopover(m_d.makeReadout());
+
+    refresh();
+    m_tray->show();
+
+    connect(&m_d.perf, &PerformanceMonitor::healthChanged, this, &StatusItemController::refresh);
+    connect(&m_d.profiles, &PerformanceProfileManager::activeProfileChanged, this, &StatusItemController::refresh);
+    connect(&m_d.battery, &BatteryMonitor::changed, this, &StatusItemController::refresh);
+}
+
+StatusIconState StatusItemController::iconState() const
+{
+    StatusIconState s;
+    s.score = m_d.perf.currentHealth().score;
+    if (m_d.battery.isAvailable()) {
+        const BatteryInfo& info = m_d.battery.batteryInfo();
+        s.battery = StatusIconState::Battery{int(info.level), info.isCharging};
+    }
+    s.snooze = snoozeDot(m_d.settings.snoozeGuardEnabled(), m_d.snooze.isRunning(), m_d.snooze.cameraPermissionDenied(),
+                         m_d.snooze.accessibilityPermissionDenied());
+    return s;
+}
+
+void StatusItemController::refresh()
+{
+    if (!m_tray) return;
+    const StatusIconState state = iconState();
+    const PaletteTheme& palette = m_d.themes.current();
+    // Samples arrive every few seconds and mostly change nothing the icon shows.
+    if (m_drawn && m_drawn->first == state && m_drawn->second == palette.id) return;
+    m_drawn = {state, palette.id};
+    QIcon icon;
+    for (int side : iconSides) icon.addPixmap(QPixmap::fromImage(renderStatusIcon(state, palette, side)));
+    m_tray->setIcon(icon);
+    m_tray->setToolTip(QStringLiteral("Veltranmoor AI \u2014") + statusTitle(state));
+}
+
+StatusMenuState StatusItemController::menuState() const
+{
+    StatusMenuState s;
+    s.snoozeGuardEnabled = m_d.settings.snoozeGuardEnabled();
+    s.snoozeRunning = m_d.snooze.isRunning();
+    s.cameraDenied = m_d.snooze.cameraPermissionDenied();
+    s.accessibilityDenied = m_d.snooze.accessibilityPermissionDenied();
+    for (const auto& p : m_d.aiShield.processes()) s.aiProcesses.append({p.id, p.name});
+    s.lastSuspiciousEvent = m_d.aiShield.lastSuspiciousEvent();
+    s.totalSnapshots = m_d.workGuardState.totalSnapshots();
+    s.lastSweepAt = m_d.workGuardState.lastSweepAt();
+    s.lastTrigger = m_d.workGuardState.lastTrigger();
+    for (const auto& f : m_d.workGuardState.lastRanked()) s.lastRanked.append({f.id, f.score});
+    s.hudVisible = m_d.hud.isPanelVisible();
+    s.now = m_d.clock.now();
+    return s;
+}
+
+void StatusItemController::rebuildMenu()
+{
+    if (!m_menu) return;
+    QPointer<StatusItemController> self(this);
+    fillStatusMenu(*m_menu, statusMenuRows(menuState()), [self](StatusMenuRow::Action action) {
+        // Queued: an action may close windows or quit, which must not happen inside the menu's
+        // own signal.
+        if (self) QMetaObject::invokeMethod(self, [self, action] { if (self) self->trigger(action); }, Qt::QueuedConnection);
+    });
+}
+
+bool StatusItemController::isPopoverShown() const { return m_popover && m_popover->isVisible(); }
+
+void StatusItemController::handleClick(QSystemTrayIcon::ActivationReason reason, bool control)
+{
+    const bool isRight = reason == QSystemTrayIcon::Context || (reason == QSystemTrayIcon::Trigger && control);
+    Log::line(QStringLiteral("[StatusItem] click eventType=") + reasonText(reason) + QStringLiteral(" isRight=") +
+              (isRight ? QStringLiteral("true") : QStringLiteral("false")));
+    if (reason == QSystemTrayIcon::Context) return;  // the tray opens the context menu itself
+    if (isRight) {
+        m_menu->popup(QCursor::pos());
+        return;
+    }
+    if (reason == QSystemTrayIcon::Trigger) togglePopover();
+}
+
+void StatusItemController::togglePopover()
+{
+    if (isPopoverShown()) {
+        m_popover->hide();
+        return;
+    }
+    openPopover();
+}
+
+void StatusItemController::openPopover()
+{
+    if (!m_popover || m_popover->isVisible()) return;
+    m_popover->adjustSize();
+    placePopover();
+    m_popover->show();
+    m_popover->raise();
+    m_popover->activateWindow();
+}
+
+void StatusItemController::placePopover()
+{
+    // Under the icon where the tray tells where it is; at the pointer otherwise. Kept on the
+    // screen either way, above the anchor when the panel is at the bottom.
+    const QRect icon = m_tray ? m_tray->geometry() : QRect();
+    const QPoint anchor = icon.isValid() ? icon.center() : QCursor::pos();
+    QScreen* screen = QGuiApplication::screenAt(anchor);
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    const QSize size = m_popover->size();
+    QPoint top(anchor.x() - size.width() / 2, icon.isValid() ? icon.bottom() + 2 : anchor.y() + 2);
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        if (top.y() + size.height() > area.bottom())
+            top.setY((icon.isValid() ? icon.top() : anchor.y()) - size.height() - 2);
+        top.setX(std::clamp(top.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+        top.setY(std::clamp(top.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+    }
+    m_popover->move(top);
+}
+
+void StatusItemController::trigger(StatusMenuRow::Action action)
+{
+    using A = StatusMenuRow::Action;
+    switch (action) {
+    case A::none: return;
+    case A::testSnoozeAlert: m_d.snooze.showAlert(QStringLiteral("TEST \u2014 Snooze Guard is alive"), 0); return;
+    case A::restartSnooze:
+        m_d.snoozeControl.stopDrowsinessDetector();
+        m_d.snoozeControl.stopStuckKeyWatcher();
+        m_d.snoozeControl.dismissAlert();
+        m_d.snoozeControl.setIsRunning(false);
+        m_d.snoozeControl.start();
+        refresh();
+        return;
+    case A::revealShieldLog:
+        if (m_d.revealFile) m_d.revealFile(m_d.aiShield.logPath());
+        return;
+    case A::revealSnapshots:
+        if (m_d.openFolder) m_d.openFolder(m_d.workGuardState.snapshotsRoot());
+        return;
+    case A::openRecoveryBrowser: {
+        // The recovery browser belongs to Work Guard; until it lands the window names the
+        // snapshot store it will browse.
+        QPointer<QWidget>& window = m_recoveryWindow;
+        if (!window) {
+            window = new QWidget;
+            window->setAttribute(Qt::WA_DeleteOnClose, false);
+            window->setWindowTitle(QStringLiteral("Work Guard \u2014 Recovery"));
+            window->resize(900, 560);
+            auto* layout = new QVBoxLayout(window);
+            auto* label = new QLabel(QStringLiteral("Snapshots are kept in ") + m_d.workGuardState.snapshotsRoot(), window);
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            layout->addWidget(label, 0, Qt::AlignCenter);
+        }
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return;
+    }
+    case A::workGuardSweepNow:
+        m_d.workGuard.stop();
+        m_d.workGuard.start();
+        return;
+    case A::toggleDesktopHUD:
+        m_d.hud.toggle();
+        m_d.defaults.setBool(hudShowOnLaunchKey, m_d.hud.isPanelVisible());
+        return;
+    case A::openDashboard:
+        if (m_d.openDashboard) m_d.openDashboard();
+        return;
+    case A::quit:
+        if (m_d.quit) m_d.quit();
+        return;
+    }
+}

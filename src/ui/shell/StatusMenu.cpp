@@ -1,0 +1,128 @@
+#include "ui/shell/StatusMenu.h"
+
+#include <QFileInfo>
+#include <QMenu>
+#include <QTextBoundaryFinder>
+
+namespace {
+
+// The first `count` user-perceived characters, so an emoji or an accented letter is never cut
+// in half.
+QString firstGraphemes(const QString& text, int count)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int seen = 0;
+    while (seen < count) {
+        if (finder.toNextBoundary() < 0) return text;
+        ++seen;
+    }
+    return text.left(finder.position());
+}
+
+StatusMenuRow line(QString title) { return StatusMenuRow{std::move(title)}; }
+
+StatusMenuRow header(QString title)
+{
+    StatusMenuRow row{std::move(title)};
+    row.header = true;
+    return row;
+}
+
+StatusMenuRow entry(QString title, StatusMenuRow::Action action, QKeySequence shortcut = {})
+{
+    return StatusMenuRow{std::move(title), action, std::move(shortcut)};
+}
+
+StatusMenuRow separator() { return StatusMenuRow{}; }
+
+}  // namespace
+
+QString relativeAgeText(const QDateTime& date, const QDateTime& now)
+{
+    const qint64 s = date.msecsTo(now) / 1000;  // cut toward zero
+    if (s < 60) return QString::number(s) + QStringLiteral("s ago");
+    if (s < 3600) return QString::number(s / 60) + QStringLiteral("m ago");
+    if (s < 86400) return QString::number(s / 3600) + QStringLiteral("h ago");
+    return QString::number(s / 86400) + QStringLiteral("d ago");
+}
+
+QString snoozeStateText(bool enabled, bool running, bool cameraOK, bool accessibilityOK)
+{
+    if (!enabled) return QStringLiteral("Disabled");
+    if (!running) return QStringLiteral("Off");
+    if (cameraOK && accessibilityOK) return QStringLiteral("Armed \u25CF");
+    return QStringLiteral("Partial \u25D0");
+}
+
+QList<StatusMenuRow> statusMenuRows(const StatusMenuState& s)
+{
+    using A = StatusMenuRow::Action;
+    QList<StatusMenuRow> rows;
+    rows << header(QStringLiteral("Snooze Guard: ") +
+                   snoozeStateText(s.snoozeGuardEnabled, s.snoozeRunning, !s.cameraDenied, !s.accessibilityDenied));
+    rows << line(QStringLiteral("  Camera: ") + (s.cameraDenied ? QStringLiteral("denied / not granted") : QStringLiteral("OK")));
+    rows << line(QStringLiteral("  Accessibility: ") +
+                 (s.accessibilityDenied ? QStringLiteral("denied / restart after grant") : QStringLiteral("OK")));
+    rows << separator();
+    rows << entry(QStringLiteral("Test Alert"), A::testSnoozeAlert, QKeySequence(Qt::CTRL | Qt::Key_T));
+    rows << entry(QStringLiteral("Recheck Permissions / Restart Watch"), A::restartSnooze, QKeySequence(Qt::CTRL | Qt::Key_R));
+    rows << separator();
+
+    const qsizetype n = s.aiProcesses.size();
+    rows << header(QStringLiteral("AI Shield: ") + QString::number(n) + QStringLiteral(" AI process") +
+                   (n == 1 ? QString() : QStringLiteral("es")));
+    for (qsizetype i = 0; i < std::min<qsizetype>(n, 5); ++i) {
+        const auto& p = s.aiProcesses[i];
+        rows << line(QStringLiteral("  \u2022 ") + p.name + QStringLiteral(" (pid ") + QString::number(p.pid) + QLatin1Char(')'));
+    }
+    if (n >= 6) rows << line(QStringLiteral("  \u2022 \u2026and ") + QString::number(n - 5) + QStringLiteral(" more"));
+    if (s.lastSuspiciousEvent) rows << line(QStringLiteral("  \u26A0 ") + firstGraphemes(*s.lastSuspiciousEvent, 80));
+    rows << entry(QStringLiteral("Show AI Shield Log in Files"), A::revealShieldLog);
+    rows << separator();
+
+    const int64_t t = s.totalSnapshots;
+    rows << header(QStringLiteral("Work Guard: ") + QString::number(t) + QStringLiteral(" snapshot") +
+                   (t == 1 ? QString() : QStringLiteral("s")));
+    if (s.lastSweepAt) {
+        rows << line(QStringLiteral("  Last sweep: ") + relativeAgeText(*s.lastSweepAt, s.now) + QStringLiteral(" (") +
+                     s.lastTrigger.value_or(QStringLiteral("\u2014")) + QLatin1Char(')'));
+    } else {
+        rows << line(QStringLiteral("  Last sweep: never"));
+    }
+    for (qsizetype i = 0; i < std::min<qsizetype>(s.lastRanked.size(), 3); ++i) {
+        const auto& f = s.lastRanked[i];
+        rows << line(QStringLiteral("  \u2022 ") + QFileInfo(f.file.path()).fileName() + QStringLiteral("  [score ") +
+                     QString::asprintf("%.2f", f.score) + QLatin1Char(']'));
+    }
+    rows << entry(QStringLiteral("Snapshot Now"), A::workGuardSweepNow, QKeySequence(Qt::CTRL | Qt::Key_S));
+    rows << entry(QStringLiteral("Open Recovery Browser\u2026"), A::openRecoveryBrowser,
+                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    rows << entry(QStringLiteral("Show Snapshots in Files"), A::revealSnapshots);
+    rows << separator();
+    rows << entry(s.hudVisible ? QStringLiteral("Hide Desktop HUD") : QStringLiteral("Show Desktop HUD"), A::toggleDesktopHUD,
+                  QKeySequence(Qt::CTRL | Qt::Key_H));
+    rows << entry(QStringLiteral("Open Dashboard"), A::openDashboard);
+    rows << entry(QStringLiteral("Quit Veltranmoor"), A::quit, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    return rows;
+}
+
+void fillStatusMenu(QMenu& menu, const QList<StatusMenuRow>& rows,
+                    const std::function<void(StatusMenuRow::Action)>& trigger)
+{
+    menu.clear();
+    for (const StatusMenuRow& row : rows) {
+        if (row.isSeparator()) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(row.title);
+        if (!row.shortcut.isEmpty()) action->setShortcut(row.shortcut);
+        if (row.action == StatusMenuRow::Action::none) {
+            // Status lines read greyed, like every line without an action.
+            action->setEnabled(false);
+            continue;
+        }
+        const StatusMenuRow::Action which = row.action;
+        QObject::connect(action, &QAction::triggered, &menu, [trigger, which] { trigger(which); });
+    }
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QDateTime>
+#include <QKeySequence>
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+class QMenu;
+
+// What the status menu shows, read from the guards' published state each time it opens.
+struct StatusMenuState {
+    struct AIProcess {
+        int32_t pid = 0;
+        QString name;
+    };
+    struct RankedFile {
+        QUrl file;
+        double score = 0;
+    };
+
+    bool snoozeGuardEnabled = false;
+    bool snoozeRunning = false;
+    bool cameraDenied = false;
+    bool accessibilityDenied = false;
+    QList<AIProcess> aiProcesses;
+    std::optional<QString> lastSuspiciousEvent;
+    int64_t totalSnapshots = 0;
+    std::optional<QDateTime> lastSweepAt;
+    std::optional<QString> lastTrigger;
+    QList<RankedFile> lastRanked;
+    bool hudVisible = false;
+    QDateTime now;
+};
+
+// One entry of the status menu. Entries without an action are status lines.
+struct StatusMenuRow {
+    enum class Action {
+        none,
+        testSnoozeAlert,
+        restartSnooze,
+        revealShieldLog,
+        revealSnapshots,
+        openRecoveryBrowser,
+        workGuardSweepNow,
+        toggleDesktopHUD,
+        openDashboard,
+        quit,
+    };
+
+    QString title;  // empty for a separator
+    Action action = Action::none;
+    QKeySequence shortcut;
+    bool header = false;  // section headers are disabled explicitly
+
+    bool isSeparator() const { return title.isEmpty(); }
+};
+
+// The age of `date` at `now` in whole seconds, minutes, hours or days ("59s ago", "1m ago").
+QString relativeAgeText(const QDateTime& date, const QDateTime& now);
+
+// "Disabled", "Off", "Armed ●" or "Partial ◐".
+QString snoozeStateText(bool enabled, bool running, bool cameraOK, bool accessibilityOK);
+
+// The menu, entry by entry.
+QList<StatusMenuRow> statusMenuRows(const StatusMenuState& state);
+
+// Replaces the menu's entries with `rows`; `trigger` runs when one with an action is chosen.
+void fillStatusMenu(QMenu& menu, const QList<StatusMenuRow>& rows,
+                    const std::function<void(StatusMenuRow::Action)>& trigger);

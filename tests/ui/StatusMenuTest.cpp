@@ -1,0 +1,183 @@
+// The status menu as rows per guard state, the age formatter, and the QMenu it fills.
+#include "ui/shell/StatusMenu.h"
+
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QTimeZone>
+
+namespace {
+
+const QDateTime now = QDateTime(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
+
+QStringList titles(const QList<StatusMenuRow>& rows)
+{
+    QStringList out;
+    for (const StatusMenuRow& r : rows) out << (r.isSeparator() ? QStringLiteral("---") : r.title);
+    return out;
+}
+
+StatusMenuState baseState()
+{
+    StatusMenuState s;
+    s.now = now;
+    return s;
+}
+
+}  // namespace
+
+TEST(RelativeAgeText, WholeUnitsCutTowardZero)
+{
+    const struct {
+        qint64 msAgo;
+        const char* text;
+    } cases[] = {
+        {0, "0s ago"},          {59'999, "59s ago"},     {60'000, "1m ago"},         {3'599'000, "59m ago"},
+        {3'600'000, "1h ago"},  {86'399'000, "23h ago"}, {86'400'000, "1d ago"},     {10 * 86'400'000LL, "10d ago"},
+        {-5'000, "-5s ago"},    {-500, "0s ago"},        {-3'600'000, "-3600s ago"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(relativeAgeText(now.addMSecs(-c.msAgo), now), QString::fromUtf8(c.text)) << c.msAgo;
+}
+
+TEST(StatusMenu, SnoozeSectionPerState)
+{
+    const struct {
+        bool enabled, running, cameraDenied, accessibilityDenied;
+        const char *header, *camera, *accessibility;
+    } cases[] = {
+        {false, true, false, false, "Snooze Guard: Disabled", "  Camera: OK", "  Accessibility: OK"},
+        {true, false, false, false, "Snooze Guard: Off", "  Camera: OK", "  Accessibility: OK"},
+        {true, true, false, false, "Snooze Guard: Armed \u25CF", "  Camera: OK", "  Accessibility: OK"},
+        {true, true, true, false, "Snooze Guard: Partial \u25D0", "  Camera: denied / not granted", "  Accessibility: OK"},
+        {true, true, false, true, "Snooze Guard: Partial \u25D0", "  Camera: OK",
+         "  Accessibility: denied / restart after grant"},
+    };
+    for (const auto& c : cases) {
+        StatusMenuState s = baseState();
+        s.snoozeGuardEnabled = c.enabled;
+        s.snoozeRunning = c.running;
+        s.cameraDenied = c.cameraDenied;
+        s.accessibilityDenied = c.accessibilityDenied;
+        const QList<StatusMenuRow> rows = statusMenuRows(s);
+        EXPECT_EQ(rows[0].title, QString::fromUtf8(c.header));
+        EXPECT_TRUE(rows[0].header);
+        EXPECT_EQ(rows[1].title, QString::fromUtf8(c.camera));
+        EXPECT_EQ(rows[2].title, QString::fromUtf8(c.accessibility));
+    }
+}
+
+TEST(StatusMenu, WholeMenuOfAnIdleMachine)
+{
+    const QStringList expected{
+        "Snooze Guard: Disabled", "  Camera: OK", "  Accessibility: OK", "---", "Test Alert",
+        "Recheck Permissions / Restart Watch", "---", "AI Shield: 0 AI processes", "Show AI Shield Log in Files", "---",
+        "Work Guard: 0 snapshots", "  Last sweep: never", "Snapshot Now", "Open Recovery Browser\u2026",
+        "Show Snapshots in Files", "---", "Show Desktop HUD", "Open Dashboard", "Quit Veltranmoor"};
+    EXPECT_EQ(titles(statusMenuRows(baseState())), expected);
+}
+
+TEST(StatusMenu, AIShieldLinesPerProcessCount)
+{
+    const struct {
+        int count;
+        const char* header;
+        int processLines;
+        const char* more;  // empty: no "more" line
+    } cases[] = {
+        {0, "AI Shield: 0 AI processes", 0, ""},     {1, "AI Shield: 1 AI process", 1, ""},
+        {5, "AI Shield: 5 AI processes", 5, ""},     {6, "AI Shield: 6 AI processes", 5, "  \u2022 \u2026and 1 more"},
+        {7, "AI Shield: 7 AI processes", 5, "  \u2022 \u2026and 2 more"},
+    };
+    for (const auto& c : cases) {
+        StatusMenuState s = baseState();
+        for (int i = 0; i < c.count; ++i) s.aiProcesses.append({1000 + i, QStringLiteral("agent%1").arg(i)});
+        const QStringList t = titles(statusMenuRows(s));
+        const qsizetype header = t.indexOf(QString::fromUtf8(c.header));
+        ASSERT_GE(header, 0) << c.count;
+        for (int i = 0; i < c.processLines; ++i)
+            EXPECT_EQ(t[header + 1 + i], QStringLiteral("  \u2022 agent%1 (pid %2)").arg(i).arg(1000 + i));
+        const QString next = t[header + 1 + c.processLines];
+        if (*c.more)
+            EXPECT_EQ(next, QString::fromUtf8(c.more));
+        else
+            EXPECT_EQ(next, QStringLiteral("Show AI Shield Log in Files"));
+    }
+}
+
+TEST(StatusMenu, SuspiciousEventShowsItsFirst80Characters)
+{
+    StatusMenuState s = baseState();
+    // 200 user-perceived characters, each an "e" with a combining accent (two code units).
+    QString event;
+    for (int i = 0; i < 200; ++i) event += QStringLiteral("e\u0301");
+    s.lastSuspiciousEvent = event;
+    const QStringList t = titles(statusMenuRows(s));
+    const QString line = t[t.indexOf(QStringLiteral("Show AI Shield Log in Files")) - 1];
+    EXPECT_EQ(line, QStringLiteral("  \u26A0 ") + event.left(160));
+}
+
+TEST(StatusMenu, WorkGuardLinesPerState)
+{
+    const QUrl file = QUrl::fromLocalFile(QStringLiteral("/home/u/Documents/report.odt"));
+    const struct {
+        int64_t snapshots;
+        std::optional<qint64> sweptSecondsAgo;
+        std::optional<QString> trigger;
+        int ranked;
+        QStringList lines;
+    } cases[] = {
+        {1, std::nullopt, std::nullopt, 0, {"Work Guard: 1 snapshot", "  Last sweep: never"}},
+        {2, 59, QStringLiteral("startup"), 0, {"Work Guard: 2 snapshots", "  Last sweep: 59s ago (startup)"}},
+        {0, 7200, std::nullopt, 0, {"Work Guard: 0 snapshots", "  Last sweep: 2h ago (\u2014)"}},
+        {40,
+         60,
+         QStringLiteral("sleep"),
+         4,
+         {"Work Guard: 40 snapshots", "  Last sweep: 1m ago (sleep)", "  \u2022 report.odt  [score 0.50]",
+          "  \u2022 report.odt  [score 1.50]", "  \u2022 report.odt  [score 2.50]"}},
+    };
+    for (const auto& c : cases) {
+        StatusMenuState s = baseState();
+        s.totalSnapshots = c.snapshots;
+        if (c.sweptSecondsAgo) s.lastSweepAt = now.addSecs(-*c.sweptSecondsAgo);
+        s.lastTrigger = c.trigger;
+        for (int i = 0; i < c.ranked; ++i) s.lastRanked.append({file, 0.5 + i});
+        const QStringList t = titles(statusMenuRows(s));
+        const qsizetype header = t.indexOf(c.lines.first());
+        ASSERT_GE(header, 0) << c.lines.first().toStdString();
+        EXPECT_EQ(t.mid(header, c.lines.size()), c.lines);
+        EXPECT_EQ(t[header + c.lines.size()], QStringLiteral("Snapshot Now"));
+    }
+}
+
+TEST(StatusMenu, FilledMenuTriggersActionsAndGreysStatusLines)
+{
+    StatusMenuState s = baseState();
+    s.hudVisible = true;
+    QMenu menu;
+    QList<StatusMenuRow::Action> triggered;
+    fillStatusMenu(menu, statusMenuRows(s), [&](StatusMenuRow::Action a) { triggered << a; });
+
+    QHash<QString, QAction*> byTitle;
+    for (QAction* a : menu.actions())
+        if (!a->isSeparator()) byTitle.insert(a->text(), a);
+    ASSERT_TRUE(byTitle.contains(QStringLiteral("Hide Desktop HUD")));
+    EXPECT_FALSE(byTitle.value(QStringLiteral("Snooze Guard: Disabled"))->isEnabled());
+    EXPECT_FALSE(byTitle.value(QStringLiteral("  Camera: OK"))->isEnabled());
+    EXPECT_TRUE(byTitle.value(QStringLiteral("Test Alert"))->isEnabled());
+    EXPECT_EQ(byTitle.value(QStringLiteral("Quit Veltranmoor"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(byTitle.value(QStringLiteral("Open Recovery Browser\u2026"))->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    EXPECT_EQ(menu.actions().size(), statusMenuRows(s).size());
+
+    byTitle.value(QStringLiteral("Hide Desktop HUD"))->trigger();
+    byTitle.value(QStringLiteral("Open Dashboard"))->trigger();
+    byTitle.value(QStringLiteral("Quit Veltranmoor"))->trigger();
+    EXPECT_EQ(triggered, (QList<StatusMenuRow::Action>{StatusMenuRow::Action::toggleDesktopHUD,
+                                                        StatusMenuRow::Action::openDashboard, StatusMenuRow::Action::quit}));
+
+    // Refilling replaces every entry.
+    fillStatusMenu(menu, statusMenuRows(baseState()), [](StatusMenuRow::Action) {});
+    EXPECT_EQ(menu.actions().size(), statusMenuRows(baseState()).size());
+}

@@ -1,0 +1,504 @@
+// The status item over the real tray protocol: a StatusNotifierWatcher on this process's own
+// session bus (as a panel provides it), the item registering with it, its tooltip and icon
+// following the score, its menu exported as com.canonical.dbusmenu with the status menu's rows,
+// and Activate opening the popover. Screenshots of the popover and the menu under a dark and a
+// light palette go to build/screenshots/.
+#include "VirtualDisplay.h"
+
+#include "../ui/DashboardRig.h"
+#include "guards/AIShield.h"
+#include "guards/SnoozeGuard.h"
+#include "guards/WorkGuard.h"
+#include "support/InlineExecutor.h"
+#include "monitoring/GPUMonitor.h"
+#include "ui/shell/DesktopHUDController.h"
+#include "ui/shell/MenuReadoutView.h"
+#include "ui/shell/QuickOptimizer.h"
+#include "actions/OutcomeHarness.h"
+#include "ui/shell/StatusIcon.h"
+#include "ui/shell/StatusItemController.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QMenu>
+#include <QScreen>
+#include <QMutex>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <QThread>
+
+using namespace dashboard_rig;
+
+namespace {
+
+
+}  // namespace
+
+// The panel's side of the protocol: items register here; a host is always present. It answers
+// on a thread of its own, as a panel in another process would: Qt asks it with blocking calls.
+class FakeWatcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+public:
+    bool isHostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList items() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_registered;
+    }
+    QString sender() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_sender;
+    }
+
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& service, const QDBusMessage& message)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_sender = message.service();
+        m_registered << service;
+    }
+    void RegisterStatusNotifierHost(const QString&) {}
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_registered;
+    QString m_sender;
+};
+
+namespace {
+
+QString screenshotDir()
+{
+    const QString dir = QStringLiteral(VELTRANMOOR_SCREENSHOTS);
+    QDir().mkpath(dir);
+    return dir;
+}
+
+struct TrayRig {
+    QDBusConnection watcherBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("watcher"));
+    FakeWatcher watcher;
+    Rig rig;
+    SnoozeGuard snooze;
+    AIShield aiShield;
+    WorkGuard workGuard;
+    DesktopHUDController hud;
+    QStringList calls;
+    OutcomeHarness harness{rig.monitor, rig.scheduler, rig.clock};
+    QuickOptimizer optimizer{{.gate = rig.gate,
+                              .harness = harness,
+                              .scheduler = rig.scheduler,
+                              .worker = rig.executor,
+                              .cleanCaches = [] { return QStringLiteral("Nothing safe to clean right now."); },
+                              .relieveMemory = [] { return QString(); }}};
+    std::unique_ptr<StatusItemController> controller;
+
+    QThread watcherThread;
+
+    explicit TrayRig(bool withWatcher = true)
+    {
+        watcher.moveToThread(&watcherThread);
+        watcherThread.start();
+        if (withWatcher) {
+            watcherBus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
+                                      QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
+            watcherBus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+        }
+    }
+    ~TrayRig()
+    {
+        watcherBus.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("watcher"));
+        watcherThread.quit();
+        watcherThread.wait();
+    }
+
+    void install()
+    {
+        controller = std::make_unique<StatusItemController>(StatusItemDeps{
+            .perf = rig.monitor,
+            .battery = rig.battery,
+            .settings = rig.settings,
+            .defaults = rig.defaults,
+            .themes = rig.themes,
+            .profiles = rig.profiles,
+            .snoozeControl = snooze,
+            .snooze = snooze,
+            .aiShield = aiShield,
+            .workGuardState = workGuard,
+            .workGuard = workGuard,
+            .hud = hud,
+            .clock = rig.clock,
+            .makeReadout =
+                [this]() -> QWidget* {
+                    return new MenuReadoutView(MenuReadoutDeps{.perf = rig.monitor,
+                                                               .net = rig.network,
+                                                               .gpu = nullptr,
+                                                               .themes = rig.themes,
+                                                               .profiles = rig.profiles,
+                                                               .settings = rig.settings,
+                                                               .optimizer = optimizer,
+                                                               .openDashboard = {},
+                                                               .openSettings = {}});
+                },
+            .openDashboard = [this] { calls << QStringLiteral("dashboard"); },
+            .revealFile = {},
+            .openFolder = {},
+            .quit = [this] { calls << QStringLiteral("quit"); },
+        });
+        controller->install();
+    }
+
+    // A call from the panel's side, answered while this thread's loop runs.
+    QDBusMessage call(const QString& path, const QString& interface, const QString& method, const QVariantList& args = {})
+    {
+        QDBusMessage m = QDBusMessage::createMethodCall(watcher.sender(), path, interface, method);
+        m.setArguments(args);
+        QDBusPendingCall pending = watcherBus.asyncCall(m, 5000);
+        waitFor([&] { return pending.isFinished(); });
+        return pending.reply();
+    }
+    QVariant property(const QString& path, const QString& interface, const QString& name)
+    {
+        const QDBusMessage reply = call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                                        {interface, name});
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
+        return reply.arguments().first().value<QDBusVariant>().variant();
+    }
+    QVariant itemProperty(const QString& name)
+    {
+        return property(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.kde.StatusNotifierItem"), name);
+    }
+};
+
+// The largest of an a(iiay) list of pixmaps, each ARGB32 in network byte order.
+QImage readLargestPixmap(const QDBusArgument& arg)
+{
+    QImage best;
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        int w = 0, h = 0;
+        QByteArray data;
+        arg.beginStructure();
+        arg >> w >> h >> data;
+        arg.endStructure();
+        if (w <= best.width() || data.size() != qsizetype(w) * h * 4) continue;
+        QImage image(w, h, QImage::Format_ARGB32);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const auto* p = reinterpret_cast<const uchar*>(data.constData()) + (y * w + x) * 4;
+                image.setPixel(x, y, qRgba(p[1], p[2], p[3], p[0]));
+            }
+        best = image;
+    }
+    arg.endArray();
+    return best;
+}
+
+// ToolTip is (icon name, icon pixmaps, title, text).
+QString toolTipTitle(const QVariant& v)
+{
+    const QDBusArgument arg = v.value<QDBusArgument>();
+    QString iconName, title, text;
+    arg.beginStructure();
+    arg >> iconName;
+    readLargestPixmap(arg);
+    arg >> title >> text;
+    arg.endStructure();
+    return title + text;
+}
+
+QImage largestIcon(const QVariant& v) { return readLargestPixmap(v.value<QDBusArgument>()); }
+
+int countNear(const QImage& image, const QRectF& rect, const QColor& color)
+{
+    int n = 0;
+    const QRect r = rect.toAlignedRect().intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() > 200 && std::abs(c.red() - color.red()) < 50 && std::abs(c.green() - color.green()) < 50 &&
+                std::abs(c.blue() - color.blue()) < 50)
+                ++n;
+        }
+    return n;
+}
+
+// The labels of a GetLayout node and all below it, depth first.
+void collectLabels(const QDBusArgument& arg, QStringList& out)
+{
+    int id = 0;
+    QVariantMap properties;
+    arg.beginStructure();
+    arg >> id >> properties;
+    if (properties.contains(QStringLiteral("label"))) out << properties.value(QStringLiteral("label")).toString();
+    if (properties.value(QStringLiteral("type")).toString() == QStringLiteral("separator")) out << QStringLiteral("---");
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        QDBusVariant child;
+        arg >> child;
+        collectLabels(child.variant().value<QDBusArgument>(), out);
+    }
+    arg.endArray();
+    arg.endStructure();
+}
+
+}  // namespace
+
+#define REQUIRE_DISPLAY()                                                  \
+    if (!VirtualDisplay::current()) GTEST_SKIP() << "Xvfb could not start"
+
+TEST(TrayProtocol, ItemRegistersAndFollowsTheScore)
+{
+    REQUIRE_DISPLAY();
+    TrayRig t;
+    t.rig.publishSample(10, 20, 91);
+    t.install();
+    EXPECT_TRUE(t.controller->trayAvailable());
+    ASSERT_TRUE(waitFor([&] { return !t.watcher.items().isEmpty(); })) << "the item never registered";
+
+    EXPECT_EQ(toolTipTitle(t.itemProperty(QStringLiteral("ToolTip"))), QStringLiteral("Veltranmoor AI \u2014 91 \u25CB"));
+    const PaletteTheme& palette = t.rig.themes.current();
+    QImage icon = largestIcon(t.itemProperty(QStringLiteral("IconPixmap")));
+    ASSERT_FALSE(icon.isNull());
+    StatusIconLayout layout = StatusIconLayout::forSide(icon.width(), 0);
+    EXPECT_GT(countNear(icon, layout.score, palette.success), 5);
+    EXPECT_EQ(countNear(icon, layout.score, palette.danger), 0);
+
+    t.rig.publishSample(95, 95, 31);
+    settle();
+    EXPECT_EQ(toolTipTitle(t.itemProperty(QStringLiteral("ToolTip"))), QStringLiteral("Veltranmoor AI \u2014 31 \u25CB"));
+    icon = largestIcon(t.itemProperty(QStringLiteral("IconPixmap")));
+    EXPECT_GT(countNear(icon, layout.score, palette.danger), 5);
+    EXPECT_EQ(countNear(icon, layout.score, palette.success), 0);
+    EXPECT_TRUE(icon.save(screenshotDir() + QStringLiteral("/status-icon.png")));
+}
+
+TEST(TrayProtocol, MenuIsExportedWithTheStatusRowsAndRebuiltWhenOpened)
+{
+    REQUIRE_DISPLAY();
+    TrayRig t;
+    t.install();
+    ASSERT_TRUE(waitFor([&] { return !t.watcher.items().isEmpty(); }));
+    const QString menuPath = t.itemProperty(QStringLiteral("Menu")).value<QDBusObjectPath>().path();
+    ASSERT_FALSE(menuPath.isEmpty());
+
+    auto labels = [&] {
+        const QDBusMessage reply = t.call(menuPath, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetLayout"),
+                                          {0, -1, QStringList()});
+        QStringList out;
+        if (reply.arguments().size() == 2) collectLabels(reply.arguments().at(1).value<QDBusArgument>(), out);
+        return out;
+    };
+    QStringList rows = labels();
+    for (const char* row : {"Snooze Guard: Disabled", "Test Alert", "AI Shield: 0 AI processes", "Work Guard: 0 snapshots",
+                            "  Last sweep: never", "Show Desktop HUD", "Open Dashboard", "Quit Veltranmoor"})
+        EXPECT_TRUE(rows.contains(QString::fromUtf8(row))) << row << "\n" << rows.join(QLatin1Char('|')).toStdString();
+
+    // The panel announces the opening; the menu then reflects the live state.
+    t.hud.show();
+    t.call(menuPath, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("AboutToShow"), {0});
+    settle();
+    rows = labels();
+    EXPECT_TRUE(rows.contains(QStringLiteral("Hide Desktop HUD"))) << rows.join(QLatin1Char('|')).toStdString();
+}
+
+TEST(TrayProtocol, ActivateTogglesThePopoverAndCtrlActivateOpensTheMenu)
+{
+    REQUIRE_DISPLAY();
+    TrayRig t;
+    t.rig.publishSample(37, 64, 88);
+    t.install();
+    ASSERT_TRUE(waitFor([&] { return !t.watcher.items().isEmpty(); }));
+    ASSERT_NE(t.controller->popover(), nullptr);
+    const QString item = QStringLiteral("/StatusNotifierItem"), iface = QStringLiteral("org.kde.StatusNotifierItem");
+
+    // A click in the panel: the popover opens at the pointer, a second click closes it.
+    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QStringLiteral("1200"), QStringLiteral("10")}), 0);
+    t.call(item, iface, QStringLiteral("Activate"), {1200, 10});
+    ASSERT_TRUE(waitFor([&] { return t.controller->isPopoverShown(); }));
+    const QRect shown = t.controller->popover()->frameGeometry();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_TRUE(screen.contains(shown)) << "kept on the screen";
+    t.call(item, iface, QStringLiteral("Activate"), {1200, 10});
+    ASSERT_TRUE(waitFor([&] { return !t.controller->isPopoverShown(); }));
+
+    // A click elsewhere closes it too, as any popup.
+    t.call(item, iface, QStringLiteral("Activate"), {1200, 10});
+    ASSERT_TRUE(waitFor([&] { return t.controller->isPopoverShown(); }));
+    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QStringLiteral("100"), QStringLiteral("700"), QStringLiteral("click"),
+                       QStringLiteral("1")}),
+              0);
+    EXPECT_TRUE(waitFor([&] { return !t.controller->isPopoverShown(); }));
+
+    // Ctrl held: the menu instead.
+    ASSERT_EQ(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl")}), 0);
+    t.call(item, iface, QStringLiteral("Activate"), {1200, 10});
+    EXPECT_TRUE(waitFor([&] { return t.controller->menu()->isVisible(); }));
+    xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl")});
+    EXPECT_FALSE(t.controller->isPopoverShown());
+    t.controller->menu()->hide();
+}
+
+TEST(TrayProtocol, ScreenshotsOfPopoverAndMenuUnderDarkAndLightPalettes)
+{
+    REQUIRE_DISPLAY();
+    TrayRig t;
+    PerformanceSnapshot s;
+    s.cpuUsage = 37;
+    s.memoryUsed = 11.2;
+    s.memoryTotal = 16;
+    s.memoryPressure = 64;
+    s.diskTotal = 512ULL << 30;
+    s.diskUsed = 470ULL << 30;
+    s.cpuTempC = 71;
+    for (int i = 0; i < 7; ++i) {
+        ProcessInfoItem p;
+        p.pid = 100 + i;
+        p.name = QStringList{"firefox", "code", "chrome", "ollama", "Xorg", "pipewire", "bash"}[i];
+        p.cpuUsage = 90 - i * 12;
+        p.memoryMB = 2400 - i * 300;
+        p.isRunaway = i == 0;
+        s.topProcesses << p;
+    }
+    t.rig.monitor.setCurrentSnapshot(s);
+    t.rig.publishSample(37, 64, 88);
+    t.install();
+    QWidget* popoverWindow = t.controller->popover();
+    ASSERT_NE(popoverWindow, nullptr);
+
+    for (const auto& [palette, family] : {std::pair{&PaletteTheme::hud(), "dark"}, std::pair{&PaletteTheme::daylight(), "light"}}) {
+        t.rig.themes.setCurrent(*palette);
+        t.controller->openPopover();
+        ASSERT_TRUE(waitFor([&] { return popoverWindow->isVisible(); }));
+        settle();
+        const QImage popover = popoverWindow->grab().toImage();
+        ASSERT_EQ(popover.width(), MenuReadoutView::width);
+        EXPECT_GT(popover.height(), 500);
+        // The background is the palette's.
+        EXPECT_LT(std::abs(popover.pixelColor(2, popover.height() / 2).lightness() - palette->background.lightness()), 40)
+            << family;
+        EXPECT_TRUE(popover.save(screenshotDir() + QStringLiteral("/status-popover-%1.png").arg(QLatin1String(family))));
+        popoverWindow->hide();
+
+        QMenu* menu = t.controller->menu();
+        menu->setPalette(palette->background.lightness() < 128 ? QPalette(QColor(0x2a, 0x2a, 0x30)) : QPalette(QColor(0xf4, 0xf4, 0xf6)));
+        menu->popup(QPoint(900, 40));
+        ASSERT_TRUE(waitFor([&] { return menu->isVisible(); }));
+        settle();
+        const QImage shot = menu->grab().toImage();
+        EXPECT_GT(shot.height(), 300);
+        EXPECT_TRUE(shot.save(screenshotDir() + QStringLiteral("/status-menu-%1.png").arg(QLatin1String(family))));
+        menu->hide();
+    }
+}
+
+namespace {
+
+QProcessEnvironment binaryEnvironment(const QTemporaryDir& home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
+    env.insert("XDG_DATA_HOME", home.path() + "/.local/share");
+    env.insert("XDG_CACHE_HOME", home.path() + "/.cache");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    return env;
+}
+
+bool dashboardWindowExists()
+{
+    return xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Dashboard")}) == 0;
+}
+
+}  // namespace
+
+TEST(TrayBinary, AutostartStaysInTheTrayAndQuitsFromTheMenu)
+{
+    REQUIRE_DISPLAY();
+    TrayRig t;
+    QTemporaryDir home;
+    QProcess app;
+    app.setProcessEnvironment(binaryEnvironment(home));
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--autostart")});
+    ASSERT_TRUE(app.waitForStarted(10000));
+    ASSERT_TRUE(waitFor([&] { return !t.watcher.items().isEmpty(); }, 60000)) << app.readAll().toStdString();
+    QByteArray output;
+    ASSERT_TRUE(waitFor([&] {
+        output += app.readAll();
+        return output.contains("[SnoozeGuard] AppDelegate hook fired");
+    }, 60000));
+    QThread::msleep(500);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dashboardWindowExists()) << "an autostart with a tray opens no window";
+
+    const QString menuPath = t.itemProperty(QStringLiteral("Menu")).value<QDBusObjectPath>().path();
+    const QDBusMessage layout =
+        t.call(menuPath, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    ASSERT_EQ(layout.arguments().size(), 2);
+    // The id of the quit entry: walk the root's children.
+    int quitID = -1;
+    {
+        const QDBusArgument root = layout.arguments().at(1).value<QDBusArgument>();
+        int id = 0;
+        QVariantMap props;
+        root.beginStructure();
+        root >> id >> props;
+        root.beginArray();
+        while (!root.atEnd()) {
+            QDBusVariant child;
+            root >> child;
+            const QDBusArgument c = child.variant().value<QDBusArgument>();
+            int childID = 0;
+            QVariantMap childProps;
+            c.beginStructure();
+            c >> childID >> childProps;
+            if (childProps.value(QStringLiteral("label")).toString() == QStringLiteral("Quit Veltranmoor")) quitID = childID;
+        }
+    }
+    ASSERT_GT(quitID, 0);
+    t.call(menuPath, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
+           {quitID, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QString())), 0u});
+    ASSERT_TRUE(app.waitForFinished(30000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0) << (output + app.readAll()).toStdString();
+}
+
+TEST(TrayBinary, WithoutATrayItSaysSoAndOpensTheDashboard)
+{
+    REQUIRE_DISPLAY();
+    QTemporaryDir home;
+    QProcess app;
+    app.setProcessEnvironment(binaryEnvironment(home));
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--autostart")});
+    ASSERT_TRUE(app.waitForStarted(10000));
+    QByteArray output;
+    EXPECT_TRUE(waitFor([&] {
+        output += app.readAll();
+        return output.contains("No system tray");
+    }, 60000)) << output.toStdString();
+    EXPECT_EQ(output.count("No system tray"), 1);
+    EXPECT_TRUE(waitFor([] { return dashboardWindowExists(); }, 30000));
+    ::kill(app.processId(), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(30000));
+    EXPECT_EQ(app.exitCode(), 0);
+}
+
+#include "TrayProtocolTest.moc"
