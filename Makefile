@@ -2,11 +2,12 @@
 JOBS ?= $(shell nproc)
 RELEASE_DIR := build/release
 DEBUG_DIR := build/debug
+PREFIX ?= $(HOME)/.local
 TSAN_DIR := build/tsan
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test tsan bench fuzz clean
+.PHONY: all deps build run test tsan bench install uninstall fuzz clean
 
 # Builds a tree; when an update turned plain classes into Qt objects, stale generated moc files
 # can break the link once, so a failed build clears them and tries again.
@@ -31,16 +32,23 @@ test: deps
 	$(call build_tree,$(DEBUG_DIR))
 	bash scripts/run-tests $(DEBUG_DIR) $(JOBS)
 
-# The tests labelled "tsan" (the learning engine's, whose state lives on its own queue), built
-# with ThreadSanitizer and run; any report fails them.
-tsan: deps
-	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANMOOR_TSAN=ON
-	cmake --build $(TSAN_DIR) -j $(JOBS) --target test_learning
-	QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
-		dbus-run-session -- ctest --test-dir $(TSAN_DIR) -L tsan -j $(JOBS) --output-on-failure --no-tests=error
+PREFIX ?= $(HOME)/.local
+TSAN_DIR := build/tsan
+FUZZ_DIR := build/fuzz
+FUZZ_SECONDS ?= 60
 
+.PHONY: all deps build run test tsan bench install uninstall fuzz clean
 bench: build
-	@for b in $(RELEASE_DIR)/bench/bench_*; do echo "== $$(basename $$b)"; $$b; done
+	@for b in $(RELEASE_DIR)/bench/bench_*; do \
+	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$(basename $$b)"; "$$b" || exit 1; fi; \
+	done
+
+# The binary, its desktop entry (the veltranmoor:// address) and its icon, under $(PREFIX).
+install: build
+	bash scripts/install install $(RELEASE_DIR) "$(PREFIX)"
+
+uninstall:
+	bash scripts/install uninstall "$(PREFIX)"
 
 # Every parser of stored files, /proc, /sys and model replies under libFuzzer for FUZZ_SECONDS
 # each; fails on a finding (kept in build/fuzz/findings).

@@ -1,7 +1,10 @@
 #include "actions/AutoPilot.h"
 
+#include "core/Checked.h"
+
 #include "core/AppSettings.h"
 #include "core/ByteCountFormatter.h"
+#include "core/CFormat.h"
 #include "core/Clock.h"
 #include "core/Dates.h"
 #include "core/Json.h"
@@ -10,13 +13,16 @@
 #include "core/SerialQueue.h"
 #include "core/Trash.h"
 #include "core/UserDefaults.h"
+#include "core/WriteFailureReporter.h"
 #include "monitoring/CacheCleaner.h"
 #include "monitoring/IncidentLedger.h"
 #include "monitoring/MonitorState.h"
 #include "monitoring/Notifier.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <cerrno>
@@ -55,7 +61,6 @@ struct AutoPilot::Plan {
     QString downloadsDir;
     bool logs;
     qint64 logDays;
-    QString logsDir;
 };
 
 AutoPilot::AutoPilot(Collaborators collaborators, QTimeZone zone, QObject* parent)
@@ -141,7 +146,6 @@ bool AutoPilot::runNow(RunTrigger trigger)
         downloadsFolder(),
         m_c.settings.autoCleanLogs(),
         m_c.settings.logCleanupDays(),
-        m_homeDir + QStringLiteral("/Library/Logs"),
     };
     m_worker->async([this, plan] { performRun(plan); });
     return true;
@@ -188,7 +192,7 @@ void AutoPilot::performRun(const Plan& plan)
 
     if (plan.logs) {
         setProgress(QStringLiteral("Rotating old logs"));
-        const Pruned pruned = trashOldFiles(plan.logsDir, plan.logDays, plan.startedAt);
+        const Pruned pruned = trashOldLogs(plan.logDays, plan.startedAt);
         total += pruned.bytes;
         run.steps << step(QStringLiteral("Log rotation"),
                           QString::number(pruned.count) + QStringLiteral(" logs older than ") +
@@ -220,9 +224,9 @@ void AutoPilot::completeRun(MaintenanceRun run)
     const double freeGB = double(freeBytes) / double(1ull << 30);
     run.steps << step(QStringLiteral("Health report"),
                       QStringLiteral("Score ") + QString::number(health.score) + QStringLiteral("/100 \u2014 CPU ") +
-                          QString::asprintf("%.0f", snapshot.cpuUsage) + QStringLiteral("%, Mem ") +
-                          QString::asprintf("%.0f", memory) + QStringLiteral("%, Disk ") +
-                          QString::asprintf("%.1f", freeGB) + QStringLiteral(" GB free"));
+                          cformat("%.0f", snapshot.cpuUsage) + QStringLiteral("%, Mem ") +
+                          cformat("%.0f", memory) + QStringLiteral("%, Disk ") +
+                          cformat("%.1f", freeGB) + QStringLiteral(" GB free"));
 
     run.finishedAt = m_c.clock.now();
     run.finalHealthScore = health.score;
@@ -240,7 +244,8 @@ void AutoPilot::finishRun(const MaintenanceRun& run)
 
     m_c.settings.defaults().setDouble(QString::fromLatin1(lastRunKey), Dates::toReferenceSeconds(run.finishedAt));
     // A crash while writing leaves the previous history, never a torn file.
-    Json::writeFileAtomically(historyPath(), QJsonDocument(MaintenanceRun::encodeHistory(m_runHistory)));
+    const QJsonDocument history(MaintenanceRun::encodeHistory(m_runHistory));
+    WriteFailureReporter::check(historyPath(), Json::writeFileAtomically(historyPath(), history));
     computeNextRun();
 
     m_c.monitor.logAction(ActionRecord::make(ActionType::systemCheck, QStringLiteral("AutoPilot"),
@@ -258,8 +263,7 @@ void AutoPilot::finishRun(const MaintenanceRun& run)
 void AutoPilot::loadHistory()
 {
     if (const std::optional<double> seconds = m_c.settings.defaults().getDouble(QString::fromLatin1(lastRunKey))) {
-        const QDateTime date = Dates::fromReferenceSeconds(*seconds);
-        if (date.isValid()) m_lastRunDate = date;
+        if (const std::optional<QDateTime> date = Dates::fromStoredSeconds(*seconds)) m_lastRunDate = *date;
     }
     const std::optional<QJsonDocument> document = Json::readFile(historyPath());
     if (!document) return;
@@ -290,6 +294,56 @@ QString AutoPilot::downloadsFolder()
     return home + QStringLiteral("/Downloads");
 }
 
+bool AutoPilot::isLogFileName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^.+\\.log(\\.[0-9]+)?(\\.(gz|xz|zst))?$"));
+    return pattern.match(name).hasMatch();
+}
+
+AutoPilot::Pruned AutoPilot::trashOldLogs(qint64 days, const QDateTime& now)
+{
+    struct Candidate {
+        QString parent;
+        QByteArray name;
+        uint64_t bytes;
+    };
+    QList<Candidate> old;
+    const qint64 cutoffMs = now.toMSecsSinceEpoch() - days * 86'400'000;
+    auto consider = [&](const QString& path) {
+        struct stat st;
+        const QByteArray encoded = QFile::encodeName(path);
+        if (lstat(encoded.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+        const qint64 modifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1'000'000;
+        if (modifiedMs >= cutoffMs) return;
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        old << Candidate{path.left(slash), QFile::encodeName(path.mid(slash + 1)), uint64_t(st.st_blocks) * 512u};
+    };
+    const QString home = QDir::cleanPath(Paths::home());
+    for (const QString& root : {Paths::stateHome(), Paths::cacheHome()}) {
+        const QString dir = QDir::cleanPath(root);
+        // A variable pointing at the home folder itself would reach every log the user keeps.
+        if (!QDir::isAbsolutePath(dir) || dir == QLatin1String("/") || dir == home) continue;
+        QDirIterator it(dir, {QStringLiteral("*.log*")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (isLogFileName(it.fileName())) consider(path);
+        }
+    }
+    consider(home + QStringLiteral("/.xsession-errors.old"));
+
+    Pruned pruned;
+    Trash::Mover mover;
+    for (const Candidate& c : old) {
+        // Each parent opened without following a link below the home folder.
+        const Trash::Fd fd = Trash::openDirectory(c.parent, false);
+        if (!fd.valid() || !mover.moveAt(fd.get(), c.parent, c.name).ok()) continue;
+        ++pruned.count;
+        pruned.bytes += c.bytes;
+    }
+    return pruned;
+}
+
 AutoPilot::Pruned AutoPilot::trashOldFiles(const QString& folder, qint64 days, const QDateTime& now)
 {
     Pruned pruned;
@@ -318,7 +372,14 @@ AutoPilot::Pruned AutoPilot::trashOldFiles(const QString& folder, qint64 days, c
         uint64_t bytes;
     };
     QList<Candidate> old;
-    const qint64 cutoffMs = now.toMSecsSinceEpoch() - days * 86'400'000;
+    // A day count that does not fit prunes nothing rather than everything.
+    const std::optional<qint64> spanMs = days >= 1 ? Checked::mul<qint64>(days, 86'400'000) : std::nullopt;
+    const std::optional<qint64> cutoff = spanMs ? Checked::sub(now.toMSecsSinceEpoch(), *spanMs) : std::nullopt;
+    if (!cutoff) {
+        closedir(listing);
+        return pruned;
+    }
+    const qint64 cutoffMs = *cutoff;
     bool listed = true;
     for (;;) {
         errno = 0;  // readdir reports an error only through errno
@@ -330,8 +391,11 @@ AutoPilot::Pruned AutoPilot::trashOldFiles(const QString& folder, qint64 days, c
         if (entry->d_name[0] == '.') continue;  // hidden, and "." / ".."
         struct stat st;
         if (fstatat(fd.get(), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        const qint64 modifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1'000'000;
-        if (modifiedMs >= cutoffMs) continue;
+        // A time stamp too far out to count in milliseconds is not an old one.
+        const std::optional<qint64> secondsMs = Checked::mul<qint64>(st.st_mtim.tv_sec, 1000);
+        const std::optional<qint64> modifiedMs =
+            secondsMs ? Checked::add<qint64>(*secondsMs, st.st_mtim.tv_nsec / 1'000'000) : std::nullopt;
+        if (!modifiedMs || *modifiedMs >= cutoffMs) continue;
         old << Candidate{QByteArray(entry->d_name), S_ISDIR(st.st_mode) ? 0 : uint64_t(st.st_blocks) * 512u};
     }
     closedir(listing);

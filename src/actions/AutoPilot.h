@@ -65,6 +65,11 @@ public:
         uint64_t bytes = 0;
     };
     static Pruned trashOldFiles(const QString& folder, qint64 days, const QDateTime& now);
+    // The user's own log files, last modified before `now` - days, to the Trash: those named
+    // *.log, *.log.N, *.log.gz, *.log.xz or *.log.zst anywhere below $XDG_STATE_HOME and
+    // $XDG_CACHE_HOME (links are never followed), and ~/.xsession-errors.old.
+    static Pruned trashOldLogs(qint64 days, const QDateTime& now);
+    static bool isLogFileName(const QString& name);
     // XDG_DOWNLOAD_DIR from user-dirs.dirs, else ~/Downloads.
     static QString downloadsFolder();
 

@@ -447,6 +447,14 @@ QList<CleanupTarget> DiskCleaner::emergencyCleanup()
     return cleanAutomatically([](CleanupCategory c) { return c != CleanupCategory::systemLogs; });
 }
 
+void DiskCleaner::cleanTargetInBackground(CleanupTarget target, std::function<void(Removal)> done)
+{
+    m_worker->async([this, target = std::move(target), done = std::move(done)] {
+        Removal removal = cleanTarget(target);
+        if (done) postTo(this, [done, removal = std::move(removal)] { done(removal); });
+    });
+}
+
 void DiskCleaner::scanInBackground(std::function<void(QList<CleanupTarget>)> done)
 {
     m_worker->async([this, done = std::move(done)] {
@@ -458,6 +466,10 @@ void DiskCleaner::scanInBackground(std::function<void(QList<CleanupTarget>)> don
 void DiskCleaner::cleanInBackground(QList<CleanupTarget> targets, std::function<void(QList<CleanupTarget>)> done)
 {
     m_worker->async([this, targets = std::move(targets), done = std::move(done)] {
+        // The window shows the cleaning state while the user's own clean runs, too.
+        onMain([this] {
+            if (m_cleaning++ == 0) Q_EMIT isCleaningChanged();
+        });
         QList<CleanupTarget> cleaned;
         QStringList skipped;
         for (CleanupTarget target : targets) {
@@ -469,6 +481,9 @@ void DiskCleaner::cleanInBackground(QList<CleanupTarget> targets, std::function<
             }
         }
         publishSkipped(skipped);
+        onMain([this] {
+            if (--m_cleaning == 0) Q_EMIT isCleaningChanged();
+        });
         if (done) postTo(this, [done, cleaned] { done(cleaned); });
     });
 }

@@ -82,6 +82,8 @@ public:
     // Off the main thread, one after the other; results arrive on the main thread.
     void scanInBackground(std::function<void(QList<CleanupTarget>)> done = {});
     void cleanInBackground(QList<CleanupTarget> targets, std::function<void(QList<CleanupTarget>)> done);
+    // cleanTarget on the worker; `done` gets its outcome on the main thread.
+    void cleanTargetInBackground(CleanupTarget target, std::function<void(Removal)> done);
 
     // Main thread.
     const QList<CleanupTarget>& lastScanResults() const { return m_lastScanResults; }

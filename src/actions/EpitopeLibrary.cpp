@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "core/Json.h"
 #include "core/Paths.h"
+#include "core/WriteFailureReporter.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -101,6 +102,6 @@ void EpitopeLibrary::saveEpitopes() const
     QJsonArray array;
     for (const Epitope& e : m_epitopes) array.append(e.toJson());
     // Written beside the file first, so a crash mid-write leaves the previous file whole.
-    const Status saved = Json::writeViaTmpSibling(filePath(), QJsonDocument(array));
-    Q_UNUSED(saved);  // a failed save keeps the previous file; nothing to tell the user
+    // A failed save keeps the previous file; the next change tries again.
+    WriteFailureReporter::check(filePath(), Json::writeViaTmpSibling(filePath(), QJsonDocument(array)));
 }

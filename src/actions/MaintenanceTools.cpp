@@ -1,5 +1,8 @@
 #include "actions/MaintenanceTools.h"
 
+#include "actions/ProgramRestart.h"
+#include "platform/linux/LinuxProcessControl.h"
+
 #include "core/Clock.h"
 #include "core/MainThread.h"
 #include "core/Paths.h"
@@ -11,11 +14,15 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStringDecoder>
+#include <QThread>
 #include <QTimeZone>
 
 #include <algorithm>
+#include <csignal>
+#include <grp.h>
 #include <pwd.h>
 #include <unistd.h>
+#include <vector>
 
 // What the worker threads need, fixed at construction so they never read the instance.
 struct MaintenanceTools::Context {
@@ -126,12 +133,75 @@ std::pair<bool, QString> runUserExecs(const Context& context, const QList<QuickF
     return {false, QStringLiteral("misconfigured fix")};
 }
 
+// Waits on a worker thread until the process has exited or the time is up.
+bool waitForExit(ProcessHandle& handle, std::chrono::milliseconds limit, const Context& context)
+{
+    QDeadlineTimer deadline(limit);
+    while (handle.isRunning()) {
+        if (deadline.hasExpired() || context.stopping.load()) return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+// Stops the first of `names` that runs as this user and starts it again: through its systemd
+// user unit when one runs it, else with its own command line, detached. The message says what
+// happened.
+std::pair<bool, QString> restartFirstRunning(const Context& context, const QStringList& names)
+{
+    const uid_t uid = ::getuid();
+    for (const QString& name : names) {
+        const QList<RunningProgram> running = ProgramRestart::findOwn(context.tools.procRoot, name, uid);
+        if (running.isEmpty()) continue;
+        const RunningProgram& program = running.first();
+
+        if (program.userUnit) {
+            const ProcessResult run =
+                runTool(context, context.tools.systemctl, {QStringLiteral("--user"), QStringLiteral("restart"), *program.userUnit},
+                        context.tools.processDeadline);
+            if (run.status != 0) return {false, name + QStringLiteral(" could not be restarted: ") + failureText(run)};
+            return {true, QStringLiteral("Restarted ") + name + QStringLiteral(" (") + *program.userUnit + QLatin1Char(')')};
+        }
+
+        if (program.argv.isEmpty()) return {false, name + QStringLiteral(" has no command line to start it again with")};
+        LinuxProcessControl control;
+        for (const RunningProgram& instance : running) {
+            // Found as this user's just now, and only that very process is stopped.
+            const OpenedProcess opened = control.openProcess({instance.pid, instance.startTime}, ProcessOwner::thisUser);
+            if (opened.status.leftAlone()) continue;  // gone already
+            if (!opened) return {false, name + QStringLiteral(" could not be stopped: ") + opened.status.error()};
+            const std::shared_ptr<ProcessHandle> handle = opened.handle;
+            if (const ProcessStatus sent = handle->sendSignal(SIGTERM); !sent && !sent.leftAlone()) {
+                return {false, name + QStringLiteral(" could not be stopped: ") + sent.error()};
+            }
+            if (!waitForExit(*handle, context.tools.exitWait, context)) {
+                (void)handle->sendSignal(SIGKILL);
+                if (!waitForExit(*handle, std::chrono::seconds(2), context)) {
+                    return {false, name + QStringLiteral(" did not stop")};
+                }
+            }
+        }
+        // Some sessions start their file manager or panel again by themselves.
+        QThread::msleep(uint(context.tools.sessionRestartWait.count()));
+        if (!ProgramRestart::findOwn(context.tools.procRoot, name, uid).isEmpty()) {
+            return {true, QStringLiteral("Restarted ") + name + QStringLiteral(" (the session started it again)")};
+        }
+        qint64 pid = 0;
+        if (!QProcess::startDetached(program.argv.first(), program.argv.mid(1), program.workingDirectory, &pid)) {
+            return {false, name + QStringLiteral(" stopped but could not be started again")};
+        }
+        return {true, QStringLiteral("Restarted ") + name};
+    }
+    return {true, QStringLiteral("Nothing to restart: none of ") + names.join(QStringLiteral(", ")) + QStringLiteral(" is running")};
+}
+
 void onMainThread(std::function<void()> work)
 {
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
 }
 
 const QString kDnsCommand = QStringLiteral("resolvectl flush-caches");
+const QString kSnapperListCommand = QStringLiteral("snapper --utc --iso --csvout list");
 // Deletes the numbers given as parameters one by one; prints a line "N error" for each one
 // that failed, its error folded onto that line.
 const QString kSnapperDeleteCommand = QStringLiteral(
@@ -147,12 +217,31 @@ bool isSnapshotNumber(const QString& name)
     return name.toInt() > 0;  // 0 is the live system, never a snapshot to delete
 }
 
+QStringList groupsOf(const QString& userName)
+{
+    const QByteArray name = userName.toLocal8Bit();
+    const passwd* entry = ::getpwnam(name.constData());
+    if (!entry) return {};
+    int count = 64;
+    std::vector<gid_t> ids(static_cast<size_t>(count));
+    if (::getgrouplist(name.constData(), entry->pw_gid, ids.data(), &count) < 0) {
+        ids.resize(size_t(count));
+        if (::getgrouplist(name.constData(), entry->pw_gid, ids.data(), &count) < 0) return {};
+    }
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        if (const group* g = ::getgrgid(ids[size_t(i)])) names << QString::fromLocal8Bit(g->gr_name);
+    }
+    return names;
+}
+
 bool snapperNeedsAdmin(const Context& context)
 {
     if (context.tools.userName == QLatin1String("root")) return false;
     QFile file(context.tools.snapperConfig);
     if (!file.open(QIODevice::ReadOnly)) return true;
-    return !MaintenanceTools::snapperAllowsUser(QString::fromUtf8(file.read(1 << 20)), context.tools.userName);
+    return !MaintenanceTools::snapperAllowsUser(QString::fromUtf8(file.read(1 << 20)), context.tools.userName,
+                                                context.tools.userGroups);
 }
 
 // Deletes the given snapshots; answers the names that could not be deleted and, for a single
@@ -309,38 +398,33 @@ MaintenanceTools::MaintenanceTools(MonitorState& monitor, const Clock& clock, co
     if (tools.userName.isEmpty()) {
         if (const passwd* entry = ::getpwuid(::geteuid())) tools.userName = QString::fromLocal8Bit(entry->pw_name);
     }
+    if (tools.userGroups.isEmpty()) tools.userGroups = groupsOf(tools.userName);
     if (tools.applicationsDir.isEmpty()) tools.applicationsDir = Paths::home() + QStringLiteral("/.local/share/applications");
 
-    auto killallEach = [&](std::initializer_list<const char*> names) {
-        QList<QuickFix::Exec> execs;
-        for (const char* name : names) execs.append({tools.killall, {QString::fromLatin1(name)}});
-        return execs;
-    };
     m_quickFixes = {
         {QStringLiteral("finder"), QStringLiteral("faceid"), QStringLiteral("Restart Files"),
          QStringLiteral("Fixes frozen desktop icons, stuck copies, unresponsive Files windows"),
-         QStringLiteral("Restart"), false, QString(),
-         killallEach({"nautilus", "dolphin", "nemo", "thunar", "caja", "pcmanfm-qt", "pcmanfm"}),
-         QStringLiteral("Files restarted")},
+         QStringLiteral("Restart"), false, QString(), {},
+         {"nautilus", "dolphin", "nemo", "thunar", "caja", "pcmanfm-qt", "pcmanfm"}, QStringLiteral("Files restarted")},
         {QStringLiteral("dock"), QStringLiteral("dock.rectangle"), QStringLiteral("Restart Panel"),
-         QStringLiteral("Fixes a frozen Panel, broken Mission Control, stuck app switcher"), QStringLiteral("Restart"),
-         false, QString(), killallEach({"plasmashell", "xfce4-panel", "mate-panel", "lxqt-panel", "lxpanel"}),
+         QStringLiteral("Fixes a frozen Panel, broken window manager, stuck app switcher"), QStringLiteral("Restart"),
+         false, QString(), {}, {"plasmashell", "xfce4-panel", "mate-panel", "lxqt-panel", "lxpanel"},
          QStringLiteral("Panel restarted")},
         {QStringLiteral("purge"), QStringLiteral("memorychip"), QStringLiteral("Purge Inactive Memory"),
          QStringLiteral("Forces Linux to release inactive memory \u2014 instant relief under pressure"),
          QStringLiteral("Purge"), true, QStringLiteral("sync; echo 3 > /proc/sys/vm/drop_caches"), {},
-         QStringLiteral("Inactive memory purged")},
+         {}, QStringLiteral("Inactive memory purged")},
         {QStringLiteral("spotlight"), QStringLiteral("magnifyingglass"), QStringLiteral("Rebuild Search Index"),
-         QStringLiteral("Fixes broken search and runaway mds/mdworker CPU. Reindex runs in background"),
+         QStringLiteral("Fixes broken search and runaway Search Index (tracker / baloo) CPU. Reindex runs in background"),
          QStringLiteral("Rebuild"), true, QStringLiteral("updatedb"), {},
-         QStringLiteral("Search Index reindex started")},
+         {}, QStringLiteral("Search Index reindex started")},
         {QStringLiteral("launchservices"), QStringLiteral("app.badge"), QStringLiteral("Rebuild Application Database"),
          QStringLiteral("Fixes wrong 'Open With' apps, duplicate entries, files opening in the wrong app"),
          QStringLiteral("Rebuild"), false, QString(), {{tools.updateDesktopDatabase, {tools.applicationsDir}}},
-         QStringLiteral("Application Database rebuilt")},
+         {}, QStringLiteral("Application Database rebuilt")},
         {QStringLiteral("fontcache"), QStringLiteral("textformat"), QStringLiteral("Clear Font Caches"),
          QStringLiteral("Fixes garbled or missing text in apps after font installs/removals"), QStringLiteral("Clear"),
-         true, QStringLiteral("fc-cache -r -s"), {}, QStringLiteral("Font caches cleared")},
+         true, QStringLiteral("fc-cache -r -s"), {}, {}, QStringLiteral("Font caches cleared")},
     };
 
     auto context = std::make_shared<Context>();
@@ -376,7 +460,7 @@ void MaintenanceTools::logLater(ActionType action, const QString& target, const 
     postTo(this, [this, record] { m_monitor.logAction(record); });
 }
 
-void MaintenanceTools::runLocked(std::function<Outcome(const Context&)> task, std::function<void()> onSuccess,
+void MaintenanceTools::runLocked(std::function<Outcome(const Context&)> task, std::function<void(const QString&)> onSuccess,
                                  Completion completion)
 {
     if (m_isWorking) {
@@ -394,7 +478,7 @@ void MaintenanceTools::runLocked(std::function<Outcome(const Context&)> task, st
             if (self) {
                 self->m_isWorking = false;
                 if (outcome.success) {
-                    onSuccess();
+                    onSuccess(outcome.message);
                 } else {
                     self->m_lastError = outcome.message;
                 }
@@ -416,7 +500,7 @@ void MaintenanceTools::resetAudioServer(Completion completion)
             const auto [ok, message] = runUserExecs(context, execs);
             return Outcome{ok, message};
         },
-        [this] {
+        [this](const QString&) {
             m_lastAudioReset = m_clock.now();
             logLater(ActionType::systemCheck, QStringLiteral("pipewire"), QStringLiteral("Audio server reset"));
         },
@@ -430,10 +514,10 @@ void MaintenanceTools::flushDNS(Completion completion)
             const AdminShellResult result = runAdmin(context, kDnsCommand, {});
             return Outcome{result.success, result.error.value_or(QString())};
         },
-        [this] {
+        [this](const QString&) {
             m_lastDNSFlush = m_clock.now();
             logLater(ActionType::systemCheck, QStringLiteral("DNS cache"),
-                     QStringLiteral("Flushed mDNSResponder + dscacheutil"));
+                     QStringLiteral("Flushed the resolver cache (resolvectl)"));
         },
         std::move(completion));
 }
@@ -446,12 +530,13 @@ void MaintenanceTools::runQuickFix(const QuickFix& fix, Completion completion)
                 const AdminShellResult result = runAdmin(context, fix.command, {});
                 return Outcome{result.success, result.error.value_or(QString())};
             }
-            const auto [ok, message] = runUserExecs(context, fix.userExec);
+            const auto [ok, message] = fix.restartPrograms.isEmpty() ? runUserExecs(context, fix.userExec)
+                                                                     : restartFirstRunning(context, fix.restartPrograms);
             return Outcome{ok, message};
         },
-        [this, id = fix.id, title = fix.title, detail = fix.logDetail] {
+        [this, id = fix.id, title = fix.title, detail = fix.logDetail](const QString& happened) {
             m_lastQuickFixRun.insert(id, m_clock.now());
-            logLater(ActionType::systemCheck, title, detail);
+            logLater(ActionType::systemCheck, title, happened.isEmpty() ? detail : happened);
         },
         std::move(completion));
 }
@@ -462,11 +547,18 @@ void MaintenanceTools::refreshSnapshots()
 {
     QPointer<MaintenanceTools> self(this);
     startTask([context = m_context, self] {
-        const ProcessResult run =
-            runTool(*context, context->tools.snapper,
-                    {QStringLiteral("--utc"), QStringLiteral("--iso"), QStringLiteral("--csvout"), QStringLiteral("list")},
-                    context->tools.processDeadline);
-        QList<LocalSnapshot> snapshots = parseSnapshotList(run.output);
+        // Listing needs the same rights as deleting: an administrator only when snapper's
+        // configuration does not admit this user.
+        QString listing;
+        if (snapperNeedsAdmin(*context)) {
+            listing = runAdmin(*context, kSnapperListCommand, {}).output;
+        } else {
+            listing = runTool(*context, context->tools.snapper,
+                              {QStringLiteral("--utc"), QStringLiteral("--iso"), QStringLiteral("--csvout"), QStringLiteral("list")},
+                              context->tools.processDeadline)
+                          .output;
+        }
+        QList<LocalSnapshot> snapshots = parseSnapshotList(listing);
         onMainThread([self, snapshots = std::move(snapshots)] {
             if (!self) return;
             self->m_localSnapshots = snapshots;
@@ -608,19 +700,24 @@ QList<LocalSnapshot> MaintenanceTools::parseSnapshotList(const QString& csv)
     return snapshots;
 }
 
-bool MaintenanceTools::snapperAllowsUser(const QString& configText, const QString& userName)
+bool MaintenanceTools::snapperAllowsUser(const QString& configText, const QString& userName, const QStringList& groups)
 {
     if (userName.isEmpty()) return false;
-    for (const QString& raw : configText.split(QLatin1Char('\n'))) {
-        const QString line = raw.trimmed();
-        if (!line.startsWith(QLatin1String("ALLOW_USERS="))) continue;
-        QString value = line.mid(12).trimmed();
-        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
-            value = value.mid(1, value.size() - 2);
+    auto listed = [&](QLatin1String key) {
+        for (const QString& raw : configText.split(QLatin1Char('\n'))) {
+            const QString line = raw.trimmed();
+            if (!line.startsWith(key)) continue;
+            QString value = line.mid(key.size()).trimmed();
+            if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
+                value = value.mid(1, value.size() - 2);
+            }
+            return value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         }
-        return value.split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(userName);
-    }
-    return false;
+        return QStringList();
+    };
+    if (listed(QLatin1String("ALLOW_USERS=")).contains(userName)) return true;
+    const QStringList allowedGroups = listed(QLatin1String("ALLOW_GROUPS="));
+    return std::any_of(groups.begin(), groups.end(), [&](const QString& g) { return allowedGroups.contains(g); });
 }
 
 // ---- Wake analysis
@@ -637,8 +734,11 @@ void MaintenanceTools::analyzeWakes(int hours, WakeCompletion completion)
     const QDateTime now = m_clock.now();
     QPointer<MaintenanceTools> self(this);
     startTask([context = m_context, self, hours, now, completion = std::move(completion)] {
+        // The kernel's messages of the whole window, across boots: the computer may have been
+        // restarted since the wakes that matter.
         const ProcessResult run = runTool(*context, context->tools.journalctl,
-                                          {QStringLiteral("-b"), QStringLiteral("-o"), QStringLiteral("short-iso")},
+                                          {QStringLiteral("-k"), QStringLiteral("--since=-%1h").arg(std::max(hours, 1)),
+                                           QStringLiteral("-o"), QStringLiteral("short-iso")},
                                           context->tools.processDeadline);
         const QString log = wakeLogFromJournal(run.output, context->wakeups->wakeupSources());
         const WakeAnalysis analysis = parseWakeLog(log, hours, now);

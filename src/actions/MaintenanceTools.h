@@ -37,9 +37,14 @@ public:
         QString killall = QStringLiteral("killall");
         QString systemctl = QStringLiteral("systemctl");
         QString updateDesktopDatabase = QStringLiteral("update-desktop-database");
+        QString procRoot = QStringLiteral("/proc");
+        // How long a stopped program may take to exit, and then to be started by the session.
+        std::chrono::milliseconds exitWait{std::chrono::seconds(5)};
+        std::chrono::milliseconds sessionRestartWait{std::chrono::seconds(1)};
         // Whose ALLOW_USERS decides whether snapshots can be deleted without administrator rights.
         QString snapperConfig = QStringLiteral("/etc/snapper/configs/root");
         QString userName;          // empty: the user this process runs as
+        QStringList userGroups;    // empty: the groups of userName
         QString applicationsDir;   // empty: ~/.local/share/applications
         std::chrono::milliseconds processDeadline{std::chrono::seconds(120)};
         // Includes the time the authentication dialog waits for the user.
@@ -100,7 +105,8 @@ public:
     static QList<LocalSnapshot> parseSnapshotList(const QString& csv);
     static std::optional<LocalSnapshot> parseSnapshotLine(const QString& line, const SnapshotColumns& columns);
     static QStringList splitCsvLine(const QString& line);
-    static bool snapperAllowsUser(const QString& configText, const QString& userName);
+    // Whether snapper's ALLOW_USERS or ALLOW_GROUPS admits the user.
+    static bool snapperAllowsUser(const QString& configText, const QString& userName, const QStringList& groups = {});
     static WakeAnalysis parseWakeLog(const QString& log, int hours, const QDateTime& now);
     static QString normalizeWakeReason(const QString& reason);
     // Turns the journal's suspend exits into wake lines of the form parseWakeLog reads, each
@@ -125,7 +131,8 @@ private:
         QString message;
     };
 
-    void runLocked(std::function<Outcome(const Context&)> task, std::function<void()> onSuccess,
+    // onSuccess receives the task's message (what happened).
+    void runLocked(std::function<Outcome(const Context&)> task, std::function<void(const QString&)> onSuccess,
                    Completion completion);
     void logLater(ActionType action, const QString& target, const QString& detail);
     void startTask(std::function<void()> work);

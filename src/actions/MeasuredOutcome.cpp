@@ -1,6 +1,7 @@
 #include "actions/MeasuredOutcome.h"
 
 #include "core/AppSettings.h"
+#include "core/CFormat.h"
 #include "core/Json.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ constexpr double kBytesPerGiB = 1073741824.0;
 
 QString MeasuredOutcome::deltaText() const
 {
-    const QString magnitude = QString::asprintf(deltaDecimals(metric) == 1 ? "%.1f" : "%.0f", std::fabs(delta));
+    const QString magnitude = cformat(deltaDecimals(metric) == 1 ? "%.1f" : "%.0f", std::fabs(delta));
     const QString sign = delta >= 0 ? QStringLiteral("+") : QStringLiteral("\u2212");
     return sign + magnitude + QLatin1Char(' ') + unitWord(metric);
 }
@@ -22,18 +23,18 @@ QString MeasuredOutcome::beforeAfterText(const AppSettings& settings) const
 {
     switch (metric) {
     case OutcomeMetric::memFreedMB:
-        return QString::asprintf("%.1fGB - %.1fGB = +%.1fGB free", before, after, std::max(before - after, 0.0));
+        return cformat("%.1fGB - %.1fGB = +%.1fGB free", before, after, std::max(before - after, 0.0));
     case OutcomeMetric::memPressureDrop:
-        return QString::asprintf("%.0f%% \u2192 %.0f%% = -%.0f pts pressure", before, after,
+        return cformat("%.0f%% \u2192 %.0f%% = -%.0f pts pressure", before, after,
                                  std::max(before - after, 0.0));
     case OutcomeMetric::cpuDrop:
-        return QString::asprintf("%.0f%% \u2192 %.0f%% = -%.0f pts CPU", before, after, std::max(before - after, 0.0));
+        return cformat("%.0f%% \u2192 %.0f%% = -%.0f pts CPU", before, after, std::max(before - after, 0.0));
     case OutcomeMetric::tempDropC: {
         const bool fahrenheit = settings.temperatureUnitFahrenheit();
         double drop = std::max(before - after, 0.0);
         if (fahrenheit) drop = drop * 9.0 / 5.0;
         return settings.formatTemperature(before, true) + QStringLiteral(" \u2192 ") +
-               settings.formatTemperature(after, true) + QStringLiteral(" = ") + QString::asprintf("-%.1f", drop) +
+               settings.formatTemperature(after, true) + QStringLiteral(" = ") + cformat("-%.1f", drop) +
                (fahrenheit ? QStringLiteral("\u00B0F") : QStringLiteral("\u00B0C"));
     }
     case OutcomeMetric::diskFreedGB:

@@ -15,7 +15,7 @@ TavrilonAction MemoryReliefAction::makeAction(std::function<QString()> relieve)
 {
     TavrilonAction a;
     a.title = title();
-    a.detail = QStringLiteral("Asks the kernel to compress/release inactive memory pages. Sandbox-safe.");
+    a.detail = QStringLiteral("Returns this application's unused memory to the system. Sandbox-safe.");
     a.risk = ActionRisk::reversible;
     a.perform = std::move(relieve);
     a.epitopeID = epitopeID();

@@ -23,5 +23,7 @@ struct QuickFix {
     // order: a killall that finds no such process (status 1) moves on to the next, so the
     // first running program of the list is the one restarted.
     QList<Exec> userExec;
+    // Instead of userExec: programs to stop and start again, the first of them that runs.
+    QStringList restartPrograms;
     QString logDetail;
 };

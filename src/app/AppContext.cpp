@@ -20,9 +20,11 @@
 #include "core/AppSettings.h"
 #include "core/Executor.h"
 #include "core/Json.h"
+#include "core/MainThread.h"
 #include "core/Paths.h"
 #include "core/Trash.h"
 #include "core/UserDefaults.h"
+#include "core/WriteFailureReporter.h"
 #include "guards/AIShield.h"
 #include "guards/SnoozeGuard.h"
 #include "guards/TavrilonWatcher.h"
@@ -76,6 +78,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QThreadPool>
 
@@ -192,6 +195,7 @@ AppContext::AppContext()
         Json::removeTemporarySiblings(folder);
     }
     m_defaults = std::make_unique<UserDefaults>(UserDefaults::defaultPath());
+    m_defaults->watchForExternalChanges();
     m_settings = std::make_unique<AppSettings>(*m_defaults, m_clock);
     m_powerSupply = std::make_unique<SysfsPowerSupplyReader>();
     m_netStats = std::make_unique<SysfsNetStatsReader>();
@@ -215,7 +219,8 @@ AppContext::AppContext()
                                                   });
     m_theme = std::make_unique<ThemeManager>(*m_defaults);
     m_desktopHUD = std::make_unique<DesktopHUDController>();
-    m_autostart = std::make_unique<AutostartLoginItem>(QCoreApplication::applicationFilePath());
+    m_autostart = std::make_unique<AutostartLoginItem>(
+        AutostartLoginItem::preferredExecutable(QCoreApplication::applicationFilePath()));
     m_loginItem = std::make_unique<LoginItemController>(*m_settings, *m_autostart);
     m_vrax = std::make_unique<VRAXClient>();
     m_fleet = std::make_unique<TavrilonFleetClient>();
@@ -229,6 +234,15 @@ AppContext::AppContext()
     MonitoringParts& parts = *m_monitoringParts;
     m_processManager = std::make_unique<ProcessManager>(parts.processControl, m_scheduler);
     m_notifications = std::make_unique<NotificationManager>(m_clock);
+    // Writes fail on worker threads too; the notice is posted from the main thread.
+    WriteFailureReporter::setLostDataHook([this](const QString& path, const QString& reason) {
+        postTo(m_notifications.get(), [this, path, reason] {
+            if (!m_settings->notificationsEnabled()) return;
+            m_notifications->notify(QStringLiteral("Veltranmoor cannot save its data"),
+                                    QStringLiteral("%1 cannot be written (%2). What it holds is lost when Veltranmoor quits.")
+                                        .arg(QFileInfo(path).fileName(), reason));
+        });
+    });
     m_diskCleaner = std::make_unique<DiskCleaner>();
     m_batteryMonitor = std::make_unique<BatteryMonitor>(*m_powerSupply, *m_utilityQueue, m_clock, m_scheduler);
     m_performanceMonitor = std::make_unique<PerformanceMonitor>(
@@ -424,11 +438,14 @@ AppContext::AppContext()
                 .control = m_monitoringParts->processControl,
                 .clock = m_clock,
             },
+        .diskCleaner = m_diskCleaner.get(),
+        .epitopes = m_epitopes.get(),
     });
 }
 
 AppContext::~AppContext()
 {
+    WriteFailureReporter::setLostDataHook({});
     // Members go in reverse order of construction; the window and the delegate first.
     m_dashboard.reset();
     m_delegate.reset();

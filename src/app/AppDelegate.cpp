@@ -26,6 +26,7 @@ void AppDelegate::applicationWillTerminate()
 {
     if (m_terminated) return;
     m_terminated = true;
+    Log::line(QStringLiteral("[Veltranmoor] Shutting down: stopping the engines and saving state"));
     shutdownServices();
 }
 

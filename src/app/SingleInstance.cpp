@@ -8,6 +8,9 @@
 #include <QLocalSocket>
 #include <QLockFile>
 
+#include <cerrno>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 SingleInstance::SingleInstance(QString socketPath, QObject* parent) : QObject(parent), m_path(std::move(socketPath))
@@ -21,10 +24,48 @@ SingleInstance::~SingleInstance()
     m_server.close();
 }
 
+namespace {
+
+// A folder that only we can change: ours, and not writable by group or others.
+bool isPrivateFolder(const QByteArray& path)
+{
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+QString ownerText(uid_t uid)
+{
+    const passwd* user = ::getpwuid(uid);
+    return user ? QStringLiteral("%1 (uid %2)").arg(QString::fromLocal8Bit(user->pw_name)).arg(uid)
+                : QStringLiteral("uid %1").arg(uid);
+}
+
+// Why `path` may not be used by us: another user owns it. Empty when it is free or ours.
+QString foreignOwner(const QString& path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || st.st_uid == ::getuid()) return {};
+    return QStringLiteral("%1 belongs to another user, %2").arg(path, ownerText(st.st_uid));
+}
+
+}  // namespace
+
 QString SingleInstance::defaultSocketPath()
 {
     QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QFileInfo(dir).isDir()) dir = QDir::tempPath();
+    if (dir.isEmpty() || !isPrivateFolder(QFile::encodeName(dir))) {
+        dir = Paths::cacheDir() + QStringLiteral("/run");
+        QDir().mkpath(Paths::cacheDir());
+        const QByteArray native = QFile::encodeName(dir);
+        // Made 0700 here; one left by someone else is reported by claim(), not reused.
+        if (::mkdir(native.constData(), 0700) != 0 && errno == EEXIST) {
+            struct stat st {};
+            if (::lstat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()) {
+                ::chmod(native.constData(), 0700);
+            }
+        }
+    }
     const QByteArray store = QCryptographicHash::hash(QFile::encodeName(QDir::cleanPath(Paths::configDir())),
                                                       QCryptographicHash::Sha256)
                                  .toHex()
@@ -47,6 +88,16 @@ bool SingleInstance::forward(const QString& path, const QString& request, int ti
 
 SingleInstance::Role SingleInstance::claim(const QString& request)
 {
+    m_error.clear();
+    // Another user's folder, socket or lock at our name may be a trap: a request handed to it
+    // would reach them, and a removal would act on their file.
+    const QString folder = QFileInfo(m_path).absolutePath();
+    for (const QString& path : {folder, m_path, m_path + QStringLiteral(".lock")}) {
+        const QString foreign = foreignOwner(path);
+        if (foreign.isEmpty()) continue;
+        m_error = QStringLiteral("Cannot use the single-instance socket: ") + foreign;
+        return Role::otherUser;
+    }
     // Two starts at the same moment must not both decide they are first.
     QLockFile lock(m_path + QStringLiteral(".lock"));
     lock.setStaleLockTime(10000);
@@ -55,7 +106,9 @@ SingleInstance::Role SingleInstance::claim(const QString& request)
     if (m_server.listen(m_path)) return Role::primary;
     // Nobody answered, so what is left at the path is a dead instance's socket.
     QLocalServer::removeServer(m_path);
-    return m_server.listen(m_path) ? Role::primary : Role::failed;
+    if (m_server.listen(m_path)) return Role::primary;
+    m_error = QStringLiteral("Cannot listen on the single-instance socket %1: %2").arg(m_path, m_server.errorString());
+    return Role::failed;
 }
 
 void SingleInstance::accept()

@@ -16,17 +16,22 @@ public:
     explicit SingleInstance(QString socketPath = defaultSocketPath(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // In $XDG_RUNTIME_DIR (else the temporary folder), named by the user id and the settings
-    // folder, so one user's instances on one store meet and nobody else's do.
+    // In $XDG_RUNTIME_DIR when it is a folder of ours, else in a 0700 folder of our own below
+    // the cache folder (never a shared one such as /tmp, where another user could take the
+    // name first); named by the user id and the settings folder, so one user's instances on
+    // one store meet and nobody else's do.
     static QString defaultSocketPath();
     const QString& socketPath() const { return m_path; }
 
     enum class Role {
         primary,    // nobody else runs: this process now listens
         forwarded,  // the running instance has the request; this process should exit
-        failed,     // neither worked (the socket could not be claimed)
+        failed,     // neither worked (the socket could not be claimed); error() says why
+        otherUser,  // the name or its folder belongs to another user; error() says whose
     };
+    // A socket, or its folder, that belongs to another user is never connected to or removed.
     Role claim(const QString& request);
+    const QString& error() const { return m_error; }
     bool isListening() const { return m_server.isListening(); }
 
     // Sends `request` to the instance listening at `path`; false when none answers.
@@ -40,5 +45,6 @@ private:
     void accept();
 
     QString m_path;
+    QString m_error;
     QLocalServer m_server;
 };

@@ -4,9 +4,11 @@
 #include "core/MainLoopWatchdog.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/shell/StatusItemController.h"
+#include "ui/theme/SymbolIcon.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -43,10 +45,41 @@ void installTerminationHandlers(QApplication& app)
     for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) ::sigaction(signal, &action, nullptr);
 }
 
+// Reads the options with a plain core application, so --help, --version and bad options are
+// answered (and the process leaves) before anything opens a connection to a window system.
+struct Options {
+    QString request;
+    bool autostart = false;
+};
+
+Options parseOptions(int& argc, char** argv)
+{
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Veltranmoor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELTRANMOOR_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Keeps this computer fast and healthy: samples it, scores its health and acts on what it sees."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("An address to open, such as veltranmoor://dashboard."),
+                                 QStringLiteral("[url]"));
+    // The autostart entry starts the application with this: it then waits in the tray.
+    const QCommandLineOption autostartOption(QStringLiteral("autostart"),
+                                             QStringLiteral("Started at login: stay in the tray, open no window."));
+    parser.addOption(autostartOption);
+    parser.process(core);
+    return {parser.positionalArguments().value(0), parser.isSet(autostartOption)};
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const Options options = parseOptions(argc, argv);
+    const QString& request = options.request;
+    const bool autostart = options.autostart;
+
     const bool headless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
     if (headless) {
@@ -67,25 +100,17 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Veltranmoor AI"));
     QApplication::setApplicationVersion(QStringLiteral(VELTRANMOOR_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("veltranmoor"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Keeps this computer fast and healthy: samples it, scores its health and acts on what it sees."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("An address to open, such as veltranmoor://dashboard."),
-                                 QStringLiteral("[url]"));
-    // The autostart entry starts the application with this: it then waits in the tray.
-    const QCommandLineOption autostartOption(QStringLiteral("autostart"),
-                                             QStringLiteral("Started at login: stay in the tray, open no window."));
-    parser.addOption(autostartOption);
-    parser.process(app);
-    const bool autostart = parser.isSet(autostartOption);
-    const QString request = parser.positionalArguments().value(0);
+    // The icon theme's copy when the application is installed; the bundled one otherwise.
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("veltranmoor"), QIcon(SymbolIcon::resourcePath(QStringLiteral("VeltranmoorMark")))));
 
     // A second start hands its request to the running instance and leaves.
     SingleInstance instance;
-    if (instance.claim(request) == SingleInstance::Role::forwarded) return 0;
+    const SingleInstance::Role role = instance.claim(request);
+    if (role == SingleInstance::Role::forwarded) return 0;
+    if (role != SingleInstance::Role::primary) Log::line(QStringLiteral("[Veltranmoor] ") + instance.error());
+    // A name taken by another user: running anyway would hand every later start to them.
+    if (role == SingleInstance::Role::otherUser) return 1;
 
     installTerminationHandlers(app);
 

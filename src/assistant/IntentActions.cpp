@@ -1,4 +1,5 @@
 #include "assistant/IntentActions.h"
+#include "core/CFormat.h"
 #include "monitoring/ProcessStopper.h"
 
 #include "assistant/AssistantServices.h"
@@ -69,7 +70,7 @@ QString machineStatusSummary(const MonitorState& monitor)
     return QStringLiteral("Health ") + QString::number(health.score) + QStringLiteral("/100 \u00B7 CPU ") +
            QString::number(truncated(snapshot.cpuUsage)) + QStringLiteral("% \u00B7 Mem pressure ") +
            QString::number(truncated(snapshot.memoryPressure)) + QStringLiteral("% \u00B7 ") +
-           QString::asprintf("%.0fGB free", freeGB);
+           cformat("%.0fGB free", freeGB);
 }
 
 QString performCacheCleanup(CacheCleaner& cleaner)
@@ -100,15 +101,24 @@ QString performStopProcess(const QString& name, const AssistantServices& service
 {
     const QString wanted = name.toLower();
     const QList<ProcessInfoItem> processes = services.monitor.topProcesses();
+    QString othersOnly;
     for (const ProcessInfoItem& process : processes) {
         if (!containsWholeWords(process.name.toLower(), wanted)) continue;
         if (process.isProtected) return process.name + QStringLiteral(" is protected and was not stopped.");
-        const QString sent = QStringLiteral("Sent stop signal to ") + process.name + QStringLiteral(" (pid ") +
-                             QString::number(process.pid) + QLatin1Char(')');
-        const Status stopped = services.processes.killProcess(process);
+        const QString named = process.name + QStringLiteral(" (pid ") + QString::number(process.pid) + QLatin1Char(')');
+        // Asked for by name, so only the user's own processes are reached.
+        const ProcessStatus stopped = services.processes.killProcess(process, ProcessOwner::thisUser);
+        if (stopped.kind() == ProcessStatus::Kind::exited) return named + QStringLiteral(" has already exited; nothing was stopped.");
+        if (stopped.kind() == ProcessStatus::Kind::otherUser) {
+            // A process of the same name may still be the user's own further down.
+            if (othersOnly.isEmpty()) othersOnly = named + QStringLiteral(" belongs to another user and was not stopped.");
+            continue;
+        }
+        const QString sent = QStringLiteral("Sent stop signal to ") + named;
         if (!stopped) return sent + QStringLiteral(" \u2014 failed: ") + stopped.error() + QLatin1Char('.');
         return sent + QLatin1Char('.');
     }
+    if (!othersOnly.isEmpty()) return othersOnly;
     return QStringLiteral("No running process matched \u201C") + name + QStringLiteral("\u201D.");
 }
 
@@ -142,7 +152,7 @@ TavrilonAction makeMemoryReliefAction()
 {
     TavrilonAction action;
     action.title = QStringLiteral("Relieve memory pressure");
-    action.detail = QStringLiteral("Asks the kernel to compress/release inactive memory pages. Sandbox-safe.");
+    action.detail = QStringLiteral("Returns this application's unused memory to the system. Sandbox-safe.");
     action.risk = ActionRisk::reversible;
     action.perform = [] { return performMemoryRelief(); };
     action.epitopeID = QStringLiteral("relieve-mem");

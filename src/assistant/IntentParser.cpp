@@ -2,6 +2,7 @@
 
 #include "assistant/AssistantServices.h"
 #include "assistant/IntentActions.h"
+#include "core/CFormat.h"
 #include "monitoring/BatteryLevelSource.h"
 #include "monitoring/MonitorState.h"
 #include "optimisation/ProfileService.h"
@@ -28,7 +29,8 @@ VM_TABLE(cpuWords, L("cpu"), L("using the most"), L("eating"), L("hogging"), L("
 VM_TABLE(memoryWords, L("memory"), L("ram"), L("pressure"), L("swap"))
 VM_TABLE(diskWords, L("disk"), L("storage"), L("space"), L("full"), L("drive"), L("free space"))
 VM_TABLE(batteryWords, L("battery"), L("charge"), L("power"), L("unplugged"))
-VM_TABLE(healthWords, L("health"), L("status"), L("how's the mac"), L("hows the mac"), L("how is the mac"),
+VM_TABLE(healthWords, L("health"), L("status"), L("how's the computer"), L("hows the computer"),
+         L("how is the computer"), L("how's the mac"), L("hows the mac"), L("how is the mac"),
          L("overall"), L("how am i doing"))
 VM_TABLE(questionWords, L("what"), L("why"), L("how"), L("which"), L("who"), L("is my"), L("is the"), L("am i"),
          L("tell me"), L("show me"))
@@ -39,7 +41,7 @@ VM_TABLE(batterySaverWords, L("battery"), L("save power"), L("low power"), L("un
 VM_TABLE(creativeWords, L("creative"), L("video"), L("audio"), L("editing"), L("render"))
 VM_TABLE(maxPerformanceWords, L("max performance"), L("full power"), L("all out"), L("fastest"))
 VM_TABLE(balancedWords, L("balanced"), L("normal"), L("default"))
-VM_TABLE(nonTargets, L("it"), L("that"), L("the mac"), L("everything"))
+VM_TABLE(nonTargets, L("it"), L("that"), L("the mac"), L("the computer"), L("everything"))
 VM_TABLE(identityPhrases, L("who are you"), L("what are you"), L("what model"), L("which model"), L("what ai"),
          L("which ai"), L("are you chatgpt"), L("are you claude"), L("are you gpt"), L("are you siri"),
          L("are you gemini"), L("what are you built on"), L("what powers you"), L("your model"))
@@ -50,7 +52,7 @@ VM_TABLE(greetingPhrases, L("good morning"), L("good evening"), L("good afternoo
          L("hi tavrilon"))
 VM_TABLE(thanksPhrases, L("thank you"), L("thanks"), L("ty "), L("appreciate it"))
 
-QString fixed(double value, int decimals) { return QString::asprintf("%.*f", decimals, value); }
+QString fixed(double value, int decimals) { return cformat("%.*f", decimals, value); }
 QString percent(double value) { return fixed(value, 0) + QLatin1Char('%'); }
 QString memorySize(double gigabytes) { return fixed(gigabytes, 1) + QStringLiteral(" GB"); }
 
@@ -72,7 +74,7 @@ QString capabilityReply()
         "\u2022 Relieve memory / speed things up \u2014 \u201Cfree memory\u201D, \u201Cspeed up\u201D\n"
         "\u2022 Tell you what\u2019s hot \u2014 \u201Cwhat\u2019s hot\u201D, \u201Cwhy is it slow\u201D\n"
         "\u2022 Optimize for a task \u2014 \u201Coptimize for coding / gaming / battery / creative\u201D\n"
-        "\u2022 Health & status \u2014 \u201Cstatus\u201D, \u201Chow\u2019s the Mac\u201D\n"
+        "\u2022 Health & status \u2014 \u201Cstatus\u201D, \u201Chow\u2019s the computer\u201D\n"
         "\u2022 Stop a runaway app \u2014 \u201Cstop chrome\u201D (I\u2019ll confirm first)\n"
         "Just say it in plain English \u2014 I handle most things instantly and on-device.");
 }
@@ -82,7 +84,8 @@ bool isVerbAtWordStart(const QString& line, qsizetype at) { return at == 0 || !l
 }  // namespace
 
 namespace IntentTables {
-VM_TABLE(statusPhrases, L("status"), L("health"), L("how are you"), L("how's the mac"), L("how is the mac"),
+VM_TABLE(statusPhrases, L("status"), L("health"), L("how are you"), L("how's the computer"), L("how is the computer"),
+         L("how's the mac"), L("how is the mac"),
          L("report"))
 VM_TABLE(freeSpacePhrases, L("free up space"), L("clean up"), L("cleanup"), L("clean disk"), L("reclaim space"),
          L("free space"), L("more space"))

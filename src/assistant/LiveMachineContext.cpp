@@ -1,6 +1,7 @@
 #include "assistant/LiveMachineContext.h"
 
 #include "assistant/InsightSource.h"
+#include "core/CFormat.h"
 #include "monitoring/MonitorState.h"
 #include "optimisation/ProfileService.h"
 
@@ -13,7 +14,7 @@ namespace {
 const QString kDash = QStringLiteral(" \u2014 ");
 const QString kItem = QStringLiteral("    \u2022 ");
 
-QString fixed(double value, int decimals) { return QString::asprintf("%.*f", decimals, value); }
+QString fixed(double value, int decimals) { return cformat("%.*f", decimals, value); }
 QString percent(double value) { return fixed(value, 0) + QLatin1Char('%'); }
 QString gigabytes(double value) { return fixed(value, 1) + QStringLiteral(" GB"); }
 

@@ -80,6 +80,9 @@ void ModelBackendClient::postJSON(const QUrl& url, const QJsonObject& body,
     request.setTransferTimeout(int(m_timeout.count()));
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    // The key travels in the headers, and the address was checked (https, or http to this
+    // machine) for this URL only: a redirect is never followed, to any origin.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
 
     QNetworkReply* reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
     const QString timedOut = timeoutText(m_timeout, backend.isEmpty() ? url.host() : backend);
@@ -105,6 +108,17 @@ void ModelBackendClient::postJSON(const QUrl& url, const QJsonObject& body,
             const int code = status.toInt();
             if (code >= 200 && code <= 299) {
                 done(Result<QByteArray>::success(reply->readAll()));
+            } else if (code >= 300 && code <= 399) {
+                // Only the origin is named: the rest of the target may carry tokens.
+                const QUrl target = reply->url().resolved(
+                    QUrl(QString::fromUtf8(reply->rawHeader(QByteArrayLiteral("Location")))));
+                const QString origin = target.isValid() && !target.host().isEmpty()
+                                           ? target.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
+                                                             QUrl::RemoveUserInfo)
+                                                 .toString()
+                                           : QStringLiteral("an unknown address");
+                done(Result<QByteArray>::failure(ModelRouterError::noBackendAvailable(
+                    QStringLiteral("HTTP %1: the server redirected to %2; redirects are not followed").arg(code).arg(origin))));
             } else {
                 done(Result<QByteArray>::failure(
                     ModelRouterError::noBackendAvailable(QStringLiteral("HTTP ") + QString::number(code))));

@@ -1,11 +1,18 @@
 #include "core/AppSettings.h"
 
+#include "core/CFormat.h"
 #include "core/Clock.h"
+#include "core/Log.h"
 #include "core/UserDefaults.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
+#include <mutex>
 
 namespace {
 
@@ -20,7 +27,39 @@ bool localePrefers24Hour(const QLocale& locale)
 }
 
 // "%.1f"-style formatting independent of the C locale.
-QString fixed(double v, int decimals) { return QString::number(v, 'f', decimals); }
+QString fixed(double v, int decimals) { return cformat("%.*f", decimals, v); }
+
+// Values read from the settings file are range-checked where they are read: a hand-edited or
+// damaged number must not, say, make every download "older than -1 days".
+template <typename T>
+T withinRange(const char*, const T& value, const T&)
+{
+    return value;
+}
+
+qint64 withinRange(const char* key, const qint64& value, const qint64& fallback)
+{
+    static constexpr const char* dayCounts[] = {"downloadCleanupDays", "trashCleanupDays", "logCleanupDays"};
+    constexpr qint64 minDays = 1, maxDays = 3650;
+    const bool isDayCount = std::any_of(std::begin(dayCounts), std::end(dayCounts),
+                                        [key](const char* k) { return std::strcmp(k, key) == 0; });
+    if (!isDayCount || (value >= minDays && value <= maxDays)) return value;
+    // Said once per value, not on every read.
+    static std::mutex lock;
+    static QSet<QString> said;
+    const QString note = QStringLiteral("[Veltranmoor] %1 of %2 is outside %3-%4 days; using %5")
+                             .arg(QLatin1String(key))
+                             .arg(value)
+                             .arg(minDays)
+                             .arg(maxDays)
+                             .arg(fallback);
+    std::lock_guard guard(lock);
+    if (!said.contains(note)) {
+        said.insert(note);
+        Log::line(note);
+    }
+    return fallback;
+}
 
 }  // namespace
 
@@ -47,7 +86,11 @@ void AppSettings::migrate()
 }
 
 #define VELTRANMOOR_DEFINE_SETTING(Type, name, setter, key, kind, def)                                   \
-    Type AppSettings::name() const { return m_defaults.get##kind(QStringLiteral(key)).value_or(def); } \
+    Type AppSettings::name() const                                                                      \
+    {                                                                                                   \
+        const Type fallback = def;                                                                      \
+        return withinRange(key, m_defaults.get##kind(QStringLiteral(key)).value_or(fallback), fallback); \
+    }                                                                                                   \
     void AppSettings::setter(const Type& value) { m_defaults.set##kind(QStringLiteral(key), value); }
 
 VELTRANMOOR_SETTINGS(VELTRANMOOR_DEFINE_SETTING)

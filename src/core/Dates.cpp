@@ -1,5 +1,7 @@
 #include "core/Dates.h"
 
+#include "core/Checked.h"
+
 #include <QTimeZone>
 #include <cmath>
 
@@ -18,9 +20,19 @@ double toReferenceSeconds(const QDateTime& time)
 
 QDateTime fromReferenceSeconds(double seconds)
 {
-    if (!std::isfinite(seconds)) return {};
-    return QDateTime::fromMSecsSinceEpoch(referenceDate().toMSecsSinceEpoch() + qint64(std::llround(seconds * 1000.0)),
-                                          QTimeZone::utc());
+    const std::optional<qint64> ms = Checked::toInteger<qint64>(std::round(seconds * 1000.0));
+    const std::optional<qint64> epochMs = ms ? Checked::add(referenceDate().toMSecsSinceEpoch(), *ms) : std::nullopt;
+    if (!epochMs) return {};
+    return QDateTime::fromMSecsSinceEpoch(*epochMs, QTimeZone::utc());
+}
+
+std::optional<QDateTime> fromStoredSeconds(double seconds)
+{
+    static const double end = double(referenceDate().secsTo(QDateTime(QDate(2201, 1, 1), QTime(0, 0), QTimeZone::utc())));
+    if (!(seconds >= 0 && seconds < end)) return std::nullopt;
+    const QDateTime date = fromReferenceSeconds(seconds);
+    if (!date.isValid()) return std::nullopt;
+    return date;
 }
 
 double secondsBetween(const QDateTime& a, const QDateTime& b)

@@ -80,9 +80,10 @@ QDateTime Decoder::date(const QString& key)
 {
     const double s = number(key);
     if (!m_ok) return {};
-    QDateTime d = Dates::fromReferenceSeconds(s);
-    if (!d.isValid()) m_ok = false;
-    return d;
+    // A date no file of ours can hold is as good as missing, and this one is required.
+    const std::optional<QDateTime> d = Dates::fromStoredSeconds(s);
+    if (!d) m_ok = false;
+    return d.value_or(QDateTime());
 }
 
 QUuid Decoder::uuid(const QString& key)
@@ -146,9 +147,8 @@ std::optional<QDateTime> Decoder::optDate(const QString& key)
 {
     auto n = optNumber(key);
     if (!n) return std::nullopt;
-    QDateTime d = Dates::fromReferenceSeconds(*n);
-    if (!d.isValid()) { m_ok = false; return std::nullopt; }
-    return d;
+    // A date no file of ours can hold is treated as missing.
+    return Dates::fromStoredSeconds(*n);
 }
 
 std::optional<QJsonDocument> readFile(const QString& path)

@@ -28,7 +28,10 @@ struct ProcessInfoItem {
     uint64_t startTime = 0;  // clock ticks after boot; with the pid, names one process
 
     // Items of one process from different samples are the same process.
-    friend bool operator==(const ProcessInfoItem& a, const ProcessInfoItem& b) { return a.pid == b.pid; }
+    friend bool operator==(const ProcessInfoItem& a, const ProcessInfoItem& b)
+    {
+        return a.pid == b.pid && a.startTime == b.startTime;
+    }
 };
 
 inline size_t qHash(const ProcessInfoItem& item, size_t seed = 0) { return ::qHash(item.pid, seed); }

@@ -24,6 +24,7 @@ QString home()
 QString configHome() { return fromEnv("XDG_CONFIG_HOME", home() + QStringLiteral("/.config")); }
 QString dataHome() { return fromEnv("XDG_DATA_HOME", home() + QStringLiteral("/.local/share")); }
 QString cacheHome() { return fromEnv("XDG_CACHE_HOME", home() + QStringLiteral("/.cache")); }
+QString stateHome() { return fromEnv("XDG_STATE_HOME", home() + QStringLiteral("/.local/state")); }
 
 QString configDir() { return configHome() + QStringLiteral("/Veltranmoor"); }
 QString appSupportDir() { return dataHome() + QStringLiteral("/Veltranmoor"); }

@@ -10,6 +10,7 @@ QString home();
 QString configHome();  // $XDG_CONFIG_HOME, default ~/.config
 QString dataHome();    // $XDG_DATA_HOME, default ~/.local/share
 QString cacheHome();   // $XDG_CACHE_HOME, default ~/.cache
+QString stateHome();   // $XDG_STATE_HOME, default ~/.local/state
 
 QString configDir();      // <configHome>/Veltranmoor
 QString appSupportDir();  // <dataHome>/Veltranmoor

@@ -3,8 +3,12 @@
 #include "core/Json.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "core/WriteFailureReporter.h"
 
 #include <QFile>
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
 
 namespace {
 // Raw bytes are kept as {"$data": "<base64>"} so they never read back as text.
@@ -39,8 +43,7 @@ void UserDefaults::load()
 
 void UserDefaults::save()
 {
-    const Status status = Json::writeFileAtomically(m_path, QJsonDocument(m_values), true);
-    if (!status) Log::line(QStringLiteral("[Veltranmoor] Cannot write settings: ") + status.error());
+    WriteFailureReporter::check(m_path, Json::writeFileAtomically(m_path, QJsonDocument(m_values), true));
 }
 
 QJsonValue UserDefaults::raw(const QString& key) const
@@ -122,4 +125,45 @@ void UserDefaults::remove(const QString& key)
         if (!m_values.contains(key)) return;
     }
     store(key, QJsonValue(QJsonValue::Undefined));
+}
+
+void UserDefaults::watchForExternalChanges()
+{
+    if (m_watcher) return;
+    m_watcher = new QFileSystemWatcher(this);
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    // The folder tells of a file replaced by rename (how this class and most editors save); the
+    // file itself of one rewritten in place.
+    m_watcher->addPath(QFileInfo(m_path).absolutePath());
+    if (QFile::exists(m_path)) m_watcher->addPath(m_path);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &UserDefaults::reloadIfChangedOutside);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &UserDefaults::reloadIfChangedOutside);
+}
+
+void UserDefaults::reloadIfChangedOutside()
+{
+    // A replaced file is a new inode: watch that one.
+    if (QFile::exists(m_path) && !m_watcher->files().contains(m_path)) m_watcher->addPath(m_path);
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) return;
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    // Half written or damaged: the values in memory stay until a whole document arrives.
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) return;
+    const QJsonObject loaded = doc.object();
+    QStringList differing;
+    {
+        QMutexLocker lock(&m_mutex);
+        // Our own saves land here too and change nothing.
+        if (loaded == m_values) return;
+        QSet<QString> keys;
+        for (const QString& key : m_values.keys()) keys.insert(key);
+        for (const QString& key : loaded.keys()) keys.insert(key);
+        for (const QString& key : keys) {
+            if (m_values.value(key) != loaded.value(key)) differing.append(key);
+        }
+        m_values = loaded;
+    }
+    differing.sort();
+    for (const QString& key : differing) Q_EMIT changed(key);
 }

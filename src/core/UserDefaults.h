@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileSystemWatcher>
 #include <QJsonObject>
 #include <QMutex>
 #include <QObject>
@@ -33,6 +34,10 @@ public:
     void setData(const QString& key, const QByteArray& value);
     void remove(const QString& key);
 
+    // From now on an edit of the file by another program (an editor, a script) is loaded and
+    // announced key by key, as if set here. Call on the thread that owns this object.
+    void watchForExternalChanges();
+
 Q_SIGNALS:
     void changed(const QString& key);
 
@@ -41,8 +46,10 @@ private:
     QJsonValue raw(const QString& key) const;
     void load();
     void save();  // with m_mutex held
+    void reloadIfChangedOutside();
 
     QString m_path;
     mutable QMutex m_mutex;
     QJsonObject m_values;
+    QFileSystemWatcher* m_watcher = nullptr;
 };

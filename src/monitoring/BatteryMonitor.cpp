@@ -106,5 +106,9 @@ QString BatteryMonitor::timeRemainingTextOf(const BatteryInfo& info)
         const QString time = t >= 60 ? QStringLiteral("%1h %2m ").arg(t / 60).arg(t % 60) : QStringLiteral("%1m ").arg(t);
         return time + (info.isCharging ? QStringLiteral("to full") : QStringLiteral("remaining"));
     }
-    return info.isFullyCharged ? QStringLiteral("Fully Charged") : QStringLiteral("Calculating...");
+    if (info.isFullyCharged) return QStringLiteral("Fully Charged");
+    // Plugged in and held below full (a charge limit, or a battery the charger leaves alone):
+    // nothing is being calculated.
+    if (!info.isCharging && info.powerSource == QLatin1String("AC Power")) return QStringLiteral("Plugged in, not charging");
+    return QStringLiteral("Calculating...");
 }

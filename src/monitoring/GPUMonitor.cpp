@@ -163,13 +163,16 @@ void GPUMonitor::evaluateAutoThrottle()
                                      .arg(PerformanceSnapshot::rawValue(m_thermalLevel).toLower());
     QStringList targets;
     for (const ProcessInfoItem& p : candidates) {
-        const Status lowered = m_c.processes.lowerPriority(p.pid);
+        const ProcessStatus lowered = m_c.processes.lowerPriority({p.pid, p.startTime}, ProcessOwner::thisUser);
+        // Gone since the sample, or another user's: nothing was done, nothing is logged.
+        if (lowered.leftAlone()) continue;
         if (lowered) m_c.incidents.recordIncident(p.name);
         m_c.monitor.logAction(ActionRecord::make(ActionType::processThrottled, p.name,
                                                  lowered ? reason : reason + QStringLiteral(" — failed: ") + lowered.error(),
                                                  now, true));
         targets.push_back(p.name);
     }
+    if (targets.isEmpty()) return;
     m_lastAutoThrottleAt = now;
     m_lastAutoThrottleTargets = targets;
     Q_EMIT changed();

@@ -71,7 +71,8 @@ NetworkMonitor::Measurement NetworkMonitor::measure(const NetStatsReader& counte
         m.rateOut = double(deltaOut) / 5.0;
     }
     m.connections = tcp.countEstablishedTCP();
-    if (m.connections < 1) m.connections = tcp.readEstablishedConnections();
+    // The socket tool only stands in for tables that cannot be read; zero is an answer.
+    if (m.connections < 0) m.connections = tcp.readEstablishedConnections();
     return m;
 }
 

@@ -4,6 +4,7 @@
 #include "core/ByteCountFormatter.h"
 #include "core/Clock.h"
 #include "core/Dates.h"
+#include "core/Log.h"
 #include "core/MainThread.h"
 #include "core/SerialQueue.h"
 #include "monitoring/AutoProfileChoice.h"
@@ -120,6 +121,11 @@ void PerformanceMonitor::runSafeCleanup()
 
 void PerformanceMonitor::logAction(const ActionRecord& record)
 {
+    // What the engines do on their own is also told on the console, so a run without a
+    // window shows it.
+    if (record.wasAutomatic)
+        Log::line(QStringLiteral("[Veltranmoor] %1: %2 \u2014 %3")
+                      .arg(ActionRecord::rawValue(record.action), record.target, record.detail));
     m_actionHistory.prepend(record);
     if (m_actionHistory.size() > actionHistoryLimit) m_actionHistory.resize(actionHistoryLimit);
     Q_EMIT actionHistoryChanged();
@@ -211,7 +217,12 @@ void PerformanceMonitor::throttleRunaways(const PerformanceSnapshot& snapshot)
         const double elapsed = Dates::secondsBetween(*tracked, now);
         if (elapsed < sustained) continue;
 
-        const Status lowered = m_c.processControl.lowerPriority(p.pid);
+        const ProcessStatus lowered = m_c.processControl.lowerPriority({p.pid, p.startTime}, ProcessOwner::thisUser);
+        if (lowered.leftAlone()) {
+            // Gone since the sample, or another user's: nothing was done, nothing is logged.
+            m_runawayTracking.remove(p.pid);
+            continue;
+        }
         if (lowered) {
             m_c.incidents.recordIncident(p.name);
             m_c.advisor.throttleSucceeded(p);

@@ -6,6 +6,7 @@
 #include "core/MainThread.h"
 #include "core/Models.h"
 #include "core/Paths.h"
+#include "core/WriteFailureReporter.h"
 #include "platform/ProcessControl.h"
 
 #include <QCoreApplication>
@@ -54,7 +55,7 @@ void ProcessManager::saveIncidents()
     // Written atomically: a crash mid-write leaves the old counts, not a torn file.
     if (!m_writer) m_writer = std::make_unique<SerialQueue>(QStringLiteral("app.veltranmoor.incidents"));
     const QString path = incidentsFilePath();
-    m_writer->async([path, document = QJsonDocument(object)] { (void)Json::writeFileAtomically(path, document); });
+    m_writer->async([path, document = QJsonDocument(object)] { WriteFailureReporter::check(path, Json::writeFileAtomically(path, document)); });
 }
 
 void ProcessManager::recordIncident(const QString& name)
@@ -79,21 +80,26 @@ QList<QPair<QString, int>> ProcessManager::sortedIncidents() const
     return pairs;
 }
 
-Status ProcessManager::killProcess(const ProcessInfoItem& item)
+ProcessStatus ProcessManager::killProcess(const ProcessInfoItem& item, ProcessOwner owner)
 {
-    if (item.isProtected) return Status::failure(item.name + QStringLiteral(" is protected"));
+    if (item.isProtected) return ProcessStatus::failed(item.name + QStringLiteral(" is protected"));
     // The init process, kernel threads and this application are protected whatever their names.
     if (item.pid <= 1 || item.isKernelThread || item.pid == QCoreApplication::applicationPid()) {
-        return Status::failure(QStringLiteral("process %1 may not be stopped").arg(item.pid));
+        return ProcessStatus::failed(QStringLiteral("process %1 may not be stopped").arg(item.pid));
     }
-    // A process that is already gone still counts, as a failed signal does.
-    recordIncident(item.name);
-    auto opened = m_control.openProcess(item.pid);
-    if (!opened) return Status::failure(opened.error());
-    std::shared_ptr<ProcessHandle> handle = opened.value();
-    const Status terminated = handle->sendSignal(SIGTERM);
-    m_scheduler.after(3s, this, [handle] {
-        if (handle->isRunning()) (void)handle->sendSignal(SIGKILL);
-    });
-    return terminated;
+    const OpenedProcess opened = m_control.openProcess({item.pid, item.startTime}, owner);
+    ProcessStatus result = opened.status;
+    if (opened) {
+        std::shared_ptr<ProcessHandle> handle = opened.handle;
+        result = handle->sendSignal(SIGTERM);
+        if (result) {
+            m_scheduler.after(3s, this, [handle] {
+                if (handle->isRunning()) (void)handle->sendSignal(SIGKILL);
+            });
+        }
+    }
+    // A refused or failed signal still counts (the application had to try); a process that has
+    // gone, or is not ours to stop, counts nothing, as nothing happened to it.
+    if (!result.leftAlone()) recordIncident(item.name);
+    return result;
 }

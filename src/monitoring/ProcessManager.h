@@ -26,8 +26,8 @@ public:
 
     // SIGTERM now and SIGKILL 3 s later if the process is still there, both through one
     // pidfd so a pid reused in between is never hit. A protected process, pid <= 1 and this
-    // process are refused.
-    Status killProcess(const ProcessInfoItem& item) override;
+    // process are refused; a process that is not the one sampled any more is never signalled.
+    ProcessStatus killProcess(const ProcessInfoItem& item, ProcessOwner owner) override;
 
     // Counts one incident (on the main thread, after the current work) and saves the file.
     void recordIncident(const QString& name) override;

@@ -1,5 +1,7 @@
 #include "monitoring/SampleCollector.h"
 
+#include <thread>
+
 #include "monitoring/MonitorRules.h"
 #include "platform/MemorySource.h"
 #include "platform/ThermalStateSource.h"
@@ -25,9 +27,9 @@ Sample SampleCollector::takeSample(const SampleInputs& inputs)
 {
     Sample s;
     s.cpu = readCPUUsage();
+    // Pressure is the used share of the same reading: one pass over /proc/meminfo per sample.
     const auto [used, total] = readMemoryUsage();
-    const auto [pressureUsed, pressureTotal] = readMemoryUsage();
-    s.memoryPressure = pressureTotal > 0 ? pressureUsed / pressureTotal * 100.0 : 0;
+    s.memoryPressure = total > 0 ? used / total * 100.0 : 0;
     const auto [diskUsed, diskTotal] = readDiskUsage();
     const auto [rootUsed, rootTotal] = readRootDiskUsage();
     ThermalLevel thermal = readThermalState();
@@ -53,11 +55,15 @@ Sample SampleCollector::takeSample(const SampleInputs& inputs)
 
 double SampleCollector::readCPUUsage()
 {
-    const auto ticks = m_platform.cpu.readTicks();
+    auto ticks = m_platform.cpu.readTicks();
     if (!ticks) return 0;
     if (!m_previousCPUInfo) {
+        // A share needs two readings. Rather than a first sample of 0 % (which the charts and
+        // the score would take for an idle machine), measure over a short wait on this worker.
         m_previousCPUInfo = ticks;
-        return 0;
+        std::this_thread::sleep_for(firstSampleBaseline);
+        ticks = m_platform.cpu.readTicks();
+        if (!ticks) return 0;
     }
     const double percent = MonitorRules::hostCpuPercent(*m_previousCPUInfo, *ticks);
     m_previousCPUInfo = ticks;

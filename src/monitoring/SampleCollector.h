@@ -44,6 +44,8 @@ struct Sample {
 // one thread at a time (the sampler queue); nothing here is shared.
 class SampleCollector {
 public:
+    // How long the first sample waits between its two CPU readings.
+    static constexpr std::chrono::milliseconds firstSampleBaseline{100};
     static constexpr int topProcessCount = 30;
 
     explicit SampleCollector(SamplerPlatform platform);

@@ -94,7 +94,9 @@ void AIWorkloadMode::activate(const QString& tool)
 
     const QString throttleDetail = QStringLiteral("AI Workload Mode (") + tool + QStringLiteral(")");
     for (const ProcessInfoItem& p : competitors) {
-        const Status lowered = m_c.processes.lowerPriority(p.pid);
+        const ProcessStatus lowered = m_c.processes.lowerPriority({p.pid, p.startTime}, ProcessOwner::thisUser);
+        // Gone since the sample, or another user's: nothing was done, nothing is logged.
+        if (lowered.leftAlone()) continue;
         QString detail = throttleDetail;
         if (lowered) {
             const QString name = p.name;

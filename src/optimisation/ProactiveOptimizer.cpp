@@ -6,11 +6,13 @@
 #include "actions/OutcomeHarness.h"
 #include "core/AppSettings.h"
 #include "core/ByteCountFormatter.h"
+#include "core/CFormat.h"
 #include "core/Clock.h"
 #include "core/Dates.h"
 #include "core/Json.h"
 #include "core/MainThread.h"
 #include "core/Paths.h"
+#include "core/WriteFailureReporter.h"
 #include "monitoring/MonitorState.h"
 
 #include <QDir>
@@ -56,7 +58,8 @@ void ProactiveOptimizer::loadPatterns()
 void ProactiveOptimizer::savePatterns() const
 {
     // A failed write leaves the previous file in place; the next observation tries again.
-    (void)Json::writeViaTmpSibling(filePath(), QJsonDocument(RegrowPattern::toJsonArray(m_patterns)));
+    const QJsonDocument patterns(RegrowPattern::toJsonArray(m_patterns));
+    WriteFailureReporter::check(filePath(), Json::writeViaTmpSibling(filePath(), patterns));
 }
 
 QMap<QString, RegrowPattern> ProactiveOptimizer::patternsByCategory() const
@@ -122,103 +125,157 @@ void ProactiveOptimizer::runAutonomousSweep()
         });
 }
 
+// One sweep's progress while its folders are emptied one after the other on the cleaner's
+// worker; every step between two folders runs on the main thread.
+struct ProactiveOptimizer::Sweep {
+    bool automatic = false;
+    std::function<void(uint64_t)> done;
+    QMap<QString, QList<CleanupTarget>> groups;
+    QMap<QString, RegrowPattern> map;
+    QDateTime now;
+    QList<RegrowPattern> candidates;
+    qsizetype candidate = -1;
+    uint64_t total = 0;
+    QStringList clearedNames;
+    bool eventsAdded = false;
+    // The candidate being cleared.
+    RegrowPattern pattern;
+    QString why;
+    QList<CleanupTarget> targets;
+    qsizetype target = 0;
+    uint64_t freed = 0;
+};
+
 void ProactiveOptimizer::sweep(bool automatic, std::function<void(uint64_t)> done)
 {
     QPointer<ProactiveOptimizer> self(this);
     // Walking the cache folders can take seconds; the rest comes back to the main thread.
     m_c.cleaner.scanInBackground([self, automatic, done = std::move(done)](QList<CleanupTarget> targets) {
-        const uint64_t total = self ? self->finishSweep(automatic, targets) : 0;
-        if (done) done(total);
+        if (!self) {
+            if (done) done(0);
+            return;
+        }
+        self->finishSweep(automatic, targets, done);
     });
 }
 
-uint64_t ProactiveOptimizer::finishSweep(bool automatic, const QList<CleanupTarget>& targets)
+void ProactiveOptimizer::finishSweep(bool automatic, const QList<CleanupTarget>& targets,
+                                     std::function<void(uint64_t)> done)
 {
     observe(targets);
 
-    QMap<QString, QList<CleanupTarget>> groups;
-    for (const CleanupTarget& t : targets) groups[CleanupTarget::rawValue(t.category)].append(t);
+    auto sweep = std::make_shared<Sweep>();
+    sweep->automatic = automatic;
+    sweep->done = std::move(done);
+    for (const CleanupTarget& t : targets) sweep->groups[CleanupTarget::rawValue(t.category)].append(t);
+    sweep->map = patternsByCategory();
+    sweep->now = m_c.clock.now();
 
-    QMap<QString, RegrowPattern> map = patternsByCategory();
-    const QDateTime now = m_c.clock.now();
-
-    QList<RegrowPattern> candidates;
     for (const RegrowPattern& p : m_patterns) {
         if (p.confidence() < candidateConfidence) continue;
         const std::optional<Epitope> record = m_c.epitopes.epitope(categoryEpitopePrefix + p.category);
         if (record && record->state == EpitopeState::retired) continue;
-        candidates.append(p);
+        sweep->candidates.append(p);
     }
-    sortByConfidence(candidates);
+    sortByConfidence(sweep->candidates);
+    nextCandidate(sweep);
+}
 
-    uint64_t total = 0;
-    QStringList clearedNames;
-    bool eventsAdded = false;
-    for (const RegrowPattern& candidate : candidates) {
-        auto found = map.constFind(candidate.category);
-        if (found == map.constEnd()) continue;
+void ProactiveOptimizer::nextCandidate(std::shared_ptr<Sweep> sweep)
+{
+    while (++sweep->candidate < sweep->candidates.size()) {
+        const RegrowPattern& candidate = sweep->candidates[sweep->candidate];
+        auto found = sweep->map.constFind(candidate.category);
+        if (found == sweep->map.constEnd()) continue;
         RegrowPattern pattern = *found;
         if (pattern.lastClearedAt &&
-            Dates::secondsBetween(*pattern.lastClearedAt, now) < double(reclearGap.count())) {
+            Dates::secondsBetween(*pattern.lastClearedAt, sweep->now) < double(reclearGap.count())) {
             continue;
         }
-        const auto group = groups.constFind(candidate.category);
-        if (group == groups.constEnd()) continue;
+        const auto group = sweep->groups.constFind(candidate.category);
+        if (group == sweep->groups.constEnd()) continue;
         uint64_t size = 0;
         for (const CleanupTarget& t : *group) size += t.sizeBytes;
         if (size < minimumClearBytes) continue;
 
         if (pattern.lastClearedAt) {
-            const double hours = Dates::secondsBetween(*pattern.lastClearedAt, now) / 3600.0;
+            const double hours = Dates::secondsBetween(*pattern.lastClearedAt, sweep->now) / 3600.0;
             if (hours > 0.01) pattern.addRegrowRateSample(double(size) / hours);
         }
-        const QString why = regrowReason(candidate, size);
+        sweep->pattern = pattern;
+        sweep->why = regrowReason(candidate, size);
+        sweep->targets = *group;
+        sweep->target = 0;
+        sweep->freed = 0;
+        nextTarget(sweep);
+        return;
+    }
+    endSweep(sweep);
+}
 
-        uint64_t freed = 0;
-        for (const CleanupTarget& t : *group) {
-            const Preclear result = preclearTarget(t);
-            if (result.cleared) freed += result.bytesMoved;
-        }
-        if (freed == 0) continue;  // the copy with the new sample is dropped
-
+void ProactiveOptimizer::nextTarget(std::shared_ptr<Sweep> sweep)
+{
+    if (sweep->target < sweep->targets.size()) {
+        const CleanupTarget target = sweep->targets[sweep->target++];
+        QPointer<ProactiveOptimizer> self(this);
+        preclearTargetInBackground(target, [self, sweep](Preclear result) {
+            if (result.cleared) sweep->freed += result.bytesMoved;
+            if (self) {
+                self->nextTarget(sweep);
+            } else if (sweep->done) {
+                sweep->done(sweep->total);
+            }
+        });
+        return;
+    }
+    // The candidate's folders are done.
+    if (sweep->freed > 0) {  // otherwise the copy with the new sample is dropped
+        const RegrowPattern& candidate = sweep->candidates[sweep->candidate];
+        RegrowPattern pattern = sweep->pattern;
         pattern.cleanCount += 1;
-        pattern.totalReclaimedBytes += freed;
-        pattern.lastClearedAt = now;
+        pattern.totalReclaimedBytes += sweep->freed;
+        pattern.lastClearedAt = sweep->now;
         pattern.lastSizeBytes = 0;
-        pattern.lastObservedAt = now;
-        map.insert(pattern.category, pattern);
-        total += freed;
-        clearedNames << candidate.displayName;
+        pattern.lastObservedAt = sweep->now;
+        sweep->map.insert(pattern.category, pattern);
+        sweep->total += sweep->freed;
+        sweep->clearedNames << candidate.displayName;
 
         OptimizerEvent event;
-        event.timestamp = now;
+        event.timestamp = sweep->now;
         event.categoryName = candidate.displayName;
-        event.reclaimedBytes = freed;
-        event.why = why;
-        event.automatic = automatic;
+        event.reclaimedBytes = sweep->freed;
+        event.why = sweep->why;
+        event.automatic = sweep->automatic;
         m_events.prepend(event);
-        eventsAdded = true;
+        sweep->eventsAdded = true;
     }
-    if (m_events.size() > eventLimit) m_events.resize(eventLimit);
-    if (eventsAdded) Q_EMIT eventsChanged();
+    nextCandidate(sweep);
+}
 
-    publishPatterns(map);
+void ProactiveOptimizer::endSweep(std::shared_ptr<Sweep> sweep)
+{
+    if (m_events.size() > eventLimit) m_events.resize(eventLimit);
+    if (sweep->eventsAdded) Q_EMIT eventsChanged();
+
+    publishPatterns(sweep->map);
     savePatterns();
 
-    if (total == 0 && candidates.isEmpty()) {
+    const uint64_t total = sweep->total;
+    if (total == 0 && sweep->candidates.isEmpty()) {
         setSummary(QStringLiteral("Swept: no proven regrow offenders yet — still learning."));
     } else if (total == 0) {
         setSummary(QStringLiteral("Swept: offenders known, but none were large enough to clear right now."));
     } else {
         setSummary(QStringLiteral("Pre-cleared %1 — freed %2 GB from fast-regrowing caches.")
-                       .arg(clearedNames.join(QStringLiteral(", ")),
-                            QString::asprintf("%.2f", double(total) / 1073741824.0)));
+                       .arg(sweep->clearedNames.join(QStringLiteral(", ")),
+                            cformat("%.2f", double(total) / 1073741824.0)));
         const ActionRecord record = ActionRecord::make(ActionType::cacheCleared, QStringLiteral("Proactive Optimizer"),
-                                                       m_lastSweepSummary, now, automatic);
+                                                       m_lastSweepSummary, sweep->now, sweep->automatic);
         MonitorState* monitor = &m_c.monitor;
         postTo(this, [monitor, record] { monitor->logAction(record); });
     }
-    return total;
+    if (sweep->done) sweep->done(total);
 }
 
 void ProactiveOptimizer::setSummary(const QString& summary)
@@ -229,7 +286,7 @@ void ProactiveOptimizer::setSummary(const QString& summary)
 
 QString ProactiveOptimizer::regrowReason(const RegrowPattern& pattern, uint64_t sizeBytes)
 {
-    const QString rate = QString::asprintf("%.0f", pattern.regrowRate() / 1048576.0);
+    const QString rate = cformat("%.0f", pattern.regrowRate() / 1048576.0);
     if (pattern.cleanCount == 0) {
         return QStringLiteral("%1 has refilled to %2 and is regrowing at ~%3 MB/hr — pre-clearing it now to stay "
                               "ahead of it.")
@@ -240,27 +297,54 @@ QString ProactiveOptimizer::regrowReason(const RegrowPattern& pattern, uint64_t 
         .arg(pattern.displayName, rate, QString::number(pattern.cleanCount), sizeText(sizeBytes));
 }
 
-ProactiveOptimizer::Preclear ProactiveOptimizer::preclearTarget(const CleanupTarget& target)
+TavrilonAction ProactiveOptimizer::preclearAction(const CleanupTarget& target, std::function<QString()> perform) const
 {
-    auto clearing = std::make_shared<Clearing>();
     TavrilonAction action;
     action.title = QStringLiteral("Pre-clear ") + target.name;
     action.detail = QStringLiteral("Removes the regenerable ") + target.name + QStringLiteral(" (") +
                     sizeText(target.sizeBytes) + QStringLiteral("). ") +
                     QStringLiteral("Learned to regrow quickly; the app rebuilds it on demand.");
     action.risk = ActionRisk::reversible;
-    action.perform = [this, target, clearing] {
-        *clearing = clearTarget(target);
-        return clearing->text;
-    };
+    action.perform = std::move(perform);
+    return action;
+}
+
+ProactiveOptimizer::Preclear ProactiveOptimizer::preclearTarget(const CleanupTarget& target)
+{
+    auto result = std::make_shared<Clearing>();
+    const TavrilonAction action = preclearAction(target, [this, target, result] {
+        *result = clearTarget(target);
+        return result->text;
+    });
     if (m_c.gate.evaluate(action).kind() != GateDecision::Kind::allowWithUndo) return {};
     m_c.gate.record(action, action.perform(), false);
-    return Preclear{clearing->cleared, clearing->bytesMoved};
+    return Preclear{result->cleared, result->bytesMoved};
+}
+
+void ProactiveOptimizer::preclearTargetInBackground(const CleanupTarget& target, std::function<void(Preclear)> done)
+{
+    // The action's own operation is the synchronous one; here the gate is asked for it, and the
+    // same emptying runs on the cleaner's worker instead.
+    const TavrilonAction action = preclearAction(target, [this, target] { return clearTarget(target).text; });
+    if (m_c.gate.evaluate(action).kind() != GateDecision::Kind::allowWithUndo) {
+        done({});
+        return;
+    }
+    QPointer<ActionGate> gate(&m_c.gate);
+    m_c.cleaner.cleanTargetInBackground(target, [gate, action, target, done](DiskCleaner::Removal removal) {
+        const Clearing c = clearing(target, removal);
+        if (gate) gate->record(action, c.text, false);
+        done(Preclear{c.cleared, c.bytesMoved});
+    });
 }
 
 ProactiveOptimizer::Clearing ProactiveOptimizer::clearTarget(const CleanupTarget& target)
 {
-    const DiskCleaner::Removal removal = m_c.cleaner.cleanTarget(target);
+    return clearing(target, m_c.cleaner.cleanTarget(target));
+}
+
+ProactiveOptimizer::Clearing ProactiveOptimizer::clearing(const CleanupTarget& target, const DiskCleaner::Removal& removal)
+{
     Clearing c;
     // A folder whose entries all stayed put was not cleared, whatever the cleaner accepted.
     c.cleared = removal.accepted && removal.itemsMoved > 0;

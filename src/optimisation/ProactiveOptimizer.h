@@ -1,5 +1,7 @@
 #pragma once
 
+#include "actions/DiskCleaner.h"
+#include "actions/TavrilonAction.h"
 #include "core/Models.h"
 #include "optimisation/OptimizerEvent.h"
 #include "optimisation/ProactiveSweepService.h"
@@ -11,6 +13,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class ActionGate;
@@ -84,6 +87,9 @@ public:
     };
     // Through the action gate; nothing runs or is recorded unless the gate allows it with undo.
     Preclear preclearTarget(const CleanupTarget& target);
+    // The same, the way a sweep does it: the gate is asked here, the folder is emptied on the
+    // cleaner's worker, and the ledger entry and `done` follow on the main thread.
+    void preclearTargetInBackground(const CleanupTarget& target, std::function<void(Preclear)> done);
 
     QString filePath() const;
 
@@ -100,7 +106,13 @@ private:
         QString text;
     };
     Clearing clearTarget(const CleanupTarget& target);
-    uint64_t finishSweep(bool automatic, const QList<CleanupTarget>& targets);
+    static Clearing clearing(const CleanupTarget& target, const DiskCleaner::Removal& removal);
+    TavrilonAction preclearAction(const CleanupTarget& target, std::function<QString()> perform) const;
+    struct Sweep;
+    void finishSweep(bool automatic, const QList<CleanupTarget>& targets, std::function<void(uint64_t)> done);
+    void nextCandidate(std::shared_ptr<Sweep> sweep);
+    void nextTarget(std::shared_ptr<Sweep> sweep);
+    void endSweep(std::shared_ptr<Sweep> sweep);
     void loadPatterns();
     void setSummary(const QString& summary);
 

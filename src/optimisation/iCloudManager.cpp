@@ -1,5 +1,6 @@
 #include "optimisation/iCloudManager.h"
 
+#include "core/CFormat.h"
 #include "core/Clock.h"
 #include "core/Executor.h"
 #include "core/MainThread.h"
@@ -103,7 +104,7 @@ QList<iCloudManager::Measurement> iCloudManager::measureAll(const QStringList& n
         for (const ProcessInfoItem& p : topProcesses) {
             // The exact name: a client called "insync" must not match "insyncd-helper".
             if (p.name == names[i] && p.pid >= 1) {
-                result[i] = Measurement{p.cpuUsage, p.memoryMB, p.pid};
+                result[i] = Measurement{p.cpuUsage, p.memoryMB, p.pid, p.startTime};
                 found[i] = true;
                 --missing;
                 break;
@@ -121,7 +122,7 @@ QList<iCloudManager::Measurement> iCloudManager::measureAll(const QStringList& n
         for (qsizetype i = 0; i < names.size(); ++i) {
             if (found[i] || name != names[i]) continue;
             // Not among the busiest processes: its CPU counts as 0.
-            result[i] = Measurement{0.0, double(entry.residentBytes) / 1048576.0, entry.pid};
+            result[i] = Measurement{0.0, double(entry.residentBytes) / 1048576.0, entry.pid, entry.startTime};
             found[i] = true;
             --missing;
         }
@@ -165,7 +166,7 @@ void iCloudManager::checkAutoThrottle(double cpu, double memoryMB)
         if (!m_highCPUStartTime) {
             m_highCPUStartTime = now;
         } else if (m_highCPUStartTime->msecsTo(now) >= qint64(sustainedSeconds * 1000)) {
-            throttle(QStringLiteral("Auto: CPU at ") + QString::asprintf("%.0f", cpu) + QStringLiteral("%"));
+            throttle(QStringLiteral("Auto: CPU at ") + cformat("%.0f", cpu) + QStringLiteral("%"));
             m_highCPUStartTime.reset();
         }
     } else {
@@ -173,23 +174,24 @@ void iCloudManager::checkAutoThrottle(double cpu, double memoryMB)
     }
 }
 
-Status iCloudManager::stopProcess(const QString& name, int32_t pid)
+ProcessStatus iCloudManager::stopProcess(const QString& name, ProcessIdentity process)
 {
-    // Continuing later must reach this very process, not whoever gets its pid next.
-    auto opened = m_c.processes.openProcess(pid);
-    if (!opened) return Status::failure(opened.error());
-    const std::shared_ptr<ProcessHandle> handle = opened.value();
-    const Status sent = handle->sendSignal(SIGSTOP);
+    // Continuing later must reach this very process, not whoever gets its pid next. Sync clients
+    // are stopped automatically, so only the user's own.
+    const OpenedProcess opened = m_c.processes.openProcess(process, ProcessOwner::thisUser);
+    if (!opened) return opened.status;
+    const ProcessStatus sent = opened.handle->sendSignal(SIGSTOP);
     if (!sent) return sent;
-    m_stopped.insert_or_assign(pid, Stopped{name, handle});
-    return Status::success();
+    m_stopped.insert_or_assign(process.pid, Stopped{name, opened.handle});
+    return ProcessStatus::done();
 }
 
-Status iCloudManager::continueProcess(const Stopped& stopped)
+ProcessStatus iCloudManager::continueProcess(const Stopped& stopped)
 {
     // A process that has exited meanwhile needs nothing.
-    if (!stopped.handle->isRunning()) return Status::success();
-    return stopped.handle->sendSignal(SIGCONT);
+    if (!stopped.handle->isRunning()) return ProcessStatus::done();
+    const ProcessStatus sent = stopped.handle->sendSignal(SIGCONT);
+    return sent.leftAlone() ? ProcessStatus::done() : sent;
 }
 
 void iCloudManager::throttle(const QString& reason)
@@ -198,18 +200,25 @@ void iCloudManager::throttle(const QString& reason)
 
     const QList<Measurement> all = measureAll(iCloudProcesses(), m_c.monitor.topProcesses());
     int found = 0;
+    int leftAlone = 0;
     int failedEntirely = 0;
     for (qsizetype i = 0; i < all.size(); ++i) {
         const Measurement& m = all[i];
         if (m.pid < 1) continue;
         const QString& name = iCloudProcesses()[i];
+        const ProcessIdentity process{m.pid, m.startTime};
+        const ProcessStatus lowered = m_c.processes.lowerPriority(process, ProcessOwner::thisUser);
+        // Gone since the sample, or another user's: not a client of this user's to throttle.
+        if (lowered.leftAlone()) {
+            ++leftAlone;
+            continue;
+        }
         ++found;
         QStringList failures;
-        const Status lowered = m_c.processes.lowerPriority(m.pid);
         if (!lowered) failures.append(lowered.error());
         bool stoppedOk = false;
         if (m.cpu > stopThreshold) {
-            const Status stopped = stopProcess(name, m.pid);
+            const ProcessStatus stopped = stopProcess(name, process);
             if (stopped) {
                 stoppedOk = true;
                 const int32_t pid = m.pid;
@@ -221,7 +230,7 @@ void iCloudManager::throttle(const QString& reason)
                     continueProcess(it->second);
                     m_stopped.erase(it);
                 });
-            } else {
+            } else if (!stopped.leftAlone()) {
                 failures.append(stopped.error());
             }
         }
@@ -230,8 +239,9 @@ void iCloudManager::throttle(const QString& reason)
         while (m_throttleHistory.size() > maxHistory) m_throttleHistory.removeLast();
     }
 
-    // A run in which every client found refused every change throttled nothing.
-    if (found > 0 && failedEntirely == found) {
+    // A run in which every client found refused every change throttled nothing; nor did one
+    // that found only clients that had gone or were not the user's.
+    if ((found > 0 && failedEntirely == found) || (found == 0 && leftAlone > 0)) {
         Q_EMIT changed();
         return;
     }
@@ -252,9 +262,11 @@ void iCloudManager::pause(double seconds)
     QStringList failures;
     for (qsizetype i = 0; i < all.size(); ++i) {
         if (all[i].pid < 1) continue;
-        ++found;
         const QString& name = iCloudProcesses()[i];
-        const Status sent = stopProcess(name, all[i].pid);
+        const ProcessStatus sent = stopProcess(name, {all[i].pid, all[i].startTime});
+        // Gone since the sample, or another user's: there is nothing of this user's to pause.
+        if (sent.leftAlone()) continue;
+        ++found;
         if (sent) {
             ++stopped;
         } else {
@@ -286,7 +298,7 @@ void iCloudManager::resume()
 
     QStringList failures;
     for (const auto& [pid, stopped] : m_stopped) {
-        const Status sent = continueProcess(stopped);
+        const ProcessStatus sent = continueProcess(stopped);
         if (!sent) failures.append(stopped.name + QStringLiteral(": ") + sent.error());
     }
     // Clients stopped by someone else are continued too, as the user asked for sync to run.
@@ -295,9 +307,9 @@ void iCloudManager::resume()
         const int32_t pid = all[i].pid;
         if (pid < 1 || m_stopped.count(pid)) continue;
         const QString& name = iCloudProcesses()[i];
-        auto opened = m_c.processes.openProcess(pid);
-        const Status sent = opened ? opened.value()->sendSignal(SIGCONT) : Status::failure(opened.error());
-        if (!sent) failures.append(name + QStringLiteral(": ") + sent.error());
+        const OpenedProcess opened = m_c.processes.openProcess({pid, all[i].startTime}, ProcessOwner::thisUser);
+        const ProcessStatus sent = opened ? opened.handle->sendSignal(SIGCONT) : opened.status;
+        if (!sent && !sent.leftAlone()) failures.append(name + QStringLiteral(": ") + sent.error());
     }
     m_stopped.clear();
 
@@ -311,7 +323,7 @@ QString iCloudManager::pauseRemainingText() const
 {
     qint64 seconds = 0;
     if (m_pauseEndDate) seconds = std::max<qint64>(0, m_c.clock.now().msecsTo(*m_pauseEndDate) / 1000);
-    return QString::asprintf("%d:%02d", int(seconds / 60), int(seconds % 60));
+    return cformat("%d:%02d", int(seconds / 60), int(seconds % 60));
 }
 
 void iCloudManager::insertEvent(const QString& processName, double cpu, const QString& action)

@@ -5,6 +5,7 @@
 #include "core/Result.h"
 #include "core/Scheduler.h"
 #include "optimisation/CloudSyncPause.h"
+#include "platform/ProcessControl.h"
 
 #include <QDateTime>
 #include <QList>
@@ -20,8 +21,6 @@
 class Clock;
 class Executor;
 class MonitorState;
-class ProcessControl;
-class ProcessHandle;
 class ProcessTable;
 
 enum class SyncState { running, throttled, paused };
@@ -70,6 +69,7 @@ public:
         double cpu = 0;
         double memoryMB = 0;
         int32_t pid = 0;
+        uint64_t startTime = 0;
     };
 
     explicit iCloudManager(Collaborators collaborators, QObject* parent = nullptr);
@@ -117,8 +117,8 @@ private:
 
     // measureDaemon for each name, with one walk of the process table.
     QList<Measurement> measureAll(const QStringList& names, const QList<ProcessInfoItem>& topProcesses);
-    Status stopProcess(const QString& name, int32_t pid);
-    Status continueProcess(const Stopped& stopped);
+    ProcessStatus stopProcess(const QString& name, ProcessIdentity process);
+    ProcessStatus continueProcess(const Stopped& stopped);
     void insertEvent(const QString& processName, double cpu, const QString& action);
     void setSyncState(SyncState state);
     void resumeStoppedProcesses();

@@ -5,6 +5,7 @@
 #include "core/ByteCountFormatter.h"
 #include "core/Dates.h"
 #include "core/Json.h"
+#include "core/Log.h"
 #include "core/UserDefaults.h"
 #include "monitoring/IncidentLedger.h"
 #include "monitoring/Notifier.h"
@@ -100,6 +101,16 @@ MaintenanceRun storedRun(int index)
 }
 
 }  // namespace
+
+TEST(AutoPilot, LogFileNames)
+{
+    for (const char* name : {"a.log", "a.log.1", "a.log.12.gz", "a.log.xz", "a.log.zst", ".hidden.log"}) {
+        EXPECT_TRUE(AutoPilot::isLogFileName(QString::fromLatin1(name))) << name;
+    }
+    for (const char* name : {"log", ".log", "a.logx", "a.log.bak", "catalog", "a.log.1.bz2", "a.txt"}) {
+        EXPECT_FALSE(AutoPilot::isLogFileName(QString::fromLatin1(name))) << name;
+    }
+}
 
 TEST(AutoPilot, ScheduledRunStartsOnlyInMinutesZeroToFourOfTheChosenLocalHour)
 {
@@ -204,14 +215,29 @@ TEST(AutoPilot, ARunCleansPrunesReportsAndRecordsItself)
     fixture::setModified(downloads + QStringLiteral("/.old-hidden"), now.addDays(-90));
     fixture::setModified(downloads + QStringLiteral("/old-folder"), now.addDays(-40));
     fixture::setModified(downloads + QStringLiteral("/recent.pdf"), now.addDays(-29));
-    const QString logs = home() + QStringLiteral("/Library/Logs");
-    fixture::file(logs + QStringLiteral("/old.log"), 8192);
-    fixture::setModified(logs + QStringLiteral("/old.log"), now.addDays(-8));
-    fixture::file(logs + QStringLiteral("/new.log"), 8192);
+    // Per-user logs: below the state and cache folders, by name and age only.
+    const QString logs = Paths::stateHome() + QStringLiteral("/editor");
+    const QString cacheLogs = Paths::cacheHome() + QStringLiteral("/someapp/logs");
+    const QString olds[] = {logs + QStringLiteral("/old.log"), cacheLogs + QStringLiteral("/session.log.2.gz"),
+                            home() + QStringLiteral("/.xsession-errors.old")};
+    const QString keeps[] = {logs + QStringLiteral("/new.log"), cacheLogs + QStringLiteral("/notes.txt"),
+                             cacheLogs + QStringLiteral("/logbook"), cacheLogs + QStringLiteral("/x.log.bak"),
+                             home() + QStringLiteral("/.xsession-errors")};
+    for (const QString& f : olds) fixture::file(f, 8192);
+    for (const QString& f : keeps) fixture::file(f, 8192);
+    for (const QString& f : keeps) fixture::setModified(f, now.addDays(-8));
+    for (const QString& f : olds) fixture::setModified(f, now.addDays(-8));
+    fixture::setModified(logs + QStringLiteral("/new.log"), now.addDays(-6));
+    // A link to a folder of logs elsewhere is never followed.
+    const QString elsewhere = home() + QStringLiteral("/elsewhere");
+    fixture::file(elsewhere + QStringLiteral("/far.log"), 8192);
+    fixture::setModified(elsewhere + QStringLiteral("/far.log"), now.addDays(-8));
+    ASSERT_TRUE(QFile::link(elsewhere, Paths::stateHome() + QStringLiteral("/linked")));
 
     const uint64_t cacheBytes = DiskCleaner::measureTree(pip, true).bytes;
     const uint64_t downloadBytes = fixture::allocated(downloads + QStringLiteral("/old.iso"));
-    const uint64_t logBytes = fixture::allocated(logs + QStringLiteral("/old.log"));
+    uint64_t logBytes = 0;
+    for (const QString& f : olds) logBytes += fixture::allocated(f);
 
     rig.settings.setAutoCleanDownloads(true);
     rig.ledger.counts = {{"renderer", 9}, {"node", 7}, {"java", 5}, {"python3", 3}, {"ruby", 2}, {"perl", 1}};
@@ -241,7 +267,7 @@ TEST(AutoPilot, ARunCleansPrunesReportsAndRecordsItself)
     EXPECT_EQ(run.steps[0].detail, QStringLiteral("1 targets, ") + formatByteCount(qint64(cacheBytes)) + QStringLiteral(" freed"));
     EXPECT_EQ(run.steps[1].detail, QStringLiteral("2 files older than 30 days moved to Trash, ") +
                                        formatByteCount(qint64(downloadBytes)) + QStringLiteral(" reclaimable"));
-    EXPECT_EQ(run.steps[2].detail, QStringLiteral("1 logs older than 7 days moved to Trash, ") +
+    EXPECT_EQ(run.steps[2].detail, QStringLiteral("3 logs older than 7 days moved to Trash, ") +
                                        formatByteCount(qint64(logBytes)) + QStringLiteral(" reclaimable"));
     EXPECT_EQ(run.steps[3].detail,
               QStringLiteral("renderer (\u00D79), node (\u00D77), java (\u00D75), python3 (\u00D73), ruby (\u00D72)"));
@@ -255,6 +281,10 @@ TEST(AutoPilot, ARunCleansPrunesReportsAndRecordsItself)
     // Only the old, visible entries left; the model cache is never an automatic target.
     EXPECT_EQ(fixture::entries(downloads), (QStringList{".old-hidden", "recent.pdf"}));
     EXPECT_EQ(fixture::entries(logs), QStringList{"new.log"});
+    for (const QString& f : olds) EXPECT_FALSE(QFile::exists(f)) << f.toStdString();
+    for (const QString& f : keeps) EXPECT_TRUE(QFile::exists(f)) << f.toStdString();
+    EXPECT_TRUE(QFile::exists(elsewhere + QStringLiteral("/far.log")));
+    EXPECT_TRUE(QFile::exists(fixture::trashFiles() + QStringLiteral("/session.log.2.gz")));
     EXPECT_TRUE(QFile::exists(home() + QStringLiteral("/.cache/huggingface/model.bin")));
     EXPECT_TRUE(QFile::exists(fixture::trashFiles() + QStringLiteral("/old.iso")));
 
@@ -298,7 +328,16 @@ TEST(AutoPilot, HistoryKeepsFiftyRunsAndADamagedFileLoadsAsEmpty)
     badTrigger.replace("\"Scheduled\"", "\"Nightly\"");
     QByteArray badStep = valid;
     badStep.replace("\"succeeded\":true", "\"succeeded\":\"yes\"");
-    const QByteArray damaged[] = {"{\"not\":\"an array\"}", "[{\"id\":", missingKey, badTrigger, badStep, "[1]"};
+    QList<QByteArray> damaged = {"{\"not\":\"an array\"}", "[{\"id\":", missingKey, badTrigger, badStep, "[1]"};
+    // Dates no file of ours can hold (the first two overflowed the millisecond count), and
+    // ones before 2001 or after 2200.
+    for (const double seconds : {9.3e15, 1e300, -1.0, 6.4e9}) {
+        QJsonArray runs = MaintenanceRun::encodeHistory({storedRun(0)});
+        QJsonObject run = runs[0].toObject();
+        run[QStringLiteral("startedAt")] = seconds;
+        runs[0] = run;
+        damaged << QJsonDocument(runs).toJson(QJsonDocument::Compact);
+    }
     for (const QByteArray& bytes : damaged) {
         SCOPED_TRACE(bytes.toStdString());
         ASSERT_TRUE(Json::writeFileAtomically(AutoPilot::historyPath(), bytes).ok());
@@ -372,4 +411,45 @@ TEST(AutoPilot, PruningNeverTouchesTheHomeFolderOrALinkedFolder)
     EXPECT_EQ(AutoPilot::downloadsFolder(), home() + QStringLiteral("/real-downloads"));
     QFile::remove(dirs.fileName());
     EXPECT_EQ(AutoPilot::downloadsFolder(), home() + QStringLiteral("/Downloads"));
+}
+
+TEST(AutoPilot, ADayCountOutOfRangeFallsBackToThirtyDaysWithANote)
+{
+    QStringList console;
+    Log::setSink([&](const QString& line) { console << line; });
+    for (const qint64 days : {qint64(-1), qint64(0), qint64(213503982334), qint64(3651)}) {
+        SCOPED_TRACE(days);
+        Rig rig(utc(10, 14, 0));
+        const QDateTime now = rig.clock.now();
+        const QString downloads = home() + QStringLiteral("/Downloads");
+        QDir(downloads).removeRecursively();
+        fixture::file(downloads + QStringLiteral("/old.iso"), MiB);
+        fixture::file(downloads + QStringLiteral("/recent.pdf"), MiB);
+        fixture::setModified(downloads + QStringLiteral("/old.iso"), now.addDays(-31));
+        fixture::setModified(downloads + QStringLiteral("/recent.pdf"), now.addDays(-1));
+        rig.settings.setAutoCleanDownloads(true);
+        rig.settings.setDownloadCleanupDays(days);
+        EXPECT_EQ(rig.settings.downloadCleanupDays(), 30);
+
+        AutoPilot& ap = rig.make();
+        ASSERT_TRUE(ap.runNow(RunTrigger::manual));
+        ASSERT_TRUE(rig.waitIdle());
+        EXPECT_EQ(fixture::entries(downloads), QStringList{"recent.pdf"}) << "only what is older than 30 days goes";
+        EXPECT_TRUE(ap.lastSummary()->steps[1].detail.startsWith(QStringLiteral("1 files older than 30 days")))
+            << ap.lastSummary()->steps[1].detail.toStdString();
+        EXPECT_EQ(console.count(QStringLiteral("[Veltranmoor] downloadCleanupDays of %1 is outside 1-3650 days; using 30")
+                                    .arg(days)),
+                  1)
+            << "said once, however often it is read";
+    }
+    Log::setSink({});
+
+    // The ends of the range are kept.
+    Rig rig(utc(10, 14, 0));
+    for (const qint64 days : {qint64(1), qint64(3650)}) {
+        rig.settings.setLogCleanupDays(days);
+        EXPECT_EQ(rig.settings.logCleanupDays(), days);
+    }
+    rig.settings.setTrashCleanupDays(-5);
+    EXPECT_EQ(rig.settings.trashCleanupDays(), 30);
 }

@@ -1,5 +1,7 @@
 #include "actions/MaintenanceTools.h"
+#include "actions/ProgramRestart.h"
 #include "platform/linux/SysfsWakeupSourceReader.h"
+#include "support/ChildProcess.h"
 
 #include "support/FakeMonitorState.h"
 #include "support/FixtureTree.h"
@@ -7,10 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -228,7 +234,7 @@ TEST_F(MaintenanceToolsTest, dnsFlushRecordsAfterTheCompletionOnSuccess)
     const ActionRecord& record = monitor.actions.first();
     EXPECT_EQ(record.action, ActionType::systemCheck);
     EXPECT_EQ(record.target, QStringLiteral("DNS cache"));
-    EXPECT_EQ(record.detail, QStringLiteral("Flushed mDNSResponder + dscacheutil"));
+    EXPECT_EQ(record.detail, QStringLiteral("Flushed the resolver cache (resolvectl)"));
     EXPECT_FALSE(record.wasAutomatic);
 }
 
@@ -318,33 +324,106 @@ TEST_F(MaintenanceToolsTest, quickFixTableKeepsItsRowsAndRunsAdminRowsThroughPke
     EXPECT_EQ(tools->lastQuickFixRun().value(QStringLiteral("purge")), clock.now());
 }
 
-TEST_F(MaintenanceToolsTest, restartFilesKillsTheFirstRunningFileManager)
+TEST(ProgramRestart, userUnitComesFromTheCgroupBelowTheUserManager)
 {
-    struct Case {
-        const char* running;  // the one name killall finds, or none
-        QStringList tried;
+    const std::pair<const char*, std::optional<QString>> rows[] = {
+        {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/plasma-plasmashell.service\n",
+         QStringLiteral("plasma-plasmashell.service")},
+        {"12:pids:/user.slice\n0::/user.slice/user-1000.slice/user@1000.service/session.slice/org.gnome.Shell@x11.service\n",
+         QStringLiteral("org.gnome.Shell@x11.service")},
+        // Started by the session itself, or as a transient scope: nothing to restart it with.
+        {"0::/user.slice/user-1000.slice/session-2.scope\n", std::nullopt},
+        {"0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-org.gnome.Nautilus-1234.scope\n", std::nullopt},
+        {"0::/system.slice/display-manager.service\n", std::nullopt},
+        {"", std::nullopt},
     };
-    const Case cases[] = {
-        {"dolphin", {"nautilus", "dolphin"}},
-        {nullptr, {"nautilus", "dolphin", "nemo", "thunar", "caja", "pcmanfm-qt", "pcmanfm"}},
+    for (const auto& [text, unit] : rows) EXPECT_EQ(ProgramRestart::userUnitFromCgroup(QString::fromLatin1(text)), unit) << text;
+}
+
+TEST_F(MaintenanceToolsTest, restartStopsTheFirstRunningProgramAndStartsItAgain)
+{
+    // Two names of this test's own; only the second runs, with arguments and its own folder.
+    const QString suffix = QString::number(::getpid() % 100000);
+    const QString absent = QStringLiteral("vmfa") + suffix;
+    const QString present = QStringLiteral("vmfb") + suffix;
+    // A real program (a copy of sleep) under that name: a script would be started again as "sh".
+    const QString program = stubs.file(present);
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), program));
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    QTemporaryDir folder;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+    ChildProcess child({program, QStringLiteral("600"), QStringLiteral("1s")});
+    QDir::setCurrent(previous);
+    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(waitFor([&] { return ProgramRestart::findOwn(QStringLiteral("/proc"), present, ::getuid()).size() == 1; }));
+    const RunningProgram before = ProgramRestart::findOwn(QStringLiteral("/proc"), present, ::getuid()).first();
+
+    MaintenanceTools::Tools t = tools();
+    t.sessionRestartWait = 50ms;
+    auto maintenance = make(t);
+    QuickFix fix = maintenance->quickFixes().first();
+    fix.restartPrograms = {absent, present};
+    Completed done;
+    maintenance->runQuickFix(fix, into(done));
+    ASSERT_TRUE(waitFor([&] { return !monitor.actions.isEmpty(); }));
+    EXPECT_TRUE(done.success);
+    EXPECT_EQ(monitor.actions.first().target, QStringLiteral("Restart Files"));
+    EXPECT_EQ(monitor.actions.first().detail, QStringLiteral("Restarted ") + present);
+
+    ASSERT_TRUE(child.waitForExit(5s));
+    EXPECT_EQ(child.terminatingSignal(), SIGTERM);
+    QList<RunningProgram> after;
+    ASSERT_TRUE(waitFor([&] {
+        after = ProgramRestart::findOwn(QStringLiteral("/proc"), present, ::getuid());
+        return after.size() == 1 && after.first().argv == before.argv;
+    }));
+    EXPECT_NE(after.first().pid, child.pid());
+    EXPECT_EQ(after.first().argv, before.argv);
+    EXPECT_EQ(after.first().argv, (QStringList{program, QStringLiteral("600"), QStringLiteral("1s")}));
+    EXPECT_EQ(after.first().workingDirectory, before.workingDirectory);
+    ::kill(after.first().pid, SIGKILL);  // the copy this test caused to be started
+}
+
+TEST_F(MaintenanceToolsTest, restartGoesThroughTheUserUnitAndSaysWhenNothingRuns)
+{
+    // A process table with a panel that a systemd user unit runs.
+    QTemporaryDir proc;
+    const QString dir = proc.path() + QStringLiteral("/4242");
+    QDir().mkpath(dir);
+    auto write = [&](const char* name, const QByteArray& text) {
+        QFile f(dir + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
     };
-    for (const Case& c : cases) {
-        QFile::remove(stubs.file(QStringLiteral("log")));
-        monitor.actions.clear();
-        stubs.stub(QStringLiteral("killall"),
-                   QStringLiteral("echo \"$1\" >> \"$LOG\"\n[ \"$1\" = '%1' ] && exit 0\n"
-                                  "echo \"$1: no process found\" >&2; exit 1")
-                       .arg(QString::fromLatin1(c.running ? c.running : "")));
-        auto tools = make();
-        Completed done;
-        tools->runQuickFix(tools->quickFixes().first(), into(done));
-        ASSERT_TRUE(waitFor([&] { return !monitor.actions.isEmpty(); }));
-        EXPECT_TRUE(done.success) << c.running;
-        EXPECT_EQ(stubs.log(), c.tried);
-        EXPECT_EQ(monitor.actions.first().target, QStringLiteral("Restart Files"));
-        EXPECT_EQ(monitor.actions.first().detail, QStringLiteral("Files restarted"));
-        EXPECT_TRUE(tools->lastQuickFixRun().contains(QStringLiteral("finder")));
-    }
+    write("comm", "plasmashell\n");
+    write("status", "Name:\tplasmashell\nUid:\t" + QByteArray::number(::getuid()) + "\t0\t0\t0\n");
+    write("cmdline", QByteArray("/usr/bin/plasmashell\0--no-respawn\0", 34));
+    write("cgroup", "0::/user.slice/user-1000.slice/user@1000.service/session.slice/plasma-plasmashell.service\n");
+    stubs.stub(QStringLiteral("systemctl"), QStringLiteral("echo \"$*\" >> \"$LOG\"\nexit ${SYSTEMCTL_EXIT:-0}"));
+
+    MaintenanceTools::Tools t = tools();
+    t.procRoot = proc.path();
+    auto maintenance = make(t);
+    const QuickFix panel = maintenance->quickFixes()[1];
+    Completed done;
+    maintenance->runQuickFix(panel, into(done));
+    ASSERT_TRUE(waitFor([&] { return !monitor.actions.isEmpty(); }));
+    EXPECT_TRUE(done.success);
+    EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("--user restart plasma-plasmashell.service")});
+    EXPECT_EQ(monitor.actions.first().target, QStringLiteral("Restart Panel"));
+    EXPECT_EQ(monitor.actions.first().detail, QStringLiteral("Restarted plasmashell (plasma-plasmashell.service)"));
+
+    // Another user's panel is not ours to restart; with none of the list running, it says so.
+    write("status", "Uid:\t" + QByteArray::number(::getuid() + 1) + "\t0\t0\t0\n");
+    monitor.actions.clear();
+    Completed nothing;
+    maintenance->runQuickFix(panel, into(nothing));
+    ASSERT_TRUE(waitFor([&] { return !monitor.actions.isEmpty(); }));
+    EXPECT_TRUE(nothing.success);
+    EXPECT_EQ(monitor.actions.first().detail,
+              QStringLiteral("Nothing to restart: none of plasmashell, xfce4-panel, mate-panel, lxqt-panel, lxpanel is running"));
+    EXPECT_EQ(stubs.log().size(), 1);
 }
 
 TEST_F(MaintenanceToolsTest, userFixFailures)
@@ -422,6 +501,11 @@ TEST(SnapshotList, allowUsersDecidesWhoDeletesWithoutAdministratorRights)
     EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(config, QString()));
     EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(QStringLiteral("ALLOW_USERS=\"\"\n"), QStringLiteral("alice")));
     EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(QStringLiteral("#ALLOW_USERS=\"alice\"\n"), QStringLiteral("alice")));
+    // Membership of an allowed group admits as well.
+    const QString groups = QStringLiteral("ALLOW_USERS=\"\"\nALLOW_GROUPS=\"wheel snapper\"\n");
+    EXPECT_TRUE(MaintenanceTools::snapperAllowsUser(groups, QStringLiteral("carol"), {"users", "snapper"}));
+    EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(groups, QStringLiteral("carol"), {"users", "snap"}));
+    EXPECT_FALSE(MaintenanceTools::snapperAllowsUser(config, QStringLiteral("carol"), {"alice"})) << "a group is not a user";
 }
 
 TEST_F(MaintenanceToolsTest, listingReadsTheToolOrGivesNothingWithoutIt)
@@ -495,7 +579,7 @@ TEST_F(MaintenanceToolsTest, deletingAllSnapshotsAsUserOrAsAdministrator)
     };
     const Case cases[] = {
         {"alice", {"delete 8", "delete 7", "delete 9"}},
-        {"mallory", {"pkexec", "delete 8", "delete 7", "delete 9"}},
+        {"mallory", {"pkexec", "delete 8", "delete 7", "delete 9", "pkexec"}},
     };
     for (const Case& c : cases) {
         MaintenanceTools::Tools t = tools();
@@ -657,7 +741,7 @@ TEST_F(MaintenanceToolsTest, wakeAnalysisReadsTheJournalAndTheWakeupSources)
     ASSERT_TRUE(waitFor([&] { return called; }));
     ASSERT_TRUE(result.has_value());
     EXPECT_FALSE(tools->isWorking());
-    EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("-b -o short-iso")});
+    EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("-k --since=-24h -o short-iso")});
     EXPECT_EQ(result->humanSummary, QStringLiteral("Computer woke 2 times in the last 24 hours, all from lid open."));
     ASSERT_TRUE(tools->lastWakeAnalysis().has_value());
     EXPECT_EQ(tools->lastWakeAnalysis()->totalWakes, 2);

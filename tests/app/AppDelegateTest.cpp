@@ -244,6 +244,7 @@ TEST(AppDelegate, ShutdownStopsTheRunningServicesInOrder)
     h.delegate->applicationWillTerminate();
     h.delegate->applicationWillTerminate();
     const QStringList expected = {
+        "log [Veltranmoor] Shutting down: stopping the engines and saving state",
         "PerformanceMonitor.stopMonitoring", "BatteryMonitor.cancelTimer", "NetworkMonitor.stopMonitoring",
         "iCloudManager.cancelMonitorTimer",  "AutoPilot.cancelTickTimer", "TavrilonWatcher.stopWatching",
         "DrowsinessDetector.stop",           "StuckKeyWatcher.stop",      "SnoozeAlertWindow.dismiss",

@@ -2,6 +2,8 @@
 // that SIGTERM runs an orderly shutdown.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -74,16 +76,82 @@ void startLogAndStop(int signal)
 
 }  // namespace
 
-TEST(Binary, HelpAndVersion)
+// Folders it cannot write to: each file is reported once however often it is written, and the
+// application goes on running its engines. A regular file stands where each folder should be, so
+// the writes fail for root too.
+TEST(Binary, UnwritableFoldersAreReportedOncePerFileAndItKeepsRunning)
 {
+    QTemporaryDir home;
+    QDir().mkpath(home.path() + "/.config");
+    QDir().mkpath(home.path() + "/.local/share");
+    for (const char* blocked : {"/.config/Veltranmoor", "/.local/share/Veltranmoor"}) {
+        QFile f(home.path() + blocked);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
     QProcess app;
-    app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--version")});
-    ASSERT_TRUE(app.waitForFinished(30000));
-    EXPECT_EQ(app.exitCode(), 0);
-    EXPECT_TRUE(app.readAllStandardOutput().contains(VELTRANMOOR_VERSION));
+    app.setProcessEnvironment(privateEnvironment(home));
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(VELTRANMOOR_BINARY), {});
+    ASSERT_TRUE(app.waitForStarted(10000));
 
-    app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--help")});
+    QByteArray output;
+    while (!output.contains("Monitoring started") && app.waitForReadyRead(30000)) output += app.readAll();
+    // Let the start-up writes and a few samples run on.
+    QDeadlineTimer settle(5000);
+    while (!settle.hasExpired()) {
+        app.waitForReadyRead(int(settle.remainingTime()));
+        output += app.readAll();
+    }
+    EXPECT_EQ(app.state(), QProcess::Running) << output.toStdString();
+    EXPECT_TRUE(output.contains("[Veltranmoor] System Check: Veltranmoor \xe2\x80\x94 Monitoring started")) << output.toStdString();
+    const QByteArray settingsLine = "[Veltranmoor] Cannot save " + home.path().toUtf8() + "/.config/Veltranmoor/settings.json (";
+    EXPECT_EQ(output.count(settingsLine), 1) << output.toStdString();
+    EXPECT_EQ(output.count("Cannot save"), output.count("\n[Veltranmoor] Cannot save")) << "one line each";
+
+    ::kill(app.processId(), SIGTERM);
     ASSERT_TRUE(app.waitForFinished(30000));
-    EXPECT_EQ(app.exitCode(), 0);
-    EXPECT_TRUE(app.readAllStandardOutput().contains("--version"));
+    output += app.readAll();
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[Veltranmoor] Shutting down"));
+    EXPECT_EQ(output.count(settingsLine), 1) << "the writes at shutdown are not told again";
+}
+
+// The options are answered before any window system is contacted: a display that is named but
+// not there, or none at all, changes nothing.
+TEST(Binary, HelpAndVersionNeedNoDisplay)
+{
+    for (const char* display : {":987", ""}) {
+        SCOPED_TRACE(display);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        if (*display) env.insert("DISPLAY", display);
+        else env.remove("DISPLAY");
+        QProcess app;
+        app.setProcessEnvironment(env);
+
+        app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--version")});
+        ASSERT_TRUE(app.waitForFinished(30000));
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.exitCode(), 0);
+        EXPECT_TRUE(app.readAllStandardOutput().contains(VELTRANMOOR_VERSION));
+        EXPECT_EQ(app.readAllStandardError(), QByteArray());
+
+        app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--help")});
+        ASSERT_TRUE(app.waitForFinished(30000));
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.exitCode(), 0);
+        const QByteArray usage = app.readAllStandardOutput();
+        EXPECT_TRUE(usage.startsWith("Usage: ")) << usage.toStdString();
+        EXPECT_TRUE(usage.contains("--version"));
+        EXPECT_TRUE(usage.contains("veltranmoor://dashboard"));
+        EXPECT_EQ(app.readAllStandardError(), QByteArray()) << "no display line, no platform error";
+
+        app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--no-such-option")});
+        ASSERT_TRUE(app.waitForFinished(30000));
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.exitCode(), 1);
+        EXPECT_TRUE(app.readAllStandardError().contains("no-such-option"));
+    }
 }

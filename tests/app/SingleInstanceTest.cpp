@@ -1,6 +1,7 @@
 // One running instance per user and settings store: a later start, in process or the real
 // binary, hands its request over and leaves.
 #include "app/SingleInstance.h"
+#include "core/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,11 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QFileInfo>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -109,4 +114,78 @@ TEST(SingleInstanceTest, ASecondStartOfTheApplicationHandsOverAndExitsZero)
     }
     ASSERT_TRUE(requests.waitFor(2));
     EXPECT_EQ(requests.received, (QStringList{QStringLiteral("veltranmoor://dashboard"), QString()}));
+}
+
+TEST(SingleInstanceTest, WithoutARuntimeFolderTheSocketLivesInAPrivateFolderOfOurOwn)
+{
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir shared;
+    QFile::setPermissions(shared.path(), QFileDevice::Permissions(0x7777));  // like /tmp, without the sticky bit
+    for (const QByteArray& runtime : {QByteArray(), QFile::encodeName(shared.path()), QByteArray("/nonexistent")}) {
+        SCOPED_TRACE(runtime.toStdString());
+        if (runtime.isEmpty()) {
+            qunsetenv("XDG_RUNTIME_DIR");
+        } else {
+            qputenv("XDG_RUNTIME_DIR", runtime);
+        }
+        const QString path = SingleInstance::defaultSocketPath();
+        EXPECT_EQ(QFileInfo(path).absolutePath(), Paths::cacheDir() + QStringLiteral("/run"));
+        struct stat st {};
+        ASSERT_EQ(::lstat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0700u);
+        EXPECT_EQ(st.st_uid, ::getuid());
+        SingleInstance instance(path);
+        EXPECT_EQ(instance.claim(QString()), SingleInstance::Role::primary) << instance.error().toStdString();
+    }
+    qputenv("XDG_RUNTIME_DIR", saved);
+}
+
+TEST(SingleInstanceTest, ANameHeldByAnotherUserIsAnErrorThatSaysSo)
+{
+    ASSERT_EQ(::getuid(), 0u) << "the tests run as root, so they can give a file away";
+    constexpr uid_t other = 65534;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.sock"));
+    // Another user listens at our name first (root can still connect, which is the danger).
+    SingleInstance squatter(path);
+    Requests squatted;
+    squatted.listen(squatter);
+    ASSERT_EQ(squatter.claim(QString()), SingleInstance::Role::primary);
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), other, other), 0);
+
+    SingleInstance ours(path);
+    EXPECT_EQ(ours.claim(QStringLiteral("veltranmoor://dashboard")), SingleInstance::Role::otherUser);
+    EXPECT_TRUE(ours.error().startsWith(QStringLiteral("Cannot use the single-instance socket: ") + path +
+                                        QStringLiteral(" belongs to another user, ")))
+        << ours.error().toStdString();
+    EXPECT_TRUE(ours.error().contains(QStringLiteral("uid 65534"))) << ours.error().toStdString();
+    EXPECT_FALSE(ours.isListening());
+    QTest::qWait(200);
+    EXPECT_TRUE(squatted.received.isEmpty()) << "the request went to the other user";
+    EXPECT_TRUE(QFileInfo::exists(path)) << "their socket is not ours to remove";
+
+    // The same for a folder that is someone else's.
+    QTemporaryDir theirs;
+    ASSERT_EQ(::chown(QFile::encodeName(theirs.path()).constData(), other, other), 0);
+    SingleInstance inTheirFolder(theirs.filePath(QStringLiteral("s.sock")));
+    EXPECT_EQ(inTheirFolder.claim(QString()), SingleInstance::Role::otherUser);
+    EXPECT_TRUE(inTheirFolder.error().contains(theirs.path() + QStringLiteral(" belongs to another user")))
+        << inTheirFolder.error().toStdString();
+
+    // The application says so and exits with a failure, not silently.
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    SingleInstance running;
+    ASSERT_EQ(running.claim(QString()), SingleInstance::Role::primary);
+    ASSERT_EQ(::chown(QFile::encodeName(running.socketPath()).constData(), other, other), 0);
+    QProcess app;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    app.setProcessEnvironment(env);
+    app.start(QStringLiteral(VELTRANMOOR_BINARY), {});
+    ASSERT_TRUE(app.waitForStarted(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.state() == QProcess::NotRunning; }, 30000));
+    EXPECT_EQ(app.exitCode(), 1);
+    EXPECT_TRUE(app.readAllStandardError().contains("belongs to another user"));
 }

@@ -7,6 +7,7 @@
 #include "monitoring/CacheCleaner.h"
 #include "monitoring/ProcessStopper.h"
 #include "optimisation/ProfileService.h"
+#include "platform/linux/LinuxProcessControl.h"
 #include "support/FakeMonitorState.h"
 
 #include <QStringList>
@@ -53,12 +54,14 @@ struct FakeDns final : DnsFlusher {
 
 struct RecordingProcesses final : ProcessStopper {
     QList<int32_t> terminated;
-    std::optional<QString> failure;
-    Status killProcess(const ProcessInfoItem& item) override
+    QList<ProcessOwner> owners;
+    std::optional<ProcessStatus> failure;
+    ProcessStatus killProcess(const ProcessInfoItem& item, ProcessOwner owner) override
     {
-        if (failure) return Status::failure(*failure);
+        owners << owner;
+        if (failure) return *failure;
         terminated << item.pid;
-        return Status::success();
+        return ProcessStatus::done();
     }
 };
 
@@ -68,6 +71,8 @@ inline ProcessInfoItem makeProcess(const QString& name, int32_t pid, double cpu,
     ProcessInfoItem item;
     item.name = name;
     item.pid = pid;
+    // As the sampler sees it, so a real child can be reached.
+    if (const auto identity = LinuxProcessControl::identityOf(pid)) item.startTime = identity->startTime;
     item.cpuUsage = cpu;
     item.memoryMB = memoryMB;
     item.isProtected = isProtected;

@@ -54,7 +54,7 @@ TEST(IntentActions, CleanAndStatus)
     EXPECT_EQ(dns.perform(), QStringLiteral("DNS cache flush requested."));
     EXPECT_EQ(w.dns.flushes, 1);
     EXPECT_EQ(makeMemoryReliefAction().perform(),
-              QStringLiteral("Requested memory relief \u2014 inactive pages compressed."));
+              QStringLiteral("Requested memory relief \u2014 this application's unused memory returned to the system."));
 }
 
 TEST(IntentActions, ProfileSwitchesAndUndoesToTheEarlierMode)
@@ -105,9 +105,24 @@ TEST(IntentActions, StopMatchesWholeWordsInCpuOrder)
     EXPECT_EQ(w.recordingProcesses.terminated.size(), 1);
 
     // A signal that fails is reported as failed.
-    w.recordingProcesses.failure = QStringLiteral("Operation not permitted");
+    w.recordingProcesses.failure = ProcessStatus::failed(QStringLiteral("Operation not permitted"));
     EXPECT_EQ(makeStopAction(QStringLiteral("chrome"), w.services()).perform(),
               QStringLiteral("Sent stop signal to Chrome Helper (pid 41) \u2014 failed: Operation not permitted."));
+    // Asked for by name: only the user's own processes may be reached.
+    EXPECT_TRUE(std::all_of(w.recordingProcesses.owners.begin(), w.recordingProcesses.owners.end(),
+                            [](ProcessOwner o) { return o == ProcessOwner::thisUser; }));
+
+    // The process seen has gone (its pid may be another's now): no signal is claimed.
+    w.recordingProcesses.failure = ProcessStatus::exited();
+    EXPECT_EQ(makeStopAction(QStringLiteral("chrome"), w.services()).perform(),
+              QStringLiteral("Chrome Helper (pid 41) has already exited; nothing was stopped."));
+    // Another user's process is passed over for the next one of that name; when none is the
+    // user's, the first one says why.
+    w.recordingProcesses.failure = ProcessStatus::otherUser(41);
+    w.recordingProcesses.owners.clear();
+    EXPECT_EQ(makeStopAction(QStringLiteral("chrome"), w.services()).perform(),
+              QStringLiteral("Chrome Helper (pid 41) belongs to another user and was not stopped."));
+    EXPECT_EQ(w.recordingProcesses.owners.size(), 2) << "both chrome processes were tried";
 }
 
 TEST(IntentActions, AVersionAfterANameEndsTheWord)

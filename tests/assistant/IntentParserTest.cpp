@@ -43,6 +43,7 @@ TEST(IntentParser, LinesToResults)
         {"   ", none, ActionRisk::safe, none, std::nullopt},
         {"Status?", QStringLiteral("Machine status"), ActionRisk::safe, QStringLiteral("Reading current machine status."), std::nullopt},
         {"how are you", QStringLiteral("Machine status"), ActionRisk::safe, QStringLiteral("Reading current machine status."), std::nullopt},
+        {"how's the computer", QStringLiteral("Machine status"), ActionRisk::safe, QStringLiteral("Reading current machine status."), std::nullopt},
         {"give me a report", QStringLiteral("Machine status"), ActionRisk::safe, QStringLiteral("Reading current machine status."), std::nullopt},
         {"what's hot?", none, ActionRisk::safe, none,
          QStringLiteral("Thermal state is Nominal \u2014 this computer doesn't expose a readable die temperature, so I'm "
@@ -208,6 +209,7 @@ TEST(IntentParser, Extractors)
     EXPECT_EQ(extractStopTarget(QStringLiteral("please stop \t firefox  now please")), QStringLiteral("firefox now"));
     EXPECT_EQ(extractStopTarget(QStringLiteral("stop that")), std::nullopt);
     EXPECT_EQ(extractStopTarget(QStringLiteral("stop the mac")), std::nullopt);
+    EXPECT_EQ(extractStopTarget(QStringLiteral("stop the computer")), std::nullopt);
     EXPECT_EQ(extractStopTarget(QStringLiteral("stop it, kill slack")), QStringLiteral("it, kill"));
     EXPECT_EQ(extractStopTarget(QStringLiteral("backend end spotify")), QStringLiteral("spotify"));
 }

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString kOutcome = QStringLiteral("Requested memory relief \u2014 inactive pages compressed.");
+const QString kOutcome = QStringLiteral("Requested memory relief \u2014 this application's unused memory returned to the system.");
 
 struct Rig {
     QTemporaryDir dir;
@@ -50,7 +50,7 @@ TEST(MemoryRelief, TheReliefTextAndTheAction)
     EXPECT_EQ(performMemoryRelief(), kOutcome);
     const TavrilonAction a = MemoryReliefAction::makeAction(&performMemoryRelief);
     EXPECT_EQ(a.title, QStringLiteral("Relieve memory pressure"));
-    EXPECT_EQ(a.detail, QStringLiteral("Asks the kernel to compress/release inactive memory pages. Sandbox-safe."));
+    EXPECT_EQ(a.detail, QStringLiteral("Returns this application's unused memory to the system. Sandbox-safe."));
     EXPECT_EQ(a.risk, ActionRisk::reversible);
     EXPECT_TRUE(a.concerns.isEmpty());
     EXPECT_TRUE(a.saferAlternatives.isEmpty());

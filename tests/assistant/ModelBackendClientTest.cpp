@@ -173,6 +173,30 @@ TEST(ModelBackendClient, RepliesAndStatuses)
     }
 }
 
+TEST(ModelBackendClient, RedirectsAreRefusedAndTheKeyGoesNowhereElse)
+{
+    ScriptedServer elsewhere;
+    elsewhere.answer(200, R"({"choices":[{"message":{"content":"followed"}}]})");
+    const std::string target = elsewhere.base().toStdString() + "/v1/chat/completions?token=abc";
+    for (const int status : {301, 302, 303, 307, 308}) {
+        for (const bool sameOrigin : {false, true}) {
+            SCOPED_TRACE(std::to_string(status) + (sameOrigin ? " same origin" : " other origin"));
+            Backends b;
+            const std::string location = sameOrigin ? "/elsewhere" : target;
+            b.server.script({ScriptedServer::Reply{status, "{}", false, 0, location}});
+            const Result<QString> result = b.ownKey(QStringLiteral("openai"), QStringLiteral("q"), std::nullopt);
+            ASSERT_FALSE(result.ok());
+            const QString origin = sameOrigin ? b.server.base() : elsewhere.base();
+            EXPECT_EQ(result.error(), QStringLiteral("No model backend available. HTTP %1: the server redirected to %2; "
+                                                     "redirects are not followed")
+                                          .arg(status)
+                                          .arg(origin));
+            EXPECT_EQ(b.server.requests().size(), 1u) << "not followed to the same server either";
+        }
+    }
+    EXPECT_TRUE(elsewhere.requests().empty()) << "the key was sent to the redirect's target";
+}
+
 TEST(ModelBackendClient, UnreachableServers)
 {
     {
@@ -183,7 +207,7 @@ TEST(ModelBackendClient, UnreachableServers)
         timer.start();
         const Result<QString> result = b.ollama(QStringLiteral("q"), std::nullopt);
         EXPECT_FALSE(result.ok());
-        EXPECT_FALSE(result.error().isEmpty());
+        EXPECT_EQ(result.error(), QStringLiteral("Timed out after 0.3 s waiting for Ollama"));
         EXPECT_LT(timer.elapsed(), 5000);
         EXPECT_EQ(b.server.requests().size(), 1u);
     }

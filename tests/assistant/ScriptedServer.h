@@ -50,6 +50,7 @@ public:
         std::string body;
         bool hang = false;
         int delayMs = 0;  // a slow peer: the answer comes after this long
+        std::string location;  // a redirect's target
     };
 
     ScriptedServer()
@@ -73,6 +74,7 @@ public:
                 m_released.wait_for(lock, std::chrono::milliseconds(reply.delayMs), [this] { return m_closing; });
             }
             response.status = reply.status;
+            if (!reply.location.empty()) response.set_header("Location", reply.location);
             response.set_content(reply.body, "application/json");
         };
         // One request per connection: a kept-alive connection would hold stop() for seconds.

@@ -196,3 +196,28 @@ TEST(TavrilonChatController, UnknownQuestionsGoToTheModel)
     EXPECT_EQ(c.last().text, QStringLiteral("No model backend available. Enable local Ollama, or your own API key."));
     EXPECT_FALSE(c.last().backendLabel);
 }
+
+TEST(TavrilonChatController, TwoQuestionsInFlightAreAnsweredInTheirOrder)
+{
+    Chat c;
+    ScriptedServer ollama;
+    c.store.settings->setOllamaEnabled(true);
+    c.store.settings->setOllamaEndpoint(ollama.base());
+    // The first question's answer comes late, the second's at once.
+    ollama.script({ScriptedServer::Reply{200, R"({"message":{"content":"first"}})", false, 800},
+                   ScriptedServer::Reply{200, R"({"message":{"content":"second"}})", false, 0}});
+
+    c.chat->send(QStringLiteral("write me a poem about rain"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ollama.requests().size() == 1; }, 10000));
+    c.chat->send(QStringLiteral("write me a poem about snow"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ollama.requests().size() == 2; }, 10000));
+    // The second answer is in, but waits for the first; the thinking line stays meanwhile.
+    QTest::qWait(300);
+    EXPECT_TRUE(c.chat->isThinking());
+    EXPECT_EQ(c.last().role, Role::user);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !c.chat->isThinking(); }, 10000));
+    const auto lines = c.lines();
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[3].second, QStringLiteral("first"));
+    EXPECT_EQ(lines[4].second, QStringLiteral("second"));
+}

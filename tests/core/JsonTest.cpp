@@ -1,3 +1,4 @@
+#include "core/Checked.h"
 #include "core/Dates.h"
 #include "core/Json.h"
 #include "core/Uuid.h"
@@ -9,6 +10,9 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <QTemporaryDir>
+#include <QTimeZone>
+#include <cmath>
+#include <limits>
 
 #include <unistd.h>
 
@@ -48,6 +52,59 @@ TEST(Json, DatesAreReferenceSeconds)
     EXPECT_DOUBLE_EQ(Dates::toReferenceSeconds(t), 86401.5);
     EXPECT_EQ(Dates::fromReferenceSeconds(86401.5), t);
     EXPECT_FALSE(Dates::fromReferenceSeconds(std::nan("")).isValid());
+}
+
+TEST(Json, StoredDatesOutsideTwoThousandOneToTwentyTwoHundredAreMissing)
+{
+    const double end2200 = Dates::toReferenceSeconds(QDateTime(QDate(2201, 1, 1), QTime(0, 0), QTimeZone::utc()));
+    const struct {
+        double seconds;
+        bool kept;
+    } cases[] = {
+        {0, true},
+        {820'000'000.5, true},
+        {end2200 - 1, true},
+        {end2200, false},
+        {-0.001, false},
+        {9.3e15, false},  // seconds * 1000 no longer fits a 64-bit millisecond count
+        {-9.3e15, false},
+        {1e300, false},
+        {std::numeric_limits<double>::infinity(), false},
+        {std::nan(""), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        EXPECT_EQ(Dates::fromStoredSeconds(c.seconds).has_value(), c.kept);
+        const QJsonObject o{{QStringLiteral("when"), c.seconds}};
+        Json::Decoder optional(o);
+        EXPECT_EQ(optional.optDate(QStringLiteral("when")).has_value(), c.kept);
+        EXPECT_TRUE(optional.ok()) << "an optional date out of range is missing, not damage";
+        Json::Decoder required(o);
+        (void)required.date(QStringLiteral("when"));
+        EXPECT_EQ(required.ok(), c.kept) << "a required date out of range is a missing field";
+    }
+    // Far too large for a QDateTime: invalid, not an overflow.
+    EXPECT_FALSE(Dates::fromReferenceSeconds(9.3e15).isValid());
+}
+
+TEST(Checked, ArithmeticThatDoesNotFitGivesNothing)
+{
+    constexpr int64_t max = std::numeric_limits<int64_t>::max();
+    constexpr int64_t min = std::numeric_limits<int64_t>::min();
+    EXPECT_EQ(Checked::add<int64_t>(max - 1, 1), max);
+    EXPECT_FALSE(Checked::add<int64_t>(max, 1));
+    EXPECT_EQ(Checked::sub<int64_t>(min + 1, 1), min);
+    EXPECT_FALSE(Checked::sub<int64_t>(min, 1));
+    EXPECT_EQ(Checked::mul<int64_t>(213503982334, 86'400), 213503982334 * 86'400);
+    EXPECT_FALSE(Checked::mul<int64_t>(213503982334, 86'400'000));
+    EXPECT_FALSE(Checked::mul<int64_t>(min, -1));
+    EXPECT_EQ(Checked::toInteger<int64_t>(-2.9), -2);
+    EXPECT_EQ(Checked::toInteger<int64_t>(-9223372036854775808.0), min);
+    EXPECT_FALSE(Checked::toInteger<int64_t>(9223372036854775808.0));
+    EXPECT_FALSE(Checked::toInteger<int64_t>(std::nan("")));
+    EXPECT_FALSE(Checked::toInteger<uint64_t>(-1.0));
+    EXPECT_EQ(Checked::toInteger<uint64_t>(18446744073709549568.0), 18446744073709549568ull);
+    EXPECT_FALSE(Checked::toInteger<uint64_t>(18446744073709551616.0));
 }
 
 TEST(Json, WritesReplaceWholeFiles)

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
 
 #include <sys/stat.h>
 
@@ -68,4 +71,53 @@ TEST(UserDefaults, DamagedFileIsKeptAsideAndTheStoreStartsEmpty)
         d.setDouble(QStringLiteral("cpuThreshold"), 70);
         EXPECT_EQ(UserDefaults(path).getDouble(QStringLiteral("cpuThreshold")), 70.0);
     }
+}
+
+TEST(UserDefaults, WatchedFileEditedOutsideIsLoadedAndAnnouncedKeyByKey)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/cfg/settings.json");
+    UserDefaults d(path);
+    d.watchForExternalChanges();
+    d.setDouble(QStringLiteral("pollingIntervalSeconds"), 10);
+    d.setString(QStringLiteral("keep"), QStringLiteral("same"));
+    QSignalSpy spy(&d, &UserDefaults::changed);
+    // Our own save came back through the watcher and announced nothing.
+    QTest::qWait(200);
+    EXPECT_EQ(spy.count(), 0);
+
+    auto writeOutside = [&](const QByteArray& bytes, bool byRename) {
+        const QString target = byRename ? path + QStringLiteral(".tmp") : path;
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        if (byRename) ASSERT_EQ(::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()), 0);
+    };
+
+    // Replaced by rename, as editors save: one key changed, one added, one gone.
+    writeOutside(R"({"pollingIntervalSeconds": 1, "keep": "same", "added": true})", true);
+    ASSERT_TRUE(spy.wait(3000));
+    QTest::qWait(100);
+    QStringList keys;
+    for (const auto& call : spy) keys.append(call.at(0).toString());
+    EXPECT_EQ(keys, (QStringList{QStringLiteral("added"), QStringLiteral("pollingIntervalSeconds")}));
+    EXPECT_EQ(d.getDouble(QStringLiteral("pollingIntervalSeconds")), 1.0);
+    EXPECT_EQ(d.getBool(QStringLiteral("added")), true);
+
+    // A half-written document changes nothing; the whole one, written in place into the new
+    // file, is followed too.
+    spy.clear();
+    writeOutside(R"({"pollingIntervalSeconds": 2,)", false);
+    QTest::qWait(300);
+    EXPECT_EQ(spy.count(), 0);
+    EXPECT_EQ(d.getDouble(QStringLiteral("pollingIntervalSeconds")), 1.0);
+    writeOutside(R"({"pollingIntervalSeconds": 2, "keep": "same"})", false);
+    ASSERT_TRUE(spy.wait(3000));
+    QTest::qWait(100);
+    keys.clear();
+    for (const auto& call : spy) keys.append(call.at(0).toString());
+    EXPECT_EQ(keys, (QStringList{QStringLiteral("added"), QStringLiteral("pollingIntervalSeconds")}));
+    EXPECT_FALSE(d.contains(QStringLiteral("added")));
+    EXPECT_EQ(d.getDouble(QStringLiteral("pollingIntervalSeconds")), 2.0);
 }

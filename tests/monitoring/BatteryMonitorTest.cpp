@@ -54,9 +54,16 @@ TEST(BatteryMonitor, readsEachMachineFromItsPowerSupplyTree)
         // Full-charge capacity above design reads as 100 %.
         {"full", {100, false, true, 23, 100.0, 28.8, std::nullopt, "AC Power", 100, 5200, 100, 13.05, 0}, "Excellent",
          "Fully Charged"},
-        // Energy-counting battery without temp or time: amperage from power / voltage.
-        {"no-temp-time", {64, false, false, 0, 79.13, 0, std::nullopt, "Battery", 100, 57020, 64, 12.012, -0.821}, "Fair",
-         "Calculating..."},
+        // Energy-counting battery without temp or time: amperage from power / voltage, time
+        // from energy / power (28.876 Wh at 9.87 W).
+        {"no-temp-time", {64, false, false, 0, 79.13, 0, 175, "Battery", 100, 57020, 64, 12.012, -0.821}, "Fair",
+         "2h 55m remaining"},
+        // No time from the driver while charging: the missing charge over the current.
+        {"charge-derived", {40, true, false, 0, 100.0, 0, 120, "AC Power", 100, 5000, 40, 0, 1.5}, "Excellent",
+         "2h 0m to full"},
+        // On mains and held where it is ("Not charging"): plugged in, nothing to calculate.
+        {"not-charging", {80, false, false, 0, 100.0, 0, std::nullopt, "AC Power", 100, 5000, 80, 0, 0}, "Excellent",
+         "Plugged in, not charging"},
         {"no-battery", BatteryInfo{}, "Excellent", "Calculating..."},
         // Empty, non-numeric, fractional and overlong files: each value falls back, nothing throws.
         {"damaged", {-1, false, false, 0, 100.0, 0, std::nullopt, "Battery", 0, 0, -1, 0, 0}, "Excellent",
@@ -204,4 +211,31 @@ TEST(BatteryMonitor, readingRunsOffTheMainThreadAndPublishesOnIt)
     EXPECT_EQ(monitor.timeRemainingText(), "1h 15m to full");
     EXPECT_EQ(monitor.healthStatus(), "Excellent");
     EXPECT_EQ(monitor.healthColor(), BatteryMonitor::HealthColor::green);
+}
+
+TEST(BatteryMonitor, figuresTooLargeToScaleAreNoReadingNotAnOverflow)
+{
+    const struct {
+        const char* temp;
+        const char* powerNow;
+        const char* voltageNow;
+        std::optional<int64_t> temperature;  // hundredths of a degree
+        std::optional<int64_t> amperage;     // mA
+    } cases[] = {
+        {"9223372036854775807\n", "9223372036854775807\n", "1\n", std::nullopt, std::nullopt},
+        {"-9223372036854775808\n", "-9223372036854775808\n", "1\n", std::nullopt, std::nullopt},
+        {"922337203685477580\n", "9000000\n", "12000000\n", 9223372036854775800, -750},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.temp);
+        FixtureTree tree("sys/power_supply/discharging");
+        tree.write("BAT0/temp", c.temp);
+        tree.write("BAT0/current_now", "");
+        tree.write("BAT0/power_now", c.powerNow);
+        tree.write("BAT0/voltage_now", c.voltageNow);
+        const PowerSupplyReading reading = SysfsPowerSupplyReader(tree.path()).read();
+        ASSERT_TRUE(reading.battery);
+        EXPECT_EQ(reading.battery->temperature, c.temperature);
+        EXPECT_EQ(reading.battery->amperage, c.amperage);
+    }
 }

@@ -36,12 +36,15 @@ public:
 class CountingProcessControl final : public ProcessControl {
 public:
     int calls = 0;
-    Status lowerPriority(int32_t pid) override
+    ProcessStatus lowerPriority(ProcessIdentity process, ProcessOwner owner) override
     {
         ++calls;
-        return m_real.lowerPriority(pid);
+        return m_real.lowerPriority(process, owner);
     }
-    Result<std::shared_ptr<ProcessHandle>> openProcess(int32_t pid) override { return m_real.openProcess(pid); }
+    OpenedProcess openProcess(ProcessIdentity process, ProcessOwner owner) override
+    {
+        return m_real.openProcess(process, owner);
+    }
 
 private:
     LinuxProcessControl m_real;
@@ -108,6 +111,8 @@ ProcessInfoItem item(int32_t pid, const QString& name, bool isProtected = false)
 {
     ProcessInfoItem p;
     p.pid = pid;
+    // As the sampler sees it, so a real child can be reached.
+    if (const auto identity = LinuxProcessControl::identityOf(pid)) p.startTime = identity->startTime;
     p.name = name;
     p.isProtected = isProtected;
     return p;
@@ -126,7 +131,9 @@ TEST(GPUMonitor, temperaturesAndThermalLevelPerMachine)
     };
     const Case cases[] = {
         {"intel-laptop", "cool", 55.0, std::nullopt, ThermalLevel::nominal},
-        {"amd-desktop", "cool", 61.375, 86.0, ThermalLevel::nominal},
+        // k10temp: the die (Tccd1 58.0) rather than Tctl (61.375, offset); Tctl when it is alone.
+        {"amd-desktop", "cool", 58.0, 86.0, ThermalLevel::nominal},
+        {"amd-tctl-only", "cool", 70.125, std::nullopt, ThermalLevel::nominal},
         {"nouveau", "passive", 55.0, 71.0, ThermalLevel::fair},
         {"applesmc", "cool", 61.0, std::nullopt, ThermalLevel::nominal},  // TC0P 58.25, TC0D 61.0
         {"none", "pkg", 63.0, std::nullopt, ThermalLevel::nominal},       // the package zone stands in
@@ -270,9 +277,11 @@ TEST(GPUMonitor, throttleNeedsTheSettingHeatAndACandidate)
 
     rig.settings.setGpuThermalAutoThrottleEnabled(true);
     rig.monitor.refresh();
-    EXPECT_EQ(rig.control.calls, 1);  // the process is gone: logged as failed
-    EXPECT_TRUE(rig.monitorState.actions.first().detail.contains(" — failed: "));
+    EXPECT_EQ(rig.control.calls, 1);
+    // The process is gone: nothing happened, so nothing is logged and no cooldown starts.
+    EXPECT_TRUE(rig.monitorState.actions.isEmpty());
     EXPECT_TRUE(rig.ledger.names.isEmpty());
+    EXPECT_FALSE(rig.monitor.lastAutoThrottleAt());
 }
 
 TEST(GPUMonitor, thermalLevelChangeIsPublishedBetweenRefreshes)

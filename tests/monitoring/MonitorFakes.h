@@ -58,19 +58,24 @@ struct RecordingLedger final : IncidentLedger {
     QList<QPair<QString, int>> sortedIncidents() const override { return {}; }
 };
 
-// Records priority changes and fails those of the pids in `failing`.
+// Records priority changes; fails those of the pids in `failing` and finds those in `gone`
+// exited.
 struct RecordingProcessControl final : ProcessControl {
     QList<int32_t> lowered;
+    QList<ProcessOwner> owners;
     QSet<int32_t> failing;
-    Status lowerPriority(int32_t pid) override
+    QSet<int32_t> gone;
+    ProcessStatus lowerPriority(ProcessIdentity process, ProcessOwner owner) override
     {
-        if (failing.contains(pid)) return Status::failure(QStringLiteral("Operation not permitted"));
-        lowered << pid;
-        return Status::success();
+        owners << owner;
+        if (gone.contains(process.pid)) return ProcessStatus::exited();
+        if (failing.contains(process.pid)) return ProcessStatus::failed(QStringLiteral("Operation not permitted"));
+        lowered << process.pid;
+        return ProcessStatus::done();
     }
-    Result<std::shared_ptr<ProcessHandle>> openProcess(int32_t) override
+    OpenedProcess openProcess(ProcessIdentity, ProcessOwner) override
     {
-        return Result<std::shared_ptr<ProcessHandle>>::failure(QStringLiteral("not here"));
+        return OpenedProcess::refused(ProcessStatus::failed(QStringLiteral("not here")));
     }
 };
 

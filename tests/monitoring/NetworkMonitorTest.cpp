@@ -109,7 +109,7 @@ TEST(NetworkMonitor, historyKeepsTheLast300Points)
     EXPECT_EQ(history.first().timestamp, rig.clock.now().addSecs(-299 * 5));
 }
 
-TEST(NetworkMonitor, emptyKernelTablesFallBackToTheToolOnEverySample)
+TEST(NetworkMonitor, toolStandsInOnlyForTablesThatCannotBeRead)
 {
     QTemporaryDir bin;
     const QString tool = bin.path() + "/ss";
@@ -123,12 +123,21 @@ TEST(NetworkMonitor, emptyKernelTablesFallBackToTheToolOnEverySample)
     script.close();
     QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    Rig rig(QStringLiteral("proc/net/empty"), tool);
-    rig.monitor.startMonitoring();
-    rig.tick();
-    rig.tick();
-    EXPECT_EQ(rig.monitor.activeConnectionCount(), 2);
-    QFile log(calls);
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_EQ(log.readAll().count("call"), 2);
+    struct Case {
+        const char* procFixture;
+        int64_t connections;
+        int toolRuns;
+    };
+    // Tables that read zero are an answer: no child process. No tables at all: the tool, every sample.
+    for (const Case& c : {Case{"proc/net/empty", 0, 0}, Case{"proc/net/no-such-root", 2, 2}}) {
+        QFile::remove(calls);
+        Rig rig(QString::fromLatin1(c.procFixture), tool);
+        rig.monitor.startMonitoring();
+        rig.tick();
+        rig.tick();
+        EXPECT_EQ(rig.monitor.activeConnectionCount(), c.connections) << c.procFixture;
+        QFile log(calls);
+        const int runs = log.open(QIODevice::ReadOnly) ? int(log.readAll().count("call")) : 0;
+        EXPECT_EQ(runs, c.toolRuns) << c.procFixture;
+    }
 }

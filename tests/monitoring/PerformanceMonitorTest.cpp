@@ -273,11 +273,12 @@ TEST(PerformanceMonitor, ThrottlesOnlyAfterTheSustainedTimeAndHonoursVerdicts)
     FixtureReaders readers(QStringLiteral("/nonexistent"));
     PerformanceMonitor monitor(readers.platform(), rig.collaborators());
     rig.control.failing = {40};
+    rig.control.gone = {60};
     rig.advisor.leaveAlone = {20};
 
     const QList<ProcessInfoItem> list = {process(10, "renderer", 97.34), process(20, "indexer", 95),
                                          process(30, "ssh-agent", 99, true, true), process(40, "rootd", 90),
-                                         process(50, "quiet", 3, false)};
+                                         process(50, "quiet", 3, false), process(60, "vanished", 99)};
     // Exact 10 s ticks: the fourth sample is the first with 30 s behind it.
     for (int tick = 0; tick < 4; ++tick) {
         if (tick > 0) rig.clock.advance(10s);
@@ -291,7 +292,11 @@ TEST(PerformanceMonitor, ThrottlesOnlyAfterTheSustainedTimeAndHonoursVerdicts)
     ASSERT_TRUE(waitUntil([&] { return recordsOf(monitor, ActionType::processThrottled).size() == 2; }));
     EXPECT_EQ(recordsOf(monitor, ActionType::processThrottled),
               (QStringList{QStringLiteral("rootd: PID 40 at 90.0% for 30s \u2014 Exceeds CPU threshold \u2014 failed: Operation not permitted"),
-                           QStringLiteral("renderer: PID 10 at 97.3% for 30s \u2014 Exceeds CPU threshold")}));
+                           QStringLiteral("renderer: PID 10 at 97.3% for 30s \u2014 Exceeds CPU threshold")}))
+        << "a process gone since the sample leaves no record";
+    EXPECT_TRUE(std::all_of(rig.control.owners.begin(), rig.control.owners.end(),
+                            [](ProcessOwner o) { return o == ProcessOwner::thisUser; }))
+        << "automatic throttling reaches only the user's own processes";
 
     // Still runaway: tracked again from this sample, throttled again 30 s later.
     rig.control.lowered.clear();

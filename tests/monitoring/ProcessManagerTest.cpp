@@ -37,6 +37,7 @@ ProcessInfoItem item(pid_t pid, const char* name, bool isProtected = false)
 {
     ProcessInfoItem p;
     p.pid = pid;
+    if (const auto identity = LinuxProcessControl::identityOf(pid)) p.startTime = identity->startTime;
     p.name = QString::fromUtf8(name);
     p.isProtected = isProtected;
     return p;
@@ -52,21 +53,24 @@ struct SignalLog final : ProcessControl {
         std::shared_ptr<QList<int>> sent;
         int32_t pid() const override { return inner->pid(); }
         bool isRunning() const override { return inner->isRunning(); }
-        Status sendSignal(int signal) override
+        ProcessStatus sendSignal(int signal) override
         {
             sent->append(signal);
             return inner->sendSignal(signal);
         }
     };
-    Status lowerPriority(int32_t pid) override { return real.lowerPriority(pid); }
-    Result<std::shared_ptr<ProcessHandle>> openProcess(int32_t pid) override
+    ProcessStatus lowerPriority(ProcessIdentity process, ProcessOwner owner) override
     {
-        auto opened = real.openProcess(pid);
+        return real.lowerPriority(process, owner);
+    }
+    OpenedProcess openProcess(ProcessIdentity process, ProcessOwner owner) override
+    {
+        OpenedProcess opened = real.openProcess(process, owner);
         if (!opened) return opened;
         auto h = std::make_shared<Handle>();
-        h->inner = opened.value();
+        h->inner = opened.handle;
         h->sent = sent;
-        return Result<std::shared_ptr<ProcessHandle>>::success(h);
+        return OpenedProcess::of(h);
     }
 };
 
@@ -132,8 +136,8 @@ TEST(ProcessManager, TermThenKillThreeSecondsLaterOnlyIfStillRunning)
     ASSERT_TRUE(stubborn.started() && polite.started());
     QThread::msleep(100);  // let the shell set its trap
 
-    EXPECT_TRUE(manager.killProcess(item(stubborn.pid(), "stubborn")));
-    EXPECT_TRUE(manager.killProcess(item(polite.pid(), "polite")));
+    EXPECT_TRUE(manager.killProcess(item(stubborn.pid(), "stubborn"), ProcessOwner::anyUser));
+    EXPECT_TRUE(manager.killProcess(item(polite.pid(), "polite"), ProcessOwner::anyUser));
     ASSERT_TRUE(polite.waitForExit(5s));
     EXPECT_EQ(polite.terminatingSignal(), SIGTERM);
     EXPECT_FALSE(stubborn.waitForExit(300ms)) << "it ignores SIGTERM";
@@ -157,10 +161,10 @@ TEST(ProcessManager, ProtectedInitAndItselfAreNeverSignalled)
     ChildProcess child({QStringLiteral("/bin/sleep"), QStringLiteral("600")});
     ASSERT_TRUE(child.started());
 
-    EXPECT_FALSE(manager.killProcess(item(child.pid(), "sshd", true)));
-    EXPECT_FALSE(manager.killProcess(item(1, "init")));
-    EXPECT_FALSE(manager.killProcess(item(0, "everyone")));
-    EXPECT_FALSE(manager.killProcess(item(::getpid(), "us")));
+    EXPECT_FALSE(manager.killProcess(item(child.pid(), "sshd", true), ProcessOwner::anyUser));
+    EXPECT_FALSE(manager.killProcess(item(1, "init"), ProcessOwner::anyUser));
+    EXPECT_FALSE(manager.killProcess(item(0, "everyone"), ProcessOwner::anyUser));
+    EXPECT_FALSE(manager.killProcess(item(::getpid(), "us"), ProcessOwner::anyUser));
     scheduler.advance(5s);
     EXPECT_FALSE(child.waitForExit(100ms));
     EXPECT_TRUE(control.sent->isEmpty());
@@ -179,25 +183,13 @@ TEST(ProcessManager, APidReusedBeforeTheFollowUpIsNeverSignalled)
     ASSERT_TRUE(first.started());
     QThread::msleep(100);
     const pid_t pid = first.pid();
-    ASSERT_TRUE(manager.killProcess(item(pid, "first")));
+    ASSERT_TRUE(manager.killProcess(item(pid, "first"), ProcessOwner::anyUser));
     // The first process goes by other means before the 3 s follow-up...
     ::kill(pid, SIGKILL);
     ASSERT_TRUE(first.waitForExit(5s));
 
     // ...and a new process is given the same pid (clone3 with set_tid needs CAP_SYS_ADMIN).
-    pid_t wanted = pid;
-    clone_args args{};
-    args.exit_signal = SIGCHLD;
-    args.set_tid = reinterpret_cast<uint64_t>(&wanted);
-    args.set_tid_size = 1;
-    const long reused = ::syscall(SYS_clone3, &args, sizeof args);
-    if (reused == 0) {
-        char sleepPath[] = "/bin/sleep";
-        char seconds[] = "600";
-        char* argv[] = {sleepPath, seconds, nullptr};
-        ::execv(sleepPath, argv);
-        ::_exit(127);
-    }
+    const pid_t reused = ChildProcess::startWithPid(pid, "/bin/sleep");
     if (reused < 0) GTEST_SKIP() << "cannot choose a pid here: " << strerror(errno);
     ASSERT_EQ(reused, pid);
 

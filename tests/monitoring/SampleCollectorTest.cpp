@@ -62,6 +62,10 @@ TEST(SampleCollector, SharesNeedABaselineAndSurviveCountersThatWentDown)
     ASSERT_TRUE(find(list, 4242) && find(list, 4243) && find(list, 4244));
     EXPECT_EQ(find(list, 4242)->cpuUsage, 0) << "its CPU time went down";
     EXPECT_EQ(find(list, 4243)->cpuUsage, 0) << "its pid now belongs to a process started later";
+    // The start time travels with the item, so an action on it reaches only that process.
+    EXPECT_EQ(find(first.snapshot.topProcesses, 4243)->startTime, 2000u);
+    EXPECT_EQ(find(list, 4243)->startTime, 2500u);
+    EXPECT_FALSE(*find(first.snapshot.topProcesses, 4243) == *find(list, 4243)) << "not the same process";
     EXPECT_GT(find(list, 4244)->cpuUsage, 80.0) << "10 ticks in about 20 ms";
     EXPECT_TRUE(find(list, 4244)->isRunaway);
     EXPECT_EQ(list.first().pid, 4244) << "busiest first";

@@ -44,6 +44,8 @@ ProcessInfoItem process(int32_t pid, const QString& name, bool isProtected = fal
 {
     ProcessInfoItem p;
     p.pid = pid;
+    // As the sampler sees it, so a real child can be reached.
+    if (const auto identity = LinuxProcessControl::identityOf(pid)) p.startTime = identity->startTime;
     p.name = name;
     p.isProtected = isProtected;
     return p;

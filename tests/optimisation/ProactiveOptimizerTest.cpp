@@ -312,6 +312,22 @@ TEST(ProactiveOptimizer, PatternsFileRoundTripsAndDamagedFilesLoadEmpty)
         rig.reload();
         EXPECT_TRUE(rig.optimizer->patterns().isEmpty()) << bytes.constData();
     }
+
+    // A date no file of ours can hold (the first two overflowed the millisecond count; the
+    // others lie before 2001 or after 2200) is treated as missing; the pattern stays.
+    for (const double seconds : {9.3e15, -9.3e15, -1.0, 6.4e9}) {
+        QJsonObject pattern = QJsonDocument::fromJson(valid).object();
+        pattern[QStringLiteral("lastObservedAt")] = seconds;
+        pattern[QStringLiteral("lastClearedAt")] = 820'000'000.0;
+        QFile file(rig.optimizer->filePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QJsonDocument(QJsonArray{pattern}).toJson());
+        file.close();
+        rig.reload();
+        ASSERT_EQ(rig.optimizer->patterns().size(), 1) << seconds;
+        EXPECT_FALSE(rig.optimizer->patterns().first().lastObservedAt) << seconds;
+        EXPECT_EQ(rig.optimizer->patterns().first().lastClearedAt, Dates::fromReferenceSeconds(820'000'000.0));
+    }
 }
 
 TEST(ProactiveOptimizer, TwoCategoriesClearedInConfidenceOrderShareOneSummary)

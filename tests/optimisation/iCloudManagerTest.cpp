@@ -63,6 +63,8 @@ ProcessInfoItem top(int32_t pid, const QString& name, double cpu, double memoryM
 {
     ProcessInfoItem p;
     p.pid = pid;
+    // As the sampler sees it, so a real child can be reached.
+    if (const auto identity = LinuxProcessControl::identityOf(pid)) p.startTime = identity->startTime;
     p.name = name;
     p.cpuUsage = cpu;
     p.memoryMB = memoryMB;

@@ -66,25 +66,33 @@ TEST(AutostartLoginItem, RegisterWritesAnEnabledEntryAndUnregisterRemovesIt)
     EXPECT_TRUE(item.unregisterItem().ok());  // nothing there: nothing to do
 }
 
-TEST(AutostartLoginItem, EntriesOfOthersOrTurnedOffDoNotCountAndAreNotRemoved)
+TEST(AutostartLoginItem, TheEntryOfOurNameIsOursWhateverItStartsAndTheDesktopMayTurnItOff)
 {
     AutostartLoginItem item(kExe);
-    const QByteArray foreign = "[Desktop Entry]\nType=Application\nExec=/usr/bin/other\n";
-    writeEntry(foreign);
+    // An older install's entry: not this executable, so not enabled, but it does start at login
+    // and unregistering removes it.
+    writeEntry("[Desktop Entry]\nType=Application\nExec=/usr/local/bin/veltranmoor --autostart\n");
     EXPECT_EQ(item.status(), LoginItemService::Status::notRegistered);
+    EXPECT_TRUE(item.startsAtLogin());
+    EXPECT_FALSE(item.turnedOffByDesktop());
     EXPECT_TRUE(item.unregisterItem().ok());
-    EXPECT_EQ(readEntry(), foreign);
+    EXPECT_FALSE(QFile::exists(AutostartLoginItem::entryPath()));
 
-    // Our Exec, but under another group, or switched off by the session's start-up settings.
-    for (const QByteArray& text : {QByteArray("[Other]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\n"),
-                                   QByteArray("[Desktop Entry]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\nHidden=true\n"),
+    // Our Exec, but under another group: starts nothing of ours.
+    writeEntry("[Other]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\n");
+    EXPECT_EQ(item.status(), LoginItemService::Status::notRegistered);
+
+    // Turned off by the session's start-up settings.
+    for (const QByteArray& text : {QByteArray("[Desktop Entry]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\nHidden=true\n"),
                                    QByteArray("[Desktop Entry]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\n"
                                               "X-GNOME-Autostart-enabled=false\n")}) {
         writeEntry(text);
         EXPECT_EQ(item.status(), LoginItemService::Status::notRegistered) << text.toStdString();
+        EXPECT_FALSE(item.startsAtLogin());
+        EXPECT_TRUE(item.turnedOffByDesktop());
     }
 
-    // An entry written before the start-up flag existed is still ours.
+    // An entry written before the start-up flag existed is still this executable's.
     writeEntry("[Desktop Entry]\nExec=\"/opt/veltranmoor/bin/veltranmoor\"\n");
     EXPECT_EQ(item.status(), LoginItemService::Status::enabled);
 
@@ -107,4 +115,28 @@ TEST(AutostartLoginItem, RegisterFailsWithAReasonWhenTheFolderCannotBeMade)
     EXPECT_EQ(item.status(), LoginItemService::Status::notRegistered);
 
     EXPECT_FALSE(AutostartLoginItem(QStringLiteral("veltranmoor")).registerItem().ok());
+}
+
+TEST(AutostartLoginItem, LoginStartsTheInstalledBinaryWhenThereIsOne)
+{
+    const QString home = qEnvironmentVariable("HOME");
+    const QString build = home + QStringLiteral("/src/build/release/src/veltranmoor");
+    const QString pathDir = home + QStringLiteral("/path");
+    QDir().mkpath(pathDir);
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", pathDir.toUtf8());
+    auto install = [](const QString& path) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    };
+
+    EXPECT_EQ(AutostartLoginItem::preferredExecutable(build), build) << "nothing installed";
+    install(home + QStringLiteral("/.local/bin/veltranmoor"));
+    EXPECT_EQ(AutostartLoginItem::preferredExecutable(build), home + QStringLiteral("/.local/bin/veltranmoor"));
+    install(pathDir + QStringLiteral("/veltranmoor"));
+    EXPECT_EQ(AutostartLoginItem::preferredExecutable(build), pathDir + QStringLiteral("/veltranmoor")) << "PATH comes first";
+    EXPECT_EQ(AutostartLoginItem::preferredExecutable(kExe), kExe) << "an installed binary that runs is itself the one";
+    qputenv("PATH", savedPath);
 }

@@ -3,6 +3,7 @@
 #include "platform/linux/ProcfsProcessTable.h"
 #include "platform/linux/StatvfsVolumeSource.h"
 #include "platform/linux/SysfsThermalStateSource.h"
+#include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <map>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -214,6 +216,40 @@ TEST(ProcfsProcessTable, ReadsThisMachineIncludingThisProcess)
     EXPECT_GT(self->residentBytes, 0u);
     EXPECT_FALSE(table.displayName(*self).isEmpty());
     EXPECT_FALSE(ProcfsProcessTable(QStringLiteral("/nonexistent")).readProcesses(entries));
+}
+
+TEST(ProcfsProcessTable, HeldStatFilesFollowTheirProcessesAndCloseWhenTheyGo)
+{
+    auto openFds = [] { return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(); };
+    const qsizetype fdsBefore = openFds();
+    std::vector<ProcessEntry> entries;
+    auto find = [&](pid_t pid) {
+        return std::find_if(entries.begin(), entries.end(), [pid](const ProcessEntry& e) { return e.pid == pid; });
+    };
+    {
+        ProcfsProcessTable table;
+        auto child = std::make_unique<ChildProcess>(QStringList{QStringLiteral("/bin/sleep"), QStringLiteral("60")});
+        ASSERT_TRUE(child->started());
+        const pid_t pid = child->pid();
+        ASSERT_TRUE(table.readProcesses(entries));
+        ASSERT_NE(find(pid), entries.end());
+        const uint64_t started = find(pid)->startTime;
+        EXPECT_TRUE(table.holdsStatFileOf(pid));
+        EXPECT_GT(openFds(), fdsBefore);
+
+        // The second reading goes through the held handle: the same process, its CPU time current.
+        ASSERT_TRUE(table.readProcesses(entries));
+        ASSERT_NE(find(pid), entries.end());
+        EXPECT_EQ(find(pid)->startTime, started);
+
+        // Gone and reaped: no longer listed, and its handle is closed with it.
+        child.reset();
+        ASSERT_TRUE(table.readProcesses(entries));
+        EXPECT_EQ(find(pid), entries.end());
+        EXPECT_FALSE(table.holdsStatFileOf(pid));
+    }
+    // The table's end closes every handle it held.
+    EXPECT_LE(openFds(), fdsBefore + 1);
 }
 
 TEST(SysfsThermalStateSource, ZoneTemperaturesAgainstTripPoints)

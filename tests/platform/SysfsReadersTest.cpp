@@ -34,8 +34,17 @@ TEST(SysfsNetStatsReader, sumsPhysicalAndBridgeInterfacesOnly)
     EXPECT_EQ(none.bytesIn, 0U);
     EXPECT_EQ(none.bytesOut, 0U);
 
-    for (const char* name : {"enp3s0", "wlp2s0", "bridge0", "eth1", "br-5d1e"}) EXPECT_TRUE(SysfsNetStatsReader::isCounted(name));
-    for (const char* name : {"lo", "veth3f9a2c1", "docker0", "tun0", "wg0", "ppp0"}) EXPECT_FALSE(SysfsNetStatsReader::isCounted(name));
+    // A bridge over a counted member (br0 over enp3s0) is not counted again; one over
+    // container peers only (br-5d1e) or over nothing (virbr0) is. Modem, mobile broadband and
+    // USB tethering links count.
+    const InterfaceByteCounters bridged = SysfsNetStatsReader(fixturePath("sys/net/bridged")).readInterfaceCounters();
+    EXPECT_EQ(bridged.bytesIn, 5100ULL + 10 + 100 + 1000 + 300);
+    EXPECT_EQ(bridged.bytesOut, 6100ULL + 20 + 200 + 2000 + 400);
+
+    for (const char* name : {"enp3s0", "wlp2s0", "bridge0", "eth1", "br-5d1e", "ppp0", "wwan0", "usb0"}) {
+        EXPECT_TRUE(SysfsNetStatsReader::isCounted(name)) << name;
+    }
+    for (const char* name : {"lo", "veth3f9a2c1", "docker0", "tun0", "wg0"}) EXPECT_FALSE(SysfsNetStatsReader::isCounted(name)) << name;
 }
 
 TEST(ThermalZones, levelIsTheWorstTripReached)

@@ -23,8 +23,8 @@ TEST(TcpTableReader, countsEstablishedRowsOfBothTables)
     const std::pair<const char*, int64_t> cases[] = {
         {"workstation", 5},  // three IPv4 and two IPv6 rows in state 01; listen, time-wait and others not
         {"truncated", 1},    // garbage, a row without its state and a row cut after it do not count
-        {"empty", 0},
-        {"no-such-root", 0},
+        {"empty", 0},          // headers only: read, and nothing established
+        {"no-such-root", -1},  // no table to read at all
     };
     for (const auto& [name, count] : cases) {
         ProcTcpTableReader reader(fixturePath(QStringLiteral("proc/net/") + name), QStringLiteral("/nonexistent/ss"));

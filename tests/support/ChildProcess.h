@@ -26,6 +26,10 @@ public:
 
     // Field 19 of /proc/PID/stat.
     static std::optional<int> niceOf(pid_t pid);
+    // Starts `program` with the argument "600" under the pid `wanted` (clone3 with set_tid,
+    // which needs CAP_SYS_ADMIN), to play a process that reused a pid. Returns the new pid, or
+    // -1 with errno set; the caller kills and reaps it.
+    static pid_t startWithPid(pid_t wanted, const QByteArray& program);
     // A shell script that spins forever, under `name` in `dir`; returns its path.
     static QString writeSpinner(const QString& dir, const QString& name);
 

@@ -111,6 +111,8 @@ TEST(ChatInDashboard, FreeUpSpaceCleansTheFixtureHomeAndAnUndoRunsOnce)
     TavrilonChatView* chat = d.openChat();
     ASSERT_NE(chat, nullptr);
     EXPECT_EQ(chat->rows().size(), 1);
+    // Typing after the click on the tab goes to the chat's input, not to the sidebar button.
+    EXPECT_EQ(d.window->focusWidget(), chat->input());
 
     // The cleanup runs on a worker: the window keeps answering, the thinking line names the
     // action, and a second request meanwhile is answered, not lost.

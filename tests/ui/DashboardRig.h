@@ -40,6 +40,9 @@
 #include "ui/theme/ThemeManager.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <QWidget>
 #include <QTemporaryDir>
 
 namespace dashboard_rig {
@@ -56,10 +59,13 @@ struct Quiet final : Notifier, IncidentLedger, ProcessControl, TemperatureSource
     void notifyCleanupComplete(const QString&) override {}
     void recordIncident(const QString&) override {}
     QList<QPair<QString, int>> sortedIncidents() const override { return {}; }
-    Status lowerPriority(int32_t) override { return Status::failure(QStringLiteral("not in tests")); }
-    Result<std::shared_ptr<ProcessHandle>> openProcess(int32_t) override
+    ProcessStatus lowerPriority(ProcessIdentity, ProcessOwner) override
     {
-        return Result<std::shared_ptr<ProcessHandle>>::failure(QStringLiteral("not in tests"));
+        return ProcessStatus::failed(QStringLiteral("not in tests"));
+    }
+    OpenedProcess openProcess(ProcessIdentity, ProcessOwner) override
+    {
+        return OpenedProcess::refused(ProcessStatus::failed(QStringLiteral("not in tests")));
     }
     std::optional<double> cpuTempC() const override { return std::nullopt; }
     QList<CleanupTarget> cleanSafeTargets() override { return {}; }
@@ -79,7 +85,10 @@ struct Quiet final : Notifier, IncidentLedger, ProcessControl, TemperatureSource
     void switchProfile(const QString&) override {}
     QList<InsightItem> insights() const override { return {}; }
     void flushDNS(std::function<void(Status)> completion) override { completion(Status::success()); }
-    Status killProcess(const ProcessInfoItem&) override { return Status::failure(QStringLiteral("not in tests")); }
+    ProcessStatus killProcess(const ProcessInfoItem&, ProcessOwner) override
+    {
+        return ProcessStatus::failed(QStringLiteral("not in tests"));
+    }
 };
 
 struct Rig {
@@ -170,6 +179,24 @@ struct Rig {
 inline void settle()
 {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+}
+
+// Saves one tab, on the palette's background as the window shows it, as
+// <build tree>/screenshots/<name>.png.
+inline bool saveTabShot(QWidget& view, const QString& name)
+{
+    settle();
+    QPalette palette = view.palette();
+    palette.setColor(QPalette::Window, PaletteTheme::ember().background);
+    view.setPalette(palette);
+    view.setAutoFillBackground(true);
+    QDir dir(QCoreApplication::applicationDirPath());
+    do {
+        if (dir.exists(QStringLiteral("CMakeCache.txt"))) break;
+    } while (dir.cdUp());
+    const QString out = dir.absolutePath() + QStringLiteral("/screenshots");
+    QDir().mkpath(out);
+    return view.grab().toImage().save(out + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
 }  // namespace dashboard_rig

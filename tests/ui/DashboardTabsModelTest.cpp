@@ -135,6 +135,7 @@ struct Buttons : ::testing::Test {
     {
         ProcessInfoItem p;
         p.pid = child.pid();
+        p.startTime = LinuxProcessControl::identityOf(child.pid()).value_or(ProcessIdentity{}).startTime;
         p.name = name;
         p.isProtected = isProtected;
         return p;

@@ -12,6 +12,7 @@
 #include "ui/dashboard/ProcessListModel.h"
 #include "ui/dashboard/TextView.h"
 
+#include "platform/linux/LinuxProcessControl.h"
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
@@ -261,9 +262,11 @@ TEST_F(Tabs, ProcessButtonsActOnTheChildAndTheHistoryShowsIt)
     ASSERT_TRUE(slow.started() && doomed.started());
     ProcessInfoItem a;
     a.pid = slow.pid();
+    a.startTime = LinuxProcessControl::identityOf(slow.pid()).value_or(ProcessIdentity{}).startTime;
     a.name = u"slow"_qs;
     ProcessInfoItem b;
     b.pid = doomed.pid();
+    b.startTime = LinuxProcessControl::identityOf(doomed.pid()).value_or(ProcessIdentity{}).startTime;
     b.name = u"doomed"_qs;
     ProcessesTab* tab = processes();
     publishProcesses({a, b});

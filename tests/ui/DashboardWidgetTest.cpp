@@ -9,6 +9,7 @@
 #include "ui/dashboard/HistoryChartCard.h"
 #include "ui/dashboard/IconTextRow.h"
 #include "ui/dashboard/LinearGauge.h"
+#include "ui/dashboard/OverviewModel.h"
 #include "ui/dashboard/OverviewTab.h"
 #include "ui/dashboard/ProfileLabelView.h"
 #include "ui/dashboard/ScoreBar.h"
@@ -23,6 +24,9 @@
 
 #include <QLabel>
 #include <QScrollArea>
+#include <QChartView>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QTest>
 
 using namespace dashboard_rig;
@@ -37,6 +41,12 @@ protected:
     void SetUp() override
     {
         view.resize(DetailedView::defaultWindowSize);
+        // On screen, as users see it: a window that cannot be seen does no drawing work.
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        settle();
+        // Showing applies the stored palette; the tests start from a known one.
+        rig.themes.setCurrent(PaletteTheme::ember());
         settle();
     }
 
@@ -54,6 +64,18 @@ protected:
         return view.grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
 };
+
+template <typename Pred>
+bool waitFor(Pred pred, int ms = 3000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > ms) return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
 
 bool near(QRgb a, const QColor& b, int tolerance)
 {
@@ -256,6 +278,92 @@ TEST_F(Dashboard, APaletteChangeRedrawsTheContentButNotTheSidebar)
     for (SidebarButton* b : view.sidebar()->buttons()) EXPECT_EQ(b->accentColor(), PaletteTheme::hud().accent);
 }
 
+namespace {
+
+// Paint events per widget, and the timers still armed under a widget.
+struct PaintCounter : QObject {
+    QHash<const QObject*, int> paints;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) ++paints[watched];
+        return false;
+    }
+    int of(const QObject* o) const { return paints.value(o); }
+};
+
+}  // namespace
+
+TEST_F(Dashboard, AScoreChangeDrawsOnlyTheFramesThatShowAndThenNothingRuns)
+{
+    rig.publishSample(10, 40, 80);
+    rig.publishSample(11, 40, 80);
+    settle();
+    HealthRing* ring = overview()->healthRing();
+    ASSERT_TRUE(waitFor([&] { return !ring->isAnimating(); }));
+    ASSERT_DOUBLE_EQ(ring->shownFraction(), OverviewModel::ringFraction(80));
+    PaintCounter counter;
+    ring->installEventFilter(&counter);
+
+    // One point more: the arc moves about 3.5 pixels, over the full second of the glide.
+    QElapsedTimer clock;
+    clock.start();
+    rig.publishSample(12, 40, 81);
+    settle();
+    ASSERT_TRUE(ring->isAnimating());
+    ASSERT_TRUE(waitFor([&] { return !ring->isAnimating(); }));
+    EXPECT_GE(clock.elapsed(), 950);
+    EXPECT_DOUBLE_EQ(ring->shownFraction(), OverviewModel::ringFraction(81));
+    EXPECT_GE(counter.of(ring), 2);
+    EXPECT_LE(counter.of(ring), 8) << "a 60 Hz animation would draw about 60 frames";
+
+    // Settled: nothing is drawn and no frame timer is left running.
+    counter.paints.clear();
+    QTest::qWait(300);
+    EXPECT_EQ(counter.of(ring), 0);
+}
+
+TEST_F(Dashboard, ChartsRedrawForANewSampleOnlyAndNotWhileTheWindowIsHidden)
+{
+    rig.publishSample(10, 40);
+    rig.publishSample(20, 41);
+    settle();
+    QTest::qWait(50);
+    HistoryChartCard* cpu = overview()->cpuChart();
+    ASSERT_TRUE(cpu->showsChart());
+    PaintCounter counter;
+    QWidget* plot = cpu->chartView()->viewport();
+    plot->installEventFilter(&counter);
+
+    // Values that are not samples (a network reading, the AI engine, a setting) leave the chart alone.
+    rig.network.publish(NetworkMonitor::Measurement{.rateIn = 1500, .connections = 3, .timestamp = rig.clock.now()});
+    rig.ai.setSystemPersonality(QStringLiteral("Calm"));
+    rig.settings.setDataRateUnitRaw(QStringLiteral("bits"));
+    settle();
+    QTest::qWait(100);
+    EXPECT_EQ(counter.of(plot), 0);
+
+    rig.publishSample(30, 42);
+    settle();
+    QTest::qWait(100);
+    EXPECT_EQ(counter.of(plot), 1);
+    EXPECT_EQ(cpu->plottedPointCount(), 3);
+
+    // Hidden: samples arrive, nothing is worked out or drawn; shown again, the tab catches up once.
+    view.hide();
+    counter.paints.clear();
+    rig.publishSample(40, 43);
+    rig.publishSample(50, 44);
+    settle();
+    EXPECT_EQ(cpu->plottedPointCount(), 3);
+    EXPECT_EQ(counter.of(plot), 0);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    settle();
+    QTest::qWait(100);
+    EXPECT_EQ(cpu->plottedPointCount(), 5);
+    EXPECT_EQ(cpu->valueText(), QStringLiteral("50%"));
+}
+
 TEST(DashboardWindow, OpensByAddressClosesWithoutQuittingAndReopensOnOverview)
 {
     Rig rig;
@@ -267,7 +375,7 @@ TEST(DashboardWindow, OpensByAddressClosesWithoutQuittingAndReopensOnOverview)
     QPointer<DetailedView> first = windows.window();
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->isVisible());
-    EXPECT_EQ(first->windowTitle(), QStringLiteral("Veltranmoor AI — Dashboard"));
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("Dashboard — Veltranmoor AI"));
     EXPECT_EQ(first->objectName(), QStringLiteral("detailed-dashboard"));
     EXPECT_EQ(first->size(), QSize(1100, 750));
     EXPECT_EQ(first->minimumSize(), QSize(1000, 700));

@@ -115,19 +115,28 @@ TEST_F(LoginRig, RefusedRegistrationIsLoggedAndTurnsTheSettingBackOff)
     EXPECT_FALSE(settings.launchAtLogin());
 }
 
-TEST_F(LoginRig, AnEntryWrittenByOthersIsReplacedOnlyWhenRegistering)
+TEST_F(LoginRig, TheDesktopsChoiceWinsAndAnOlderInstallsEntryIsReplacedOrRemoved)
 {
-    const QByteArray foreign = "[Desktop Entry]\nType=Application\nName=Other\nExec=/usr/bin/other-tool\n";
-    writeEntry(foreign);
-
-    controller.start();
-    settings.setUse24HourTime(false);
-    settle();
-    EXPECT_EQ(entry(), foreign);
-
+    // Turned off in the desktop's session settings: the setting follows, the entry stays as is.
+    const QByteArray hidden = "[Desktop Entry]\nExec=\"/opt/Veltranmoor AI/veltranmoor\" --autostart\nHidden=true\n";
+    writeEntry(hidden);
     settings.setLaunchAtLogin(true);
+    controller.start();
+    EXPECT_FALSE(settings.launchAtLogin());
+    EXPECT_EQ(entry(), hidden);
     settle();
+    EXPECT_EQ(entry(), hidden);
+
+    // An older install's entry starts another path: with the setting off it goes ...
+    writeEntry("[Desktop Entry]\nExec=/usr/bin/veltranmoor-old --autostart\n");
+    LoginItemController off{settings, autostart};
+    off.start();
+    EXPECT_FALSE(entryExists());
+
+    // ... and with the setting on it is replaced by this executable's.
+    writeEntry("[Desktop Entry]\nExec=/usr/bin/veltranmoor-old --autostart\n");
+    settings.setLaunchAtLogin(true);
+    LoginItemController on{settings, autostart};
+    on.start();
     EXPECT_TRUE(entry().contains("Exec=\"/opt/Veltranmoor AI/veltranmoor\" --autostart\n"));
-    EXPECT_FALSE(entry().contains("other-tool"));
-    EXPECT_TRUE(logged.isEmpty());
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace {
 
@@ -56,15 +57,30 @@ QString AutostartLoginItem::execValue(const QString& program)
     return escapeStringValue(quoted);
 }
 
-bool AutostartLoginItem::isOurs(const QByteArray& contents, bool* enabled) const
+QString AutostartLoginItem::preferredExecutable(const QString& running)
 {
+    const QFileInfo self(running);
+    if (self.absoluteDir().dirName() == QStringLiteral("bin")) return running;
+    const QString candidates[] = {QStandardPaths::findExecutable(QStringLiteral("veltranmoor")),
+                                  Paths::home() + QStringLiteral("/.local/bin/veltranmoor")};
+    for (const QString& candidate : candidates) {
+        const QFileInfo info(candidate);
+        if (!candidate.isEmpty() && info.isFile() && info.isExecutable()) return info.absoluteFilePath();
+    }
+    return running;
+}
+
+AutostartLoginItem::Entry AutostartLoginItem::read() const
+{
+    Entry entry;
+    QFile file(entryPath());
+    if (!file.exists()) return entry;
+    entry.exists = true;
+    // An autostart entry is a few hundred bytes; a huge file is read as one that starts nothing.
+    if (file.size() > kMaxEntryBytes || !file.open(QIODevice::ReadOnly)) return entry;
     const QString wantExec = execValue(m_executable);
-    if (wantExec.isEmpty())
-        return false;
     bool inMainGroup = false;
-    bool execMatches = false;
-    bool on = true;
-    for (const QByteArray& raw : contents.split('\n')) {
+    for (const QByteArray& raw : file.readAll().split('\n')) {
         const QString line = QString::fromUtf8(raw).trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
@@ -79,28 +95,34 @@ bool AutostartLoginItem::isOurs(const QByteArray& contents, bool* enabled) const
             continue;
         const QString key = line.left(eq).trimmed();
         const QString value = line.mid(eq + 1).trimmed();
-        // Entries written before the start-up flag existed are ours too.
+        // Entries written before the start-up flag existed start this executable too.
         if (key == QStringLiteral("Exec"))
-            execMatches = value == wantExec || value == wantExec + QStringLiteral(" --autostart");
+            entry.startsThisExecutable =
+                !wantExec.isEmpty() && (value == wantExec || value == wantExec + QStringLiteral(" --autostart"));
         else if (key == QStringLiteral("Hidden") && value == QStringLiteral("true"))
-            on = false;
+            entry.turnedOff = true;
         else if (key == QStringLiteral("X-GNOME-Autostart-enabled") && value == QStringLiteral("false"))
-            on = false;
+            entry.turnedOff = true;
     }
-    if (enabled)
-        *enabled = on;
-    return execMatches;
+    return entry;
 }
 
 LoginItemService::Status AutostartLoginItem::status() const
 {
-    QFile file(entryPath());
-    if (file.size() > kMaxEntryBytes || !file.open(QIODevice::ReadOnly))
-        return Status::notRegistered;
-    bool enabled = false;
-    if (!isOurs(file.readAll(), &enabled) || !enabled)
-        return Status::notRegistered;
-    return Status::enabled;
+    const Entry entry = read();
+    return entry.startsThisExecutable && !entry.turnedOff ? Status::enabled : Status::notRegistered;
+}
+
+bool AutostartLoginItem::startsAtLogin() const
+{
+    const Entry entry = read();
+    return entry.exists && !entry.turnedOff;
+}
+
+bool AutostartLoginItem::turnedOffByDesktop() const
+{
+    const Entry entry = read();
+    return entry.exists && entry.turnedOff;
 }
 
 ::Status AutostartLoginItem::registerItem()
@@ -134,18 +156,11 @@ LoginItemService::Status AutostartLoginItem::status() const
 
 ::Status AutostartLoginItem::unregisterItem()
 {
-    const QString path = entryPath();
-    QFile file(path);
+    QFile file(entryPath());
     if (!file.exists())
         return ::Status::success();
-    // Only an entry that starts this executable is removed; it is the application's own
+    // The file of our name is ours, whichever install wrote it; it is the application's own
     // bookkeeping, not user data, so it does not go to the Trash.
-    if (file.size() > kMaxEntryBytes || !file.open(QIODevice::ReadOnly))
-        return ::Status::failure(QStringLiteral("The autostart entry %1 could not be read.").arg(path));
-    const bool ours = isOurs(file.readAll(), nullptr);
-    file.close();
-    if (!ours)
-        return ::Status::success();
     if (!file.remove())
         return ::Status::failure(file.errorString());
     return ::Status::success();

@@ -47,7 +47,7 @@ int64_t ProcTcpTableReader::countEstablishedInTable(const QString& path) const
 {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
+    if (fd < 0) return -1;
 
     // Read in chunks and count whole lines only, so a large table needs no large buffer.
     constexpr qsizetype kChunk = 64 * 1024;
@@ -61,7 +61,11 @@ int64_t ProcTcpTableReader::countEstablishedInTable(const QString& path) const
         }
         const ssize_t got = ::read(fd, buffer.data() + held, size_t(buffer.size() - held));
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
+        if (got < 0) {
+            ::close(fd);
+            return -1;
+        }
+        if (got == 0) break;
         held += got;
         const char* data = buffer.constData();
         qsizetype lineStart = 0;
@@ -80,8 +84,11 @@ int64_t ProcTcpTableReader::countEstablishedInTable(const QString& path) const
 
 int64_t ProcTcpTableReader::countEstablishedTCP() const
 {
-    return countEstablishedInTable(m_procRoot + QStringLiteral("/net/tcp")) +
-           countEstablishedInTable(m_procRoot + QStringLiteral("/net/tcp6"));
+    // Without IPv6 there is no tcp6 table; that is still an answer.
+    const int64_t v4 = countEstablishedInTable(m_procRoot + QStringLiteral("/net/tcp"));
+    const int64_t v6 = countEstablishedInTable(m_procRoot + QStringLiteral("/net/tcp6"));
+    if (v4 < 0 && v6 < 0) return -1;
+    return std::max<int64_t>(v4, 0) + std::max<int64_t>(v6, 0);
 }
 
 int64_t ProcTcpTableReader::readEstablishedConnections() const

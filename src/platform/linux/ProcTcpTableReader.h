@@ -16,7 +16,7 @@ public:
     int64_t countEstablishedTCP() const override;
     int64_t readEstablishedConnections() const override;
 
-    // One table file; rows that are cut short or malformed do not count.
+    // One table file, -1 when it cannot be read; rows that are cut short or malformed do not count.
     int64_t countEstablishedInTable(const QString& path) const;
 
 private:

@@ -4,10 +4,12 @@
 
 #include <QFile>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -26,6 +28,38 @@ struct LinuxDirent64 {
     unsigned char d_type;
     char d_name[];
 };
+
+// Stat handles of all tables together stay within half the open-file limit, leaving the rest
+// to everything else the application opens.
+std::atomic<long> g_handlesHeld{0};
+
+long handleBudget()
+{
+    static const long budget = [] {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 512L;
+        return long(std::min<rlim_t>(limit.rlim_cur / 2, 16384));
+    }();
+    return budget;
+}
+
+bool takeHandle()
+{
+    long held = g_handlesHeld.load();
+    while (held < handleBudget()) {
+        if (g_handlesHeld.compare_exchange_weak(held, held + 1)) return true;
+    }
+    return false;
+}
+
+ssize_t readAt0(int fd, char* buffer, size_t capacity)
+{
+    ssize_t n;
+    do {
+        n = ::pread(fd, buffer, capacity, 0);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
 
 bool parsePid(const char* name, int32_t& pid)
 {
@@ -51,7 +85,44 @@ ProcfsProcessTable::ProcfsProcessTable(const QString& procRoot)
     m_pageSize = page > 0 ? uint64_t(page) : 4096;
 }
 
-ProcfsProcessTable::~ProcfsProcessTable() = default;
+ProcfsProcessTable::~ProcfsProcessTable()
+{
+    for (auto it = m_handles.begin(); it != m_handles.end();) {
+        auto next = std::next(it);
+        closeHandle(it);
+        it = next;
+    }
+}
+
+void ProcfsProcessTable::closeHandle(std::unordered_map<int32_t, StatHandle>::iterator it)
+{
+    ::close(it->second.fd);
+    m_handles.erase(it);
+    g_handlesHeld.fetch_sub(1);
+}
+
+ssize_t ProcfsProcessTable::readStat(int dirFd, int32_t pid, const char* path)
+{
+    auto it = m_handles.find(pid);
+    if (it != m_handles.end()) {
+        const ssize_t got = readAt0(it->second.fd, m_stat.data(), m_stat.size());
+        if (got > 0) {
+            it->second.seen = m_generation;
+            return got;
+        }
+        // The process behind the handle is gone; the pid may already name another one.
+        closeHandle(it);
+    }
+    const int fd = ::openat(dirFd, path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return -1;
+    const ssize_t got = readAt0(fd, m_stat.data(), m_stat.size());
+    if (got > 0 && takeHandle()) {
+        m_handles.emplace(pid, StatHandle{fd, m_generation});
+    } else {
+        ::close(fd);
+    }
+    return got;
+}
 
 bool ProcfsProcessTable::parseStat(int32_t pid, const char* text, size_t length, uint64_t nsPerTick, uint64_t pageSize,
                                    ProcessEntry& entry)
@@ -130,7 +201,7 @@ bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
             std::memcpy(path, d->d_name, nameLength);
             std::memcpy(path + nameLength, "/stat", 6);
             // Gone since the listing, or not ours to read: left out.
-            const ssize_t got = ProcFiles::readInto(dirFd, path, m_stat.data(), m_stat.size());
+            const ssize_t got = readStat(dirFd, pid, path);
             if (got <= 0) continue;
             if (!parseStat(pid, m_stat.data(), size_t(got), m_nsPerTick, m_pageSize, entry)) continue;
             // Kernels that do not report the flag still show a kernel thread as a command-less
@@ -144,6 +215,13 @@ bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
         }
     }
     ::close(dirFd);
+
+    // Handles of processes no longer listed are closed.
+    for (auto it = m_handles.begin(); it != m_handles.end();) {
+        auto next = std::next(it);
+        if (it->second.seen != m_generation) closeHandle(it);
+        it = next;
+    }
 
     // Names of processes that are gone are dropped now and then, so the cache stays small.
     if (m_names.size() > 512) {

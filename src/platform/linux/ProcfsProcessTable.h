@@ -5,11 +5,15 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <unordered_map>
 #include <vector>
 
-// The process table from <proc>: one open/read/close of <proc>/PID/stat per process into a
-// reused buffer; <proc>/PID/cmdline only for names the kernel cut at 15 bytes, cached by pid
-// and start time.
+// The process table from <proc>: one read of <proc>/PID/stat per process into a reused buffer.
+// The stat file of each process stays open from one reading to the next (within a share of the
+// open-file limit), so a sample costs one read per process rather than open, read and close; a
+// handle whose process has gone reads nothing and is opened afresh, so a reused pid is read as
+// the new process. <proc>/PID/cmdline is read only for names the kernel cut at 15 bytes, cached
+// by pid and start time.
 class ProcfsProcessTable final : public ProcessTable {
 public:
     explicit ProcfsProcessTable(const QString& procRoot = QStringLiteral("/proc"));
@@ -22,7 +26,17 @@ public:
     static bool parseStat(int32_t pid, const char* text, size_t length, uint64_t nsPerTick, uint64_t pageSize,
                           ProcessEntry& entry);
 
+    // Whether the stat file of `pid` is held open now.
+    bool holdsStatFileOf(int32_t pid) const { return m_handles.count(pid) != 0; }
+
 private:
+    struct StatHandle {
+        int fd = -1;
+        uint64_t seen = 0;
+    };
+    ssize_t readStat(int dirFd, int32_t pid, const char* path);
+    void closeHandle(std::unordered_map<int32_t, StatHandle>::iterator it);
+
     struct CachedName {
         uint64_t startTime = 0;
         QString name;
@@ -36,4 +50,5 @@ private:
     std::vector<char> m_stat;
     QHash<int32_t, CachedName> m_names;
     uint64_t m_generation = 0;
+    std::unordered_map<int32_t, StatHandle> m_handles;
 };

@@ -40,6 +40,16 @@ QList<TemperatureInput> SysfsHwmonReader::temperatureInputs(const QStringList& c
             found.push_back({chip.name, label, chip.dir + QLatin1Char('/') + file, index});
         }
         std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
+        // k10temp's Tctl is a control value with an offset of up to 27 °C on some processors;
+        // the real die readings (Tdie, Tccd1...) are preferred wherever the chip gives them.
+        if (chip.name == QLatin1String("k10temp")) {
+            const auto isDie = [](const TemperatureInput& t) {
+                return t.label == QLatin1String("Tdie") || t.label.startsWith(QLatin1String("Tccd"));
+            };
+            if (std::any_of(found.begin(), found.end(), isDie)) {
+                found.removeIf([](const TemperatureInput& t) { return t.label == QLatin1String("Tctl"); });
+            }
+        }
         inputs += found;
     }
     return inputs;

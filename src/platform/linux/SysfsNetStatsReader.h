@@ -12,6 +12,8 @@ public:
     InterfaceByteCounters readInterfaceCounters() const override;
 
     static bool isCounted(const QString& interfaceName);
+    // A bridge (its members listed in brif/) with a member that is counted itself.
+    static bool isBridgeOverCountedMembers(const QString& dir);
 
 private:
     QString m_root;

@@ -1,5 +1,7 @@
 #include "ui/dashboard/ActionHistoryModel.h"
 
+#include "core/CFormat.h"
+
 namespace ActionHistoryModel {
 
 TypeStyle typeStyle(ActionRecord::ActionType type)
@@ -20,7 +22,7 @@ TypeStyle typeStyle(ActionRecord::ActionType type)
 
 QString countText(qsizetype count)
 {
-    return QString::asprintf("%lld", static_cast<long long>(count)) + QStringLiteral(" actions");
+    return cformat("%lld", static_cast<long long>(count)) + QStringLiteral(" actions");
 }
 
 Row row(const ActionRecord& record, const QLocale& locale)

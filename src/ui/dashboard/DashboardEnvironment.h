@@ -9,6 +9,8 @@ class IncidentLedger;
 class ProcessControl;
 class ProcessStopper;
 class BatteryMonitor;
+class DiskCleaner;
+class EpitopeLibrary;
 class NetworkMonitor;
 class PerformanceMonitor;
 class PerformanceProfileManager;
@@ -35,4 +37,8 @@ struct DashboardEnvironment {
     ThemeManager& themeManager;
     TavrilonTabDeps tavrilon;
     ProcessTabDeps processes;
+    // The Disk tab's cleaner and where it records the measured outcome; without a cleaner the
+    // tab stays a title.
+    DiskCleaner* diskCleaner = nullptr;
+    EpitopeLibrary* epitopes = nullptr;
 };

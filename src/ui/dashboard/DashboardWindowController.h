@@ -14,7 +14,9 @@ class DashboardWindowController : public QObject {
     Q_OBJECT
 public:
     static inline const QString windowIdentifier = QStringLiteral("detailed-dashboard");
-    static inline const QString windowTitle = QStringLiteral("Veltranmoor AI — Dashboard");
+    // Ends with the application's display name, which the window system would otherwise
+    // append a second time.
+    static inline const QString windowTitle = QStringLiteral("Dashboard — Veltranmoor AI");
 
     explicit DashboardWindowController(const DashboardEnvironment& env, QObject* parent = nullptr);
     ~DashboardWindowController() override;

@@ -1,8 +1,13 @@
 #include "ui/dashboard/DetailedView.h"
 
 #include "ui/dashboard/AIInsightsTab.h"
+#include "ui/chat/TavrilonChatView.h"
+
 #include "ui/dashboard/Divider.h"
+#include "ui/dashboard/BatteryTab.h"
+#include "ui/dashboard/DiskCleanerView.h"
 #include "ui/dashboard/HistoryTab.h"
+#include "ui/dashboard/NetworkTab.h"
 #include "ui/dashboard/OverviewTab.h"
 #include "ui/dashboard/PendingTabView.h"
 #include "ui/dashboard/ProcessesTab.h"
@@ -11,6 +16,7 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -51,6 +57,11 @@ void DetailedView::selectTab(DashboardTab tab)
     m_tabView = makeTabView(tab);
     m_content->addWidget(m_tabView);
     m_sidebar->setSelectedTab(tab);
+    // Showing the chat means talking to it: what is typed next goes to its input, not to the
+    // sidebar button (where Space would switch tabs again).
+    auto* chat = qobject_cast<TavrilonChatView*>(m_tabView);
+    if (!chat) chat = m_tabView->findChild<TavrilonChatView*>();
+    if (chat && chat->input()) chat->input()->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* DetailedView::makeTabView(DashboardTab tab)
@@ -74,6 +85,16 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
     // These two scroll their own lists.
     case DashboardTab::processes: view = new ProcessesTab(m_env); break;
     case DashboardTab::history: view = new HistoryTab(m_env); break;
+    case DashboardTab::network:
+        view = scrolled(new NetworkTab(m_env.networkMonitor, m_env.settings, m_env.themeManager));
+        break;
+    case DashboardTab::battery: view = scrolled(new BatteryTab(m_env.batteryMonitor, m_env.themeManager)); break;
+    case DashboardTab::disk:
+        if (m_env.diskCleaner) {
+            view = new DiskCleanerView(*m_env.diskCleaner, m_env.monitor, m_env.epitopes, m_env.themeManager);
+            break;
+        }
+        [[fallthrough]];
     default: view = new PendingTabView(m_env.themeManager, tab); break;
     }
     view->setProperty("dashboardTab", DashboardTabs::rawValue(tab));

@@ -4,19 +4,22 @@
 #include "ui/dashboard/DashboardStyle.h"
 #include "ui/dashboard/OverviewModel.h"
 #include "ui/theme/ThemeManager.h"
+#include "ui/theme/WindowExposure.h"
 
 #include <QConicalGradient>
 #include <QPainter>
+#include <QtMath>
+
+#include <cmath>
 #include <QPainterPath>
 #include <algorithm>
+#include <cmath>
 
 HealthRing::HealthRing(ThemeManager& themes, QWidget* parent) : QWidget(parent), m_theme(this, themes)
 {
     setFixedSize(side, side);
-    m_animation.setDuration(1000);
-    m_animation.setEasingCurve(QEasingCurve::InOutQuad);
-    connect(&m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        m_shown = v.toDouble();
+    connect(&m_animation, &SteppedAnimation::valueChanged, this, [this](double v) {
+        m_shown = v;
         update();
     });
 }
@@ -30,14 +33,14 @@ void HealthRing::setScore(int64_t score)
     const double target = std::clamp(OverviewModel::ringFraction(score), 0.0, 1.0);
     m_animation.stop();
     // The first score is drawn as it is; later ones glide, and only while someone can see them.
-    if (first || !isVisible()) {
+    if (first || !isOnScreen(this)) {
         m_shown = target;
         update();
         return;
     }
-    m_animation.setStartValue(m_shown);
-    m_animation.setEndValue(target);
-    m_animation.start();
+    // One device pixel along the arc's middle line.
+    const double circumference = M_PI * (side - lineWidth) * devicePixelRatioF();
+    m_animation.start(m_shown, target, 1.0 / circumference);
 }
 
 void HealthRing::showEvent(QShowEvent*)
@@ -63,16 +66,26 @@ void HealthRing::paintEvent(QPaintEvent*)
         // gradient and arcs turn counter-clockwise, so both are drawn mirrored.
         QConicalGradient clockwise(ring.center(), 90);
         clockwise.setColorAt(0.0, withOpacity(status, 0.4));
-        clockwise.setColorAt(0.96, status);
-        // The start's round cap reaches back past 12 o'clock: keep it pale, not the end's colour.
-        clockwise.setColorAt(1.0, withOpacity(status, 0.4));
+        clockwise.setColorAt(1.0, status);
         p.save();
         p.translate(ring.center());
         p.scale(-1, 1);
         p.translate(-ring.center());
-        p.setPen(QPen(QBrush(clockwise), lineWidth, Qt::SolidLine, Qt::RoundCap));
+        // Flat ends, then the round caps as dots in their own colours: a round cap would take
+        // the gradient's colour where it lies, so a full ring's end would turn pale again.
+        p.setPen(QPen(QBrush(clockwise), lineWidth, Qt::SolidLine, Qt::FlatCap));
         // Mirrored, a counter-clockwise arc from 12 o'clock shows clockwise on screen.
         p.drawArc(ring, 90 * 16, int(m_shown * 360 * 16));
+        const double radius = ring.width() / 2;
+        auto capAt = [&](double degrees) {
+            const double a = qDegreesToRadians(degrees);
+            return ring.center() + QPointF(radius * std::cos(a), -radius * std::sin(a));
+        };
+        p.setPen(Qt::NoPen);
+        p.setBrush(withOpacity(status, 0.4));
+        p.drawEllipse(capAt(90), lineWidth / 2, lineWidth / 2);
+        p.setBrush(status);
+        p.drawEllipse(capAt(90 + m_shown * 360), lineWidth / 2, lineWidth / 2);
         p.restore();
     }
 

@@ -2,14 +2,15 @@
 
 #include "ui/theme/ThemeBinding.h"
 
-#include <QVariantAnimation>
+#include "ui/theme/SteppedAnimation.h"
 #include <QWidget>
 
 class ThemeManager;
 
 // The overall health score as a ring: a track, an arc from 12 o'clock clockwise over
 // score / 100 of the circle in the score's status colour, and the number with its word inside.
-// A new score glides there over 1 s (ease in-out); nothing runs while the score stays put.
+// A new score glides there over 1 s (ease in-out), drawn only when the arc has moved by a pixel;
+// nothing runs while the score stays put.
 class HealthRing : public QWidget {
     Q_OBJECT
 public:
@@ -22,7 +23,7 @@ public:
     void setScore(int64_t score);
     // The arc's share of the circle on display now.
     double shownFraction() const { return m_shown; }
-    bool isAnimating() const { return m_animation.state() == QAbstractAnimation::Running; }
+    bool isAnimating() const { return m_animation.isRunning(); }
 
     QSize sizeHint() const override { return {side, side}; }
 
@@ -35,5 +36,5 @@ private:
     int64_t m_score = 0;
     bool m_hasScore = false;
     double m_shown = 0;
-    QVariantAnimation m_animation;
+    SteppedAnimation m_animation{1000, QEasingCurve::InOutQuad};
 };

@@ -82,6 +82,8 @@ HistoryChartCard::HistoryChartCard(ThemeManager& themes, QWidget* parent)
 
 void HistoryChartCard::styleAxis(const PaletteTheme& theme)
 {
+    if (theme.border == m_axisColor) return;
+    m_axisColor = theme.border;
     m_axisY->setGridLineColor(theme.border);
     m_axisY->setGridLinePen(QPen(theme.border, 1));
 }
@@ -93,32 +95,43 @@ void HistoryChartCard::setChart(const OverviewModel::Chart& model)
     m_title->setText(model.title);
     m_title->setColor(model.titleColor);
     m_value->setText(model.valueText);
-    m_value->setFont(DashboardStyle::mono(model.valueFontSize, QFont::Bold));
-    m_value->updateGeometry();
+    const QFont valueFont = DashboardStyle::mono(model.valueFontSize, QFont::Bold);
+    if (m_value->font() != valueFont) m_value->setFont(valueFont);
 
-    m_points = model.points;
-    m_plotted = model.showsChart() ? model.points.size() : 0;
     m_collecting->setVisible(!model.showsChart());
     m_view->setVisible(model.showsChart());
-    if (!model.showsChart()) return;
+    if (!model.showsChart()) {
+        m_points = model.points;
+        m_plotted = 0;
+        return;
+    }
 
-    const QList<QPointF> curve = ChartCurve::smooth(model.points);
-    m_line->replace(curve);
-    m_areaUpper->replace(curve);
-    m_axisX->setRange(model.points.first().x(), model.points.last().x());
+    // The chart is drawn again only for a new sample or new colours, not for every other
+    // value the tab shows.
+    if (model.points != m_points || m_plotted == 0) {
+        m_points = model.points;
+        m_plotted = model.points.size();
+        const QList<QPointF> curve = ChartCurve::smooth(model.points);
+        m_line->replace(curve);
+        m_areaUpper->replace(curve);
+        m_axisX->setRange(model.points.first().x(), model.points.last().x());
+    }
 
-    QLinearGradient lineGradient(0, 0, 1, 0);
-    lineGradient.setCoordinateMode(QGradient::ObjectBoundingMode);
-    lineGradient.setColorAt(0, withOpacity(model.metricColor, 0.6));
-    lineGradient.setColorAt(1, model.metricColor);
-    m_line->setPen(QPen(QBrush(lineGradient), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (model.metricColor != m_metricColor) {
+        m_metricColor = model.metricColor;
+        QLinearGradient lineGradient(0, 0, 1, 0);
+        lineGradient.setCoordinateMode(QGradient::ObjectBoundingMode);
+        lineGradient.setColorAt(0, withOpacity(model.metricColor, 0.6));
+        lineGradient.setColorAt(1, model.metricColor);
+        m_line->setPen(QPen(QBrush(lineGradient), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 
-    QLinearGradient areaGradient(0, 0, 0, 1);
-    areaGradient.setCoordinateMode(QGradient::ObjectBoundingMode);
-    areaGradient.setColorAt(0, withOpacity(model.metricColor, 0.2));
-    areaGradient.setColorAt(1, withOpacity(model.metricColor, 0.02));
-    m_area->setBrush(areaGradient);
-    m_area->setPen(Qt::NoPen);
+        QLinearGradient areaGradient(0, 0, 0, 1);
+        areaGradient.setCoordinateMode(QGradient::ObjectBoundingMode);
+        areaGradient.setColorAt(0, withOpacity(model.metricColor, 0.2));
+        areaGradient.setColorAt(1, withOpacity(model.metricColor, 0.02));
+        m_area->setBrush(areaGradient);
+        m_area->setPen(Qt::NoPen);
+    }
     styleAxis(theme());
 }
 

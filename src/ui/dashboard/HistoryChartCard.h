@@ -48,4 +48,6 @@ private:
     QCategoryAxis* m_axisY;
     qsizetype m_plotted = 0;
     QList<QPointF> m_points;
+    QColor m_metricColor;
+    QColor m_axisColor;
 };

@@ -22,8 +22,11 @@ void LinearGauge::setRange(double minimum, double maximum)
 void LinearGauge::setValue(double value)
 {
     if (value == m_value) return;
+    // A reading that moves the marker by less than a device pixel is kept but not drawn.
+    const double scale = std::max<double>(0, width() - markerSide) * devicePixelRatioF();
+    const double before = std::round(fraction() * scale);
     m_value = value;
-    update();
+    if (std::round(fraction() * scale) != before || scale <= 0) update();
 }
 
 double LinearGauge::fraction() const
@@ -34,12 +37,14 @@ double LinearGauge::fraction() const
 
 void LinearGauge::setTint(const QList<QColor>& stops)
 {
+    if (stops == m_tint) return;
     m_tint = stops;
     update();
 }
 
 void LinearGauge::setValueText(const QString& text, const QFont& font, const QColor& color)
 {
+    if (text == m_valueText && font == m_valueFont && color == m_valueColor) return;
     const bool resized = text.isEmpty() != m_valueText.isEmpty() || font != m_valueFont;
     m_valueText = text;
     m_valueFont = font;

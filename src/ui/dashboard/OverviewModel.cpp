@@ -1,5 +1,7 @@
 #include "ui/dashboard/OverviewModel.h"
 
+#include "core/CFormat.h"
+
 namespace OverviewModel {
 
 QString healthStatusText(int64_t score)
@@ -74,7 +76,7 @@ Chart cpuChart(const QList<CPUDataPoint>& history, const PerformanceSnapshot& sn
         .symbolTint = theme.accent,
         .title = QStringLiteral("CPU USAGE"),
         .titleColor = withOpacity(theme.accent, 0.8),
-        .valueText = QString::asprintf("%.0f%%", snapshot.cpuUsage),
+        .valueText = cformat("%.0f%%", snapshot.cpuUsage),
         .valueFontSize = 14,
         .metricColor = theme.metricCPU,
         .yLabel = QStringLiteral("CPU"),
@@ -90,7 +92,7 @@ Chart memoryChart(const QList<MemoryDataPoint>& history, const PerformanceSnapsh
         .symbolTint = theme.metricMemory,
         .title = QStringLiteral("MEMORY PRESSURE"),
         .titleColor = withOpacity(theme.metricMemory, 0.8),
-        .valueText = QString::asprintf("%.1f / %.0f GB", snapshot.memoryUsed, snapshot.memoryTotal),
+        .valueText = cformat("%.1f / %.0f GB", snapshot.memoryUsed, snapshot.memoryTotal),
         .valueFontSize = 12,
         .metricColor = theme.metricMemory,
         .yLabel = QStringLiteral("Pressure"),

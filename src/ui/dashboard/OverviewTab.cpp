@@ -18,6 +18,7 @@
 #include "ui/dashboard/StatusCardsModel.h"
 #include "ui/dashboard/TextView.h"
 #include "ui/theme/ThemeManager.h"
+#include "ui/theme/WindowExposure.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -107,6 +108,11 @@ OverviewTab::OverviewTab(const DashboardEnvironment& env, QWidget* parent) : QWi
     connect(&env.networkMonitor, &NetworkMonitor::changed, this, [this] {
         if (!m_refreshQueued) refreshNetwork();
     });
+    // While the window is hidden, minimised or covered nothing is worked out or drawn; the tab
+    // catches up once when it can be seen again.
+    connect(new ExposureWatch(this), &ExposureWatch::cameOnScreen, this, [this] {
+        if (m_stale) refresh();
+    });
     refresh();
 }
 
@@ -121,13 +127,17 @@ void OverviewTab::scheduleRefresh()
 void OverviewTab::refresh()
 {
     m_refreshQueued = false;
+    if (!isOnScreen(this)) {
+        m_stale = true;
+        return;
+    }
+    m_stale = false;
     const PaletteTheme& theme = m_env.themeManager.current();
     const PerformanceMonitor& monitor = m_env.monitor;
     const HealthScore health = monitor.currentHealth();
     const PerformanceSnapshot snapshot = monitor.currentSnapshot();
 
     m_ring->setScore(health.score);
-    m_ring->update();
     const QList<OverviewModel::ScoreBarRow> rows = OverviewModel::scoreBars(health, theme);
     for (qsizetype i = 0; i < rows.size() && i < m_bars.size(); ++i) m_bars[i]->setScore(rows[i].score, rows[i].color);
 
@@ -150,6 +160,10 @@ void OverviewTab::refresh()
 
 void OverviewTab::refreshNetwork()
 {
+    if (!isOnScreen(this)) {
+        m_stale = true;
+        return;
+    }
     const NetworkMonitor& network = m_env.networkMonitor;
     m_networkCard->display(StatusCardsModel::network(network.activeConnectionCount(), network.currentRateIn(),
                                                      network.currentRateOut(), m_env.settings));

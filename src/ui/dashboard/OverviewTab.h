@@ -44,6 +44,7 @@ private:
 
     DashboardEnvironment m_env;
     bool m_refreshQueued = false;
+    bool m_stale = false;
     HealthRing* m_ring;
     QList<ScoreBar*> m_bars;
     ProfileLabelView* m_profile;

@@ -27,8 +27,9 @@ void ProcessActions::post(const ActionRecord& record)
 bool ProcessActions::throttle(const ProcessInfoItem& process)
 {
     if (process.isProtected) return false;
-    // A refused change (another user's process, one that is gone) is not an action taken.
-    if (!m_control.lowerPriority(process.pid)) return false;
+    // A refused change (one the kernel does not allow, a process that is gone) is not an action
+    // taken. The user picked this very process, so it may be another user's.
+    if (!m_control.lowerPriority({process.pid, process.startTime}, ProcessOwner::anyUser)) return false;
     m_incidents.recordIncident(process.name);
     const ActionRecord record = ActionRecord::make(ActionRecord::ActionType::processThrottled, process.name,
                                                    QStringLiteral("Manual throttle"), m_clock.now(), false);
@@ -39,7 +40,7 @@ bool ProcessActions::throttle(const ProcessInfoItem& process)
 bool ProcessActions::kill(const ProcessInfoItem& process)
 {
     if (process.isProtected) return false;
-    if (!m_stopper.killProcess(process)) return false;
+    if (!m_stopper.killProcess(process, ProcessOwner::anyUser)) return false;
     const ActionRecord record = ActionRecord::make(ActionRecord::ActionType::processKilled, process.name,
                                                    QStringLiteral("Manual kill"), m_clock.now(), false);
     post(record);

@@ -1,10 +1,12 @@
 #include "ui/dashboard/ProcessListModel.h"
 
+#include "core/CFormat.h"
+
 namespace ProcessListModel {
 
 QString countText(qsizetype count)
 {
-    return QString::asprintf("%lld", static_cast<long long>(count)) + QStringLiteral(" processes");
+    return cformat("%lld", static_cast<long long>(count)) + QStringLiteral(" processes");
 }
 
 NamedColor cpuColor(double cpuUsage)
@@ -17,12 +19,12 @@ NamedColor cpuColor(double cpuUsage)
 Row row(const ProcessInfoItem& process)
 {
     return Row{
-        .pidText = QString::asprintf("%d", process.pid),
+        .pidText = cformat("%d", process.pid),
         .name = process.name,
         .showsShield = process.isProtected,
-        .cpuText = QString::asprintf("%.1f%%", process.cpuUsage),
+        .cpuText = cformat("%.1f%%", process.cpuUsage),
         .cpuColor = cpuColor(process.cpuUsage),
-        .memoryText = QString::asprintf("%.0f MB", process.memoryMB),
+        .memoryText = cformat("%.0f MB", process.memoryMB),
         .statusText = process.isRunaway ? QStringLiteral("High") : QStringLiteral("Normal"),
         .statusColor = process.isRunaway ? NamedColor::red : NamedColor::green,
         .highlighted = process.isRunaway,

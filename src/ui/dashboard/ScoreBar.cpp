@@ -4,6 +4,7 @@
 #include "ui/dashboard/NamedColor.h"
 #include "ui/dashboard/OverviewModel.h"
 #include "ui/theme/ColorHex.h"
+#include "ui/theme/WindowExposure.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -11,10 +12,8 @@
 ScoreBar::ScoreBar(const QString& label, QWidget* parent) : QWidget(parent), m_label(label)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    m_animation.setDuration(600);
-    m_animation.setEasingCurve(QEasingCurve::InOutQuad);
-    connect(&m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        m_shownScore = v.toDouble();
+    connect(&m_animation, &SteppedAnimation::valueChanged, this, [this](double v) {
+        m_shownScore = v;
         update();
     });
 }
@@ -30,14 +29,14 @@ void ScoreBar::setScore(int64_t score, const QColor& color)
     m_hasScore = true;
     m_score = score;
     m_animation.stop();
-    if (first || !isVisible()) {
+    if (first || !isOnScreen(this)) {
         m_shownScore = double(score);
         update();
         return;
     }
-    m_animation.setStartValue(m_shownScore);
-    m_animation.setEndValue(double(score));
-    m_animation.start();
+    // The score that moves the fill by one device pixel.
+    const double track = trackRect().width() * devicePixelRatioF();
+    m_animation.start(m_shownScore, double(score), track > 0 ? 100.0 / track : 1.0);
 }
 
 QRectF ScoreBar::trackRect() const

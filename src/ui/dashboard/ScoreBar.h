@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QColor>
-#include <QVariantAnimation>
+#include "ui/theme/SteppedAnimation.h"
 #include <QWidget>
 
 // A labelled part score: the label, a 6-point bar whose fill is score / 100 of the track (not
-// clamped), and the number. A new score glides there over 0.6 s (ease in-out).
+// clamped), and the number. A new score glides there over 0.6 s (ease in-out), drawn only when
+// the fill has grown or shrunk by a pixel.
 class ScoreBar : public QWidget {
     Q_OBJECT
 public:
@@ -36,5 +37,5 @@ private:
     bool m_hasScore = false;
     double m_shownScore = 0;
     QColor m_color;
-    QVariantAnimation m_animation;
+    SteppedAnimation m_animation{600, QEasingCurve::InOutQuad};
 };

@@ -65,6 +65,15 @@ void SidebarButton::paintEvent(QPaintEvent*)
         p.drawPath(shape);
     }
 
+    // Keyboard focus shows: a ring in the accent, inside the button's shape.
+    if (hasFocus()) {
+        QPainterPath ring;
+        ring.addRoundedRect(box.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
+        p.setPen(QPen(m_accent, 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(ring);
+    }
+
     const QColor fg = m_selected ? QColor(Qt::white) : namedColor(NamedColor::gray);
     const qreal iconSide = 15;
     const QRectF iconBox(padH + (iconFrame - iconSide) / 2, (height() - iconSide) / 2, iconSide, iconSide);

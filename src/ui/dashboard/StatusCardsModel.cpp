@@ -1,6 +1,7 @@
 #include "ui/dashboard/StatusCardsModel.h"
 
 #include "core/AppSettings.h"
+#include "core/CFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,8 +16,8 @@ Disk disk(const PerformanceSnapshot& snapshot)
     const uint64_t free = snapshot.diskUsed >= snapshot.diskTotal ? 0 : snapshot.diskTotal - snapshot.diskUsed;
     return Disk{
         .percentUsed = percent,
-        .percentText = QString::asprintf("%.0f%%", percent),
-        .freeText = QString::asprintf("%.1f GB free", double(free) / 1073741824.0),
+        .percentText = cformat("%.0f%%", percent),
+        .freeText = cformat("%.1f GB free", double(free) / 1073741824.0),
     };
 }
 
@@ -48,8 +49,8 @@ Thermal thermal(const PerformanceSnapshot& snapshot, const AppSettings& settings
     t.temperatureText = settings.formatTemperature(celsius, true);
     if (celsius) {
         t.gaugeValue = std::clamp(*celsius, 0.0, thermalGaugeMaximum);
-        t.note = QStringLiteral("CPU die • throttle at ~") +
-                 (settings.temperatureUnitFahrenheit() ? QStringLiteral("226°F") : QStringLiteral("108°C"));
+        // No fixed throttle figure: it differs per processor, and the sample carries none.
+        t.note = QStringLiteral("CPU die");
     } else {
         t.note = QStringLiteral("Sensor unavailable — using system pressure");
     }
@@ -62,8 +63,8 @@ TopProcess topProcess(const QList<ProcessInfoItem>& processes)
     const ProcessInfoItem& p = processes.first();
     return TopProcess{
         .name = p.name,
-        .cpuText = QString::asprintf("%.1f%% CPU", p.cpuUsage),
-        .memoryText = QString::asprintf("%.0f MB", p.memoryMB),
+        .cpuText = cformat("%.1f%% CPU", p.cpuUsage),
+        .memoryText = cformat("%.0f MB", p.memoryMB),
     };
 }
 

@@ -12,8 +12,10 @@ TextView::TextView(const QString& text, const QFont& font, const QColor& color, 
 void TextView::setText(const QString& text)
 {
     if (text == m_text) return;
+    const QSize before = sizeHint();
     m_text = text;
-    updateGeometry();
+    // A new reading of the same width leaves the layout alone; only this view is drawn again.
+    if (sizeHint() != before) updateGeometry();
     update();
 }
 

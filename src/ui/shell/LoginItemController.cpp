@@ -11,6 +11,12 @@ LoginItemController::LoginItemController(AppSettings& settings, LoginItemService
 
 void LoginItemController::start()
 {
+    // The desktop's session settings turned the entry off: that is the user's latest word, so
+    // the setting follows it, and the entry is left as the desktop keeps it.
+    if (m_service.turnedOffByDesktop() && m_settings.launchAtLogin()) {
+        m_lastApplied = false;
+        m_settings.setLaunchAtLogin(false);
+    }
     apply();
     if (m_observer)
         return;
@@ -28,8 +34,9 @@ void LoginItemController::apply()
         return;
     m_lastApplied = want;
 
-    const bool enabled = m_service.status() == LoginItemService::Status::enabled;
-    if (want == enabled)
+    // On: this executable's entry, active. Off: nothing of ours starts at login, also an
+    // older install's entry.
+    if (want ? m_service.status() == LoginItemService::Status::enabled : !m_service.startsAtLogin())
         return;
 
     const Status result = want ? m_service.registerItem() : m_service.unregisterItem();

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "monitoring/NetworkSnapshot.h"
+
+#include <QList>
+#include <QWidget>
+
+class AppSettings;
+class NetworkMonitor;
+class ThemeManager;
+class TextView;
+class QVBoxLayout;
+
+// The Network tab's texts and chart points from the monitor's published state.
+namespace NetworkTabModel {
+inline constexpr int chartPoints = 60;
+// The newest snapshots the chart draws, oldest first.
+QList<NetworkSnapshot> chartHistory(const QList<NetworkSnapshot>& history);
+QString totalText(const AppSettings& settings, uint64_t bytes);
+QString connectionsText(int64_t count);
+// The line under the connections header when no process list is published.
+QString connectionsNote(int64_t activeConnections);
+inline const QString collecting = QStringLiteral("Collecting data...");
+}  // namespace NetworkTabModel
+
+// The Network tab: download and upload rates with totals, the bandwidth chart and the count of
+// established TCP connections. It keeps nothing; it redraws from the monitor and the settings.
+class NetworkTab : public QWidget {
+    Q_OBJECT
+public:
+    NetworkTab(NetworkMonitor& monitor, AppSettings& settings, ThemeManager& themes, QWidget* parent = nullptr);
+
+    void refresh();
+    TextView* downloadRate() const { return m_inRate; }
+    TextView* uploadRate() const { return m_outRate; }
+    TextView* downloadTotal() const { return m_inTotal; }
+    TextView* connectionCount() const { return m_count; }
+    // "Collecting data..." while fewer than two snapshots exist.
+    QWidget* collectingNote() const { return m_collecting; }
+    QWidget* chart() const;
+    QStringList connectionLines() const;
+
+private:
+    void scheduleRefresh();
+
+    NetworkMonitor& m_monitor;
+    AppSettings& m_settings;
+    ThemeManager& m_themes;
+    bool m_refreshQueued = false;
+    TextView* m_inRate;
+    TextView* m_outRate;
+    TextView* m_inTotal;
+    TextView* m_outTotal;
+    QWidget* m_collecting;
+    class BandwidthChart* m_chart;
+    TextView* m_count;
+    QVBoxLayout* m_lines;
+};

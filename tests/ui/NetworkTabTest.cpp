@@ -1,0 +1,53 @@
+// The Network tab over the real monitor: published measurements and a /sys net fixture.
+#include "DashboardRig.h"
+#include "support/FixtureTree.h"
+#include "ui/dashboard/NetworkTab.h"
+#include "ui/dashboard/TextView.h"
+
+#include <gtest/gtest.h>
+
+
+using namespace dashboard_rig;
+using namespace std::chrono_literals;
+
+TEST(NetworkTabModel, ChartKeepsTheNewestSixtyAndTheConnectionLineFollowsTheCount)
+{
+    QList<NetworkSnapshot> history(300);
+    for (int i = 0; i < 300; ++i) history[i].rateIn = i;
+    const auto shown = NetworkTabModel::chartHistory(history);
+    ASSERT_EQ(shown.size(), 60);
+    EXPECT_EQ(shown.first().rateIn, 240);
+    EXPECT_EQ(shown.last().rateIn, 299);
+    EXPECT_EQ(NetworkTabModel::connectionsNote(0), QStringLiteral("No active TCP connections"));
+    EXPECT_TRUE(NetworkTabModel::connectionsNote(12).startsWith(QStringLiteral("Per-process attribution")));
+}
+
+TEST(NetworkTab, EmptyThenMeasuredStates)
+{
+    Rig rig;
+    NetworkTab tab(rig.network, rig.settings, rig.themes);
+    tab.resize(780, 700);
+    tab.show();
+    settle();
+    // Before the first sample (the rig's reader finds no interface): zeros and placeholders.
+    EXPECT_TRUE(tab.collectingNote()->isVisible());
+    EXPECT_FALSE(tab.chart()->isVisible());
+    EXPECT_EQ(tab.downloadRate()->text(), rig.settings.formatDataRate(0, true));
+    EXPECT_EQ(tab.connectionCount()->text(), QStringLiteral("0"));
+    EXPECT_EQ(tab.connectionLines(), QStringList{QStringLiteral("No active TCP connections")});
+    ASSERT_TRUE(saveTabShot(tab, QStringLiteral("network-empty")));
+
+    rig.network.publish(NetworkMonitor::Measurement{.bytesIn = 5'000'000, .bytesOut = 1'000'000, .rateIn = 1500,
+                                                    .rateOut = 42000, .connections = 12, .timestamp = rig.clock.now()});
+    rig.clock.advance(5s);
+    rig.network.publish(NetworkMonitor::Measurement{.bytesIn = 5'100'000, .bytesOut = 1'200'000, .rateIn = 20000,
+                                                    .rateOut = 40000, .connections = 12, .timestamp = rig.clock.now()});
+    settle();
+    EXPECT_FALSE(tab.collectingNote()->isVisible());
+    EXPECT_TRUE(tab.chart()->isVisible());
+    EXPECT_EQ(tab.downloadRate()->text(), rig.settings.formatDataRate(20000, true));
+    EXPECT_EQ(tab.connectionCount()->text(), QStringLiteral("12"));
+    ASSERT_EQ(tab.connectionLines().size(), 1);
+    EXPECT_TRUE(tab.connectionLines().first().startsWith(QStringLiteral("Per-process attribution")));
+    ASSERT_TRUE(saveTabShot(tab, QStringLiteral("network-measured")));
+}
