@@ -32,12 +32,15 @@ test: deps
 	$(call build_tree,$(DEBUG_DIR))
 	bash scripts/run-tests $(DEBUG_DIR) $(JOBS)
 
-PREFIX ?= $(HOME)/.local
-TSAN_DIR := build/tsan
-FUZZ_DIR := build/fuzz
-FUZZ_SECONDS ?= 60
+# The tests labelled "tsan" (the learning engine's, whose state lives on its own queue), built
+# with ThreadSanitizer and run; any report fails them.
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANMOOR_TSAN=ON
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target test_learning
+	QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
+		dbus-run-session -- ctest --test-dir $(TSAN_DIR) -L tsan -j $(JOBS) --output-on-failure --no-tests=error
 
-.PHONY: all deps build run test tsan bench install uninstall fuzz clean
+# Only the benchmark programs: the build tree also holds their generated-code folders.
 bench: build
 	@for b in $(RELEASE_DIR)/bench/bench_*; do \
 	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$(basename $$b)"; "$$b" || exit 1; fi; \

@@ -70,10 +70,13 @@ struct Quiet final : MonitorState, IncidentLedger, ProcessControl {
     void logAction(const ActionRecord&) override {}
     void recordIncident(const QString&) override {}
     QList<QPair<QString, int>> sortedIncidents() const override { return {}; }
-    Status lowerPriority(int32_t) override { return Status::failure(QStringLiteral("not in the benchmark")); }
-    Result<std::shared_ptr<ProcessHandle>> openProcess(int32_t) override
+    ProcessStatus lowerPriority(ProcessIdentity, ProcessOwner) override
     {
-        return Result<std::shared_ptr<ProcessHandle>>::failure(QStringLiteral("not in the benchmark"));
+        return ProcessStatus::failed(QStringLiteral("not in the benchmark"));
+    }
+    OpenedProcess openProcess(ProcessIdentity, ProcessOwner) override
+    {
+        return OpenedProcess::refused(ProcessStatus::failed(QStringLiteral("not in the benchmark")));
     }
 };
 

@@ -185,7 +185,8 @@ std::optional<AIInsight> AIEngine::firePreemptiveRelief(const QList<ProcessInfoI
     for (const ProcessInfoItem& p : candidates) {
         names.append(p.name);
         if (p.pid < 0) continue;
-        const Status lowered = m_c.processControl.lowerPriority(p.pid);
+        const ProcessStatus lowered = m_c.processControl.lowerPriority({p.pid, p.startTime}, ProcessOwner::thisUser);
+        if (lowered.leftAlone()) continue;
         if (lowered) {
             const QString name = p.name;
             postToMain([incidents, name] { incidents->recordIncident(name); });
