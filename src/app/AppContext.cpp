@@ -75,6 +75,10 @@
 #include "ui/shell/LoginItemController.h"
 #include "ui/shell/StatusItemController.h"
 #include "ui/theme/ThemeManager.h"
+#include "app/SettingsBridges.h"
+#include "ui/settings/SettingsEnvironment.h"
+#include "ui/settings/SettingsServices.h"
+#include "ui/settings/SettingsWindowController.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -372,14 +376,11 @@ AppContext::AppContext()
                     .settings = *m_settings,
                     .optimizer = *m_quickOptimizer,
                     .openDashboard = [this] { m_dashboard->open(); },
-                    .openSettings =
-                        [this] {
-                            m_dashboard->open();
-                            if (DetailedView* window = m_dashboard->window()) window->selectTab(DashboardTab::settings);
-                        },
+                    .openSettings = [this] { m_settingsWindow->open(); },
                 });
             },
         .openDashboard = [this] { m_dashboard->open(); },
+        .openSettings = [this] { m_settingsWindow->open(); },
         .revealFile = [](const QString& path) { FileManager::showItem(path); },
         .openFolder = [](const QString& path) { FileManager::openFolder(path); },
         .quit = [] { QCoreApplication::quit(); },
@@ -416,6 +417,40 @@ AppContext::AppContext()
         .scheduler = m_scheduler,
     });
 
+    m_vraxFeed = std::make_unique<ClientVRAXFeed>(*m_settings);
+    m_shieldControls = std::make_unique<ShieldSettingsControls>(*m_settings, *m_aiShield, QDir::homePath());
+    m_settingsEnvironment = std::make_unique<SettingsEnvironment>(SettingsEnvironment{
+        .settings = *m_settings,
+        .defaults = *m_defaults,
+        .themeManager = *m_theme,
+        .profileManager = *m_profiles,
+        .autoPilot = *m_autoPilot,
+        .permissions = *m_permissions,
+        .incidents = *m_processManager,
+        .telemetry = *m_telemetry,
+        .clock = m_clock,
+        .vrax = *m_vraxFeed,
+        .aiShield = *m_shieldControls,
+        .updates = nullptr,
+        .userData = nullptr,
+        .setSnoozeGuardEnabled =
+            [this](bool on) {
+                // The guard's switch: stored first, then the guard starts or stops.
+                m_settings->setSnoozeGuardEnabled(on);
+                if (on) {
+                    m_snoozeGuard->start();
+                    return;
+                }
+                m_snoozeGuard->stopDrowsinessDetector();
+                m_snoozeGuard->stopStuckKeyWatcher();
+                m_snoozeGuard->setIsRunning(false);
+                m_snoozeGuard->dismissAlert();
+            },
+        .makeWatcherPanel = {},
+        .appVersion = QCoreApplication::applicationVersion(),
+    });
+    m_settingsWindow = std::make_unique<SettingsWindowController>(*m_settingsEnvironment);
+
     m_dashboard = std::make_unique<DashboardWindowController>(DashboardEnvironment{
         .monitor = *m_performanceMonitor,
         .settings = *m_settings,
@@ -440,13 +475,15 @@ AppContext::AppContext()
             },
         .diskCleaner = m_diskCleaner.get(),
         .epitopes = m_epitopes.get(),
+        .settingsView = m_settingsEnvironment.get(),
     });
 }
 
 AppContext::~AppContext()
 {
     WriteFailureReporter::setLostDataHook({});
-    // Members go in reverse order of construction; the window and the delegate first.
+    // Members go in reverse order of construction; the windows and the delegate first.
+    m_settingsWindow.reset();
     m_dashboard.reset();
     m_delegate.reset();
     // The sampler outlives the learning engine.

@@ -62,6 +62,10 @@ class UserDefaults;
 class VRAXClient;
 class WorkGuard;
 class iCloudManager;
+class ClientVRAXFeed;
+class ShieldSettingsControls;
+class SettingsWindowController;
+struct SettingsEnvironment;
 
 // The composition root: builds every manager once, in dependency order, on the real Linux
 // platform, and owns them for the life of the process. X::shared() answers from here.
@@ -117,6 +121,8 @@ public:
     MaintenanceTools& maintenanceTools() { return *m_maintenanceTools; }
     // The dashboard window (opened at launch, by the address and by a second start).
     DashboardWindowController& dashboard() { return *m_dashboard; }
+    // The settings window (the status menu, the popover's Settings button).
+    SettingsWindowController& settingsWindow() { return *m_settingsWindow; }
 
 private:
     SystemClock m_clock;
@@ -181,6 +187,11 @@ private:
     std::unique_ptr<LinuxPermissionProbes> m_permissionProbes;
     std::unique_ptr<PermissionsCenter> m_permissions;
     std::unique_ptr<AppDelegate> m_delegate;
+    // What the settings pages read of the services that do not publish it themselves.
+    std::unique_ptr<ClientVRAXFeed> m_vraxFeed;
+    std::unique_ptr<ShieldSettingsControls> m_shieldControls;
     // Declared last: the window goes before every manager it reads.
     std::unique_ptr<DashboardWindowController> m_dashboard;
+    std::unique_ptr<SettingsEnvironment> m_settingsEnvironment;
+    std::unique_ptr<SettingsWindowController> m_settingsWindow;
 };

@@ -108,6 +108,14 @@ PerformanceProfileManager::PerformanceProfileManager(AppSettings& settings, cons
     const QString stored = defaults.getString(activeProfileKey).value_or(QStringLiteral("Balanced"));
     m_activeProfile = PerformanceModes::fromRaw(stored).value_or(PerformanceMode::balanced);
     m_autoSwitchEnabled = defaults.getBool(autoSwitchKey).value_or(false);
+    // The switch follows its stored value, also when the settings file is edited outside.
+    connect(&m_settings, &AppSettings::changed, this, [this](const QString& key) {
+        if (key != autoSwitchKey) return;
+        const bool stored = m_settings.defaults().getBool(autoSwitchKey).value_or(false);
+        if (stored == m_autoSwitchEnabled) return;
+        m_autoSwitchEnabled = stored;
+        Q_EMIT changed();
+    });
 }
 
 void PerformanceProfileManager::setAutoSwitchEnabled(bool enabled)

@@ -73,7 +73,7 @@ TEST(StatusMenu, WholeMenuOfAnIdleMachine)
         "Snooze Guard: Disabled", "  Camera: OK", "  Accessibility: OK", "---", "Test Alert",
         "Recheck Permissions / Restart Watch", "---", "AI Shield: 0 AI processes", "Show AI Shield Log in Files", "---",
         "Work Guard: 0 snapshots", "  Last sweep: never", "Snapshot Now", "Open Recovery Browser\u2026",
-        "Show Snapshots in Files", "---", "Show Desktop HUD", "Open Dashboard", "Quit Veltranmoor"};
+        "Show Snapshots in Files", "---", "Show Desktop HUD", "Open Dashboard", "Settings\u2026", "Quit Veltranmoor"};
     EXPECT_EQ(titles(statusMenuRows(baseState())), expected);
 }
 

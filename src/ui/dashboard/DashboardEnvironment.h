@@ -15,6 +15,7 @@ class NetworkMonitor;
 class PerformanceMonitor;
 class PerformanceProfileManager;
 class ThemeManager;
+struct SettingsEnvironment;
 
 // What the Processes tab's buttons act through: the process manager (its stopping and its
 // incident count), the priority control, and the clock that stamps the history entries.
@@ -41,4 +42,6 @@ struct DashboardEnvironment {
     // tab stays a title.
     DiskCleaner* diskCleaner = nullptr;
     EpitopeLibrary* epitopes = nullptr;
+    // What the Settings tab's settings view is built with; without it the tab stays a title.
+    const SettingsEnvironment* settingsView = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "ui/dashboard/PendingTabView.h"
 #include "ui/dashboard/ProcessesTab.h"
 #include "ui/dashboard/Sidebar.h"
+#include "ui/settings/SettingsView.h"
 #include "ui/theme/ThemeManager.h"
 
 #include <QHBoxLayout>
@@ -92,6 +93,14 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
     case DashboardTab::disk:
         if (m_env.diskCleaner) {
             view = new DiskCleanerView(*m_env.diskCleaner, m_env.monitor, m_env.epitopes, m_env.themeManager);
+            break;
+        }
+        view = new PendingTabView(m_env.themeManager, tab);
+        break;
+    case DashboardTab::settings:
+        // A settings view of its own: it starts on Profiles and keeps its own page state.
+        if (m_env.settingsView) {
+            view = new SettingsView(*m_env.settingsView);
             break;
         }
         [[fallthrough]];

@@ -247,6 +247,9 @@ void StatusItemController::trigger(StatusMenuRow::Action action)
     case A::openDashboard:
         if (m_d.openDashboard) m_d.openDashboard();
         return;
+    case A::openSettings:
+        if (m_d.openSettings) m_d.openSettings();
+        return;
     case A::quit:
         if (m_d.quit) m_d.quit();
         return;

@@ -44,6 +44,7 @@ struct StatusItemDeps {
     // The popover's content, built once at install.
     std::function<QWidget*()> makeReadout;
     std::function<void()> openDashboard;
+    std::function<void()> openSettings;
     // Shows a file selected in the file manager; opens a folder.
     std::function<void(const QString&)> revealFile;
     std::function<void(const QString&)> openFolder;

@@ -102,6 +102,7 @@ QList<StatusMenuRow> statusMenuRows(const StatusMenuState& s)
     rows << entry(s.hudVisible ? QStringLiteral("Hide Desktop HUD") : QStringLiteral("Show Desktop HUD"), A::toggleDesktopHUD,
                   QKeySequence(Qt::CTRL | Qt::Key_H));
     rows << entry(QStringLiteral("Open Dashboard"), A::openDashboard);
+    rows << entry(QStringLiteral("Settings\u2026"), A::openSettings, QKeySequence(Qt::CTRL | Qt::Key_Comma));
     rows << entry(QStringLiteral("Quit Veltranmoor"), A::quit, QKeySequence(Qt::CTRL | Qt::Key_Q));
     return rows;
 }

@@ -47,6 +47,7 @@ struct StatusMenuRow {
         workGuardSweepNow,
         toggleDesktopHUD,
         openDashboard,
+        openSettings,
         quit,
     };
 

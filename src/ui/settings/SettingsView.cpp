@@ -1,0 +1,259 @@
+#include "ui/settings/SettingsView.h"
+
+#include "core/AppSettings.h"
+#include "ui/dashboard/Divider.h"
+#include "ui/dashboard/VRAXConnectedBadge.h"
+#include "ui/settings/SettingsBlocks.h"
+#include "ui/shell/PermissionsCenter.h"
+#include "ui/theme/SymbolIcon.h"
+#include "ui/theme/ThemeManager.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSvgRenderer>
+#include <QVBoxLayout>
+
+using namespace SettingsStyle;
+
+namespace {
+
+// The application's emblem with its soft glow.
+class Emblem : public QWidget {
+public:
+    explicit Emblem(QWidget* parent) : QWidget(parent) { setFixedSize(96, 96); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        QSvgRenderer svg(QStringLiteral(":/icons/VeltranmoorMark.svg"));
+        if (svg.isValid()) svg.render(&p, QRectF(rect()).adjusted(6, 6, -6, -6));
+    }
+};
+
+}  // namespace
+
+SettingsSidebarRow::SettingsSidebarRow(SettingsSection section, ThemeManager& themes, QWidget* parent)
+    : QAbstractButton(parent), m_section(section), m_themes(themes)
+{
+    setObjectName(QStringLiteral("sidebarRow"));
+    setText(SettingsSections::rawValue(section));
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(&themes, &ThemeManager::currentChanged, this, qOverload<>(&QWidget::update));
+}
+
+void SettingsSidebarRow::setSelected(bool selected)
+{
+    if (selected == m_selected) return;
+    m_selected = selected;
+    update();
+}
+
+QSize SettingsSidebarRow::sizeHint() const
+{
+    const QFontMetrics fm(sysFont(12));
+    return {10 + 18 + 8 + fm.horizontalAdvance(text()) + 10, std::max(fm.height(), 14) + 12};
+}
+
+void SettingsSidebarRow::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (m_selected) {
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 6, 6);
+        p.fillPath(path, withOpacity(m_themes.current().accent, 0.2));
+    }
+    const QColor ink = m_selected ? QColor(Qt::white) : gray;
+    SymbolIcon::paint(p, QRectF(10 + 2, (height() - 14) / 2.0, 14, 14), SettingsSections::icon(m_section), ink);
+    p.setFont(sysFont(12));
+    p.setPen(ink);
+    p.drawText(QRectF(10 + 18 + 8, 0, width() - 36 - 10, height()), Qt::AlignLeft | Qt::AlignVCenter,
+               p.fontMetrics().elidedText(text(), Qt::ElideRight, width() - 46));
+}
+
+SettingsView::SettingsView(const SettingsEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
+{
+    setObjectName(QStringLiteral("settingsView"));
+    setMinimumSize(minimumWindowSize);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    m_sidebar = buildSidebar();
+    row->addWidget(m_sidebar);
+    row->addWidget(new Divider(env.themeManager, Qt::Vertical, 1.0, this));
+
+    m_detail = new QScrollArea(this);
+    m_detail->setObjectName(QStringLiteral("settingsDetail"));
+    m_detail->setWidgetResizable(true);
+    m_detail->setFrameShape(QFrame::NoFrame);
+    m_detail->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_detail->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_detail->viewport()->setAutoFillBackground(false);
+    auto* host = new QWidget;
+    host->setAutoFillBackground(false);
+    m_detailStack = new QVBoxLayout(host);
+    m_detailStack->setContentsMargins(24, 24, 24, 24);
+    m_detailStack->setSpacing(16);
+    m_detailStack->setAlignment(Qt::AlignTop);
+    m_detail->setWidget(host);
+    row->addWidget(m_detail, 1);
+
+    connect(&env.themeManager, &ThemeManager::currentChanged, this, [this] {
+        applyColorScheme();
+        updateHeader();
+        update();
+    });
+    connect(&env.settings, &AppSettings::changed, this, [this](const QString& key) {
+        if (key == QLatin1String("vraxIntegrationEnabled")) updateHeader();
+    });
+    applyColorScheme();
+    updateHeader();
+    m_page = makePage(m_selected);
+    m_detailStack->addWidget(m_page);
+    m_rows.value(m_selected)->setSelected(true);
+}
+
+QWidget* SettingsView::buildSidebar()
+{
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("settingsSidebar"));
+    bar->setFixedWidth(sidebarWidth);
+    bar->setAutoFillBackground(true);
+    QPalette pal = bar->palette();
+    pal.setColor(QPalette::Window, sidebarBg);
+    bar->setPalette(pal);
+    auto* column = new QVBoxLayout(bar);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(4);
+
+    auto* header = new QWidget(bar);
+    auto* headerColumn = new QVBoxLayout(header);
+    headerColumn->setContentsMargins(0, 8, 0, 14);
+    headerColumn->setSpacing(6);
+    headerColumn->addWidget(new Emblem(header), 0, Qt::AlignHCenter);
+    headerColumn->addWidget(makeText(QStringLiteral("Veltranmoor"), sysFont(12, QFont::Bold), Qt::white, false, header), 0,
+                            Qt::AlignHCenter);
+    const QString version = m_env.appVersion.isEmpty() ? QStringLiteral("\u2014") : m_env.appVersion;
+    m_version = makeText(QStringLiteral("v") + version, mono(9, QFont::Medium), Qt::white, false, header);
+    m_version->setObjectName(QStringLiteral("versionLine"));
+    headerColumn->addWidget(m_version, 0, Qt::AlignHCenter);
+    m_badge = new VRAXConnectedBadge(cyan, header);
+    headerColumn->addWidget(m_badge, 0, Qt::AlignHCenter);
+    column->addWidget(header);
+    auto* line = new Divider(m_env.themeManager, Qt::Horizontal, 1.0, bar);
+    column->addWidget(line);
+    column->addSpacing(6);
+    for (SettingsSection section : SettingsSections::all) {
+        auto* r = new SettingsSidebarRow(section, m_env.themeManager, bar);
+        connect(r, &QAbstractButton::clicked, this, [this, section] { selectSection(section); });
+        m_rows.insert(section, r);
+        column->addWidget(r);
+    }
+    column->addStretch(1);
+    return bar;
+}
+
+void SettingsView::selectSection(SettingsSection section)
+{
+    if (section == m_selected && m_page) return;
+    m_rows.value(m_selected)->setSelected(false);
+    m_selected = section;
+    m_rows.value(section)->setSelected(true);
+    // The old page goes first, so two pages never exist at once; page state stays in the view.
+    delete m_page;
+    m_page = makePage(section);
+    m_detailStack->addWidget(m_page);
+    m_page->show();
+    m_detail->verticalScrollBar()->setValue(0);
+}
+
+QWidget* SettingsView::makePage(SettingsSection section)
+{
+    QWidget* page = nullptr;
+    switch (section) {
+    case SettingsSection::profiles: page = makeProfilesPage(m_env, m_state); break;
+    case SettingsSection::general: page = makeGeneralPage(m_env, m_state); break;
+    case SettingsSection::permissions:
+        // Each showing asks the system again.
+        m_env.permissions.refresh();
+        page = makePermissionsPage(m_env, m_state);
+        break;
+    case SettingsSection::appearance: page = makeAppearancePage(m_env, m_state); break;
+    case SettingsSection::autopilot: page = makeAutoPilotPage(m_env, m_state); break;
+    case SettingsSection::automation: page = makeAutomationPage(m_env, m_state); break;
+    case SettingsSection::assistant: page = makeAssistantPage(m_env, m_state); break;
+    case SettingsSection::myData: page = makeMyDataPage(m_env, m_state); break;
+    case SettingsSection::thresholds: page = makeThresholdsPage(m_env, m_state); break;
+    case SettingsSection::processes: page = makeProtectedProcessesPage(m_env, m_state); break;
+    case SettingsSection::tavrilonWatcher:
+        // The panel draws the whole page itself, straight under the pane's padding.
+        if (m_env.makeWatcherPanel) page = m_env.makeWatcherPanel();
+        break;
+    case SettingsSection::aiShield: page = makeAIShieldPage(m_env, m_state); break;
+    case SettingsSection::integration: page = makeVRAXPage(m_env, m_state); break;
+    case SettingsSection::about: page = makeAboutPage(m_env, m_state); break;
+    }
+    if (!page) {
+        // A page whose service is not there names itself and offers nothing that pretends to work.
+        page = new QWidget;
+        auto* rows = new QVBoxLayout(page);
+        rows->setContentsMargins(0, 0, 0, 0);
+        rows->addWidget(new SectionHeader(SettingsSections::rawValue(section), SettingsSections::icon(section)));
+    }
+    page->setParent(m_detail->widget());
+    page->setProperty("settingsSection", SettingsSections::rawValue(section));
+    return page;
+}
+
+void SettingsView::updateHeader()
+{
+    m_badge->setVisible(m_env.settings.vraxIntegrationEnabled());
+    QPalette pal = m_version->palette();
+    pal.setColor(QPalette::WindowText, withOpacity(m_env.themeManager.current().accent, 0.7));
+    m_version->setPalette(pal);
+}
+
+void SettingsView::applyColorScheme()
+{
+    const PaletteTheme& theme = m_env.themeManager.current();
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, theme.background);
+    pal.setColor(QPalette::WindowText, Qt::white);
+    pal.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2e));
+    pal.setColor(QPalette::AlternateBase, QColor(0x24, 0x24, 0x28));
+    pal.setColor(QPalette::Text, Qt::white);
+    pal.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3e));
+    pal.setColor(QPalette::ButtonText, Qt::white);
+    pal.setColor(QPalette::Highlight, theme.accent);
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    pal.setColor(QPalette::PlaceholderText, gray);
+    pal.setColor(QPalette::Light, theme.border);
+    pal.setColor(QPalette::Mid, theme.border);
+    pal.setColor(QPalette::Dark, theme.background);
+    pal.setColor(QPalette::ToolTipBase, QColor(0x2a, 0x2a, 0x2e));
+    pal.setColor(QPalette::ToolTipText, Qt::white);
+    for (auto group : {QPalette::Disabled}) {
+        pal.setColor(group, QPalette::WindowText, QColor(0x63, 0x63, 0x66));
+        pal.setColor(group, QPalette::ButtonText, QColor(0x63, 0x63, 0x66));
+        pal.setColor(group, QPalette::Text, QColor(0x63, 0x63, 0x66));
+    }
+    setPalette(pal);
+    // The sidebar keeps its own fixed colour.
+    QPalette side = m_sidebar->palette();
+    side.setColor(QPalette::Window, sidebarBg);
+    m_sidebar->setPalette(side);
+}
+
+void SettingsView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), m_env.themeManager.current().background);
+}
