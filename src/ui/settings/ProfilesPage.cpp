@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace SettingsStyle;
@@ -205,6 +206,11 @@ public:
         historyColumn->addWidget(historyCard);
         visibleWhen(history, [&profiles] { return !profiles.profileHistory().isEmpty(); });
         rows()->addWidget(history);
+        // The ages keep counting while the page is shown.
+        auto* ages = new QTimer(this);
+        ages->setInterval(30'000);
+        connect(ages, &QTimer::timeout, this, [this] { refresh(); });
+        ages->start();
     }
 };
 

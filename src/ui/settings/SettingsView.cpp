@@ -44,6 +44,8 @@ SettingsSidebarRow::SettingsSidebarRow(SettingsSection section, ThemeManager& th
 {
     setObjectName(QStringLiteral("sidebarRow"));
     setText(SettingsSections::rawValue(section));
+    // A long title may be cut at the sidebar's width; the whole one shows on hover.
+    setToolTip(text());
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(&themes, &ThemeManager::currentChanged, this, qOverload<>(&QWidget::update));
@@ -119,6 +121,12 @@ SettingsView::SettingsView(const SettingsEnvironment& env, QWidget* parent) : QW
     m_page = makePage(m_selected);
     m_detailStack->addWidget(m_page);
     m_rows.value(m_selected)->setSelected(true);
+}
+
+SettingsView::~SettingsView()
+{
+    // The page reads the environment and the page state, which are members: it goes first.
+    delete m_page;
 }
 
 QWidget* SettingsView::buildSidebar()

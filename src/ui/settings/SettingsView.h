@@ -43,6 +43,7 @@ public:
     static constexpr int sidebarWidth = 180;
 
     explicit SettingsView(const SettingsEnvironment& env, QWidget* parent = nullptr);
+    ~SettingsView() override;
 
     SettingsSection selectedSection() const { return m_selected; }
     void selectSection(SettingsSection section);
