@@ -76,9 +76,7 @@ public:
                                   banner);
         onRefresh([this, moon, bannerText] {
             moon->setColor(accent());
-            QPalette pal = bannerText->palette();
-            pal.setColor(QPalette::WindowText, accent());
-            bannerText->setPalette(pal);
+            setInk(bannerText, QPalette::WindowText, accent());
         });
         bannerLine->addWidget(moon);
         bannerLine->addWidget(bannerText, 1);
@@ -179,9 +177,7 @@ public:
         processes->setObjectName(QStringLiteral("aiProcessCount"));
         onRefresh([this, processes, &shield] {
             processes->setText(QString::number(shield.aiProcessCount()));
-            QPalette pal = processes->palette();
-            pal.setColor(QPalette::WindowText, accent());
-            processes->setPalette(pal);
+            setInk(processes, QPalette::WindowText, accent());
         });
         countersLine->addWidget(processes);
         countersLine->addStretch(1);

@@ -53,9 +53,7 @@ public:
         QLabel* features = makeText(QStringLiteral("Pattern Learning \u2022 Memory Leak Detection \u2022 Predictive Maintenance"),
                                 sysFont(10), gray);
         onRefresh([this, features] {
-            QPalette pal = features->palette();
-            pal.setColor(QPalette::WindowText, withOpacity(accent(), 0.6));
-            features->setPalette(pal);
+            setInk(features, QPalette::WindowText, withOpacity(accent(), 0.6));
         });
         identity->content()->addWidget(features, 0, Qt::AlignHCenter);
         rows()->addWidget(identity);

@@ -191,9 +191,7 @@ private:
         QLabel* label = makeText(QString(), f, Qt::white);
         label->setObjectName(name);
         onRefresh([this, label] {
-            QPalette pal = label->palette();
-            pal.setColor(QPalette::WindowText, accent());
-            label->setPalette(pal);
+            setInk(label, QPalette::WindowText, accent());
         });
         return label;
     }
@@ -219,11 +217,12 @@ private:
             yours->setContentsMargins(5, 2, 5, 2);
             onRefresh([this, yours] {
                 const QColor a = accent();
-                yours->setStyleSheet(QStringLiteral("color: %1; border: 1px solid rgba(%2,%3,%4,153); border-radius: 7px;")
-                                         .arg(a.name())
-                                         .arg(a.red())
-                                         .arg(a.green())
-                                         .arg(a.blue()));
+                const QString sheet = QStringLiteral("color: %1; border: 1px solid rgba(%2,%3,%4,153); border-radius: 7px;")
+                                          .arg(a.name())
+                                          .arg(a.red())
+                                          .arg(a.green())
+                                          .arg(a.blue());
+                if (yours->styleSheet() != sheet) yours->setStyleSheet(sheet);
             });
             titleRow->addWidget(yours);
         }

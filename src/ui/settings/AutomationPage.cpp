@@ -114,9 +114,7 @@ private:
     void accentInk(QLabel* label)
     {
         onRefresh([this, label] {
-            QPalette pal = label->palette();
-            pal.setColor(QPalette::WindowText, accent());
-            label->setPalette(pal);
+            setInk(label, QPalette::WindowText, accent());
         });
     }
 };

@@ -78,9 +78,7 @@ public:
         value->setObjectName(QStringLiteral("pollingValue"));
         liveText(value, [&s] { return QString::number(wholeNumber(s.pollingIntervalSeconds())) + QStringLiteral("s"); });
         onRefresh([this, value] {
-            QPalette pal = value->palette();
-            pal.setColor(QPalette::WindowText, accent());
-            value->setPalette(pal);
+            setInk(value, QPalette::WindowText, accent());
         });
         pollingColumn->addWidget(controlRow(makeText(QStringLiteral("Polling Interval"), sysFont(13, QFont::Medium), Qt::white),
                                             value));

@@ -117,9 +117,7 @@ public:
         size->setObjectName(QStringLiteral("storedBytes"));
         onRefresh([this, size] {
             size->setText(formatByteCount(qint64(std::min<quint64>(this->state().storedBytes, INT64_MAX))));
-            QPalette pal = size->palette();
-            pal.setColor(QPalette::WindowText, accent());
-            size->setPalette(pal);
+            setInk(size, QPalette::WindowText, accent());
         });
         stored->content()->addWidget(controlRow(
             settingsToggleLabel(QStringLiteral("Stored on This Computer"),
@@ -169,9 +167,7 @@ public:
         onRefresh([this, last, &data] {
             last->setText(data.lastAction());
             last->setVisible(!data.lastAction().isEmpty());
-            QPalette pal = last->palette();
-            pal.setColor(QPalette::WindowText, accent());
-            last->setPalette(pal);
+            setInk(last, QPalette::WindowText, accent());
         });
         reset->content()->addWidget(last);
         rows()->addWidget(reset);

@@ -130,9 +130,7 @@ public:
         onRefresh([summary, &center] {
             const int missing = center.missing();
             summary->setText(permissionsSummary(missing));
-            QPalette pal = summary->palette();
-            pal.setColor(QPalette::WindowText, missing == 0 ? green : orange);
-            summary->setPalette(pal);
+            setInk(summary, QPalette::WindowText, missing == 0 ? green : orange);
         });
         titles->addWidget(summary);
         headerRow->addLayout(titles, 1);

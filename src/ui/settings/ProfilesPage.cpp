@@ -179,9 +179,7 @@ public:
         historyColumn->setSpacing(8);
         QLabel* title = makeText(QStringLiteral("PROFILE HISTORY"), DashboardStyle::tracked(mono(10, QFont::Bold), 1), gray);
         onRefresh([this, title] {
-            QPalette pal = title->palette();
-            pal.setColor(QPalette::WindowText, withOpacity(accent(), 0.7));
-            title->setPalette(pal);
+            setInk(title, QPalette::WindowText, withOpacity(accent(), 0.7));
         });
         historyColumn->addWidget(title);
         auto* historyCard = new SettingsCard(0);

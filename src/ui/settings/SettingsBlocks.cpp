@@ -158,6 +158,7 @@ void Stepper::show(qint64 value, const QString& label)
 
 void Stepper::setValueColor(const QColor& color)
 {
+    if (m_label->palette().color(QPalette::WindowText) == color) return;
     QPalette pal = m_label->palette();
     pal.setColor(QPalette::WindowText, color);
     m_label->setPalette(pal);
@@ -210,6 +211,9 @@ QAbstractButton* Segmented::segment(int i) const { return m_group->button(i); }
 
 void Segmented::setAccent(const QColor& accent)
 {
+    // A style sheet restyles every segment: only when the colour changed.
+    if (accent == m_accent) return;
+    m_accent = accent;
     setStyleSheet(QStringLiteral("QPushButton { color: white; background: #2a2a2e; border: 1px solid #3a3a3e;"
                                  " padding: 3px 6px; }"
                                  "QPushButton:checked { background: %1; border-color: %1; }")

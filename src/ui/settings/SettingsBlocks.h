@@ -122,4 +122,5 @@ Q_SIGNALS:
 
 private:
     QButtonGroup* m_group;
+    QColor m_accent;
 };

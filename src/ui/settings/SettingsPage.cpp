@@ -30,8 +30,18 @@ void SettingsPage::refresh()
 {
     if (m_refreshing) return;
     m_refreshing = true;
+    ++m_refreshes;
     for (const auto& update : m_updates) update();
     m_refreshing = false;
+}
+
+void SettingsPage::write(const std::function<void()>& store)
+{
+    // A store that announces its change has refreshed the page already; one that does not
+    // (or announces it later) gets one refresh here.
+    const quint64 before = m_refreshes;
+    store();
+    if (m_refreshes == before) refresh();
 }
 
 void SettingsPage::onRefresh(std::function<void()> update)
@@ -52,8 +62,7 @@ TavrilonToggle* SettingsPage::toggle(const QString& name, std::function<bool()> 
     // Only a click writes: reading the store back moves the switch without writing again.
     connect(t, &QAbstractButton::clicked, this, [this, t, set](bool on) {
         if (m_refreshing) return;
-        set(on);
-        refresh();
+        write([&] { set(on); });
         (void)t;
     });
     onRefresh([t, get] {
@@ -81,8 +90,7 @@ QSlider* SettingsPage::slider(const QString& name, double minimum, double maximu
     s->setPageStep(1);
     connect(s, &QSlider::valueChanged, this, [this, minimum, step, set](int position) {
         if (m_refreshing) return;
-        set(minimum + position * step);
-        refresh();
+        write([&] { set(minimum + position * step); });
     });
     onRefresh([this, s, minimum, step, positions, get] {
         // A stored value outside the range leaves the thumb at the nearer end and is not
@@ -90,9 +98,7 @@ QSlider* SettingsPage::slider(const QString& name, double minimum, double maximu
         const double v = get();
         const int position = std::isfinite(v) ? int(std::clamp<double>(std::lround((v - minimum) / step), 0, positions)) : 0;
         if (s->value() != position) s->setValue(position);
-        QPalette pal = s->palette();
-        pal.setColor(QPalette::Highlight, accent());
-        s->setPalette(pal);
+        setInk(s, QPalette::Highlight, accent());
     });
     return s;
 }
@@ -105,8 +111,7 @@ Stepper* SettingsPage::stepper(const QString& name, qint64 minimum, qint64 maxim
     s->setObjectName(name);
     connect(s, &Stepper::stepped, this, [this, set](qint64 v) {
         if (m_refreshing) return;
-        set(v);
-        refresh();
+        write([&] { set(v); });
     });
     onRefresh([this, s, get, label] {
         const qint64 v = get();
@@ -123,8 +128,7 @@ Segmented* SettingsPage::segmented(const QString& name, const QStringList& label
     s->setObjectName(name);
     connect(s, &Segmented::chosen, this, [this, set](int i) {
         if (m_refreshing) return;
-        set(i);
-        refresh();
+        write([&] { set(i); });
     });
     onRefresh([this, s, get] {
         s->setIndex(get());
@@ -139,8 +143,7 @@ QLineEdit* SettingsPage::field(const QString& name, QLineEdit* edit, std::functi
     edit->setObjectName(name);
     connect(edit, &QLineEdit::textEdited, this, [this, set](const QString& text) {
         if (m_refreshing) return;
-        set(text);
-        refresh();
+        write([&] { set(text); });
     });
     onRefresh([edit, get] {
         const QString v = get();
@@ -196,4 +199,13 @@ QWidget* SettingsPage::rebuilt(int spacing, std::function<void(QWidget*, QVBoxLa
             if (QWidget* w = column->itemAt(i)->widget()) w->show();
     });
     return host;
+}
+
+void setInk(QWidget* widget, QPalette::ColorRole role, const QColor& color)
+{
+    // Setting a palette restyles the widget: only when the colour really changes.
+    if (widget->palette().color(role) == color && widget->testAttribute(Qt::WA_SetPalette)) return;
+    QPalette pal = widget->palette();
+    pal.setColor(role, color);
+    widget->setPalette(pal);
 }

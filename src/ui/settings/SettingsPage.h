@@ -2,6 +2,7 @@
 
 #include "ui/settings/SettingsEnvironment.h"
 
+#include <QPalette>
 #include <QString>
 #include <QWidget>
 
@@ -51,6 +52,8 @@ protected:
         connect(sender, signal, this, [this] { refresh(); });
     }
     bool refreshing() const { return m_refreshing; }
+    // Runs a user's change of a store, then makes sure the page shows it (one refresh).
+    void write(const std::function<void()>& store);
 
     // Bound controls; `name` is the control's object name (its settings key, where it has one).
     TavrilonToggle* toggle(const QString& name, std::function<bool()> get, std::function<void(bool)> set);
@@ -82,7 +85,11 @@ private:
     QVBoxLayout* m_rows;
     std::vector<std::function<void()>> m_updates;
     bool m_refreshing = false;
+    quint64 m_refreshes = 0;
 };
+
+// Colours one role of a widget's palette, leaving it alone when it has that colour already.
+void setInk(QWidget* widget, QPalette::ColorRole role, const QColor& color);
 
 // A page's builders (one per file). Each returns its rows in order, stacked with spacing 20.
 SettingsPage* makeProfilesPage(const SettingsEnvironment& env, SettingsViewState& state);

@@ -63,12 +63,8 @@ public:
             const auto fixed = b.fixed;
             onRefresh([this, value, bar, fixed] {
                 const QColor tint = fixed.value_or(accent());
-                QPalette pal = value->palette();
-                pal.setColor(QPalette::WindowText, tint);
-                value->setPalette(pal);
-                QPalette sp = bar->palette();
-                sp.setColor(QPalette::Highlight, tint);
-                bar->setPalette(sp);
+                setInk(value, QPalette::WindowText, tint);
+                setInk(bar, QPalette::Highlight, tint);
             });
             column->addWidget(controlRow(makeText(b.title, sysFont(13, QFont::Medium), Qt::white), value));
             column->addWidget(bar);

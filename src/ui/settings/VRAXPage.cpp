@@ -107,9 +107,7 @@ public:
             }
             dot->setColor(c);
             status->setText(t);
-            QPalette pal = status->palette();
-            pal.setColor(QPalette::WindowText, c);
-            status->setPalette(pal);
+            setInk(status, QPalette::WindowText, c);
         });
         column->addWidget(statusRow);
         visibleWhen(details, [&s] { return s.vraxIntegrationEnabled(); });
