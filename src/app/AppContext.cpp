@@ -237,7 +237,7 @@ AppContext::AppContext()
         .identity = *m_machineIdentity,
         .host = *m_hostFacts,
         .ask =
-            [](const TelemetryCollector::ConsentQuestion& question) {
+            [](const TelemetryCollector::ConsentQuestion& question) -> std::optional<bool> {
                 QMessageBox box;
                 box.setIcon(QMessageBox::Information);
                 box.setText(question.message);
@@ -246,6 +246,8 @@ AppContext::AppContext()
                 box.addButton(question.secondButton, QMessageBox::RejectRole);
                 box.setDefaultButton(first);
                 box.exec();
+                // A quit while it was open leaves it unanswered.
+                if (!box.clickedButton()) return std::nullopt;
                 return box.clickedButton() == first;
             },
     });

@@ -89,8 +89,10 @@ void TelemetryCollector::setStatus(const QString& status)
 void TelemetryCollector::presentConsentPrompt()
 {
     if (m_c.settings.telemetryConsentDecided() || !m_c.ask) return;
-    const bool chosen = m_c.ask(consentQuestion(isEURegion()));
-    m_c.settings.setTelemetryEnabled(chosen);
+    const std::optional<bool> chosen = m_c.ask(consentQuestion(isEURegion()));
+    // Unanswered stays undecided: the next launch asks again.
+    if (!chosen) return;
+    m_c.settings.setTelemetryEnabled(*chosen);
     m_c.settings.setTelemetryConsentDecided(true);
     start();
 }

@@ -48,8 +48,9 @@ public:
         Scheduler& scheduler;
         const MachineIdentity& identity;
         const HostFactsSource& host;
-        // Asks the question modally; true when the first button was chosen.
-        std::function<bool(const ConsentQuestion&)> ask;
+        // Asks the question modally: true for the first button, false for the second, none
+        // when it ended unanswered (the application quit meanwhile).
+        std::function<std::optional<bool>(const ConsentQuestion&)> ask;
         std::function<QLocale()> locale = [] { return QLocale::system(); };
         std::chrono::milliseconds timeout{15000};
     };

@@ -26,7 +26,7 @@ struct Telemetry {
     MachineIdentity identity{{}};
     QLocale locale{QLocale::English, QLocale::UnitedStates};
     QList<TelemetryCollector::ConsentQuestion> asked;
-    bool answer = true;
+    std::optional<bool> answer = true;
     TelemetryCollector collector;
 
     explicit Telemetry(std::chrono::milliseconds timeout = 15s)
@@ -36,7 +36,7 @@ struct Telemetry {
               .scheduler = scheduler,
               .identity = identity,
               .host = host,
-              .ask = [this](const TelemetryCollector::ConsentQuestion& q) {
+              .ask = [this](const TelemetryCollector::ConsentQuestion& q) -> std::optional<bool> {
                   asked.append(q);
                   return answer;
               },
@@ -90,7 +90,7 @@ TEST(TelemetryCollector, ConsentQuestionFollowsTheRegionAndItsAnswerStarts)
 {
     const struct {
         QLocale locale;
-        bool answer;
+        std::optional<bool> answer;
         const char* first;
         const char* second;
         const char* sentence;
@@ -99,6 +99,7 @@ TEST(TelemetryCollector, ConsentQuestionFollowsTheRegionAndItsAnswerStarts)
         {QLocale(QLocale::French, QLocale::France), false, "Turn on sharing", "No thanks", "OFF unless you choose"},
         {QLocale::c(), true, "Sounds good", "Opt out", "Settings \u2192 About \u2192 Privacy & Data."},
         {QLocale(QLocale::English, QLocale::UnitedStates), false, "Sounds good", "Opt out", "It's on by default"},
+        {QLocale(QLocale::Italian, QLocale::Italy), std::nullopt, "Turn on sharing", "No thanks", "Because you're in the EU/EEA"},
     };
     for (const auto& c : cases) {
         Telemetry t;
@@ -111,14 +112,16 @@ TEST(TelemetryCollector, ConsentQuestionFollowsTheRegionAndItsAnswerStarts)
         EXPECT_EQ(t.asked[0].secondButton, QString::fromUtf8(c.second));
         EXPECT_TRUE(t.asked[0].informative.startsWith(QStringLiteral("Veltranmoor can share anonymized usage")));
         EXPECT_TRUE(t.asked[0].informative.contains(QString::fromUtf8(c.sentence)));
-        EXPECT_TRUE(t.store.settings->telemetryConsentDecided());
-        EXPECT_EQ(t.store.settings->telemetryEnabled(), c.answer);
+        const bool yes = c.answer.value_or(false);
+        EXPECT_EQ(t.store.settings->telemetryConsentDecided(), c.answer.has_value());
+        if (c.answer) EXPECT_EQ(t.store.settings->telemetryEnabled(), *c.answer);
         // The first record ever buffered is the profile that follows a yes.
-        EXPECT_EQ(t.collector.buffer().size(), c.answer ? 1 : 0);
-        EXPECT_EQ(t.collector.timerRunning(), c.answer);
+        EXPECT_EQ(t.collector.buffer().size(), yes ? 1 : 0);
+        EXPECT_EQ(t.collector.timerRunning(), yes);
 
+        // Answered: never asked again; unanswered (quit meanwhile): asked at the next launch.
         t.collector.presentConsentPrompt();
-        EXPECT_EQ(t.asked.size(), 1) << "asked once";
+        EXPECT_EQ(t.asked.size(), c.answer ? 1 : 2);
     }
 }
 
