@@ -125,12 +125,12 @@ protected:
         return view;
     }
     static bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 15000); }
+    // Waits until no operation runs, then lets the view draw what was published.
     static bool idle(MaintenanceTools& tools)
     {
-        return waitFor([&] {
-            settle();
-            return !tools.isWorking();
-        });
+        const bool done = waitFor([&] { return !tools.isWorking(); });
+        settle();
+        return done;
     }
 
     QTemporaryDir dir;
