@@ -498,6 +498,7 @@ AppContext::AppContext()
             },
         .diskCleaner = m_diskCleaner.get(),
         .epitopes = m_epitopes.get(),
+        .maintenanceTools = m_maintenanceTools.get(),
     });
 }
 
