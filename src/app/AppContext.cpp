@@ -245,10 +245,14 @@ AppContext::AppContext()
                 QPushButton* first = box.addButton(question.firstButton, QMessageBox::AcceptRole);
                 box.addButton(question.secondButton, QMessageBox::RejectRole);
                 box.setDefaultButton(first);
+                // Only a button the user pressed (or Escape, which presses the second) answers:
+                // windows closed by a quit leave the question unanswered.
+                QAbstractButton* answered = nullptr;
+                QObject::connect(&box, &QMessageBox::buttonClicked, &box,
+                                 [&answered](QAbstractButton* button) { answered = button; });
                 box.exec();
-                // A quit while it was open leaves it unanswered.
-                if (!box.clickedButton()) return std::nullopt;
-                return box.clickedButton() == first;
+                if (!answered) return std::nullopt;
+                return answered == first;
             },
     });
     m_updateChecker = std::make_unique<UpdateChecker>(m_clock);
