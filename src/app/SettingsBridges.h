@@ -2,19 +2,55 @@
 
 #include "ui/settings/SettingsServices.h"
 
+#include <functional>
+
 class AIShieldStatus;
 class AppSettings;
+class UpdateChecker;
+class UserDataCenter;
+class VRAXClient;
 
-// What the settings window reads of the remote-control client until the client publishes its
-// own connection: off is "disabled"; on, it has not answered yet.
+// The remote-control client's connection, as the VRAX page reads it.
 class ClientVRAXFeed final : public VRAXStatusFeed {
     Q_OBJECT
 public:
-    explicit ClientVRAXFeed(AppSettings& settings, QObject* parent = nullptr);
+    explicit ClientVRAXFeed(VRAXClient& client, QObject* parent = nullptr);
     VRAXStatusView status() const override;
 
 private:
-    AppSettings& m_settings;
+    VRAXClient& m_client;
+};
+
+// The release check, as the My Data page reads it.
+class CheckerUpdateFeed final : public UpdateFeed {
+    Q_OBJECT
+public:
+    explicit CheckerUpdateFeed(UpdateChecker& checker, QObject* parent = nullptr);
+    UpdateStateView state() const override;
+    void fetchLatestRelease() override;
+    void openDownloadPage() override;
+
+private:
+    UpdateChecker& m_checker;
+};
+
+// The user data centre, as the My Data page drives it: the export asks where to save first.
+class CenterUserDataFeed final : public UserDataFeed {
+    Q_OBJECT
+public:
+    CenterUserDataFeed(UserDataCenter& center, std::function<void(const QString&)> reveal, QObject* parent = nullptr);
+    QString lastAction() const override;
+    void exportMyData(QWidget* parent) override;
+    void revealStoredData() override;
+    QStringList storedItemPaths() const override;
+    void resetSettings() override;
+    void clearStoredData(std::function<void()> done) override;
+    void storedDataSize(std::function<void(quint64)> done) override;
+    void uninstallApp() override;
+
+private:
+    UserDataCenter& m_center;
+    std::function<void(const QString&)> m_reveal;
 };
 
 // AI Shield's side of the settings: the boundary paths in the settings store, the process count

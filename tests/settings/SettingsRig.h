@@ -60,6 +60,17 @@ struct RecordingUserData final : UserDataFeed {
     void uninstallApp() override { calls << QStringLiteral("uninstall"); }
 };
 
+// The remote-control client's status as a test publishes it.
+struct ScriptedVRAX final : VRAXStatusFeed {
+    VRAXStatusView now;
+    VRAXStatusView status() const override { return now; }
+    void publish(VRAXStatusView v)
+    {
+        now = std::move(v);
+        Q_EMIT changed();
+    }
+};
+
 struct RecordingUpdates final : UpdateFeed {
     UpdateStateView now;
     int fetches = 0;
@@ -88,7 +99,7 @@ struct Rig {
     PermissionsCenter permissions{probes, base.scheduler, base.clock};
     RecordingTelemetry telemetry;
     NoShield shieldStatus;
-    ClientVRAXFeed vrax{base.settings};
+    ScriptedVRAX vrax;
     ShieldSettingsControls shield{base.settings, shieldStatus, base.dir.filePath(QStringLiteral("home"))};
     RecordingUserData userData;
     RecordingUpdates updates;

@@ -99,7 +99,17 @@ TEST(SettingsWindow, SidebarListsEveryPageAndRoutesToIt)
     w.open(SettingsSection::integration);
     QTest::mouseClick(w.find(QStringLiteral("vraxIntegrationEnabled")), Qt::LeftButton);
     EXPECT_TRUE(w.view->vraxBadge()->isVisibleTo(w.view.get()));
-    EXPECT_EQ(w.find<QLabel>(QStringLiteral("vraxStatus"))->text(), QStringLiteral("Connecting to VRAX\u2026"));
+    const QList<std::pair<VRAXStatusView, QString>> statuses{
+        {{VRAXStatusView::Kind::connecting, {}, {}}, QStringLiteral("Connecting to VRAX\u2026")},
+        {{VRAXStatusView::Kind::connected, QDateTime(QDate(2026, 12, 10), QTime(21, 4, 5)), {}},
+         QStringLiteral("Connected \u00B7 last beat 21:04:05")},
+        {{VRAXStatusView::Kind::error, {}, QStringLiteral("HTTP 503")}, QStringLiteral("Error: HTTP 503")},
+        {{VRAXStatusView::Kind::disabled, {}, {}}, QStringLiteral("Disabled")},
+    };
+    for (const auto& [status, text] : statuses) {
+        rig.vrax.publish(status);
+        EXPECT_EQ(w.find<QLabel>(QStringLiteral("vraxStatus"))->text(), text);
+    }
 
     // Page state lives as long as the view: a half-typed name survives a visit elsewhere.
     w.open(SettingsSection::processes);

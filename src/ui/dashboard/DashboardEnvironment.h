@@ -11,6 +11,7 @@ class ProcessStopper;
 class BatteryMonitor;
 class DiskCleaner;
 class EpitopeLibrary;
+class MaintenanceTools;
 class NetworkMonitor;
 class PerformanceMonitor;
 class PerformanceProfileManager;
@@ -44,4 +45,6 @@ struct DashboardEnvironment {
     EpitopeLibrary* epitopes = nullptr;
     // What the Settings tab's settings view is built with; without it the tab stays a title.
     const SettingsEnvironment* settingsView = nullptr;
+    // The Maintenance tab's tools; without them the tab stays a title.
+    MaintenanceTools* maintenanceTools = nullptr;
 };

@@ -13,6 +13,7 @@
 #include "ui/dashboard/ProcessesTab.h"
 #include "ui/dashboard/Sidebar.h"
 #include "ui/settings/SettingsView.h"
+#include "ui/dashboard/maintenance/MaintenanceView.h"
 #include "ui/theme/ThemeManager.h"
 
 #include <QHBoxLayout>
@@ -101,6 +102,12 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
         // A settings view of its own: it starts on Profiles and keeps its own page state.
         if (m_env.settingsView) {
             view = new SettingsView(*m_env.settingsView);
+            break;
+        }
+        [[fallthrough]];
+    case DashboardTab::maintenance:
+        if (tab == DashboardTab::maintenance && m_env.maintenanceTools) {
+            view = new MaintenanceView(*m_env.maintenanceTools, m_env.themeManager, m_env.processes.clock);
             break;
         }
         [[fallthrough]];
