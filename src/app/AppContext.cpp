@@ -540,8 +540,8 @@ AppContext::AppContext()
             },
         .diskCleaner = m_diskCleaner.get(),
         .epitopes = m_epitopes.get(),
-        .maintenanceTools = m_maintenanceTools.get(),
         .settingsView = m_settingsEnvironment.get(),
+        .maintenanceTools = m_maintenanceTools.get(),
     });
 }
 
