@@ -68,6 +68,7 @@
 #include "platform/linux/LinuxPermissionProbes.h"
 #include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/XcbGlobalShortcut.h"
+#include "ui/recovery/RecoveryView.h"
 #include "ui/shell/DesktopHUDController.h"
 #include "ui/shell/MenuReadoutView.h"
 #include "ui/shell/PermissionsCenter.h"
@@ -397,6 +398,13 @@ AppContext::AppContext()
         .revealFile = [](const QString& path) { FileManager::showItem(path); },
         .openFolder = [](const QString& path) { FileManager::openFolder(path); },
         .quit = [] { QCoreApplication::quit(); },
+        .makeRecoveryView = [this]() -> QWidget* {
+            return new RecoveryView(RecoveryView::Deps{
+                .recovery = m_workGuard->recovery(),
+                .clock = m_clock,
+                .revealFile = [](const QString& path) { FileManager::showItem(path); },
+            });
+        },
     });
     m_permissionProbes = std::make_unique<LinuxPermissionProbes>(
         LinuxPermissionProbes::Roots{.wayland = XcbGlobalShortcut::isWaylandSession()});

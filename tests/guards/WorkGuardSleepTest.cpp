@@ -79,7 +79,8 @@ TEST(WorkGuardSleep, PrepareForSleepSweepsWhileTheInhibitorIsHeld)
     const QString doc = Paths::home() + QStringLiteral("/Documents/open-work.md");
     ASSERT_TRUE(write(doc, "unsaved thoughts"));
     {
-        WorkGuard guard({.clock = clock, .scheduler = scheduler, .sleep = &watch});
+        SystemClock realClock;  // revisions are named by the time they are taken
+        WorkGuard guard({.clock = realClock, .scheduler = scheduler, .sleep = &watch});
         guard.start();
         ASSERT_TRUE(waitUntil([&] { return watch.holdsInhibitor(); }));
         ASSERT_EQ(logind.calls.size(), 1);
@@ -99,7 +100,7 @@ TEST(WorkGuardSleep, PrepareForSleepSweepsWhileTheInhibitorIsHeld)
         ASSERT_TRUE(waitUntil([&] { return !watch.holdsInhibitor(); }));  // handed to the sweep
         EXPECT_TRUE(logind.held(0));
         ASSERT_TRUE(write(doc, "more thoughts"));
-        ASSERT_TRUE(setMtime(doc, clock.now().addSecs(60)));
+        ASSERT_TRUE(setMtime(doc, QDateTime::currentDateTimeUtc().addSecs(60)));
         release.set_value();
 
         ASSERT_TRUE(waitUntil([&] { return guard.lastTrigger() == QStringLiteral("willSleep"); }));

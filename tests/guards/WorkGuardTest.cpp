@@ -65,9 +65,13 @@ struct Guard : ::testing::Test {
         guard.reset();
         Log::setSink({});
     }
-    void make(WorkEventStreamer::Options streamer = {})
+    // Revisions are named by the time they are taken, so where files are saved for real the
+    // guard reads the real clock.
+    SystemClock realClock;
+    void make(WorkEventStreamer::Options streamer = {}, bool realTime = false)
     {
-        guard = std::make_unique<WorkGuard>(WorkGuard::Collaborators{.clock = clock, .scheduler = scheduler, .streamer = streamer});
+        guard = std::make_unique<WorkGuard>(WorkGuard::Collaborators{
+            .clock = realTime ? static_cast<const Clock&>(realClock) : clock, .scheduler = scheduler, .streamer = streamer});
     }
     // Runs what the queue holds and what it posted back to the main thread.
     void drain()
@@ -170,7 +174,9 @@ TEST_F(Guard, RankingWalksBothRootsAndSkipsWhatItShould)
     names.sort();
     EXPECT_EQ(names, (QStringList{"bundle.js", "deep7.md", "older.txt", "recent.md"}));
     for (const auto& f : guard->rankRoots()) {
-        if (f.id.fileName() == QStringLiteral("older.txt")) EXPECT_NEAR(f.score, 0.65 * (1.0 / 30) + 0.25 + 0.1 * std::log10(11.0) / 9, 1e-3);
+        if (f.id.fileName() == QStringLiteral("older.txt")) {
+            EXPECT_NEAR(f.score, 0.65 * (1.0 / 30) + 0.25 + 0.1 * std::log10(11.0) / 9, 1e-3);
+        }
     }
 }
 
@@ -261,9 +267,9 @@ TEST_F(Guard, BatchesSnapshotCandidatesOnly)
     guard->handleFSEventsBatch({file(documents(), "a.md", now.addSecs(-10)), file(documents(), "dist/b.md", now),
                                 file(desktop(), "c.txt", now)});
     drain();
-    EXPECT_EQ(linesWith("FSEvents batch"), QStringList{QStringLiteral("[WorkGuard] FSEvents batch created=2 total=2")});
+    EXPECT_EQ(linesWith("FSEvents batch"), QStringList{QStringLiteral("[WorkGuard] FSEvents batch created=2 total=3")});
     EXPECT_EQ(guard->lastTrigger(), QStringLiteral("FSEvents"));
-    EXPECT_EQ(guard->totalSnapshots(), 2);
+    EXPECT_EQ(guard->totalSnapshots(), 3);  // with the backup file the sweep took
     EXPECT_EQ(guard->lastRanked(), ranked);
 }
 
@@ -271,7 +277,7 @@ TEST_F(Guard, BatchesSnapshotCandidatesOnly)
 TEST_F(Guard, SavesBecomeRevisionsThroughTheFileEvents)
 {
     const QString essay = file(documents(), "essay.md", clock.now().addSecs(-3600));
-    make({.latency = 0.5});
+    make({.latency = 0.5}, true);
     guard->start();
     drain();
     ASSERT_EQ(guard->totalSnapshots(), 1);  // the startup sweep took the existing file

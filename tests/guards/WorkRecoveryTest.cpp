@@ -128,7 +128,9 @@ TEST_F(Recovery, RestoreTable)
         EXPECT_EQ(mtime(file), saved);
         EXPECT_EQ(read(revision), "snapshot");  // the revision stays in its bucket
         EXPECT_EQ(QFileInfo::exists(backup), c.backup);
-        if (c.backup) EXPECT_EQ(read(backup), "current");
+        if (c.backup) {
+            EXPECT_EQ(read(backup), "current");
+        }
         EXPECT_EQ(lines.last(), QStringLiteral("[WorkGuard] restored snapshot ") + QFileInfo(revision).fileName() +
                                     QStringLiteral(" -> ") + file);
     }

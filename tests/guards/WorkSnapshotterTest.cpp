@@ -149,7 +149,7 @@ TEST_F(Store, FailedCopyLeavesTheBucketAsItWasAndSaysSo)
     EXPECT_EQ(revisions(file), QStringList());
     EXPECT_FALSE(QFileInfo::exists(store.bucketURL(file) + QStringLiteral("/manifest.txt")));
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines.first().startsWith(QStringLiteral("[WorkGuard] snapshot failed for big.txt: "))) << lines.first();
+    EXPECT_TRUE(lines.first().startsWith(QStringLiteral("[WorkGuard] snapshot failed for big.txt: "))) << lines.first().toStdString();
     EXPECT_TRUE(snap(file));  // and nothing stands in the way afterwards
 }
 
@@ -198,8 +198,8 @@ TEST_F(Store, PrunesByTotalSizeOldestFirst)
 {
     const QString root = store.snapshotsRoot();
     const qint64 mib = 1 << 20;
-    // Six buckets of 100 MiB (sparse), a day apart: 600 MiB.
-    for (int i = 0; i < 6; ++i) plantBucket(root, QStringLiteral("s%1").arg(i), 1, clock.now().addDays(-i), 100 * mib);
+    // Six buckets of just under 100 MiB (sparse), a day apart: about 600 MiB.
+    for (int i = 0; i < 6; ++i) plantBucket(root, QStringLiteral("s%1").arg(i), 1, clock.now().addDays(-i), 100 * mib - 4096);
     store.pruneByTotalBytes(524'288'000);
     EXPECT_EQ(entries(root), (QStringList{"s0", "s1", "s2", "s3", "s4"}));
     store.pruneByTotalBytes(524'288'000);
