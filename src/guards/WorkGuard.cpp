@@ -6,6 +6,7 @@
 #include "core/MainThread.h"
 #include "core/Paths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimeZone>
@@ -75,7 +76,28 @@ QDateTime mtimeOf(const struct stat& st)
 
 QStringList WorkGuard::defaultRoots()
 {
-    return {Paths::home() + QStringLiteral("/Desktop"), Paths::home() + QStringLiteral("/Documents")};
+    // The desktop's own names for the two folders (user-dirs.dirs), which may be translated.
+    const QString home = QDir::cleanPath(Paths::home());
+    QString desktop = home + QStringLiteral("/Desktop");
+    QString documents = home + QStringLiteral("/Documents");
+    QFile file(Paths::configHome() + QStringLiteral("/user-dirs.dirs"));
+    if (file.open(QIODevice::ReadOnly)) {
+        for (QString line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+            line = line.trimmed();
+            QString* target = line.startsWith(QLatin1String("XDG_DESKTOP_DIR="))     ? &desktop
+                              : line.startsWith(QLatin1String("XDG_DOCUMENTS_DIR=")) ? &documents
+                                                                                     : nullptr;
+            if (!target) continue;
+            QString value = line.section(QLatin1Char('='), 1);
+            if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+                value = value.mid(1, value.size() - 2);
+            if (value.startsWith(QLatin1String("$HOME"))) value = home + value.mid(5);
+            value = QDir::cleanPath(value);
+            // A folder switched off points at the home folder itself, which is not walked whole.
+            if (QDir::isAbsolutePath(value) && value != home) *target = value;
+        }
+    }
+    return {desktop, documents};
 }
 
 WorkGuard::WorkGuard(Collaborators collaborators, QObject* parent)

@@ -152,6 +152,15 @@ TEST(WorkGuardCandidates, BatchNameFilter)
     for (const auto& c : cases) EXPECT_EQ(WorkGuard::isSnapshotCandidate(QString::fromUtf8(c.path)), c.candidate) << c.path;
 }
 
+TEST_F(Guard, WatchesTheDesktopsOwnFolderNames)
+{
+    EXPECT_EQ(WorkGuard::defaultRoots(), (QStringList{desktop(), documents()}));
+    ASSERT_TRUE(write(Paths::configHome() + QStringLiteral("/user-dirs.dirs"),
+                      "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_DOCUMENTS_DIR=\"$HOME/\"\n"));
+    // A folder switched off (the home folder itself) keeps the usual name.
+    EXPECT_EQ(WorkGuard::defaultRoots(), (QStringList{Paths::home() + QStringLiteral("/Schreibtisch"), documents()}));
+}
+
 TEST_F(Guard, RankingWalksBothRootsAndSkipsWhatItShould)
 {
     make();

@@ -466,3 +466,5 @@ void RecoveryView::refreshButtons()
     m_reveal->setEnabled(m_selectedRevision.has_value());
     m_restore->setEnabled(m_selectedRevision.has_value());
 }
+
+QMessageBox* RecoveryView::alert() const { return m_alert; }

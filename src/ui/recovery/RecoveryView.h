@@ -63,7 +63,7 @@ public:
     // The right pane's placeholder text, or empty when the revisions show.
     QString placeholderText() const;
     // The newer-file alert while it is open.
-    QMessageBox* alert() const { return m_alert; }
+    QMessageBox* alert() const;
 
     static QString dateText(const QDateTime& date);
 
