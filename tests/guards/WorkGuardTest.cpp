@@ -282,6 +282,26 @@ TEST_F(Guard, BatchesSnapshotCandidatesOnly)
     EXPECT_EQ(guard->lastRanked(), ranked);
 }
 
+// Past the watch limit the folders left unwatched are still covered, by the periodic sweep.
+TEST_F(Guard, UnwatchedFoldersAreLeftToTheSweep)
+{
+    make({.latency = 0.2, .maxWatches = 1}, true);  // Desktop is watched, Documents is not
+    guard->start();
+    drain();
+    const QString late = documents() + QStringLiteral("/late.md");
+    ASSERT_TRUE(write(late, "written after the start"));
+    std::this_thread::sleep_for(600ms);
+    drain();
+    EXPECT_EQ(guard->totalSnapshots(), 0);
+    EXPECT_EQ(linesWith("inotify watch limit reached").size(), 1);
+    scheduler.advance(900s);
+    drain();
+    EXPECT_EQ(guard->lastTrigger(), QStringLiteral("periodic"));
+    EXPECT_EQ(guard->totalSnapshots(), 1);
+    EXPECT_EQ(guard->listRevisions(guard->snapshotter().bucketURL(late)).size(), 1);
+    guard->stop();
+}
+
 // The whole path on real files: saving under ~/Documents gives a revision about at once.
 TEST_F(Guard, SavesBecomeRevisionsThroughTheFileEvents)
 {

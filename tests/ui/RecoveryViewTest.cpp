@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -62,6 +63,7 @@ struct Recovery : ::testing::Test {
     void save(const QString& file, const QByteArray& content, int minutesAgo)
     {
         ASSERT_TRUE(write(file, content, clock.now().addSecs(-60 * minutesAgo)));
+        clock.advance(std::chrono::seconds(1));  // each revision is named by its own moment
         ASSERT_TRUE(store.snapshotFile(file, 3, 1 << 30, 30));
     }
     static void settle(RecoveryView& view)
@@ -176,7 +178,7 @@ TEST_F(Recovery, RestoreAsksBeforeReplacingANewerFile)
     settle(*view);
     EXPECT_EQ(view->restoreMessage(), QStringLiteral("Restored to ") + report);
     EXPECT_EQ(read(report), "snapshot text");
-    EXPECT_TRUE(labels(view).contains(QStringLiteral("Restored to ") + report));
+    EXPECT_TRUE(labels(view.get()).contains(QStringLiteral("Restored to ") + report));
 
     // An older file is replaced without asking; a pruned revision says why it cannot be.
     ASSERT_TRUE(write(report, "older text", clock.now().addDays(-3)));
@@ -200,7 +202,10 @@ TEST_F(Recovery, ChoosingAnotherFileClearsTheStatusLine)
     auto view = makeView();
     view->show();
     settle(*view);
-    view->restoreSelected(false);  // the file is gone: recreated without asking
+    // Return presses "Restore…"; the file is gone, so it is recreated without asking.
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    QTest::keyClick(view.get(), Qt::Key_Return);
     settle(*view);
     EXPECT_EQ(read(report), "text");
     ASSERT_TRUE(view->restoreMessage());

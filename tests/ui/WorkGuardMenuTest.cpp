@@ -81,6 +81,7 @@ TEST(WorkGuardMenu, RowsAndActionsDriveTheRealGuard)
         for (QAction* a : controller.menu()->actions()) {
             if (a->text() == title) {
                 a->trigger();
+                settle();
                 return true;
             }
         }

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -170,7 +171,8 @@ RecoveryView::RecoveryView(Deps deps, QWidget* parent) : QWidget(parent), m_d(st
     m_reveal->setAutoDefault(false);
     m_restore = new QPushButton(QStringLiteral("Restore\u2026"), actions);
     m_restore->setDefault(true);
-    actionLayout->addWidget(m_message, 1);
+    actionLayout->addWidget(m_message);
+    actionLayout->addStretch(1);
     actionLayout->addWidget(m_reveal);
     actionLayout->addWidget(m_restore);
     detailLayout->addWidget(actions);
@@ -195,6 +197,13 @@ RecoveryView::RecoveryView(Deps deps, QWidget* parent) : QWidget(parent), m_d(st
     });
     connect(m_reveal, &QPushButton::clicked, this, &RecoveryView::revealSelected);
     connect(m_restore, &QPushButton::clicked, this, [this] { restoreSelected(false); });
+    // "Restore…" is the window's default button: Return presses it.
+    for (const int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        auto* press = new QShortcut(QKeySequence(key), this);
+        connect(press, &QShortcut::activated, this, [this] {
+            if (m_restore->isEnabled() && m_right->currentIndex() == 1) m_restore->click();
+        });
+    }
 
     refreshFiles();
     refreshDetail();

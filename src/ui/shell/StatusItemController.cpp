@@ -220,7 +220,11 @@ void StatusItemController::trigger(StatusMenuRow::Action action)
     case A::openRecoveryBrowser: {
         // One window for the session: closing hides it, the next opening shows it again.
         QPointer<QWidget>& window = m_recoveryWindow;
-        if (!window && m_d.makeRecoveryView) window = m_d.makeRecoveryView();
+        if (!window && m_d.makeRecoveryView) {
+            window = m_d.makeRecoveryView();
+            if (const QScreen* screen = QGuiApplication::primaryScreen())
+                window->move(screen->availableGeometry().center() - window->rect().center());
+        }
         if (!window) {
             window = new QWidget;
             window->setWindowTitle(QStringLiteral("Work Guard \u2014 Recovery"));
