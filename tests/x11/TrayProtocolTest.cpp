@@ -625,29 +625,32 @@ char processState(qint64 pid)
     return paren >= 0 && paren + 2 < text.size() ? text[paren + 2] : 0;
 }
 
-// Children killed however the test ends, stopped or not.
-struct Children {
-    std::vector<std::unique_ptr<QProcess>> processes;
-    QProcess& add()
-    {
-        processes.push_back(std::make_unique<QProcess>());
-        return *processes.back();
-    }
-    QProcess& start(const QString& program, const QStringList& arguments)
-    {
-        QProcess& p = add();
-        p.start(program, arguments);
-        return p;
-    }
-    ~Children()
-    {
-        for (auto& p : processes) {
-            if (p->state() == QProcess::NotRunning) continue;
-            ::kill(pid_t(p->processId()), SIGKILL);
-            p->waitForFinished(5000);
+qint64 parentOf(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() : 0;
+}
+
+// A process named `comm` below `ancestor` (at most three generations down); 0 when none.
+qint64 descendantNamed(qint64 ancestor, const QByteArray& comm)
+{
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number) continue;
+        QFile name(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (!name.open(QIODevice::ReadOnly) || name.readAll().trimmed() != comm) continue;
+        qint64 up = pid;
+        for (int generation = 0; generation < 3 && up > 1; ++generation) {
+            up = parentOf(up);
+            if (up == ancestor) return pid;
         }
     }
-};
+    return 0;
+}
 
 }  // namespace
 
@@ -678,7 +681,9 @@ TEST(TrayBinary, AutostartStaysInTheTrayAndQuitsFromTheMenu)
 }
 
 // A local model server takes the machine: the application pauses cloud sync by stopping the
-// sync client. Quitting from the menu then continues the client; it is never left frozen.
+// sync client. Quitting from the menu then continues the client; it is never left frozen. The
+// application and the two programs run in a pid namespace of their own, so that it sees no
+// other "syncthing" (tests running alongside start some) and stops none but ours.
 TEST(TrayBinary, QuitFromTheMenuContinuesTheSyncClientItStopped)
 {
     REQUIRE_DISPLAY();
@@ -690,30 +695,54 @@ TEST(TrayBinary, QuitFromTheMenuContinuesTheSyncClientItStopped)
     const QString model = bin.path() + QStringLiteral("/llama-server");
     ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), client));
     ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sh"), model));
-    Children children;
-    QProcess& sync = children.start(client, {QStringLiteral("600")});
-    QProcess& spinner = children.start(model, {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
-    ASSERT_TRUE(sync.waitForStarted(10000));
-    ASSERT_TRUE(spinner.waitForStarted(10000));
 
-    QProcess& app = children.add();
-    app.setProcessEnvironment(binaryEnvironment(home));
-    app.setProcessChannelMode(QProcess::MergedChannels);
-    app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--autostart")});
-    ASSERT_TRUE(app.waitForStarted(10000));
-    ASSERT_TRUE(waitFor([&] { return !t.watcher.items().isEmpty(); }, 60000)) << app.readAll().toStdString();
+    QProcessEnvironment env = binaryEnvironment(home);
+    env.insert(QStringLiteral("CLIENT"), client);
+    env.insert(QStringLiteral("MODEL"), model);
+    env.insert(QStringLiteral("APP"), QStringLiteral(VELTRANMOOR_BINARY));
+    QProcess ns;
+    ns.setProcessEnvironment(env);
+    ns.setProcessChannelMode(QProcess::MergedChannels);
+    // The namespace's first process, a shell, starts both programs and the application, and
+    // outlives the application so that the client's state can be read after it quit. Killing
+    // unshare takes the whole namespace with it.
+    ns.start(QStringLiteral("unshare"),
+             {QStringLiteral("--pid"), QStringLiteral("--mount-proc"), QStringLiteral("--kill-child"),
+              QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+              QStringLiteral("\"$CLIENT\" 600 & \"$MODEL\" -c 'while :; do :; done' & "
+                             "\"$APP\" --autostart; echo \"application exit $?\"; sleep 600")});
+    ASSERT_TRUE(ns.waitForStarted(10000)) << "unshare is part of util-linux";
+    struct Stop {
+        QProcess& p;
+        ~Stop()
+        {
+            p.kill();
+            p.waitForFinished(10000);
+        }
+    } stop{ns};
+
     QByteArray output;
+    auto read = [&] { output += ns.readAll(); };
+    ASSERT_TRUE(waitFor([&] { read(); return !t.watcher.items().isEmpty(); }, 60000)) << output.toStdString();
+    // The client, as this namespace numbers it: a grandchild of unshare.
+    qint64 syncPid = 0;
     ASSERT_TRUE(waitFor([&] {
-        output += app.readAll();
-        return processState(sync.processId()) == 'T';
+        syncPid = descendantNamed(ns.processId(), "syncthing");
+        return syncPid > 0;
+    }, 10000));
+    ASSERT_TRUE(waitFor([&] {
+        read();
+        return processState(syncPid) == 'T';
     }, 90000)) << "the sync client was never paused\n" << output.toStdString();
 
     ASSERT_TRUE(quitFromTheMenu(t));
-    ASSERT_TRUE(app.waitForFinished(30000));
-    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(app.exitCode(), 0) << (output + app.readAll()).toStdString();
-    EXPECT_TRUE(waitFor([&] { return processState(sync.processId()) == 'S'; }, 5000))
-        << "left in state " << processState(sync.processId());
+    EXPECT_TRUE(waitFor([&] {
+        read();
+        return output.contains("application exit ");
+    }, 30000)) << output.toStdString();
+    EXPECT_TRUE(output.contains("application exit 0")) << output.toStdString();
+    EXPECT_TRUE(waitFor([&] { return processState(syncPid) == 'S'; }, 5000))
+        << "left in state " << processState(syncPid);
 }
 
 TEST(TrayBinary, WithoutATrayItSaysSoAndOpensTheDashboard)
