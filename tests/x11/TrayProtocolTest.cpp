@@ -97,7 +97,7 @@ struct TrayRig {
     SnoozeGuard snooze;
     AIShield aiShield;
     WorkGuard workGuard;
-    DesktopHUDController hud;
+    DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
     QStringList calls;
     OutcomeHarness harness{rig.monitor, rig.scheduler, rig.clock};
     QuickOptimizer optimizer{{.gate = rig.gate,
