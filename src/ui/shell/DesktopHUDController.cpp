@@ -42,7 +42,13 @@ void DesktopHUDPanel::mouseReleaseEvent(QMouseEvent* event)
 
 DesktopHUDController::DesktopHUDController(DesktopHUDDeps deps, QObject* parent) : QObject(parent), m_d(std::move(deps)) {}
 
-DesktopHUDController::~DesktopHUDController() { delete m_panel; }
+DesktopHUDController::~DesktopHUDController()
+{
+    if (!m_panel) return;
+    DesktopHUDPanel* panel = m_panel.data();
+    panel->removeEventFilter(this);
+    delete panel;
+}
 
 void DesktopHUDController::build()
 {
@@ -114,7 +120,7 @@ void DesktopHUDController::hideAndRemember()
 
 bool DesktopHUDController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_panel && event->type() == QEvent::Move && m_panel->isVisible()) {
+    if (event->type() == QEvent::Move && watched == static_cast<QObject*>(m_panel.data()) && m_panel->isVisible()) {
         const QPoint origin = m_panel->pos();
         if (origin != m_knownOrigin) {
             m_knownOrigin = origin;

@@ -582,7 +582,7 @@ HUDWidgetView::HUDWidgetView(HUDWidgetDeps deps, QWidget* parent)
     connect(m_field, &QLineEdit::returnPressed, this, &HUDWidgetView::submit);
     connect(m_send, &QAbstractButton::clicked, this, &HUDWidgetView::submit);
     connect(m_field, &QLineEdit::textChanged, this, [this] { m_send->setEnabled(HUDMiniChat::canSend(m_field->text())); });
-    connect(qApp, &QApplication::focusChanged, m_inputBox, [this] { m_inputBox->update(); });
+    connect(qApp, &QApplication::focusChanged, m_inputBox, [box = m_inputBox] { box->update(); });
     connect(m_chat.get(), &HUDMiniChat::transcriptChanged, this, &HUDWidgetView::syncChat);
     m_send->setEnabled(false);
 
@@ -635,7 +635,11 @@ HUDWidgetView::HUDWidgetView(HUDWidgetDeps deps, QWidget* parent)
     syncOptimize();
 }
 
-HUDWidgetView::~HUDWidgetView() = default;
+HUDWidgetView::~HUDWidgetView()
+{
+    // The focus leaves the field while the children go; nothing here is to be redrawn then.
+    disconnect(qApp, nullptr, m_inputBox, nullptr);
+}
 
 HUDReadout::Values HUDWidgetView::values() const
 {

@@ -194,7 +194,7 @@ HeroDeltaView::HeroDeltaView(HeroDeltaDeps deps, QWidget* parent)
         m_glowKey.clear();
         m_breathing->request();
     });
-    m_identity = identity(m_d.library.heroDelta());
+    m_identity = identity(hero());
     m_appear = 1;
     m_transitions->request();
     m_breathing->request();
@@ -262,13 +262,21 @@ QList<HeroDeltaView::TrackRow> HeroDeltaView::trackRows(const QList<Epitope>& so
     return rows;
 }
 
-HeroDeltaView::State HeroDeltaView::currentState() const { return state(m_d.library.heroDelta()); }
+HeroDeltaView::State HeroDeltaView::currentState() const { return state(hero()); }
+
+std::optional<MeasuredOutcome> HeroDeltaView::hero() const { return m_pinned ? *m_pinned : m_d.library.heroDelta(); }
+
+void HeroDeltaView::pinOutcome(std::optional<MeasuredOutcome> outcome)
+{
+    m_pinned = std::move(outcome);
+    heroChanged();
+}
 
 QSize HeroDeltaView::sizeHint() const { return {308, minHeight + 2 * verticalPadding}; }
 
 void HeroDeltaView::heroChanged()
 {
-    const QString next = identity(m_d.library.heroDelta());
+    const QString next = identity(hero());
     const bool wasGold = m_identity.startsWith(QStringLiteral("gold-"));
     if (next != m_identity) {
         // A new gold number sweeps its sheen once; the first gold number does not.
@@ -371,7 +379,7 @@ bool HeroDeltaView::breathe(double dt)
 void HeroDeltaView::paintEvent(QPaintEvent*)
 {
     const PaletteTheme& t = m_theme.theme();
-    const std::optional<MeasuredOutcome>& hero = m_d.library.heroDelta();
+    const std::optional<MeasuredOutcome> hero = this->hero();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);

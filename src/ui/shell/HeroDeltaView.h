@@ -54,6 +54,9 @@ public:
     static QList<TrackRow> trackRows(const QList<Epitope>& sorted, const PaletteTheme& palette);
 
     State currentState() const;
+    // The outcome shown: the library's, or one pinned by the owner (a preview of a state).
+    std::optional<MeasuredOutcome> hero() const;
+    void pinOutcome(std::optional<MeasuredOutcome> outcome);
     QAbstractButton* revertButton() const { return m_revert; }
     QAbstractButton* pullTab() const { return m_pullTab; }
     // The track record popover while it is open.
@@ -100,6 +103,7 @@ private:
     QAbstractButton* m_revert = nullptr;
     QAbstractButton* m_pullTab = nullptr;
     QPointer<QWidget> m_popover;
+    std::optional<std::optional<MeasuredOutcome>> m_pinned;
     // The gold number's glow, blurred once per text, size and palette.
     QImage m_glowCache;
     QString m_glowKey;
