@@ -21,11 +21,11 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <QGraphicsEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPaintEvent>
 #include <QPainterPath>
 #include <QStackedLayout>
 #include <QVBoxLayout>
@@ -52,67 +52,24 @@ void glowing(QPainter& p, const QRectF& area, const QColor& color, qreal radius,
     NeonGlowModifier{.color = color, .radius = radius, .enabled = on}.paint(p, area, draw);
 }
 
-// The readout's dimming: an opacity and a saturation over everything drawn inside it.
-class DimEffect : public QGraphicsEffect {
-public:
-    void set(double opacity, double saturation)
-    {
-        if (opacity == m_opacity && saturation == m_saturation) return;
-        m_opacity = opacity;
-        m_saturation = saturation;
-        update();
-    }
-
-protected:
-    void draw(QPainter* painter) override
-    {
-        QPoint offset;
-        const QPixmap source = sourcePixmap(Qt::DeviceCoordinates, &offset, QGraphicsEffect::NoPad);
-        if (source.isNull()) return;
-        const QTransform restore = painter->worldTransform();
-        painter->setWorldTransform(QTransform());
-        painter->save();
-        painter->setOpacity(m_opacity);
-        painter->drawPixmap(offset, source);
-        if (m_saturation < 0.999) {
-            // Desaturation: the grey of the same pixels laid over by the missing share.
-            QImage grey = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-            for (int y = 0; y < grey.height(); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(grey.scanLine(y));
-                for (int x = 0; x < grey.width(); ++x) {
-                    const QRgb c = line[x];
-                    const int g = (qRed(c) * 11 + qGreen(c) * 16 + qBlue(c) * 5) / 32;
-                    line[x] = qRgba(g, g, g, qAlpha(c));
-                }
-            }
-            painter->setOpacity(m_opacity * (1 - m_saturation));
-            painter->drawImage(offset, grey);
-        }
-        painter->restore();
-        painter->setWorldTransform(restore);
-    }
-
-private:
-    double m_opacity = 0.88;
-    double m_saturation = 0.95;
-};
-
 double easeInOut(double t) { return t < 0.5 ? 2 * t * t : 1 - std::pow(-2 * t + 2, 2) / 2; }
 
 }  // namespace
 
-// The four readout rows, dimmed together while the hero card is live.
+// The four readout rows, dimmed together while the hero card is live. The dimming is a veil of
+// the panel's background laid over the rows, so a gauge's animation redraws only the gauge; an
+// effect over the whole group would redraw every row on each of its frames. The veil also
+// greys the rows as their saturation falls.
 class HUDWidgetView::ReadoutGroup : public QWidget {
 public:
     explicit ReadoutGroup(HUDWidgetView& view) : QWidget(&view), m_view(view)
     {
-        m_effect = new DimEffect;
-        setGraphicsEffect(m_effect);
+        m_veil = new Veil(*this);
         m_ticker = new FrameTicker(this, 16, [this](double dt) {
             const double target = m_live ? 1 : 0;
             const double step = dt / 0.6;
             m_progress = m_progress < target ? std::min(target, m_progress + step) : std::max(target, m_progress - step);
-            apply();
+            m_veil->update();
             return m_progress != target;
         });
     }
@@ -123,21 +80,49 @@ public:
         if (!animated || !m_started) {
             m_progress = live ? 1 : 0;
             m_started = true;
-            apply();
+            m_veil->update();
             return;
         }
         m_ticker->request();
     }
     double opacity() const { return 0.88 + (0.45 - 0.88) * easeInOut(m_progress); }
+    double saturation() const { return 0.95 + (0.6 - 0.95) * easeInOut(m_progress); }
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::Resize) m_veil->setGeometry(rect());
+        if (e->type() == QEvent::ChildAdded || e->type() == QEvent::ChildPolished || e->type() == QEvent::Resize)
+            if (m_veil) m_veil->raise();
+        return QWidget::event(e);
+    }
 
 private:
-    void apply()
-    {
-        const double e = easeInOut(m_progress);
-        m_effect->set(0.88 + (0.45 - 0.88) * e, 0.95 + (0.6 - 0.95) * e);
-    }
+    class Veil : public QWidget {
+    public:
+        explicit Veil(ReadoutGroup& group) : QWidget(&group), m_group(group)
+        {
+            setAttribute(Qt::WA_TransparentForMouseEvents);
+        }
+
+    protected:
+        void paintEvent(QPaintEvent* e) override
+        {
+            const PaletteTheme& t = m_group.m_view.m_theme.theme();
+            QPainter p(this);
+            // What the rows lose in opacity shows the panel's background instead.
+            p.fillRect(e->rect(), withOpacity(t.background, 1 - m_group.opacity()));
+            // The lost saturation as a neutral grey of the same lightness.
+            const double grey = 1 - m_group.saturation();
+            if (grey > 0.06) p.fillRect(e->rect(), QColor(128, 128, 128, int(std::lround(grey * 0.5 * 255))));
+        }
+
+    private:
+        ReadoutGroup& m_group;
+    };
+
     HUDWidgetView& m_view;
-    DimEffect* m_effect;
+    Veil* m_veil = nullptr;
     FrameTicker* m_ticker;
     bool m_live = false;
     bool m_started = false;

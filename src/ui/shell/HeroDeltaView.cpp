@@ -179,7 +179,7 @@ HeroDeltaView::HeroDeltaView(HeroDeltaDeps deps, QWidget* parent)
     setMinimumHeight(minHeight + 2 * verticalPadding);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_transitions = new FrameTicker(this, 16, [this](double dt) { return tick(dt); });
-    m_breathing = new FrameTicker(this, 100, [this](double dt) { return breathe(dt); });
+    m_breathing = new FrameTicker(this, 200, [this](double dt) { return breathe(dt); });
     m_revert = new RevertButton(*this);
     m_revert->hide();
     connect(m_revert, &QAbstractButton::clicked, this, &HeroDeltaView::revert);
