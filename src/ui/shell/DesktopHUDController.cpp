@@ -106,18 +106,6 @@ void DesktopHUDController::toggle()
         show();
 }
 
-void DesktopHUDController::showAndRemember()
-{
-    show();
-    m_d.defaults.setBool(showOnLaunchKey, true);
-}
-
-void DesktopHUDController::hideAndRemember()
-{
-    hide();
-    m_d.defaults.setBool(showOnLaunchKey, false);
-}
-
 bool DesktopHUDController::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Move && watched == static_cast<QObject*>(m_panel.data()) && m_panel->isVisible()) {

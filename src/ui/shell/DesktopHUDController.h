@@ -68,9 +68,6 @@ public:
     void hide();
     // Hides a visible panel, otherwise shows it (the hotkey's and the status menu's rule).
     void toggle();
-    // The fleet's "hud_show" and "hud_hide": show or hide, and store the launch flag.
-    void showAndRemember();
-    void hideAndRemember();
 
     // The stored text of an origin: "{x, y}", each number in its shortest form.
     static QString originText(QPointF origin);
