@@ -70,11 +70,8 @@
 #include "assistant/IntentActions.h"
 #include "platform/linux/FileManager.h"
 #include "platform/linux/LinuxPermissionProbes.h"
-<<<<<<< HEAD
-#include "platform/linux/XcbAllDesktopsPin.h"
-=======
 #include "platform/linux/LogindSleepWatch.h"
->>>>>>> main
+#include "platform/linux/XcbAllDesktopsPin.h"
 #include "platform/linux/XcbGlobalShortcut.h"
 #include "ui/recovery/RecoveryView.h"
 #include "ui/shell/DesktopHUDController.h"
