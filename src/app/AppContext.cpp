@@ -59,8 +59,12 @@
 #include "platform/linux/StatvfsVolumeSource.h"
 #include "platform/linux/SysfsThermalStateSource.h"
 #include "platform/linux/SysfsWakeupSourceReader.h"
+#include "platform/linux/LinuxHostFacts.h"
+#include "services/MachineIdentity.h"
 #include "services/TavrilonFleetClient.h"
 #include "services/TelemetryCollector.h"
+#include "services/UpdateChecker.h"
+#include "services/UserDataCenter.h"
 #include "services/VRAXClient.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "assistant/IntentActions.h"
@@ -80,6 +84,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QThreadPool>
 
 namespace {
@@ -224,9 +230,42 @@ AppContext::AppContext()
     m_autostart = std::make_unique<AutostartLoginItem>(
         AutostartLoginItem::preferredExecutable(QCoreApplication::applicationFilePath()));
     m_loginItem = std::make_unique<LoginItemController>(*m_settings, *m_autostart);
-    m_vrax = std::make_unique<VRAXClient>();
-    m_fleet = std::make_unique<TavrilonFleetClient>();
-    m_telemetry = std::make_unique<TelemetryCollector>(*m_settings);
+    m_hostFacts = std::make_unique<LinuxHostFacts>();
+    m_machineIdentity = std::make_unique<MachineIdentity>();
+    m_telemetry = std::make_unique<TelemetryCollector>(TelemetryCollector::Collaborators{
+        .settings = *m_settings,
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+        .identity = *m_machineIdentity,
+        .host = *m_hostFacts,
+        .ask =
+            [](const TelemetryCollector::ConsentQuestion& question) -> std::optional<bool> {
+                QMessageBox box;
+                box.setIcon(QMessageBox::Information);
+                box.setText(question.message);
+                box.setInformativeText(question.informative);
+                QPushButton* first = box.addButton(question.firstButton, QMessageBox::AcceptRole);
+                box.addButton(question.secondButton, QMessageBox::RejectRole);
+                box.setDefaultButton(first);
+                // Only a button the user pressed (or Escape, which presses the second) answers:
+                // windows closed by a quit leave the question unanswered.
+                QAbstractButton* answered = nullptr;
+                QObject::connect(&box, &QMessageBox::buttonClicked, &box,
+                                 [&answered](QAbstractButton* button) { answered = button; });
+                box.exec();
+                if (!answered) return std::nullopt;
+                return answered == first;
+            },
+    });
+    m_updateChecker = std::make_unique<UpdateChecker>(m_clock);
+    m_userDataCenter = std::make_unique<UserDataCenter>(UserDataCenter::Collaborators{
+        .defaults = *m_defaults,
+        .worker = *m_utilityQueue,
+        .clock = m_clock,
+        .executablePath = QCoreApplication::applicationFilePath(),
+        .revealFile = [](const QString& path) { FileManager::showItem(path); },
+        .quit = [] { QCoreApplication::quit(); },
+    });
     m_snoozeGuard = std::make_unique<SnoozeGuard>();
     m_aiShield = std::make_unique<AIShield>();
     m_workGuard = std::make_unique<WorkGuard>();
@@ -330,6 +369,29 @@ AppContext::AppContext()
     parts.advisor.advisor = m_aiEngine.get();
     m_maintenanceTools = std::make_unique<MaintenanceTools>(*m_performanceMonitor, m_clock, parts.wakeupSources);
     parts.dnsFlusher = std::make_unique<MaintenanceDnsFlusher>(*m_maintenanceTools);
+    m_vrax = std::make_unique<VRAXClient>(VRAXClient::Collaborators{
+        .settings = *m_settings,
+        .monitor = *m_performanceMonitor,
+        .battery = *m_batteryMonitor,
+        .identity = *m_machineIdentity,
+        .host = *m_hostFacts,
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+    });
+    m_fleet = std::make_unique<TavrilonFleetClient>(TavrilonFleetClient::Collaborators{
+        .settings = *m_settings,
+        .monitor = *m_performanceMonitor,
+        .gate = *m_actionGate,
+        .identity = *m_machineIdentity,
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+        .worker = *m_utilityQueue,
+        .optimizerSummary = [this] { return m_proactiveOptimizer->lastSweepSummary(); },
+        .cleanCaches = [this] { return performCacheCleanup(*m_diskCleaner); },
+        .relieveMemory = [] { return performMemoryRelief(); },
+        .showHUD = [this] { m_desktopHUD->show(); },
+        .hideHUD = [this] { m_desktopHUD->hide(); },
+    });
     m_assistantServices = std::make_unique<AssistantServices>(AssistantServices{
         .monitor = *m_performanceMonitor,
         .battery = *m_batteryMonitor,
@@ -443,6 +505,7 @@ AppContext::AppContext()
             },
         .diskCleaner = m_diskCleaner.get(),
         .epitopes = m_epitopes.get(),
+        .maintenanceTools = m_maintenanceTools.get(),
     });
 }
 
@@ -480,6 +543,8 @@ PermissionsCenter& PermissionsCenter::shared() { return AppContext::instance().p
 VRAXClient& VRAXClient::shared() { return AppContext::instance().vrax(); }
 TavrilonFleetClient& TavrilonFleetClient::shared() { return AppContext::instance().fleet(); }
 TelemetryCollector& TelemetryCollector::shared() { return AppContext::instance().telemetry(); }
+UpdateChecker& UpdateChecker::shared() { return AppContext::instance().updateChecker(); }
+UserDataCenter& UserDataCenter::shared() { return AppContext::instance().userDataCenter(); }
 SnoozeGuard& SnoozeGuard::shared() { return AppContext::instance().snoozeGuard(); }
 AIShield& AIShield::shared() { return AppContext::instance().aiShield(); }
 WorkGuard& WorkGuard::shared() { return AppContext::instance().workGuard(); }

@@ -58,6 +58,10 @@ class TavrilonFleetClient;
 class TavrilonWatcher;
 class TelemetryCollector;
 class ThemeManager;
+class UpdateChecker;
+class LinuxHostFacts;
+class MachineIdentity;
+class UserDataCenter;
 class UserDefaults;
 class VRAXClient;
 class WorkGuard;
@@ -94,6 +98,8 @@ public:
     VRAXClient& vrax() { return *m_vrax; }
     TavrilonFleetClient& fleet() { return *m_fleet; }
     TelemetryCollector& telemetry() { return *m_telemetry; }
+    UpdateChecker& updateChecker() { return *m_updateChecker; }
+    UserDataCenter& userDataCenter() { return *m_userDataCenter; }
     SnoozeGuard& snoozeGuard() { return *m_snoozeGuard; }
     AIShield& aiShield() { return *m_aiShield; }
     WorkGuard& workGuard() { return *m_workGuard; }
@@ -143,9 +149,10 @@ private:
     std::unique_ptr<DesktopHUDController> m_desktopHUD;
     std::unique_ptr<AutostartLoginItem> m_autostart;
     std::unique_ptr<LoginItemController> m_loginItem;
-    std::unique_ptr<VRAXClient> m_vrax;
-    std::unique_ptr<TavrilonFleetClient> m_fleet;
+    std::unique_ptr<LinuxHostFacts> m_hostFacts;
+    std::unique_ptr<MachineIdentity> m_machineIdentity;
     std::unique_ptr<TelemetryCollector> m_telemetry;
+    std::unique_ptr<UpdateChecker> m_updateChecker;
     std::unique_ptr<SnoozeGuard> m_snoozeGuard;
     std::unique_ptr<AIShield> m_aiShield;
     std::unique_ptr<WorkGuard> m_workGuard;
@@ -170,9 +177,15 @@ private:
     std::unique_ptr<AIWorkloadMode> m_aiWorkloadMode;
     std::unique_ptr<AIEngine> m_aiEngine;
     std::unique_ptr<MaintenanceTools> m_maintenanceTools;
+    // They read the monitors, the gate and the optimizer, so they go before them; the fleet's
+    // actions run on the utility queue, which goes before it.
+    std::unique_ptr<VRAXClient> m_vrax;
+    std::unique_ptr<TavrilonFleetClient> m_fleet;
     // Background readings of the monitors. Declared after them so it is destroyed first: its
     // destructor waits for running readings while the managers they report to still exist.
     std::unique_ptr<Executor> m_utilityQueue;
+    // Its exports, walks and moves run on the utility queue, so it goes before it.
+    std::unique_ptr<UserDataCenter> m_userDataCenter;
     // The shell: after the managers it reads, so it goes first.
     std::unique_ptr<XcbGlobalShortcut> m_globalShortcut;
     std::unique_ptr<HotkeyManager> m_hotkey;

@@ -11,6 +11,7 @@ class ProcessStopper;
 class BatteryMonitor;
 class DiskCleaner;
 class EpitopeLibrary;
+class MaintenanceTools;
 class NetworkMonitor;
 class PerformanceMonitor;
 class PerformanceProfileManager;
@@ -41,4 +42,6 @@ struct DashboardEnvironment {
     // tab stays a title.
     DiskCleaner* diskCleaner = nullptr;
     EpitopeLibrary* epitopes = nullptr;
+    // The Maintenance tab's tools; without them the tab stays a title.
+    MaintenanceTools* maintenanceTools = nullptr;
 };
