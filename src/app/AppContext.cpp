@@ -70,7 +70,9 @@
 #include "assistant/IntentActions.h"
 #include "platform/linux/FileManager.h"
 #include "platform/linux/LinuxPermissionProbes.h"
+#include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/XcbGlobalShortcut.h"
+#include "ui/recovery/RecoveryView.h"
 #include "ui/shell/DesktopHUDController.h"
 #include "ui/shell/MenuReadoutView.h"
 #include "ui/shell/PermissionsCenter.h"
@@ -268,7 +270,12 @@ AppContext::AppContext()
     });
     m_snoozeGuard = std::make_unique<SnoozeGuard>();
     m_aiShield = std::make_unique<AIShield>();
-    m_workGuard = std::make_unique<WorkGuard>();
+    m_sleepWatch = std::make_unique<LogindSleepWatch>(QDBusConnection::systemBus());
+    m_workGuard = std::make_unique<WorkGuard>(WorkGuard::Collaborators{
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+        .sleep = m_sleepWatch.get(),
+    });
     m_watcher = std::make_unique<TavrilonWatcher>();
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_settings, m_clock);
     m_monitoringParts = std::make_unique<MonitoringParts>();
@@ -357,6 +364,14 @@ AppContext::AppContext()
         .relieveMemory = [] { performMemoryRelief(); },
         .clock = m_clock,
         .scheduler = m_scheduler,
+    });
+    // Snooze Guard and AI Shield publish no trigger time yet; their sources join here when they do.
+    m_workGuard->setTriggerSources({
+        .aiWorkloadActive = {[this] { return m_aiWorkloadMode->isActive(); },
+                             [this](QObject* receiver, std::function<void()> changed) {
+                                 return QObject::connect(m_aiWorkloadMode.get(), &AIWorkloadMode::isActiveChanged, receiver,
+                                                         [changed = std::move(changed)](bool) { changed(); });
+                             }},
     });
     m_aiEngine = std::make_unique<AIEngine>(AIEngine::Collaborators{
         .settings = *m_settings,
@@ -448,6 +463,13 @@ AppContext::AppContext()
         .revealFile = [](const QString& path) { FileManager::showItem(path); },
         .openFolder = [](const QString& path) { FileManager::openFolder(path); },
         .quit = [] { QCoreApplication::quit(); },
+        .makeRecoveryView = [this]() -> QWidget* {
+            return new RecoveryView(RecoveryView::Deps{
+                .recovery = m_workGuard->recovery(),
+                .clock = m_clock,
+                .revealFile = [](const QString& path) { FileManager::showItem(path); },
+            });
+        },
     });
     m_permissionProbes = std::make_unique<LinuxPermissionProbes>(
         LinuxPermissionProbes::Roots{.wayland = XcbGlobalShortcut::isWaylandSession()});

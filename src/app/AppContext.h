@@ -65,6 +65,7 @@ class UserDataCenter;
 class UserDefaults;
 class VRAXClient;
 class WorkGuard;
+class LogindSleepWatch;
 class iCloudManager;
 
 // The composition root: builds every manager once, in dependency order, on the real Linux
@@ -155,6 +156,8 @@ private:
     std::unique_ptr<UpdateChecker> m_updateChecker;
     std::unique_ptr<SnoozeGuard> m_snoozeGuard;
     std::unique_ptr<AIShield> m_aiShield;
+    // Before Work Guard, which holds it.
+    std::unique_ptr<LogindSleepWatch> m_sleepWatch;
     std::unique_ptr<WorkGuard> m_workGuard;
     std::unique_ptr<TavrilonWatcher> m_watcher;
     std::unique_ptr<ProactiveOptimizer> m_proactiveOptimizer;

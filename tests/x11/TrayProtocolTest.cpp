@@ -96,7 +96,7 @@ struct TrayRig {
     Rig rig;
     SnoozeGuard snooze;
     AIShield aiShield;
-    WorkGuard workGuard;
+    WorkGuard workGuard{{.clock = rig.clock, .scheduler = rig.scheduler}};
     DesktopHUDController hud;
     QStringList calls;
     OutcomeHarness harness{rig.monitor, rig.scheduler, rig.clock};
