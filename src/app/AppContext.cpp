@@ -292,6 +292,10 @@ AppContext::AppContext()
         });
     });
     m_diskCleaner = std::make_unique<DiskCleaner>();
+    m_diskCleaner->setLogCleanupDays(m_settings->logCleanupDays());
+    QObject::connect(m_settings.get(), &AppSettings::changed, m_diskCleaner.get(), [this](const QString& key) {
+        if (key == QLatin1String("logCleanupDays")) m_diskCleaner->setLogCleanupDays(m_settings->logCleanupDays());
+    });
     m_batteryMonitor = std::make_unique<BatteryMonitor>(*m_powerSupply, *m_utilityQueue, m_clock, m_scheduler);
     m_performanceMonitor = std::make_unique<PerformanceMonitor>(
         SamplerPlatform{parts.hostCpu, parts.memory, parts.volume, parts.thermal, parts.processTable, &parts.rootVolume},
