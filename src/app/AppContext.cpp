@@ -71,9 +71,11 @@
 #include "platform/linux/FileManager.h"
 #include "platform/linux/LinuxPermissionProbes.h"
 #include "platform/linux/LogindSleepWatch.h"
+#include "platform/linux/XcbAllDesktopsPin.h"
 #include "platform/linux/XcbGlobalShortcut.h"
 #include "ui/recovery/RecoveryView.h"
 #include "ui/shell/DesktopHUDController.h"
+#include "ui/shell/HUDWidgetView.h"
 #include "ui/shell/MenuReadoutView.h"
 #include "ui/shell/PermissionsCenter.h"
 #include "ui/shell/QuickOptimizer.h"
@@ -228,7 +230,12 @@ AppContext::AppContext()
                                                       ActionGate::recordActiveModel(*m_defaults, label, isFrontier);
                                                   });
     m_theme = std::make_unique<ThemeManager>(*m_defaults);
-    m_desktopHUD = std::make_unique<DesktopHUDController>();
+    m_allDesktopsPin = std::make_unique<XcbAllDesktopsPin>(QByteArray(), XcbGlobalShortcut::isWaylandSession());
+    m_desktopHUD = std::make_unique<DesktopHUDController>(DesktopHUDDeps{
+        .defaults = *m_defaults,
+        .makeContent = [this](std::function<void()> close) -> QWidget* { return makeHUDContent(std::move(close)); },
+        .pin = m_allDesktopsPin.get(),
+    });
     m_autostart = std::make_unique<AutostartLoginItem>(
         AutostartLoginItem::preferredExecutable(QCoreApplication::applicationFilePath()));
     m_loginItem = std::make_unique<LoginItemController>(*m_settings, *m_autostart);
@@ -535,12 +542,53 @@ AppContext::AppContext()
     });
 }
 
+QWidget* AppContext::makeHUDContent(std::function<void()> close)
+{
+    return new HUDWidgetView(HUDWidgetDeps{
+        .monitor = *m_performanceMonitor,
+        .ai = *m_aiEngine,
+        .themes = *m_theme,
+        .settings = *m_settings,
+        .epitopes = *m_epitopes,
+        .shell = *m_shell,
+        .chat =
+            HUDMiniChat::Collaborators{
+                .gate = *m_actionGate,
+                .router = *m_modelRouter,
+                .services = *m_assistantServices,
+                .shell = *m_shell,
+                .harness = *m_outcomeHarness,
+                .library = *m_epitopes,
+                .worker = *m_utilityQueue,
+            },
+        .optimize =
+            QuickOptimizer::Collaborators{
+                .gate = *m_actionGate,
+                .harness = *m_outcomeHarness,
+                .scheduler = m_scheduler,
+                .worker = *m_utilityQueue,
+                .cleanCaches = [this] { return performCacheCleanup(*m_diskCleaner); },
+                .relieveMemory = [] { return performMemoryRelief(); },
+                .measured = false,
+            },
+        .openDashboard = [this] { m_dashboard->open(); },
+        .openSettings =
+            [this] {
+                m_dashboard->open();
+                if (DetailedView* window = m_dashboard->window()) window->selectTab(DashboardTab::settings);
+            },
+        .onClose = std::move(close),
+    });
+}
+
 AppContext::~AppContext()
 {
     WriteFailureReporter::setLostDataHook({});
     // Members go in reverse order of construction; the window and the delegate first.
     m_dashboard.reset();
     m_delegate.reset();
+    // The HUD's content reads the managers below; it goes before them.
+    m_desktopHUD.reset();
     // The sampler outlives the learning engine.
     m_monitoringParts->advisor.advisor = nullptr;
     g_instance = nullptr;

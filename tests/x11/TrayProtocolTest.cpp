@@ -101,7 +101,7 @@ struct TrayRig {
     SnoozeGuard snooze;
     AIShield aiShield;
     WorkGuard workGuard{{.clock = rig.clock, .scheduler = rig.scheduler}};
-    DesktopHUDController hud;
+    DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
     QStringList calls;
     OutcomeHarness harness{rig.monitor, rig.scheduler, rig.clock};
     QuickOptimizer optimizer{{.gate = rig.gate,
