@@ -116,6 +116,7 @@ private:
 class LateTemperatureSource final : public TemperatureSource {
 public:
     std::optional<double> cpuTempC() const override { return source ? source->cpuTempC() : std::nullopt; }
+    std::optional<double> throttleTripC() const override { return source ? source->throttleTripC() : std::nullopt; }
     const TemperatureSource* source = nullptr;
 };
 
@@ -192,7 +193,8 @@ struct AppContext::MonitoringParts {
     LinuxProcessControl processControl;
     LateTemperatureSource temperature;
     LateThrottleAdvisor advisor;
-    // The cloud-sync throttling's own table: it is read from another thread than the sampler's.
+    // The cloud-sync throttling's own table (main thread), read when it acts on the clients;
+    // the sampler's is read on the sampler's queue.
     ProcfsProcessTable syncClientTable;
     SysfsWakeupSourceReader wakeupSources;
     std::unique_ptr<MaintenanceDnsFlusher> dnsFlusher;
@@ -353,10 +355,11 @@ AppContext::AppContext()
         .monitor = *m_performanceMonitor,
         .processTable = parts.syncClientTable,
         .processes = parts.processControl,
-        .utility = *m_utilityQueue,
         .clock = m_clock,
         .scheduler = m_scheduler,
     });
+    // Each sample finds the sync clients in its own walk of the process table.
+    m_performanceMonitor->watchProcessNames(iCloudManager::iCloudProcesses());
     m_autoPilot = std::make_unique<AutoPilot>(AutoPilot::Collaborators{
         .settings = *m_settings,
         .cleaner = *m_diskCleaner,
