@@ -26,6 +26,11 @@
 #include "core/UserDefaults.h"
 #include "core/WriteFailureReporter.h"
 #include "guards/AIShield.h"
+#include "guards/AIShieldV1.h"
+#include "core/SerialQueue.h"
+#include "platform/linux/LsofOpenFilesReader.h"
+#include "platform/linux/ProcOpenFilesReader.h"
+#include "platform/linux/ProcProcessInventory.h"
 #include "guards/SnoozeGuard.h"
 #include "guards/TavrilonWatcher.h"
 #include "guards/WorkGuard.h"
@@ -226,7 +231,19 @@ AppContext::AppContext()
     m_fleet = std::make_unique<TavrilonFleetClient>();
     m_telemetry = std::make_unique<TelemetryCollector>(*m_settings);
     m_snoozeGuard = std::make_unique<SnoozeGuard>();
-    m_aiShield = std::make_unique<AIShield>();
+    m_shieldQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield"));
+    m_boundaryQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield boundary"));
+    m_aiProcessInventory = std::make_unique<ProcProcessInventory>();
+    m_procOpenFiles = std::make_unique<ProcOpenFilesReader>();
+    m_lsof = std::make_unique<LsofOpenFilesReader>(LsofOpenFilesReader::findProgram(), std::chrono::seconds(5),
+                                                   *m_procOpenFiles);
+    m_aiShield = std::make_unique<AIShield>(AIShield::Collaborators{
+        .inventory = *m_aiProcessInventory,
+        .queue = *m_shieldQueue,
+        .scheduler = m_scheduler,
+        .clock = m_clock,
+        .logPath = Paths::appSupportDir() + QStringLiteral("/ai-shield.log"),
+    });
     m_workGuard = std::make_unique<WorkGuard>();
     m_watcher = std::make_unique<TavrilonWatcher>();
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_settings, m_clock);
@@ -243,6 +260,17 @@ AppContext::AppContext()
                                         .arg(QFileInfo(path).fileName(), reason));
         });
     });
+    m_aiShieldV1 = std::make_unique<AIShieldV1>(AIShieldV1::Collaborators{
+        .shield = *m_aiShield,
+        .settings = *m_settings,
+        .reader = *m_lsof,
+        .worker = *m_boundaryQueue,
+        .notifier = *m_notifications,
+        .snooze = *m_snoozeGuard,
+        .scheduler = m_scheduler,
+        .clock = m_clock,
+    });
+    m_aiShield->setBoundaryWatch(m_aiShieldV1.get());
     m_diskCleaner = std::make_unique<DiskCleaner>();
     m_batteryMonitor = std::make_unique<BatteryMonitor>(*m_powerSupply, *m_utilityQueue, m_clock, m_scheduler);
     m_performanceMonitor = std::make_unique<PerformanceMonitor>(
@@ -479,6 +507,7 @@ TavrilonFleetClient& TavrilonFleetClient::shared() { return AppContext::instance
 TelemetryCollector& TelemetryCollector::shared() { return AppContext::instance().telemetry(); }
 SnoozeGuard& SnoozeGuard::shared() { return AppContext::instance().snoozeGuard(); }
 AIShield& AIShield::shared() { return AppContext::instance().aiShield(); }
+AIShieldV1& AIShieldV1::shared() { return AppContext::instance().aiShieldBoundaryWatch(); }
 WorkGuard& WorkGuard::shared() { return AppContext::instance().workGuard(); }
 TavrilonWatcher& TavrilonWatcher::shared() { return AppContext::instance().watcher(); }
 ProactiveOptimizer& ProactiveOptimizer::shared() { return AppContext::instance().proactiveOptimizer(); }
