@@ -245,7 +245,17 @@ AppContext::AppContext()
         .logPath = Paths::appSupportDir() + QStringLiteral("/ai-shield.log"),
     });
     m_workGuard = std::make_unique<WorkGuard>();
-    m_watcher = std::make_unique<TavrilonWatcher>();
+    m_watcher = std::make_unique<TavrilonWatcher>(TavrilonWatcher::Collaborators{
+        .settings = *m_settings,
+        .scheduler = m_scheduler,
+        .clock = m_clock,
+        .askModel =
+            [this](const QString& prompt, std::function<void(std::optional<QString>)> done) {
+                m_modelRouter->respond(prompt, std::nullopt, false, [done = std::move(done)](Result<ModelAnswer> answer) {
+                    done(answer.ok() ? std::optional<QString>(answer.value().text) : std::nullopt);
+                });
+            },
+    });
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_settings, m_clock);
     m_monitoringParts = std::make_unique<MonitoringParts>();
     MonitoringParts& parts = *m_monitoringParts;
