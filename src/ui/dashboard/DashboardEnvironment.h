@@ -14,6 +14,7 @@ class EpitopeLibrary;
 class NetworkMonitor;
 class PerformanceMonitor;
 class PerformanceProfileManager;
+class TavrilonWatcher;
 class ThemeManager;
 
 // What the Processes tab's buttons act through: the process manager (its stopping and its
@@ -41,4 +42,6 @@ struct DashboardEnvironment {
     // tab stays a title.
     DiskCleaner* diskCleaner = nullptr;
     EpitopeLibrary* epitopes = nullptr;
+    // The watchers, whose settings the Settings tab shows until the settings window hosts them.
+    TavrilonWatcher* watcher = nullptr;
 };

@@ -10,6 +10,7 @@
 #include "ui/dashboard/NetworkTab.h"
 #include "ui/dashboard/OverviewTab.h"
 #include "ui/dashboard/PendingTabView.h"
+#include "ui/settings/TavrilonWatcherSettingsPanel.h"
 #include "ui/dashboard/ProcessesTab.h"
 #include "ui/dashboard/Sidebar.h"
 #include "ui/theme/ThemeManager.h"
@@ -92,6 +93,12 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
     case DashboardTab::disk:
         if (m_env.diskCleaner) {
             view = new DiskCleanerView(*m_env.diskCleaner, m_env.monitor, m_env.epitopes, m_env.themeManager);
+            break;
+        }
+        [[fallthrough]];
+    case DashboardTab::settings:
+        if (tab == DashboardTab::settings && m_env.watcher) {
+            view = new TavrilonWatcherSettingsPanel(m_env.settings, *m_env.watcher);
             break;
         }
         [[fallthrough]];
