@@ -5,7 +5,9 @@
 #include "ui/theme/SymbolIcon.h"
 
 #include <QCheckBox>
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -40,12 +42,23 @@ QPixmap symbol(const QString& name, const QColor& color, int side, qreal dpr)
     return pixmap;
 }
 
-QLabel* symbolLabel(const QString& name, const QColor& color, int side, QWidget* parent)
+// A symbol whose colour is a role of the panel's palette (or the secondary colour), painted
+// again when the palette changes.
+QLabel* symbolLabel(const QString& name, const QString& role, int side, QWidget* parent)
 {
     auto* label = new QLabel(parent);
-    label->setPixmap(symbol(name, color, side, parent ? parent->devicePixelRatioF() : 1.0));
+    label->setProperty("symbolName", name);
+    label->setProperty("symbolRole", role);
     label->setFixedSize(side, side);
     return label;
+}
+
+QColor roleColor(const QWidget* w, const QString& role)
+{
+    if (role == QLatin1String("accent")) return w->palette().color(QPalette::Highlight);
+    if (role == QLatin1String("destructive")) return QColor(0xE5, 0x48, 0x4D);
+    if (role == QLatin1String("button")) return w->palette().color(QPalette::ButtonText);
+    return secondaryColor(w);
 }
 
 QLabel* secondaryLabel(const QString& text, qreal pointSize, QWidget* parent)
@@ -54,9 +67,7 @@ QLabel* secondaryLabel(const QString& text, qreal pointSize, QWidget* parent)
     QFont f = label->font();
     if (pointSize > 0) f.setPointSizeF(pointSize);
     label->setFont(f);
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, secondaryColor(parent));
-    label->setPalette(pal);
+    label->setProperty("secondaryText", true);
     return label;
 }
 
@@ -65,11 +76,7 @@ QFrame* divider(QWidget* parent)
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
-    QPalette pal = line->palette();
-    QColor c = pal.color(QPalette::WindowText);
-    c.setAlphaF(0.18f);
-    pal.setColor(QPalette::WindowText, c);
-    line->setPalette(pal);
+    line->setProperty("dividerLine", true);
     return line;
 }
 
@@ -170,8 +177,8 @@ TavrilonWatcherSettingsPanel::TavrilonWatcherSettingsPanel(AppSettings& settings
     header->addStretch(1);
     auto* assign = new QPushButton(QStringLiteral("Assign a Tavrilon\u2026"), content);
     assign->setObjectName(QStringLiteral("assignButton"));
-    assign->setIcon(QIcon(symbol(QStringLiteral("plus.circle.fill"), palette().color(QPalette::ButtonText), 16,
-                                 devicePixelRatioF())));
+    assign->setProperty("symbolName", QStringLiteral("plus.circle.fill"));
+    assign->setProperty("symbolRole", QStringLiteral("button"));
     assign->setDefault(true);
     connect(assign, &QPushButton::clicked, this, &TavrilonWatcherSettingsPanel::assignFolder);
     header->addWidget(assign);
@@ -190,7 +197,7 @@ TavrilonWatcherSettingsPanel::TavrilonWatcherSettingsPanel(AppSettings& settings
     column->addWidget(divider(content));
     auto* footer = new QHBoxLayout;
     footer->setSpacing(8);
-    footer->addWidget(symbolLabel(QStringLiteral("lock.shield"), secondaryColor(content), 14, content), 0, Qt::AlignTop);
+    footer->addWidget(symbolLabel(QStringLiteral("lock.shield"), QStringLiteral("secondary"), 14, content), 0, Qt::AlignTop);
     auto* footnote = secondaryLabel(QStringLiteral("Tavrilons never delete. Duplicates go to the Trash (recoverable); "
                                                    "tidying only moves files into sub-folders you can undo."),
                                     font().pointSizeF() * 0.9, content);
@@ -209,6 +216,7 @@ TavrilonWatcherSettingsPanel::TavrilonWatcherSettingsPanel(AppSettings& settings
     });
     connect(&m_watcher, &TavrilonWatcher::changed, this, &TavrilonWatcherSettingsPanel::rebuildCards);
     rebuildCards();
+    applyPalette(this);
 }
 
 const QList<std::pair<QString, qint64>>& TavrilonWatcherSettingsPanel::intervalChoices()
@@ -322,7 +330,7 @@ QWidget* TavrilonWatcherSettingsPanel::makeCard(const TavrilonWatchTarget& targe
 
     auto* first = new QHBoxLayout;
     first->setSpacing(10);
-    first->addWidget(symbolLabel(QStringLiteral("folder.fill.badge.gearshape"), palette().color(QPalette::Highlight), 22, card));
+    first->addWidget(symbolLabel(QStringLiteral("folder.fill.badge.gearshape"), QStringLiteral("accent"), 22, card));
     auto* names = new QVBoxLayout;
     names->setSpacing(2);
     const QString path = target.path.isLocalFile() ? target.path.toLocalFile() : target.path.toString();
@@ -337,15 +345,14 @@ QWidget* TavrilonWatcherSettingsPanel::makeCard(const TavrilonWatchTarget& targe
     QFont small = full->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     full->setFont(small);
-    QPalette dim = full->palette();
-    dim.setColor(QPalette::WindowText, secondaryColor(this));
-    full->setPalette(dim);
+    full->setProperty("secondaryText", true);
     names->addWidget(full);
     first->addLayout(names, 1);
     auto* remove = new QToolButton(card);
     remove->setObjectName(QStringLiteral("unassignButton"));
     remove->setAutoRaise(true);
-    remove->setIcon(QIcon(symbol(QStringLiteral("trash"), QColor(0xE5, 0x48, 0x4D), 16, devicePixelRatioF())));
+    remove->setProperty("symbolName", QStringLiteral("trash"));
+    remove->setProperty("symbolRole", QStringLiteral("destructive"));
     remove->setToolTip(QStringLiteral("Unassign this Tavrilon"));
     remove->setAccessibleName(QStringLiteral("Unassign this Tavrilon"));
     const QUuid id = target.id;
@@ -374,5 +381,41 @@ QWidget* TavrilonWatcherSettingsPanel::makeCard(const TavrilonWatchTarget& targe
     status->setObjectName(QStringLiteral("statusLine"));
     second->addWidget(status, 1);
     rows->addLayout(second);
+    applyPalette(card);
     return card;
+}
+
+void TavrilonWatcherSettingsPanel::applyPalette(QWidget* root)
+{
+    QList<QWidget*> widgets = root->findChildren<QWidget*>();
+    widgets.prepend(root);
+    const qreal dpr = devicePixelRatioF();
+    for (QWidget* w : widgets) {
+        if (w->property("secondaryText").toBool() || w->property("dividerLine").toBool()) {
+            QPalette pal = w->palette();
+            QColor c = secondaryColor(this);
+            if (w->property("dividerLine").toBool()) c.setAlphaF(0.18f);
+            pal.setColor(QPalette::WindowText, c);
+            w->setPalette(pal);
+        }
+        const QString name = w->property("symbolName").toString();
+        if (name.isEmpty()) continue;
+        const QColor color = roleColor(this, w->property("symbolRole").toString());
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            label->setPixmap(symbol(name, color, label->width(), dpr));
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            button->setIcon(QIcon(symbol(name, color, 16, dpr)));
+        }
+    }
+}
+
+void TavrilonWatcherSettingsPanel::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The host's palette arrives after construction (a dark settings window, the dashboard).
+    if (event->type() == QEvent::PaletteChange && !m_applyingPalette) {
+        m_applyingPalette = true;
+        applyPalette(this);
+        m_applyingPalette = false;
+    }
 }

@@ -38,7 +38,12 @@ public:
 
     static FolderChooser desktopFolderChooser();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // Colours that follow the host's palette: secondary texts, dividers and symbols.
+    void applyPalette(QWidget* root);
     void rebuildCards();
     QWidget* makeCard(const struct TavrilonWatchTarget& target);
     void unassign(const QUuid& id);
@@ -50,4 +55,5 @@ private:
     QCheckBox* m_enabled = nullptr;
     QLabel* m_emptyHint = nullptr;
     QVBoxLayout* m_cards = nullptr;
+    bool m_applyingPalette = false;
 };
