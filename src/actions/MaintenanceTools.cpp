@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
 #include <QStringDecoder>
@@ -551,7 +552,11 @@ void MaintenanceTools::refreshSnapshots()
         // configuration does not admit this user.
         QString listing;
         if (snapperNeedsAdmin(*context)) {
-            listing = runAdmin(*context, kSnapperListCommand, {}).output;
+            // Without its configuration snapper keeps no snapshots here: the tab is opened often,
+            // and no password is asked for a listing that can only be empty.
+            if (QFileInfo::exists(context->tools.snapperConfig)) {
+                listing = runAdmin(*context, kSnapperListCommand, {}).output;
+            }
         } else {
             listing = runTool(*context, context->tools.snapper,
                               {QStringLiteral("--utc"), QStringLiteral("--iso"), QStringLiteral("--csvout"), QStringLiteral("list")},

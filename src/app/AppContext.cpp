@@ -478,6 +478,7 @@ AppContext::AppContext()
             },
         .diskCleaner = m_diskCleaner.get(),
         .epitopes = m_epitopes.get(),
+        .maintenanceTools = m_maintenanceTools.get(),
         .watcher = m_watcher.get(),
     });
 }

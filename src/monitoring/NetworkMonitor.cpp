@@ -59,6 +59,7 @@ NetworkMonitor::Measurement NetworkMonitor::measure(const NetStatsReader& counte
     m.bytesIn = c.bytesIn;
     m.bytesOut = c.bytesOut;
     m.timestamp = now;
+    m.noCountedInterface = c.interfaces == 0;
     // A counter below the stored one was reset (interface restarted): no traffic this interval.
     const uint64_t deltaIn = c.bytesIn >= previous.bytesIn ? c.bytesIn - previous.bytesIn : 0;
     const uint64_t deltaOut = c.bytesOut >= previous.bytesOut ? c.bytesOut - previous.bytesOut : 0;
@@ -85,6 +86,7 @@ void NetworkMonitor::publish(const Measurement& m)
     m_previous = Previous{m.bytesIn, m.bytesOut, m.timestamp};
     m_topNetworkProcesses.clear();
     m_activeConnectionCount = m.connections;
+    m_noCountedInterface = m.noCountedInterface;
     m_networkHistory.push_back(NetworkSnapshot{QUuid::createUuid(), m.timestamp, m.bytesIn, m.bytesOut, m.rateIn, m.rateOut});
     if (m_networkHistory.size() > kHistoryLimit) m_networkHistory.remove(0, m_networkHistory.size() - kHistoryLimit);
     Q_EMIT changed();

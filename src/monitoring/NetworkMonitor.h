@@ -35,6 +35,8 @@ public:
         double rateOut = 0;
         int64_t connections = 0;
         QDateTime timestamp;
+        // No interface of a counted kind could be read: the rates say nothing about traffic.
+        bool noCountedInterface = false;
     };
 
     // The readers must outlive every measurement queued on `background`.
@@ -64,6 +66,8 @@ public:
     const QList<NetworkSnapshot>& networkHistory() const { return m_networkHistory; }
     bool isMonitoring() const { return m_isMonitoring; }
     int64_t activeConnectionCount() const { return m_activeConnectionCount; }
+    // Whether the last measurement found no interface to count.
+    bool noCountedInterface() const { return m_noCountedInterface; }
     const Previous& previous() const { return m_previous; }
 
 Q_SIGNALS:
@@ -84,6 +88,7 @@ private:
     QList<NetworkSnapshot> m_networkHistory;
     bool m_isMonitoring = false;
     int64_t m_activeConnectionCount = 0;
+    bool m_noCountedInterface = false;
     WorkHandle m_timer;
     Previous m_previous;
 };

@@ -5,6 +5,7 @@
 struct InterfaceByteCounters {
     uint64_t bytesIn = 0;
     uint64_t bytesOut = 0;
+    int interfaces = 0;  // how many interfaces were counted
 };
 
 // Summed byte counters of the machine's physical and bridge interfaces (loopback, tunnels and

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <csignal>
@@ -520,6 +521,20 @@ TEST_F(MaintenanceToolsTest, listingReadsTheToolOrGivesNothingWithoutIt)
     QFile::remove(stubs.file(QStringLiteral("snapper")));
     tools->refreshSnapshots();
     ASSERT_TRUE(waitFor([&] { return tools->localSnapshots().isEmpty(); }));
+}
+
+TEST_F(MaintenanceToolsTest, listingAsksForNoPasswordWhereSnapperHasNoConfiguration)
+{
+    stubs.stub(QStringLiteral("pkexec"), kRecordingPkexec);
+    stubs.stub(QStringLiteral("snapper"), QStringLiteral("echo \"$*\" >> \"$LOG\""));
+    MaintenanceTools::Tools t = tools();
+    t.userName = QStringLiteral("mallory");  // not root, and no configuration file admits anyone
+    auto tools = make(t);
+    QSignalSpy changed(tools.get(), &MaintenanceTools::changed);
+    tools->refreshSnapshots();
+    ASSERT_TRUE(changed.wait(15000));
+    EXPECT_TRUE(tools->localSnapshots().isEmpty());
+    EXPECT_TRUE(stubs.log().isEmpty());
 }
 
 TEST_F(MaintenanceToolsTest, deletingOneSnapshot)

@@ -24,6 +24,7 @@ TEST(SysfsNetStatsReader, sumsPhysicalAndBridgeInterfacesOnly)
     // eth0 + wlan0 + br0; lo, the container peer, docker0 and the tunnel never count.
     EXPECT_EQ(desktop.bytesIn, 1843203984ULL + 52318877ULL + 1000ULL);
     EXPECT_EQ(desktop.bytesOut, 208335671ULL + 9120443ULL + 2000ULL);
+    EXPECT_EQ(desktop.interfaces, 3);
 
     // Empty, non-numeric, negative and missing counters leave their interface out.
     const InterfaceByteCounters damaged = SysfsNetStatsReader(fixturePath("sys/net/damaged")).readInterfaceCounters();
@@ -33,6 +34,7 @@ TEST(SysfsNetStatsReader, sumsPhysicalAndBridgeInterfacesOnly)
     const InterfaceByteCounters none = SysfsNetStatsReader(fixturePath("sys/net/no-such-tree")).readInterfaceCounters();
     EXPECT_EQ(none.bytesIn, 0U);
     EXPECT_EQ(none.bytesOut, 0U);
+    EXPECT_EQ(none.interfaces, 0);
 
     // A bridge over a counted member (br0 over enp3s0) is not counted again; one over
     // container peers only (br-5d1e) or over nothing (virbr0) is. Modem, mobile broadband and
@@ -40,6 +42,7 @@ TEST(SysfsNetStatsReader, sumsPhysicalAndBridgeInterfacesOnly)
     const InterfaceByteCounters bridged = SysfsNetStatsReader(fixturePath("sys/net/bridged")).readInterfaceCounters();
     EXPECT_EQ(bridged.bytesIn, 5100ULL + 10 + 100 + 1000 + 300);
     EXPECT_EQ(bridged.bytesOut, 6100ULL + 20 + 200 + 2000 + 400);
+    EXPECT_EQ(bridged.interfaces, 5);
 
     for (const char* name : {"enp3s0", "wlp2s0", "bridge0", "eth1", "br-5d1e", "ppp0", "wwan0", "usb0"}) {
         EXPECT_TRUE(SysfsNetStatsReader::isCounted(name)) << name;

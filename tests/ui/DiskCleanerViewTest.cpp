@@ -5,6 +5,7 @@
 #include "actions/EpitopeLibrary.h"
 #include "core/ByteCountFormatter.h"
 #include "core/Paths.h"
+#include "support/StallWatch.h"
 #include "ui/dashboard/DiskCleanerView.h"
 #include "ui/dashboard/TextView.h"
 
@@ -202,4 +203,36 @@ TEST(DiskCleanerView, NothingAboveTheFloorReadsClean)
     EXPECT_EQ(view.content(), Content::clean);
     EXPECT_FALSE(view.canFreeText()->isVisible());
     ASSERT_TRUE(saveTabShot(view, QStringLiteral("disk-clean")));
+}
+
+TEST(DiskCleanerView, ScanningTwoHundredThousandFilesNeverHoldsTheWindow)
+{
+    Rig rig;
+    DiskCleaner cleaner;
+    // 200 folders of 1,000 files in one cache, and one large file so that it is listed.
+    const QString cache = Paths::home() + QStringLiteral("/.npm/_cacache/content-v2");
+    for (int d = 0; d < 200; ++d) {
+        const QByteArray folder = QFile::encodeName(cache + QStringLiteral("/%1").arg(d, 3, 10, QLatin1Char('0')));
+        ASSERT_TRUE(QDir().mkpath(QString::fromLocal8Bit(folder)));
+        for (int f = 0; f < 1000; ++f) {
+            const QByteArray path = folder + "/f" + QByteArray::number(f);
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            ASSERT_GE(fd, 0);
+            ::close(fd);
+        }
+    }
+    makeFile(cache + QStringLiteral("/big.bin"), 8 * MiB);
+
+    DiskCleanerView view(cleaner, rig.monitor, nullptr, rig.themes);
+    view.resize(800, 600);
+    view.show();
+    settle();
+    view.scanButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.hasScanned(); }, 90000));
+    settle();
+    ASSERT_EQ(view.content(), Content::results);
+    ASSERT_EQ(view.rows().size(), 1);
+    EXPECT_EQ(view.rows()[0]->target().path, Paths::home() + QStringLiteral("/.npm/_cacache"));
+    EXPECT_GE(view.rows()[0]->target().sizeBytes, uint64_t(8 * MiB));
+    stall_watch::expectNoStall("scanning 200,000 files");
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 
 using namespace dashboard_rig;
 using namespace std::chrono_literals;
@@ -50,4 +52,39 @@ TEST(NetworkTab, EmptyThenMeasuredStates)
     ASSERT_EQ(tab.connectionLines().size(), 1);
     EXPECT_TRUE(tab.connectionLines().first().startsWith(QStringLiteral("Per-process attribution")));
     ASSERT_TRUE(saveTabShot(tab, QStringLiteral("network-measured")));
+}
+
+TEST(NetworkTab, NoCountedInterfaceShowsANoticeInsteadOfRates)
+{
+    Rig rig;
+    // A machine with only loopback, a tunnel, a container bridge and its peer: none is counted.
+    FixtureTree onlyVirtual(QStringLiteral("sys/net/desktop"));
+    for (const char* name : {"eth0", "wlan0", "br0"}) QDir(onlyVirtual.path() + '/' + name).removeRecursively();
+    SysfsNetStatsReader virtualOnly(onlyVirtual.path());
+    SysfsNetStatsReader desktop(fixturePath(QStringLiteral("sys/net/desktop")));
+    struct Case {
+        const SysfsNetStatsReader& reader;
+        bool notice;
+        const char* shot;
+    };
+    for (const Case& c : {Case{virtualOnly, true, "network-no-interface"}, Case{desktop, false, nullptr}}) {
+        NetworkMonitor monitor(c.reader, rig.tcp, rig.executor, rig.clock, rig.scheduler);
+        NetworkTab tab(monitor, rig.settings, rig.themes);
+        tab.resize(780, 700);
+        tab.show();
+        settle();
+        // Nothing is known before the first measurement.
+        EXPECT_FALSE(tab.noInterfaceNotice()->isVisible());
+        monitor.sample();
+        settle();
+        EXPECT_EQ(monitor.noCountedInterface(), c.notice);
+        EXPECT_EQ(tab.noInterfaceNotice()->isVisible(), c.notice);
+        EXPECT_EQ(tab.ratesRow()->isVisible(), !c.notice);
+        EXPECT_EQ(tab.collectingNote()->isVisible(), !c.notice);
+        // The connections card stays: sockets are counted whatever the interfaces.
+        EXPECT_EQ(tab.connectionCount()->text(), QStringLiteral("0"));
+        if (c.shot) {
+            ASSERT_TRUE(saveTabShot(tab, QString::fromLatin1(c.shot)));
+        }
+    }
 }

@@ -37,6 +37,7 @@ InterfaceByteCounters SysfsNetStatsReader::readInterfaceCounters() const
         if (!in || !out) continue;
         sums.bytesIn += *in;
         sums.bytesOut += *out;
+        ++sums.interfaces;
     }
     return sums;
 }

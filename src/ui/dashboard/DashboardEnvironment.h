@@ -11,6 +11,7 @@ class ProcessStopper;
 class BatteryMonitor;
 class DiskCleaner;
 class EpitopeLibrary;
+class MaintenanceTools;
 class NetworkMonitor;
 class PerformanceMonitor;
 class PerformanceProfileManager;
@@ -42,6 +43,8 @@ struct DashboardEnvironment {
     // tab stays a title.
     DiskCleaner* diskCleaner = nullptr;
     EpitopeLibrary* epitopes = nullptr;
+    // The Maintenance tab's tools; without them the tab stays a title.
+    MaintenanceTools* maintenanceTools = nullptr;
     // The watchers, whose settings the Settings tab shows until the settings window hosts them.
     TavrilonWatcher* watcher = nullptr;
 };

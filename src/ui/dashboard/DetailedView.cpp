@@ -13,6 +13,7 @@
 #include "ui/settings/TavrilonWatcherSettingsPanel.h"
 #include "ui/dashboard/ProcessesTab.h"
 #include "ui/dashboard/Sidebar.h"
+#include "ui/dashboard/maintenance/MaintenanceView.h"
 #include "ui/theme/ThemeManager.h"
 
 #include <QHBoxLayout>
@@ -93,6 +94,12 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
     case DashboardTab::disk:
         if (m_env.diskCleaner) {
             view = new DiskCleanerView(*m_env.diskCleaner, m_env.monitor, m_env.epitopes, m_env.themeManager);
+            break;
+        }
+        [[fallthrough]];
+    case DashboardTab::maintenance:
+        if (tab == DashboardTab::maintenance && m_env.maintenanceTools) {
+            view = new MaintenanceView(*m_env.maintenanceTools, m_env.themeManager, m_env.processes.clock);
             break;
         }
         [[fallthrough]];

@@ -107,11 +107,26 @@ NetworkTab::NetworkTab(NetworkMonitor& monitor, AppSettings& settings, ThemeMana
     tab->setContentsMargins(20, 20, 20, 20);
     tab->setSpacing(16);
 
-    auto* rates = new QHBoxLayout;
+    m_noInterface = new DashboardCard(themes, 24, 8, this);
+    m_noInterface->setObjectName(QStringLiteral("noInterfaceNotice"));
+    {
+        auto* notice = static_cast<DashboardCard*>(m_noInterface)->content();
+        notice->addWidget(new SymbolView(QStringLiteral("network"), 32, withOpacity(gray, 0.6), m_noInterface), 0,
+                          Qt::AlignHCenter);
+        notice->addWidget(new TextView(noInterfaceTitle, DashboardStyle::font(14, QFont::DemiBold), white, m_noInterface),
+                          0, Qt::AlignHCenter);
+        auto* hint = new WrappedTextView(noInterfaceHint, DashboardStyle::font(11), gray, 3, m_noInterface);
+        notice->addWidget(hint);
+    }
+    tab->addWidget(m_noInterface);
+
+    m_rates = new QWidget(this);
+    auto* rates = new QHBoxLayout(m_rates);
+    rates->setContentsMargins(0, 0, 0, 0);
     rates->setSpacing(16);
     auto rateCard = [&](const QString& symbol, NamedColor colour, const QString& label, TextView*& rate,
                         TextView*& total) {
-        auto* card = new DashboardCard(themes, 16, 8, this);
+        auto* card = new DashboardCard(themes, 16, 8, m_rates);
         auto* header = new QHBoxLayout;
         header->addWidget(new SymbolView(symbol, 14, namedColor(colour), card));
         header->addWidget(new TextView(label, DashboardStyle::tracked(DashboardStyle::mono(10, QFont::Bold), 1),
@@ -126,9 +141,10 @@ NetworkTab::NetworkTab(NetworkMonitor& monitor, AppSettings& settings, ThemeMana
     };
     rateCard(QStringLiteral("arrow.down"), NamedColor::green, QStringLiteral("DOWNLOAD"), m_inRate, m_inTotal);
     rateCard(QStringLiteral("arrow.up"), NamedColor::orange, QStringLiteral("UPLOAD"), m_outRate, m_outTotal);
-    tab->addLayout(rates);
+    tab->addWidget(m_rates);
 
     auto* bandwidth = new DashboardCard(themes, 16, 8, this);
+    m_bandwidth = bandwidth;
     bandwidth->content()->addWidget(new TextView(QStringLiteral("BANDWIDTH HISTORY"),
                                                  DashboardStyle::tracked(DashboardStyle::mono(10, QFont::Bold), 1),
                                                  withOpacity(cyan, 0.8), bandwidth));
@@ -201,6 +217,10 @@ void NetworkTab::refresh()
     m_outRate->setText(m_settings.formatDataRate(m_monitor.currentRateOut(), true));
     m_inTotal->setText(totalText(m_settings, m_monitor.totalBytesIn()));
     m_outTotal->setText(totalText(m_settings, m_monitor.totalBytesOut()));
+    const bool none = m_monitor.noCountedInterface();
+    m_noInterface->setVisible(none);
+    m_rates->setVisible(!none);
+    m_bandwidth->setVisible(!none);
     const bool enough = m_monitor.networkHistory().size() >= 2;
     m_collecting->setVisible(!enough);
     m_chart->setVisible(enough);

@@ -21,6 +21,9 @@ QString connectionsText(int64_t count);
 // The line under the connections header when no process list is published.
 QString connectionsNote(int64_t activeConnections);
 inline const QString collecting = QStringLiteral("Collecting data...");
+inline const QString noInterfaceTitle = QStringLiteral("No network interface");
+inline const QString noInterfaceHint =
+    QStringLiteral("No wired, wireless, bridge, modem or USB tethering interface is present, so there is no traffic to count.");
 }  // namespace NetworkTabModel
 
 // The Network tab: download and upload rates with totals, the bandwidth chart and the count of
@@ -38,6 +41,9 @@ public:
     // "Collecting data..." while fewer than two snapshots exist.
     QWidget* collectingNote() const { return m_collecting; }
     QWidget* chart() const;
+    // Shown instead of the rates and the chart when the monitor counted no interface.
+    QWidget* noInterfaceNotice() const { return m_noInterface; }
+    QWidget* ratesRow() const { return m_rates; }
     QStringList connectionLines() const;
 
 private:
@@ -47,6 +53,9 @@ private:
     AppSettings& m_settings;
     ThemeManager& m_themes;
     bool m_refreshQueued = false;
+    QWidget* m_noInterface;
+    QWidget* m_rates;
+    QWidget* m_bandwidth;
     TextView* m_inRate;
     TextView* m_outRate;
     TextView* m_inTotal;

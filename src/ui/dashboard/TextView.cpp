@@ -39,6 +39,12 @@ void TextView::setElides(bool elides)
     updateGeometry();
 }
 
+void TextView::setElideMode(Qt::TextElideMode mode)
+{
+    m_elideMode = mode;
+    update();
+}
+
 QSize TextView::sizeHint() const
 {
     const QFontMetrics fm(font());
@@ -58,5 +64,5 @@ void TextView::paintEvent(QPaintEvent*)
     p.setFont(font());
     p.setPen(m_color);
     const QFontMetrics fm(font());
-    p.drawText(rect(), int(m_alignment), fm.elidedText(m_text, Qt::ElideRight, width()));
+    p.drawText(rect(), int(m_alignment), fm.elidedText(m_text, m_elideMode, width()));
 }

@@ -18,6 +18,8 @@ public:
     void setAlignment(Qt::Alignment alignment);
     // Whether the widget may be narrower than its text (then the text is elided).
     void setElides(bool elides);
+    // Where a cut line loses its characters (the end, unless set).
+    void setElideMode(Qt::TextElideMode mode);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -30,4 +32,5 @@ private:
     QColor m_color;
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
     bool m_elides = false;
+    Qt::TextElideMode m_elideMode = Qt::ElideRight;
 };

@@ -13,6 +13,21 @@ WrappedTextView::WrappedTextView(const QString& text, const QFont& font, const Q
     setSizePolicy(policy);
 }
 
+void WrappedTextView::setText(const QString& text)
+{
+    if (text == m_text) return;
+    m_text = text;
+    updateGeometry();
+    update();
+}
+
+void WrappedTextView::setColor(const QColor& color)
+{
+    if (color == m_color) return;
+    m_color = color;
+    update();
+}
+
 QStringList WrappedTextView::linesFor(int width) const { return wrap(m_text, font(), width, m_maxLines); }
 
 QStringList WrappedTextView::wrap(const QString& text, const QFont& font, int width, int maxLines)

@@ -12,6 +12,9 @@ public:
                     QWidget* parent = nullptr);
 
     QString text() const { return m_text; }
+    void setText(const QString& text);
+    QColor color() const { return m_color; }
+    void setColor(const QColor& color);
     // The lines as drawn at `width` (the last one elided when needed).
     QStringList linesFor(int width) const;
     static QStringList wrap(const QString& text, const QFont& font, int width, int maxLines);
