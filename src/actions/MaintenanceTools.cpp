@@ -193,7 +193,7 @@ std::pair<bool, QString> restartFirstRunning(const Context& context, const QStri
         }
         return {true, QStringLiteral("Restarted ") + name};
     }
-    return {true, QStringLiteral("Nothing to restart: none of ") + names.join(QStringLiteral(", ")) + QStringLiteral(" is running")};
+    return {true, QString::fromLatin1(MaintenanceTools::nothingToRestartText) + QStringLiteral(": none of ") + names.join(QStringLiteral(", ")) + QStringLiteral(" is running")};
 }
 
 void onMainThread(std::function<void()> work)
@@ -485,7 +485,9 @@ void MaintenanceTools::runLocked(std::function<Outcome(const Context&)> task, st
                 }
                 Q_EMIT self->changed();
             }
-            completion(outcome.success, outcome.success ? std::nullopt : std::optional<QString>(outcome.message));
+            // A success hands on what happened when the task said more than that it worked.
+            const bool quiet = outcome.success && outcome.message.isEmpty();
+            completion(outcome.success, quiet ? std::nullopt : std::optional<QString>(outcome.message));
         });
     });
 }

@@ -63,6 +63,7 @@ public:
         QString errorOutput;
     };
 
+    // On failure the message is the error; on success, when there is one, what was done.
     using Completion = std::function<void(bool success, std::optional<QString> message)>;
     // The error is the snapshot tool's (or the launcher's) text when it failed.
     using DeleteCompletion = std::function<void(bool success, QString error)>;
@@ -73,6 +74,8 @@ public:
     struct Context;
 
     static constexpr const char* busyText = "Another maintenance task is running";
+    // How a restart fix's message begins when none of its programs was running.
+    static constexpr const char* nothingToRestartText = "Nothing to restart";
 
     MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups);
     MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups, Tools tools,

@@ -64,14 +64,20 @@
 #include "platform/linux/StatvfsVolumeSource.h"
 #include "platform/linux/SysfsThermalStateSource.h"
 #include "platform/linux/SysfsWakeupSourceReader.h"
+#include "platform/linux/LinuxHostFacts.h"
+#include "services/MachineIdentity.h"
 #include "services/TavrilonFleetClient.h"
 #include "services/TelemetryCollector.h"
+#include "services/UpdateChecker.h"
+#include "services/UserDataCenter.h"
 #include "services/VRAXClient.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "assistant/IntentActions.h"
 #include "platform/linux/FileManager.h"
 #include "platform/linux/LinuxPermissionProbes.h"
+#include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/XcbGlobalShortcut.h"
+#include "ui/recovery/RecoveryView.h"
 #include "ui/shell/DesktopHUDController.h"
 #include "ui/shell/MenuReadoutView.h"
 #include "ui/shell/PermissionsCenter.h"
@@ -85,6 +91,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QThreadPool>
 
 namespace {
@@ -227,9 +235,42 @@ AppContext::AppContext()
     m_autostart = std::make_unique<AutostartLoginItem>(
         AutostartLoginItem::preferredExecutable(QCoreApplication::applicationFilePath()));
     m_loginItem = std::make_unique<LoginItemController>(*m_settings, *m_autostart);
-    m_vrax = std::make_unique<VRAXClient>();
-    m_fleet = std::make_unique<TavrilonFleetClient>();
-    m_telemetry = std::make_unique<TelemetryCollector>(*m_settings);
+    m_hostFacts = std::make_unique<LinuxHostFacts>();
+    m_machineIdentity = std::make_unique<MachineIdentity>();
+    m_telemetry = std::make_unique<TelemetryCollector>(TelemetryCollector::Collaborators{
+        .settings = *m_settings,
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+        .identity = *m_machineIdentity,
+        .host = *m_hostFacts,
+        .ask =
+            [](const TelemetryCollector::ConsentQuestion& question) -> std::optional<bool> {
+                QMessageBox box;
+                box.setIcon(QMessageBox::Information);
+                box.setText(question.message);
+                box.setInformativeText(question.informative);
+                QPushButton* first = box.addButton(question.firstButton, QMessageBox::AcceptRole);
+                box.addButton(question.secondButton, QMessageBox::RejectRole);
+                box.setDefaultButton(first);
+                // Only a button the user pressed (or Escape, which presses the second) answers:
+                // windows closed by a quit leave the question unanswered.
+                QAbstractButton* answered = nullptr;
+                QObject::connect(&box, &QMessageBox::buttonClicked, &box,
+                                 [&answered](QAbstractButton* button) { answered = button; });
+                box.exec();
+                if (!answered) return std::nullopt;
+                return answered == first;
+            },
+    });
+    m_updateChecker = std::make_unique<UpdateChecker>(m_clock);
+    m_userDataCenter = std::make_unique<UserDataCenter>(UserDataCenter::Collaborators{
+        .defaults = *m_defaults,
+        .worker = *m_utilityQueue,
+        .clock = m_clock,
+        .executablePath = QCoreApplication::applicationFilePath(),
+        .revealFile = [](const QString& path) { FileManager::showItem(path); },
+        .quit = [] { QCoreApplication::quit(); },
+    });
     m_snoozeGuard = std::make_unique<SnoozeGuard>();
     m_shieldQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield"));
     m_boundaryQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield boundary"));
@@ -244,7 +285,12 @@ AppContext::AppContext()
         .clock = m_clock,
         .logPath = Paths::appSupportDir() + QStringLiteral("/ai-shield.log"),
     });
-    m_workGuard = std::make_unique<WorkGuard>();
+    m_sleepWatch = std::make_unique<LogindSleepWatch>(QDBusConnection::systemBus());
+    m_workGuard = std::make_unique<WorkGuard>(WorkGuard::Collaborators{
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+        .sleep = m_sleepWatch.get(),
+    });
     m_watcher = std::make_unique<TavrilonWatcher>(TavrilonWatcher::Collaborators{
         .settings = *m_settings,
         .scheduler = m_scheduler,
@@ -354,6 +400,19 @@ AppContext::AppContext()
         .clock = m_clock,
         .scheduler = m_scheduler,
     });
+    // Snooze Guard publishes no trigger time yet; its source joins here when it does.
+    m_workGuard->setTriggerSources({
+        .aiShieldLastSuspiciousAt = {[this] { return m_aiShield->lastSuspiciousAt(); },
+                                     [this](QObject* receiver, std::function<void()> changed) {
+                                         return QObject::connect(m_aiShield.get(), &AIShield::suspiciousEventRaised, receiver,
+                                                                 [changed = std::move(changed)] { changed(); });
+                                     }},
+        .aiWorkloadActive = {[this] { return m_aiWorkloadMode->isActive(); },
+                             [this](QObject* receiver, std::function<void()> changed) {
+                                 return QObject::connect(m_aiWorkloadMode.get(), &AIWorkloadMode::isActiveChanged, receiver,
+                                                         [changed = std::move(changed)](bool) { changed(); });
+                             }},
+    });
     m_aiEngine = std::make_unique<AIEngine>(AIEngine::Collaborators{
         .settings = *m_settings,
         .clock = m_clock,
@@ -365,6 +424,29 @@ AppContext::AppContext()
     parts.advisor.advisor = m_aiEngine.get();
     m_maintenanceTools = std::make_unique<MaintenanceTools>(*m_performanceMonitor, m_clock, parts.wakeupSources);
     parts.dnsFlusher = std::make_unique<MaintenanceDnsFlusher>(*m_maintenanceTools);
+    m_vrax = std::make_unique<VRAXClient>(VRAXClient::Collaborators{
+        .settings = *m_settings,
+        .monitor = *m_performanceMonitor,
+        .battery = *m_batteryMonitor,
+        .identity = *m_machineIdentity,
+        .host = *m_hostFacts,
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+    });
+    m_fleet = std::make_unique<TavrilonFleetClient>(TavrilonFleetClient::Collaborators{
+        .settings = *m_settings,
+        .monitor = *m_performanceMonitor,
+        .gate = *m_actionGate,
+        .identity = *m_machineIdentity,
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+        .worker = *m_utilityQueue,
+        .optimizerSummary = [this] { return m_proactiveOptimizer->lastSweepSummary(); },
+        .cleanCaches = [this] { return performCacheCleanup(*m_diskCleaner); },
+        .relieveMemory = [] { return performMemoryRelief(); },
+        .showHUD = [this] { m_desktopHUD->show(); },
+        .hideHUD = [this] { m_desktopHUD->hide(); },
+    });
     m_assistantServices = std::make_unique<AssistantServices>(AssistantServices{
         .monitor = *m_performanceMonitor,
         .battery = *m_batteryMonitor,
@@ -421,6 +503,13 @@ AppContext::AppContext()
         .revealFile = [](const QString& path) { FileManager::showItem(path); },
         .openFolder = [](const QString& path) { FileManager::openFolder(path); },
         .quit = [] { QCoreApplication::quit(); },
+        .makeRecoveryView = [this]() -> QWidget* {
+            return new RecoveryView(RecoveryView::Deps{
+                .recovery = m_workGuard->recovery(),
+                .clock = m_clock,
+                .revealFile = [](const QString& path) { FileManager::showItem(path); },
+            });
+        },
     });
     m_permissionProbes = std::make_unique<LinuxPermissionProbes>(
         LinuxPermissionProbes::Roots{.wayland = XcbGlobalShortcut::isWaylandSession()});
@@ -517,6 +606,8 @@ PermissionsCenter& PermissionsCenter::shared() { return AppContext::instance().p
 VRAXClient& VRAXClient::shared() { return AppContext::instance().vrax(); }
 TavrilonFleetClient& TavrilonFleetClient::shared() { return AppContext::instance().fleet(); }
 TelemetryCollector& TelemetryCollector::shared() { return AppContext::instance().telemetry(); }
+UpdateChecker& UpdateChecker::shared() { return AppContext::instance().updateChecker(); }
+UserDataCenter& UserDataCenter::shared() { return AppContext::instance().userDataCenter(); }
 SnoozeGuard& SnoozeGuard::shared() { return AppContext::instance().snoozeGuard(); }
 AIShield& AIShield::shared() { return AppContext::instance().aiShield(); }
 AIShieldV1& AIShieldV1::shared() { return AppContext::instance().aiShieldBoundaryWatch(); }

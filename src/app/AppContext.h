@@ -63,9 +63,14 @@ class TavrilonFleetClient;
 class TavrilonWatcher;
 class TelemetryCollector;
 class ThemeManager;
+class UpdateChecker;
+class LinuxHostFacts;
+class MachineIdentity;
+class UserDataCenter;
 class UserDefaults;
 class VRAXClient;
 class WorkGuard;
+class LogindSleepWatch;
 class iCloudManager;
 
 // The composition root: builds every manager once, in dependency order, on the real Linux
@@ -99,6 +104,8 @@ public:
     VRAXClient& vrax() { return *m_vrax; }
     TavrilonFleetClient& fleet() { return *m_fleet; }
     TelemetryCollector& telemetry() { return *m_telemetry; }
+    UpdateChecker& updateChecker() { return *m_updateChecker; }
+    UserDataCenter& userDataCenter() { return *m_userDataCenter; }
     SnoozeGuard& snoozeGuard() { return *m_snoozeGuard; }
     AIShield& aiShield() { return *m_aiShield; }
     AIShieldV1& aiShieldBoundaryWatch() { return *m_aiShieldV1; }
@@ -149,14 +156,17 @@ private:
     std::unique_ptr<DesktopHUDController> m_desktopHUD;
     std::unique_ptr<AutostartLoginItem> m_autostart;
     std::unique_ptr<LoginItemController> m_loginItem;
-    std::unique_ptr<VRAXClient> m_vrax;
-    std::unique_ptr<TavrilonFleetClient> m_fleet;
+    std::unique_ptr<LinuxHostFacts> m_hostFacts;
+    std::unique_ptr<MachineIdentity> m_machineIdentity;
     std::unique_ptr<TelemetryCollector> m_telemetry;
+    std::unique_ptr<UpdateChecker> m_updateChecker;
     std::unique_ptr<SnoozeGuard> m_snoozeGuard;
     std::unique_ptr<ProcProcessInventory> m_aiProcessInventory;
     std::unique_ptr<ProcOpenFilesReader> m_procOpenFiles;
     std::unique_ptr<LsofOpenFilesReader> m_lsof;
     std::unique_ptr<AIShield> m_aiShield;
+    // Before Work Guard, which holds it.
+    std::unique_ptr<LogindSleepWatch> m_sleepWatch;
     std::unique_ptr<AIShieldV1> m_aiShieldV1;
     std::unique_ptr<WorkGuard> m_workGuard;
     std::unique_ptr<TavrilonWatcher> m_watcher;
@@ -180,9 +190,15 @@ private:
     std::unique_ptr<AIWorkloadMode> m_aiWorkloadMode;
     std::unique_ptr<AIEngine> m_aiEngine;
     std::unique_ptr<MaintenanceTools> m_maintenanceTools;
+    // They read the monitors, the gate and the optimizer, so they go before them; the fleet's
+    // actions run on the utility queue, which goes before it.
+    std::unique_ptr<VRAXClient> m_vrax;
+    std::unique_ptr<TavrilonFleetClient> m_fleet;
     // Background readings of the monitors. Declared after them so it is destroyed first: its
     // destructor waits for running readings while the managers they report to still exist.
     std::unique_ptr<Executor> m_utilityQueue;
+    // Its exports, walks and moves run on the utility queue, so it goes before it.
+    std::unique_ptr<UserDataCenter> m_userDataCenter;
     // AI Shield's poll and log lines, and its boundary scans (the open-files tool may take seconds).
     std::unique_ptr<SerialQueue> m_shieldQueue;
     std::unique_ptr<SerialQueue> m_boundaryQueue;

@@ -2,6 +2,7 @@
 #include "app/SingleInstance.h"
 #include "core/Log.h"
 #include "core/MainLoopWatchdog.h"
+#include "services/UserDataCenter.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/shell/StatusItemController.h"
 #include "ui/theme/SymbolIcon.h"
@@ -114,6 +115,11 @@ int main(int argc, char** argv)
 
     installTerminationHandlers(app);
 
+    // Declared before the context, so it runs after every manager has saved and gone: an
+    // uninstall the user asked for moves the files then, and nothing writes them back.
+    struct PendingUninstall {
+        ~PendingUninstall() { UserDataCenter::finishPendingUninstall(); }
+    } pendingUninstall;
     AppContext context;
     AppDelegate& delegate = context.delegate();
     DashboardWindowController& dashboard = context.dashboard();

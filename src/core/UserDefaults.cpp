@@ -127,6 +127,27 @@ void UserDefaults::remove(const QString& key)
     store(key, QJsonValue(QJsonValue::Undefined));
 }
 
+QJsonObject UserDefaults::entries() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_values;
+}
+
+void UserDefaults::removeAllExcept(const QSet<QString>& keep)
+{
+    QStringList removed;
+    {
+        QMutexLocker lock(&m_mutex);
+        for (const QString& key : m_values.keys()) {
+            if (!keep.contains(key)) removed.append(key);
+        }
+        if (removed.isEmpty()) return;
+        for (const QString& key : removed) m_values.remove(key);
+        save();
+    }
+    for (const QString& key : removed) Q_EMIT changed(key);
+}
+
 void UserDefaults::watchForExternalChanges()
 {
     if (m_watcher) return;

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <optional>
 
@@ -33,6 +34,11 @@ public:
     void setString(const QString& key, const QString& value);
     void setData(const QString& key, const QByteArray& value);
     void remove(const QString& key);
+
+    // Every stored entry as kept in the file (raw bytes as {"$data": "<base64>"}).
+    QJsonObject entries() const;
+    // Removes every key outside `keep` with one write, then announces each removed key.
+    void removeAllExcept(const QSet<QString>& keep);
 
     // From now on an edit of the file by another program (an editor, a script) is loaded and
     // announced key by key, as if set here. Call on the thread that owns this object.

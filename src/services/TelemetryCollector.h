@@ -1,26 +1,97 @@
 #pragma once
 
+#include "core/Scheduler.h"
 #include "services/TelemetryService.h"
 
+#include <QJsonObject>
+#include <QList>
 #include <QLocale>
+#include <QObject>
+
+#include <chrono>
+#include <functional>
+#include <optional>
 
 class AppSettings;
+class Clock;
+class HostFactsSource;
+class MachineIdentity;
+class QNetworkAccessManager;
+struct HttpOutcome;
 
-// Telemetry. The regional default is real; collecting and sending land later, so start and
-// the consent prompt do nothing yet.
-class TelemetryCollector final : public TelemetryService {
+// Anonymous usage records, sent only once the user has decided on consent and left sharing
+// on: an in-memory buffer posted as one batch every 300 s, or at once when it holds 50
+// records. A batch that cannot be delivered goes back into the buffer for the next tick.
+class TelemetryCollector final : public QObject, public TelemetryService {
+    Q_OBJECT
 public:
-    explicit TelemetryCollector(AppSettings& settings) : m_settings(settings) {}
+    enum class Category { machine, performance, feature, intent, optimize, gate, error };
+    static QString wireName(Category category);
+
+    // The first-launch question; its wording and default follow the region.
+    struct ConsentQuestion {
+        QString message;
+        QString informative;
+        QString firstButton;  // the default: turns sharing on
+        QString secondButton;
+    };
+    static ConsentQuestion consentQuestion(bool euRegion);
+
+    static constexpr std::chrono::seconds flushInterval{300};
+    static constexpr int sizeTrigger = 50;
+    // A server that stays away for days does not make the buffer grow without end.
+    static constexpr int bufferLimit = 1000;
+
+    struct Collaborators {
+        AppSettings& settings;
+        const Clock& clock;
+        Scheduler& scheduler;
+        const MachineIdentity& identity;
+        const HostFactsSource& host;
+        // Asks the question modally: true for the first button, false for the second, none
+        // when it ended unanswered (the application quit meanwhile).
+        std::function<std::optional<bool>(const ConsentQuestion&)> ask;
+        std::function<QLocale()> locale = [] { return QLocale::system(); };
+        std::chrono::milliseconds timeout{15000};
+    };
+
+    explicit TelemetryCollector(Collaborators c, QObject* parent = nullptr);
     static TelemetryCollector& shared();
 
     // True in the EU/EEA, the United Kingdom and Switzerland.
     static bool isEURegion(const QLocale& locale);
-    bool isEURegion() const override { return isEURegion(QLocale::system()); }
-    void start() override {}
-    void presentConsentPrompt() override {}
+    bool isEURegion() const override { return isEURegion(m_c.locale()); }
+    // 16 lower-case hex digits: SHA-256 of the app-specific machine id ("no-uuid" without one)
+    // and the collector's salt.
+    static QString anonymousID(const std::optional<QString>& machineId);
 
-    AppSettings& settings() const { return m_settings; }
+    void start() override;
+    void presentConsentPrompt() override;
+    void trackProfile();
+    void track(Category category, const QString& event, const QJsonObject& properties);
+    // Posts the whole buffer as one batch.
+    void flush();
+
+    const QList<QJsonObject>& buffer() const { return m_buffer; }
+    bool timerRunning() const { return m_flushTimer && m_flushTimer->isActive(); }
+    // The outcome of the last flush ("" before the first): "sent N", a refusal or failure text.
+    const QString& status() const { return m_status; }
+
+Q_SIGNALS:
+    void statusChanged();
 
 private:
-    AppSettings& m_settings;
+    bool sharing() const;
+    void finishFlush(QList<QJsonObject> batch, const HttpOutcome& outcome);
+    void setStatus(const QString& status);
+
+    Collaborators m_c;
+    QNetworkAccessManager* m_network;
+    QList<QJsonObject> m_buffer;
+    WorkHandle m_flushTimer;
+    QString m_anonymousID;
+    QString m_status;
+    bool m_inFlight = false;
+    // After a failed delivery the size trigger waits for the next tick: no retry before it.
+    bool m_holdSizeTrigger = false;
 };

@@ -204,6 +204,8 @@ TEST(MaintenanceModel, OutcomeLinesAndSnapshotCounts)
          {QStringLiteral("Another maintenance task is running"), true}},
         {quickFixOutcome(finder, true, std::nullopt), {QStringLiteral("Files restarted."), false}},
         {quickFixOutcome(finder, false, std::nullopt), {QStringLiteral("Restart Files failed."), true}},
+        {quickFixOutcome(finder, true, QStringLiteral("Restarted nautilus (the session started it again)")),
+         {QStringLiteral("Files restarted."), false}},
         {deleteOneOutcome(true), {QStringLiteral("Snapshot deleted."), false}},
         {deleteOneOutcome(false), {QStringLiteral("Snapshot delete failed."), true}},
         {deleteAllOutcome(1, 0), {QStringLiteral("Deleted 1 snapshot."), false}},
@@ -316,6 +318,13 @@ TEST_F(MaintenanceViewTest, FixShowsProgressRefusesASecondRunAndReportsItsOutcom
     EXPECT_EQ(view->statusMessage(), QStringLiteral("Application Database rebuilt."));
     EXPECT_FALSE(view->statusIsError());
     EXPECT_TRUE(row(*view, QStringLiteral("Rebuild Application Database"))->subtitle().endsWith(QStringLiteral(" \u00b7 just ran")));
+    // A restart with none of its programs running says so rather than claim a restart.
+    row(*view, QStringLiteral("Restart Files"))->button()->click();
+    ASSERT_TRUE(idle(*tools));
+    EXPECT_EQ(view->statusMessage(), QStringLiteral("Nothing to restart: none of nautilus, dolphin, nemo, thunar, caja, "
+                                                    "pcmanfm-qt, pcmanfm is running."));
+    EXPECT_FALSE(view->statusIsError());
+
     // The subtitle is cut after two lines at any width.
     auto* subtitle = row(*view, QStringLiteral("Rebuild Search Index"))->subtitleView();
     EXPECT_EQ(subtitle->linesFor(60).size(), 2);

@@ -103,7 +103,7 @@ struct TrayRig {
     Rig rig;
     SnoozeGuard snooze;
     IdleAIShield aiShield;
-    WorkGuard workGuard;
+    WorkGuard workGuard{{.clock = rig.clock, .scheduler = rig.scheduler}};
     DesktopHUDController hud;
     QStringList calls;
     OutcomeHarness harness{rig.monitor, rig.scheduler, rig.clock};
