@@ -76,9 +76,11 @@
 #include "platform/linux/FileManager.h"
 #include "platform/linux/LinuxPermissionProbes.h"
 #include "platform/linux/LogindSleepWatch.h"
+#include "platform/linux/XcbAllDesktopsPin.h"
 #include "platform/linux/XcbGlobalShortcut.h"
 #include "ui/recovery/RecoveryView.h"
 #include "ui/shell/DesktopHUDController.h"
+#include "ui/shell/HUDWidgetView.h"
 #include "ui/shell/MenuReadoutView.h"
 #include "ui/shell/PermissionsCenter.h"
 #include "ui/shell/QuickOptimizer.h"
@@ -115,6 +117,7 @@ private:
 class LateTemperatureSource final : public TemperatureSource {
 public:
     std::optional<double> cpuTempC() const override { return source ? source->cpuTempC() : std::nullopt; }
+    std::optional<double> throttleTripC() const override { return source ? source->throttleTripC() : std::nullopt; }
     const TemperatureSource* source = nullptr;
 };
 
@@ -191,7 +194,8 @@ struct AppContext::MonitoringParts {
     LinuxProcessControl processControl;
     LateTemperatureSource temperature;
     LateThrottleAdvisor advisor;
-    // The cloud-sync throttling's own table: it is read from another thread than the sampler's.
+    // The cloud-sync throttling's own table (main thread), read when it acts on the clients;
+    // the sampler's is read on the sampler's queue.
     ProcfsProcessTable syncClientTable;
     SysfsWakeupSourceReader wakeupSources;
     std::unique_ptr<MaintenanceDnsFlusher> dnsFlusher;
@@ -231,7 +235,12 @@ AppContext::AppContext()
                                                       ActionGate::recordActiveModel(*m_defaults, label, isFrontier);
                                                   });
     m_theme = std::make_unique<ThemeManager>(*m_defaults);
-    m_desktopHUD = std::make_unique<DesktopHUDController>();
+    m_allDesktopsPin = std::make_unique<XcbAllDesktopsPin>(QByteArray(), XcbGlobalShortcut::isWaylandSession());
+    m_desktopHUD = std::make_unique<DesktopHUDController>(DesktopHUDDeps{
+        .defaults = *m_defaults,
+        .makeContent = [this](std::function<void()> close) -> QWidget* { return makeHUDContent(std::move(close)); },
+        .pin = m_allDesktopsPin.get(),
+    });
     m_autostart = std::make_unique<AutostartLoginItem>(
         AutostartLoginItem::preferredExecutable(QCoreApplication::applicationFilePath()));
     m_loginItem = std::make_unique<LoginItemController>(*m_settings, *m_autostart);
@@ -328,6 +337,10 @@ AppContext::AppContext()
     });
     m_aiShield->setBoundaryWatch(m_aiShieldV1.get());
     m_diskCleaner = std::make_unique<DiskCleaner>();
+    m_diskCleaner->setLogCleanupDays(m_settings->logCleanupDays());
+    QObject::connect(m_settings.get(), &AppSettings::changed, m_diskCleaner.get(), [this](const QString& key) {
+        if (key == QLatin1String("logCleanupDays")) m_diskCleaner->setLogCleanupDays(m_settings->logCleanupDays());
+    });
     m_batteryMonitor = std::make_unique<BatteryMonitor>(*m_powerSupply, *m_utilityQueue, m_clock, m_scheduler);
     m_performanceMonitor = std::make_unique<PerformanceMonitor>(
         SamplerPlatform{parts.hostCpu, parts.memory, parts.volume, parts.thermal, parts.processTable, &parts.rootVolume},
@@ -376,10 +389,11 @@ AppContext::AppContext()
         .monitor = *m_performanceMonitor,
         .processTable = parts.syncClientTable,
         .processes = parts.processControl,
-        .utility = *m_utilityQueue,
         .clock = m_clock,
         .scheduler = m_scheduler,
     });
+    // Each sample finds the sync clients in its own walk of the process table.
+    m_performanceMonitor->watchProcessNames(iCloudManager::iCloudProcesses());
     m_autoPilot = std::make_unique<AutoPilot>(AutoPilot::Collaborators{
         .settings = *m_settings,
         .cleaner = *m_diskCleaner,
@@ -572,12 +586,53 @@ AppContext::AppContext()
     });
 }
 
+QWidget* AppContext::makeHUDContent(std::function<void()> close)
+{
+    return new HUDWidgetView(HUDWidgetDeps{
+        .monitor = *m_performanceMonitor,
+        .ai = *m_aiEngine,
+        .themes = *m_theme,
+        .settings = *m_settings,
+        .epitopes = *m_epitopes,
+        .shell = *m_shell,
+        .chat =
+            HUDMiniChat::Collaborators{
+                .gate = *m_actionGate,
+                .router = *m_modelRouter,
+                .services = *m_assistantServices,
+                .shell = *m_shell,
+                .harness = *m_outcomeHarness,
+                .library = *m_epitopes,
+                .worker = *m_utilityQueue,
+            },
+        .optimize =
+            QuickOptimizer::Collaborators{
+                .gate = *m_actionGate,
+                .harness = *m_outcomeHarness,
+                .scheduler = m_scheduler,
+                .worker = *m_utilityQueue,
+                .cleanCaches = [this] { return performCacheCleanup(*m_diskCleaner); },
+                .relieveMemory = [] { return performMemoryRelief(); },
+                .measured = false,
+            },
+        .openDashboard = [this] { m_dashboard->open(); },
+        .openSettings =
+            [this] {
+                m_dashboard->open();
+                if (DetailedView* window = m_dashboard->window()) window->selectTab(DashboardTab::settings);
+            },
+        .onClose = std::move(close),
+    });
+}
+
 AppContext::~AppContext()
 {
     WriteFailureReporter::setLostDataHook({});
     // Members go in reverse order of construction; the window and the delegate first.
     m_dashboard.reset();
     m_delegate.reset();
+    // The HUD's content reads the managers below; it goes before them.
+    m_desktopHUD.reset();
     // The sampler outlives the learning engine.
     m_monitoringParts->advisor.advisor = nullptr;
     g_instance = nullptr;

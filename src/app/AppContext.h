@@ -4,6 +4,7 @@
 #include "core/Clock.h"
 #include "core/Scheduler.h"
 
+#include <functional>
 #include <memory>
 
 class AIEngine;
@@ -24,6 +25,8 @@ class AppSettings;
 class AutoPilot;
 class BatteryMonitor;
 class DesktopHUDController;
+class XcbAllDesktopsPin;
+class QWidget;
 class Executor;
 class EpitopeLibrary;
 class DiskCleaner;
@@ -132,6 +135,9 @@ public:
     DashboardWindowController& dashboard() { return *m_dashboard; }
 
 private:
+    // The HUD's content, built at its first show from the managers below.
+    QWidget* makeHUDContent(std::function<void()> close);
+
     SystemClock m_clock;
     QtScheduler m_scheduler;
     std::unique_ptr<UserDefaults> m_defaults;
@@ -153,6 +159,7 @@ private:
     std::unique_ptr<ModelRouter> m_modelRouter;
     std::unique_ptr<AssistantServices> m_assistantServices;
     std::unique_ptr<ThemeManager> m_theme;
+    std::unique_ptr<XcbAllDesktopsPin> m_allDesktopsPin;
     std::unique_ptr<DesktopHUDController> m_desktopHUD;
     std::unique_ptr<AutostartLoginItem> m_autostart;
     std::unique_ptr<LoginItemController> m_loginItem;

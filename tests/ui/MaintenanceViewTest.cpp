@@ -113,7 +113,24 @@ protected:
         t.applicationsDir = file(QStringLiteral("applications"));
         t.processDeadline = 20s;
         t.adminDeadline = 20s;
+        t.wakeupReadInterval = 0ms;  // the readings are the test's own (recordLidWakes)
         return std::make_unique<MaintenanceTools>(monitor, rig.clock, wakeups, t);
+    }
+
+    // Readings of the wake-up sources around each wake, oldest first, as the running
+    // application takes them: the lid's count rises across every sleep.
+    void recordLidWakes(MaintenanceTools& tools, QList<int> hoursAgo) const
+    {
+        std::sort(hoursAgo.begin(), hoursAgo.end(), std::greater<>());
+        std::chrono::milliseconds awake = 1000s;
+        uint64_t lid = 10;
+        for (int h : hoursAgo) {
+            const QDateTime wake = rig.clock.now().addSecs(-h * 3600);
+            tools.recordWakeupSources(wake.addSecs(-600), awake, {{QStringLiteral("PNP0C0D:00"), lid}});
+            awake += 20s;
+            tools.recordWakeupSources(wake.addSecs(5), awake, {{QStringLiteral("PNP0C0D:00"), ++lid}});
+            awake += 20s;
+        }
     }
 
     // A shown view whose first refresh and analysis have finished.
@@ -420,6 +437,7 @@ TEST_F(MaintenanceViewTest, WakeAnalysisPlaceholderCardAndWindows)
     setWakes({2});
     hold();
     auto tools = makeTools();
+    recordLidWakes(*tools, {2, 30, 100});
     auto view = showView(*tools);
     ASSERT_TRUE(waitFor([&] { return log().contains(QStringLiteral("journalctl -k --since=-24h -o short-iso")); }));
     settle();

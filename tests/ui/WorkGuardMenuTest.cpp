@@ -50,7 +50,7 @@ TEST(WorkGuardMenu, RowsAndActionsDriveTheRealGuard)
     }
     rig.clock.set(QDateTime::currentDateTimeUtc());
     WorkGuard guard({.clock = rig.clock, .scheduler = rig.scheduler});
-    DesktopHUDController hud;
+    DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
     QStringList opened;
     int viewsMade = 0;
     StatusItemController controller{StatusItemDeps{
