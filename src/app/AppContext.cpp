@@ -26,6 +26,11 @@
 #include "core/UserDefaults.h"
 #include "core/WriteFailureReporter.h"
 #include "guards/AIShield.h"
+#include "guards/AIShieldV1.h"
+#include "core/SerialQueue.h"
+#include "platform/linux/LsofOpenFilesReader.h"
+#include "platform/linux/ProcOpenFilesReader.h"
+#include "platform/linux/ProcProcessInventory.h"
 #include "guards/SnoozeGuard.h"
 #include "guards/TavrilonWatcher.h"
 #include "guards/WorkGuard.h"
@@ -87,6 +92,7 @@
 #include "ui/settings/SettingsEnvironment.h"
 #include "ui/settings/SettingsServices.h"
 #include "ui/settings/SettingsWindowController.h"
+#include "ui/settings/TavrilonWatcherSettingsPanel.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -280,14 +286,36 @@ AppContext::AppContext()
         .quit = [] { QCoreApplication::quit(); },
     });
     m_snoozeGuard = std::make_unique<SnoozeGuard>();
-    m_aiShield = std::make_unique<AIShield>();
+    m_shieldQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield"));
+    m_boundaryQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield boundary"));
+    m_aiProcessInventory = std::make_unique<ProcProcessInventory>();
+    m_procOpenFiles = std::make_unique<ProcOpenFilesReader>();
+    m_lsof = std::make_unique<LsofOpenFilesReader>(LsofOpenFilesReader::findProgram(), std::chrono::seconds(5),
+                                                   *m_procOpenFiles);
+    m_aiShield = std::make_unique<AIShield>(AIShield::Collaborators{
+        .inventory = *m_aiProcessInventory,
+        .queue = *m_shieldQueue,
+        .scheduler = m_scheduler,
+        .clock = m_clock,
+        .logPath = Paths::appSupportDir() + QStringLiteral("/ai-shield.log"),
+    });
     m_sleepWatch = std::make_unique<LogindSleepWatch>(QDBusConnection::systemBus());
     m_workGuard = std::make_unique<WorkGuard>(WorkGuard::Collaborators{
         .clock = m_clock,
         .scheduler = m_scheduler,
         .sleep = m_sleepWatch.get(),
     });
-    m_watcher = std::make_unique<TavrilonWatcher>();
+    m_watcher = std::make_unique<TavrilonWatcher>(TavrilonWatcher::Collaborators{
+        .settings = *m_settings,
+        .scheduler = m_scheduler,
+        .clock = m_clock,
+        .askModel =
+            [this](const QString& prompt, std::function<void(std::optional<QString>)> done) {
+                m_modelRouter->respond(prompt, std::nullopt, false, [done = std::move(done)](Result<ModelAnswer> answer) {
+                    done(answer.ok() ? std::optional<QString>(answer.value().text) : std::nullopt);
+                });
+            },
+    });
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_settings, m_clock);
     m_monitoringParts = std::make_unique<MonitoringParts>();
     MonitoringParts& parts = *m_monitoringParts;
@@ -302,6 +330,17 @@ AppContext::AppContext()
                                         .arg(QFileInfo(path).fileName(), reason));
         });
     });
+    m_aiShieldV1 = std::make_unique<AIShieldV1>(AIShieldV1::Collaborators{
+        .shield = *m_aiShield,
+        .settings = *m_settings,
+        .reader = *m_lsof,
+        .worker = *m_boundaryQueue,
+        .notifier = *m_notifications,
+        .snooze = *m_snoozeGuard,
+        .scheduler = m_scheduler,
+        .clock = m_clock,
+    });
+    m_aiShield->setBoundaryWatch(m_aiShieldV1.get());
     m_diskCleaner = std::make_unique<DiskCleaner>();
     m_diskCleaner->setLogCleanupDays(m_settings->logCleanupDays());
     QObject::connect(m_settings.get(), &AppSettings::changed, m_diskCleaner.get(), [this](const QString& key) {
@@ -380,8 +419,13 @@ AppContext::AppContext()
         .clock = m_clock,
         .scheduler = m_scheduler,
     });
-    // Snooze Guard and AI Shield publish no trigger time yet; their sources join here when they do.
+    // Snooze Guard publishes no trigger time yet; its source joins here when it does.
     m_workGuard->setTriggerSources({
+        .aiShieldLastSuspiciousAt = {[this] { return m_aiShield->lastSuspiciousAt(); },
+                                     [this](QObject* receiver, std::function<void()> changed) {
+                                         return QObject::connect(m_aiShield.get(), &AIShield::suspiciousEventRaised, receiver,
+                                                                 [changed = std::move(changed)] { changed(); });
+                                     }},
         .aiWorkloadActive = {[this] { return m_aiWorkloadMode->isActive(); },
                              [this](QObject* receiver, std::function<void()> changed) {
                                  return QObject::connect(m_aiWorkloadMode.get(), &AIWorkloadMode::isActiveChanged, receiver,
@@ -519,7 +563,7 @@ AppContext::AppContext()
     m_updateFeed = std::make_unique<CheckerUpdateFeed>(*m_updateChecker);
     m_userDataFeed = std::make_unique<CenterUserDataFeed>(*m_userDataCenter,
                                                           [](const QString& path) { FileManager::showItem(path); });
-    m_shieldControls = std::make_unique<ShieldSettingsControls>(*m_settings, *m_aiShield, QDir::homePath());
+    m_shieldControls = std::make_unique<ShieldSettingsControls>(*m_settings, *m_aiShield, QDir::homePath(), m_aiShieldV1.get());
     m_settingsEnvironment = std::make_unique<SettingsEnvironment>(SettingsEnvironment{
         .settings = *m_settings,
         .defaults = *m_defaults,
@@ -547,7 +591,7 @@ AppContext::AppContext()
                 m_snoozeGuard->setIsRunning(false);
                 m_snoozeGuard->dismissAlert();
             },
-        .makeWatcherPanel = {},
+        .makeWatcherPanel = [this]() -> QWidget* { return new TavrilonWatcherSettingsPanel(*m_settings, *m_watcher); },
         .appVersion = QCoreApplication::applicationVersion(),
     });
     m_settingsWindow = std::make_unique<SettingsWindowController>(*m_settingsEnvironment);
@@ -578,6 +622,7 @@ AppContext::AppContext()
         .epitopes = m_epitopes.get(),
         .settingsView = m_settingsEnvironment.get(),
         .maintenanceTools = m_maintenanceTools.get(),
+        .watcher = m_watcher.get(),
     });
 }
 
@@ -661,6 +706,7 @@ UpdateChecker& UpdateChecker::shared() { return AppContext::instance().updateChe
 UserDataCenter& UserDataCenter::shared() { return AppContext::instance().userDataCenter(); }
 SnoozeGuard& SnoozeGuard::shared() { return AppContext::instance().snoozeGuard(); }
 AIShield& AIShield::shared() { return AppContext::instance().aiShield(); }
+AIShieldV1& AIShieldV1::shared() { return AppContext::instance().aiShieldBoundaryWatch(); }
 WorkGuard& WorkGuard::shared() { return AppContext::instance().workGuard(); }
 TavrilonWatcher& TavrilonWatcher::shared() { return AppContext::instance().watcher(); }
 ProactiveOptimizer& ProactiveOptimizer::shared() { return AppContext::instance().proactiveOptimizer(); }

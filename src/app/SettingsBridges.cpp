@@ -112,13 +112,54 @@ void CenterUserDataFeed::storedDataSize(std::function<void(quint64)> done)
 void CenterUserDataFeed::uninstallApp() { m_center.uninstallApp(); }
 
 ShieldSettingsControls::ShieldSettingsControls(AppSettings& settings, AIShieldStatus& shield, QString home,
-                                               QObject* parent)
-    : AIShieldControls(parent), m_settings(settings), m_shield(shield), m_home(std::move(home))
+                                               AIShieldV1* watch, QObject* parent)
+    : AIShieldControls(parent), m_settings(settings), m_shield(shield), m_home(std::move(home)), m_watch(watch)
 {
+    if (m_watch) connect(m_watch, &AIShieldV1::changed, this, &AIShieldControls::changed);
+}
+
+bool ShieldSettingsControls::quietHoursActive() const
+{
+    return m_watch ? m_watch->quietHoursActive() : m_quietHoursActive;
+}
+
+bool ShieldSettingsControls::snoozePauseActive() const
+{
+    return m_watch ? m_watch->snoozePauseActive() : m_snoozePauseActive;
+}
+
+int ShieldSettingsControls::openFileCount() const { return m_watch ? int(m_watch->openFiles().size()) : 0; }
+
+int ShieldSettingsControls::endpointCount() const { return m_watch ? int(m_watch->endpoints().size()) : 0; }
+
+std::optional<BoundaryAlertView> ShieldSettingsControls::lastBoundaryAlert() const
+{
+    if (!m_watch) return std::nullopt;
+    const auto alert = m_watch->lastBoundaryAlert();
+    if (!alert) return std::nullopt;
+    return BoundaryAlertView{alert->pid, alert->processName, alert->openPath};
+}
+
+void ShieldSettingsControls::clearBoundaryAlerts()
+{
+    if (m_watch) m_watch->clearAlerts();
+}
+
+// The page's Resume turns both flags off, then resumes with "manual override": the watch does
+// the three in one step.
+void ShieldSettingsControls::resumePausedProcesses(const QString& reason)
+{
+    if (!m_watch) return;
+    if (reason == QStringLiteral("manual override")) {
+        m_watch->resumeManually();
+    } else {
+        m_watch->resumePausedProcesses(reason);
+    }
 }
 
 void ShieldSettingsControls::setQuietHoursActive(bool active)
 {
+    if (m_watch) return;  // the watch keeps its own flags; it clears them on resume
     if (active == m_quietHoursActive) return;
     m_quietHoursActive = active;
     Q_EMIT changed();
@@ -126,6 +167,7 @@ void ShieldSettingsControls::setQuietHoursActive(bool active)
 
 void ShieldSettingsControls::setSnoozePauseActive(bool active)
 {
+    if (m_watch) return;
     if (active == m_snoozePauseActive) return;
     m_snoozePauseActive = active;
     Q_EMIT changed();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "guards/AIShieldV1.h"
 #include "ui/settings/SettingsServices.h"
 
 #include <functional>
@@ -54,21 +55,22 @@ private:
 };
 
 // AI Shield's side of the settings: the boundary paths in the settings store, the process count
-// of the shield, and the v1 flags (nothing is paused or alerted until the v1 watcher runs).
+// of the shield, and the boundary watch's counts, alert and pause flags when there is one.
 class ShieldSettingsControls final : public AIShieldControls {
     Q_OBJECT
 public:
-    ShieldSettingsControls(AppSettings& settings, AIShieldStatus& shield, QString home, QObject* parent = nullptr);
+    ShieldSettingsControls(AppSettings& settings, AIShieldStatus& shield, QString home, AIShieldV1* watch = nullptr,
+                           QObject* parent = nullptr);
 
-    bool quietHoursActive() const override { return m_quietHoursActive; }
+    bool quietHoursActive() const override;
     void setQuietHoursActive(bool active) override;
     void setSnoozePauseActive(bool active) override;
     int aiProcessCount() const override;
-    int openFileCount() const override { return 0; }
-    int endpointCount() const override { return 0; }
-    std::optional<BoundaryAlertView> lastBoundaryAlert() const override { return std::nullopt; }
-    void clearBoundaryAlerts() override {}
-    void resumePausedProcesses(const QString&) override {}
+    int openFileCount() const override;
+    int endpointCount() const override;
+    std::optional<BoundaryAlertView> lastBoundaryAlert() const override;
+    void clearBoundaryAlerts() override;
+    void resumePausedProcesses(const QString& reason) override;
 
     QStringList loadBoundaryPaths() const override;
     void addBoundaryPath(const QString& path) override;
@@ -76,12 +78,13 @@ public:
     void saveBoundaryPaths(const QStringList& paths) override;
     QStringList defaultBoundaryPaths() const override;
 
-    bool snoozePauseActive() const { return m_snoozePauseActive; }
+    bool snoozePauseActive() const;
 
 private:
     AppSettings& m_settings;
     AIShieldStatus& m_shield;
     QString m_home;
+    AIShieldV1* m_watch = nullptr;
     bool m_quietHoursActive = false;
     bool m_snoozePauseActive = false;
 };

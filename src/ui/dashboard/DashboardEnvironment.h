@@ -15,6 +15,7 @@ class MaintenanceTools;
 class NetworkMonitor;
 class PerformanceMonitor;
 class PerformanceProfileManager;
+class TavrilonWatcher;
 class ThemeManager;
 struct SettingsEnvironment;
 
@@ -47,4 +48,6 @@ struct DashboardEnvironment {
     const SettingsEnvironment* settingsView = nullptr;
     // The Maintenance tab's tools; without them the tab stays a title.
     MaintenanceTools* maintenanceTools = nullptr;
+    // The watchers, whose settings the Settings tab shows until the settings window hosts them.
+    TavrilonWatcher* watcher = nullptr;
 };

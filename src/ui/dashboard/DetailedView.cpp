@@ -10,6 +10,7 @@
 #include "ui/dashboard/NetworkTab.h"
 #include "ui/dashboard/OverviewTab.h"
 #include "ui/dashboard/PendingTabView.h"
+#include "ui/settings/TavrilonWatcherSettingsPanel.h"
 #include "ui/dashboard/ProcessesTab.h"
 #include "ui/dashboard/Sidebar.h"
 #include "ui/settings/SettingsView.h"
@@ -99,9 +100,14 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
         view = new PendingTabView(m_env.themeManager, tab);
         break;
     case DashboardTab::settings:
-        // A settings view of its own: it starts on Profiles and keeps its own page state.
+        // A settings view of its own: it starts on Profiles and keeps its own page state. Without
+        // one (a dashboard built alone), the watchers' panel stands in.
         if (m_env.settingsView) {
             view = new SettingsView(*m_env.settingsView);
+            break;
+        }
+        if (m_env.watcher) {
+            view = new TavrilonWatcherSettingsPanel(m_env.settings, *m_env.watcher);
             break;
         }
         [[fallthrough]];
