@@ -210,7 +210,7 @@ TEST(StatusItemController, AIShieldRowsShowTheRealProcessWatch)
     Rig rig;
     Guards guards;
     WorkGuardLifecycle workGuard{guards.journal};
-    DesktopHUDController hud;
+    DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
     ShieldRig shield;
     QStringList calls;
     StatusItemController controller{StatusItemDeps{
