@@ -4,12 +4,14 @@
 // The parent spawns this program again as the application and reads the child's figures.
 // Then, in a second child, the record lists: opening the History tab with 500 records, one
 // more record arriving while it is open, and the Processes tab taking one sample of 30 rows.
+// Last, in a third child, the desktop HUD shown alone for the same seconds: its CPU share.
 #include "app/AppContext.h"
 #include "monitoring/PerformanceMonitor.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/dashboard/HistoryTab.h"
 #include "ui/dashboard/ProcessesTab.h"
 #include "ui/dashboard/TextView.h"
+#include "ui/shell/DesktopHUDController.h"
 
 #include <QApplication>
 #include <QListView>
@@ -60,6 +62,47 @@ int child(int argc, char** argv, int seconds)
     QApplication::exec();
     const double cpuPercent = (cpuSeconds() - cpuAtOpen) / ((monotonicMs() - wallAtOpen) / 1e3) * 100.0;
     std::printf("%.3f %ld %.3f\n", firstFrame, residentKb(), cpuPercent);
+    std::fflush(stdout);
+    context.delegate().applicationWillTerminate();
+    return 0;
+}
+
+// The desktop HUD shown alone at the default timers (no other window open): the process's CPU
+// time over `seconds` from the panel's first painted frame, as a percentage of one core.
+int hud(int argc, char** argv, int seconds)
+{
+    QApplication app(argc, argv);
+    AppContext context;
+    double cpuAtOpen = 0;
+    double wallAtOpen = 0;
+    struct FirstPaint : QObject {
+        std::function<void()> painted;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint && painted) {
+                watched->removeEventFilter(this);
+                auto done = std::move(painted);
+                painted = {};
+                QTimer::singleShot(0, this, done);
+            }
+            return false;
+        }
+    } firstPaint;
+    firstPaint.painted = [&] {
+        cpuAtOpen = cpuSeconds();
+        wallAtOpen = monotonicMs();
+        QTimer::singleShot(seconds * 1000, &app, [] { QCoreApplication::quit(); });
+    };
+    QTimer::singleShot(0, &app, [&] {
+        context.delegate().applicationDidFinishLaunching();
+        // Without a tray the launch opens the dashboard; the HUD is measured alone.
+        if (QWidget* window = context.dashboard().window()) window->close();
+        context.desktopHUD().show();
+        if (QWidget* panel = context.desktopHUD().panel()) panel->installEventFilter(&firstPaint);
+    });
+    QApplication::exec();
+    const double cpuPercent = (cpuSeconds() - cpuAtOpen) / ((monotonicMs() - wallAtOpen) / 1e3) * 100.0;
+    std::printf("cpu_percent_one_core_hud_shown %.2f\n", cpuPercent);
     std::fflush(stdout);
     context.delegate().applicationWillTerminate();
     return 0;
@@ -222,6 +265,7 @@ int main(int argc, char** argv)
         if (std::string(argv[i]) == "--seconds") seconds = std::max(1, std::atoi(argv[i + 1]));
     if (argc > 1 && std::string(argv[1]) == "--child") return child(argc, argv, seconds);
     if (argc > 1 && std::string(argv[1]) == "--lists") return lists(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "--hud") return hud(argc, argv, seconds);
     const bool listsOnly = argc > 1 && std::string(argv[1]) == "--lists-only";
 
     QTemporaryDir home;
@@ -264,5 +308,7 @@ int main(int argc, char** argv)
     std::printf("cpu_percent_one_core_dashboard_open %.2f\n", cpu);
     std::fflush(stdout);
     std::fputs(spawnSelf(argv[0], {"--lists"}).c_str(), stdout);
+    std::fflush(stdout);
+    std::fputs(spawnSelf(argv[0], {"--hud", "--seconds", secondsText}).c_str(), stdout);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "actions/AutoPilot.h"
 
+#include "actions/DiskCleaner.h"
 #include "core/Checked.h"
 
 #include "core/AppSettings.h"
@@ -294,54 +295,12 @@ QString AutoPilot::downloadsFolder()
     return home + QStringLiteral("/Downloads");
 }
 
-bool AutoPilot::isLogFileName(const QString& name)
-{
-    static const QRegularExpression pattern(QStringLiteral("^.+\\.log(\\.[0-9]+)?(\\.(gz|xz|zst))?$"));
-    return pattern.match(name).hasMatch();
-}
+bool AutoPilot::isLogFileName(const QString& name) { return DiskCleaner::isLogFileName(name); }
 
 AutoPilot::Pruned AutoPilot::trashOldLogs(qint64 days, const QDateTime& now)
 {
-    struct Candidate {
-        QString parent;
-        QByteArray name;
-        uint64_t bytes;
-    };
-    QList<Candidate> old;
-    const qint64 cutoffMs = now.toMSecsSinceEpoch() - days * 86'400'000;
-    auto consider = [&](const QString& path) {
-        struct stat st;
-        const QByteArray encoded = QFile::encodeName(path);
-        if (lstat(encoded.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-        const qint64 modifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1'000'000;
-        if (modifiedMs >= cutoffMs) return;
-        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-        old << Candidate{path.left(slash), QFile::encodeName(path.mid(slash + 1)), uint64_t(st.st_blocks) * 512u};
-    };
-    const QString home = QDir::cleanPath(Paths::home());
-    for (const QString& root : {Paths::stateHome(), Paths::cacheHome()}) {
-        const QString dir = QDir::cleanPath(root);
-        // A variable pointing at the home folder itself would reach every log the user keeps.
-        if (!QDir::isAbsolutePath(dir) || dir == QLatin1String("/") || dir == home) continue;
-        QDirIterator it(dir, {QStringLiteral("*.log*")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            if (isLogFileName(it.fileName())) consider(path);
-        }
-    }
-    consider(home + QStringLiteral("/.xsession-errors.old"));
-
-    Pruned pruned;
-    Trash::Mover mover;
-    for (const Candidate& c : old) {
-        // Each parent opened without following a link below the home folder.
-        const Trash::Fd fd = Trash::openDirectory(c.parent, false);
-        if (!fd.valid() || !mover.moveAt(fd.get(), c.parent, c.name).ok()) continue;
-        ++pruned.count;
-        pruned.bytes += c.bytes;
-    }
-    return pruned;
+    const DiskCleaner::Removal removal = DiskCleaner::trashUserLogs(DiskCleaner::oldUserLogs(days, now));
+    return Pruned{removal.itemsMoved, removal.bytesMoved};
 }
 
 AutoPilot::Pruned AutoPilot::trashOldFiles(const QString& folder, qint64 days, const QDateTime& now)

@@ -4,8 +4,11 @@
 #include "core/Paths.h"
 #include "core/Trash.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <algorithm>
@@ -189,7 +192,9 @@ QList<DiskCleaner::Row> DiskCleaner::cleanupTargets() const
          QStringLiteral("Chrome SW Cache"), C::chromeCache, D::regenerable},
         {h + QStringLiteral("/Library/Caches/com.apple.Safari"), QStringLiteral("Safari Cache"), C::safariCache,
          D::regenerable},
-        {h + QStringLiteral("/Library/Logs"), QStringLiteral("User Logs"), C::systemLogs, D::regenerable},
+        // Not a folder to empty: the row stands for the old log files below the state and cache
+        // folders (oldUserLogs), shown under the state folder.
+        {Paths::stateHome(), QStringLiteral("User Logs"), C::systemLogs, D::regenerable},
         {h + QStringLiteral("/.cache/huggingface"), QStringLiteral("HuggingFace Cache"), C::huggingFace, D::neverAuto},
         {h + QStringLiteral("/Library/Containers/com.docker.docker/Data/cache"), QStringLiteral("Docker Cache"),
          C::dockerImages, D::regenerable},
@@ -247,6 +252,61 @@ DiskCleaner::TreeSize DiskCleaner::measureTree(const QString& path, bool include
 
 uint64_t DiskCleaner::directorySize(const QString& path) { return measureTree(path, false).bytes; }
 
+bool DiskCleaner::isLogFileName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^.+\\.log(\\.[0-9]+)?(\\.(gz|xz|zst))?$"));
+    return pattern.match(name).hasMatch();
+}
+
+QList<DiskCleaner::UserLog> DiskCleaner::oldUserLogs(qint64 days, const QDateTime& now)
+{
+    QList<UserLog> old;
+    const qint64 cutoffMs = now.toMSecsSinceEpoch() - std::max<qint64>(days, 0) * 86'400'000;
+    auto consider = [&](const QString& path) {
+        struct stat st;
+        const QByteArray encoded = QFile::encodeName(path);
+        if (lstat(encoded.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+        const qint64 modifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1'000'000;
+        if (modifiedMs >= cutoffMs) return;
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        old << UserLog{path.left(slash), QFile::encodeName(path.mid(slash + 1)), uint64_t(st.st_blocks) * 512u};
+    };
+    const QString home = QDir::cleanPath(Paths::home());
+    QStringList roots;
+    for (const QString& root : {Paths::stateHome(), Paths::cacheHome()}) {
+        const QString dir = QDir::cleanPath(root);
+        // A variable pointing at the home folder itself would reach every log the user keeps.
+        if (!QDir::isAbsolutePath(dir) || dir == QLatin1String("/") || dir == home || roots.contains(dir)) continue;
+        roots << dir;
+        QDirIterator it(dir, {QStringLiteral("*.log*")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (isLogFileName(it.fileName())) consider(path);
+        }
+    }
+    consider(home + QStringLiteral("/.xsession-errors.old"));
+    return old;
+}
+
+DiskCleaner::Removal DiskCleaner::trashUserLogs(const QList<UserLog>& logs)
+{
+    Removal removal;
+    removal.accepted = true;
+    Trash::Mover mover;
+    for (const UserLog& log : logs) {
+        // Each parent opened without following a link below the home folder.
+        const Trash::Fd fd = Trash::openDirectory(log.parent, false);
+        if (fd.valid() && mover.moveAt(fd.get(), log.parent, log.name).ok()) {
+            ++removal.itemsMoved;
+            removal.bytesMoved += log.bytes;
+        } else {
+            removal.failed << log.parent + QLatin1Char('/') + QFile::decodeName(log.name);
+        }
+    }
+    return removal;
+}
+
 double DiskCleaner::freeDiskSpace()
 {
     struct statvfs fs;
@@ -289,7 +349,12 @@ QList<CleanupTarget> DiskCleaner::scanTargets()
     QList<CleanupTarget> found;
     QStringList unreadable;
     for (const Row& row : cleanupTargets()) {
-        const TreeSize size = measureTree(row.path, false);
+        TreeSize size;
+        if (row.category == CleanupCategory::systemLogs) {
+            for (const UserLog& log : oldUserLogs(logCleanupDays(), QDateTime::currentDateTimeUtc())) size.bytes += log.bytes;
+        } else {
+            size = measureTree(row.path, false);
+        }
         unreadable += size.unreadable;
         if (size.bytes <= kListThreshold) continue;
         CleanupTarget target;
@@ -341,7 +406,8 @@ std::optional<QString> DiskCleaner::acceptedRoot(const QString& path) const
         return std::nullopt;
     }
     for (const Row& row : cleanupTargets()) {
-        if (row.path == p) return p;
+        // The logs row's folder holds other state than logs: it is never emptied whole.
+        if (row.path == p && row.category != CleanupCategory::systemLogs) return p;
     }
     return std::nullopt;
 }
@@ -385,6 +451,9 @@ DiskCleaner::Removal DiskCleaner::cleanTarget(const CleanupTarget& target)
     const QString p = standardise(target.path, m_homeDir);
     if (p == QDir::cleanPath(m_homeDir + QStringLiteral("/.Trash")) || p == QDir::cleanPath(Paths::trashDir())) {
         return {};
+    }
+    if (target.category == CleanupCategory::systemLogs) {
+        return trashUserLogs(oldUserLogs(logCleanupDays(), QDateTime::currentDateTimeUtc()));
     }
     return removeContents(target.path);
 }

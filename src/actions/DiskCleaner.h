@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -62,7 +63,8 @@ public:
     QList<CleanupTarget> scanTargets();
     QList<CleanupTarget> cleanSafeTargets() override;
     QList<CleanupTarget> emergencyCleanup() override;
-    // Refuses the Trash; otherwise removeContents of the target's path.
+    // Refuses the Trash; the logs row trashes the user's old log files (oldUserLogs);
+    // otherwise removeContents of the target's path.
     Removal cleanTarget(const CleanupTarget& target);
     // Moves every entry inside one folder of the table to the Trash; the folder stays.
     Removal removeContents(const QString& path);
@@ -72,6 +74,23 @@ public:
     // unreadable: 0.
     static uint64_t directorySize(const QString& path);
     static TreeSize measureTree(const QString& path, bool includeHidden);
+
+    // The user's own log files last modified before `now` - days: those named *.log, *.log.N,
+    // *.log.gz, *.log.xz or *.log.zst anywhere below $XDG_STATE_HOME and $XDG_CACHE_HOME (links
+    // are never followed), and ~/.xsession-errors.old. The logs row measures and empties these.
+    struct UserLog {
+        QString parent;
+        QByteArray name;
+        uint64_t bytes = 0;
+    };
+    static QList<UserLog> oldUserLogs(qint64 days, const QDateTime& now);
+    // Each one into the Trash through its parent, opened without following a link.
+    static Removal trashUserLogs(const QList<UserLog>& logs);
+    static bool isLogFileName(const QString& name);
+    // The age in days past which the logs row counts a log as old (the "logCleanupDays"
+    // setting); any thread.
+    void setLogCleanupDays(qint64 days) { m_logCleanupDays.store(days); }
+    qint64 logCleanupDays() const { return m_logCleanupDays.load(); }
 
     // Free space of the volume holding "/", in GiB.
     static double freeDiskSpace();
@@ -106,6 +125,7 @@ private:
     void publishSkipped(QStringList paths);
 
     QString m_homeDir;
+    std::atomic<qint64> m_logCleanupDays{7};
     mutable QMutex m_dispositionsMutex;
     QHash<QString, Disposition> m_dispositions;
     // Two cleanups never empty the same folders at once; the second one rescans afterwards.

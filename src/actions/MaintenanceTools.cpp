@@ -9,6 +9,7 @@
 #include "monitoring/MonitorState.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -193,7 +194,7 @@ std::pair<bool, QString> restartFirstRunning(const Context& context, const QStri
         }
         return {true, QStringLiteral("Restarted ") + name};
     }
-    return {true, QStringLiteral("Nothing to restart: none of ") + names.join(QStringLiteral(", ")) + QStringLiteral(" is running")};
+    return {true, QString::fromLatin1(MaintenanceTools::nothingToRestartText) + QStringLiteral(": none of ") + names.join(QStringLiteral(", ")) + QStringLiteral(" is running")};
 }
 
 void onMainThread(std::function<void()> work)
@@ -321,8 +322,30 @@ constexpr SourceKey kSourceKeys[] = {
     {"LNXPWRBN", "PWRB"}, {"power", "PWRB"},      {"alarmtimer", "RTC"}, {"rtc", "RTC"},
     {"xhci", "XHC1"},     {"ehci", "XHC1"},       {"usb", "XHC1"},       {"bluetooth", "BT.OOB"},
     {"hci", "BT.OOB"},    {"wlan", "WIFI"},       {"wlp", "WIFI"},       {"wifi", "WIFI"},
-    {"iwlwifi", "WIFI"},
+    {"iwlwifi", "WIFI"},   {"wi-fi", "WIFI"},     {"wireless", "WIFI"},
 };
+
+// A reading further than this behind the wall clock, against the time awake, means a sleep.
+constexpr qint64 kSleepGapMs = 30'000;
+// How much later than the first reading after a sleep the journal may place the wake.
+constexpr qint64 kWakeSlackMs = 10'000;
+constexpr qint64 kRiseKeepMs = 7 * 86'400'000LL;
+constexpr qsizetype kRiseKeepCount = 500;
+
+std::chrono::milliseconds awakeNow()
+{
+    // CLOCK_MONOTONIC: it does not advance while the machine sleeps.
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+}
+
+// The label key of a source's kind, from its name or its device's name.
+const char* sourceKey(const QString& text)
+{
+    for (const SourceKey& entry : kSourceKeys) {
+        if (text.contains(QLatin1String(entry.fragment), Qt::CaseInsensitive)) return entry.key;
+    }
+    return nullptr;
+}
 
 QString trimBlanksAndTabs(const QString& text)
 {
@@ -433,6 +456,76 @@ MaintenanceTools::MaintenanceTools(MonitorState& monitor, const Clock& clock, co
     context->wakeups = &wakeups;
     m_context = std::move(context);
     m_pool.setMaxThreadCount(4);
+
+    const std::chrono::milliseconds interval = m_context->tools.wakeupReadInterval;
+    if (interval > std::chrono::milliseconds::zero()) {
+        m_wakeupTimer.setInterval(interval);
+        connect(&m_wakeupTimer, &QTimer::timeout, this, &MaintenanceTools::readWakeupSourcesLater);
+        m_wakeupTimer.start();
+        readWakeupSourcesLater();
+        // The login manager says when the machine goes to sleep and when it is back: a reading
+        // at each narrows what rose across the sleep to the wake itself.
+        QDBusConnection::systemBus().connect(QStringLiteral("org.freedesktop.login1"),
+                                             QStringLiteral("/org/freedesktop/login1"),
+                                             QStringLiteral("org.freedesktop.login1.Manager"),
+                                             QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)));
+    }
+}
+
+void MaintenanceTools::onPrepareForSleep(bool sleeping)
+{
+    Q_UNUSED(sleeping);
+    readWakeupSourcesLater();
+}
+
+void MaintenanceTools::readWakeupSourcesLater()
+{
+    QPointer<MaintenanceTools> self(this);
+    startTask([context = m_context, self] {
+        if (context->stopping.load()) return;
+        const QList<WakeupSource> sources = context->wakeups->wakeupSources();
+        // Both clocks right after the read: should the machine sleep before the result is
+        // handled, the reading still carries the moment its counts belong to.
+        const QDateTime time = QDateTime::currentDateTimeUtc();
+        const std::chrono::milliseconds awake = awakeNow();
+        onMainThread([self, time, awake, sources] {
+            if (self) self->recordWakeupSources(time, awake, sources);
+        });
+    });
+}
+
+void MaintenanceTools::recordWakeupSources(const QDateTime& time, std::chrono::milliseconds awake,
+                                           const QList<WakeupSource>& sources)
+{
+    // Readings finish out of order now and then (two workers): an older one changes nothing.
+    if (m_lastWakeupReading && (time < m_lastWakeupReading->time || awake < m_lastWakeupReading->awake)) return;
+    if (m_lastWakeupReading) {
+        const qint64 wallMs = m_lastWakeupReading->time.msecsTo(time);
+        const qint64 awakeMs = (awake - m_lastWakeupReading->awake).count();
+        if (wallMs - awakeMs > kSleepGapMs) {
+            m_wakeupRises.append(WakeupRise{m_lastWakeupReading->time, time, risenSources(m_lastWakeupReading->sources, sources)});
+            const QDateTime oldest = time.addMSecs(-kRiseKeepMs);
+            while (!m_wakeupRises.isEmpty() &&
+                   (m_wakeupRises.size() > kRiseKeepCount || m_wakeupRises.first().after < oldest)) {
+                m_wakeupRises.removeFirst();
+            }
+        }
+    }
+    m_lastWakeupReading = WakeupReading{time, awake, sources};
+}
+
+QList<WakeupSource> MaintenanceTools::risenSources(const QList<WakeupSource>& before, const QList<WakeupSource>& after)
+{
+    QHash<QString, uint64_t> earlier;
+    for (const WakeupSource& source : before) earlier.insert(source.name, source.eventCount);
+    QList<WakeupSource> risen;
+    for (const WakeupSource& source : after) {
+        const uint64_t was = earlier.value(source.name, 0);
+        if (source.eventCount > was) risen.append(WakeupSource{source.name, source.eventCount - was});
+    }
+    std::stable_sort(risen.begin(), risen.end(),
+                     [](const WakeupSource& a, const WakeupSource& b) { return a.eventCount > b.eventCount; });
+    return risen;
 }
 
 MaintenanceTools::~MaintenanceTools()
@@ -485,7 +578,9 @@ void MaintenanceTools::runLocked(std::function<Outcome(const Context&)> task, st
                 }
                 Q_EMIT self->changed();
             }
-            completion(outcome.success, outcome.success ? std::nullopt : std::optional<QString>(outcome.message));
+            // A success hands on what happened when the task said more than that it worked.
+            const bool quiet = outcome.success && outcome.message.isEmpty();
+            completion(outcome.success, quiet ? std::nullopt : std::optional<QString>(outcome.message));
         });
     });
 }
@@ -738,15 +833,17 @@ void MaintenanceTools::analyzeWakes(int hours, WakeCompletion completion)
     Q_EMIT changed();
     const QDateTime now = m_clock.now();
     QPointer<MaintenanceTools> self(this);
-    startTask([context = m_context, self, hours, now, completion = std::move(completion)] {
+    startTask([context = m_context, self, hours, now, rises = m_wakeupRises, completion = std::move(completion)] {
         // The kernel's messages of the whole window, across boots: the computer may have been
         // restarted since the wakes that matter.
         const ProcessResult run = runTool(*context, context->tools.journalctl,
                                           {QStringLiteral("-k"), QStringLiteral("--since=-%1h").arg(std::max(hours, 1)),
                                            QStringLiteral("-o"), QStringLiteral("short-iso")},
                                           context->tools.processDeadline);
-        const QString log = wakeLogFromJournal(run.output, context->wakeups->wakeupSources());
-        const WakeAnalysis analysis = parseWakeLog(log, hours, now);
+        const WakeupSourceReader* reader = context->wakeups;
+        const WakeAnalysis analysis = summarizeWakes(
+            wakesFromJournal(run.output, rises, [reader](const QString& source) { return reader->deviceName(source); }),
+            hours, now);
         onMainThread([self, analysis, completion] {
             if (self) {
                 self->m_isWorking = false;
@@ -793,6 +890,16 @@ WakeAnalysis MaintenanceTools::parseWakeLog(const QString& log, int hours, const
         events << event;
     }
 
+    return summarizeWakes(events, hours, now);
+}
+
+WakeAnalysis MaintenanceTools::summarizeWakes(const QList<WakeEvent>& all, int hours, const QDateTime& now)
+{
+    const QDateTime start = now.addSecs(-qint64(hours) * 3600);
+    QList<WakeEvent> events;
+    for (const WakeEvent& event : all) {
+        if (event.timestamp.isValid() && event.timestamp >= start) events << event;
+    }
     // Counted in order of first appearance, so equal counts keep a fixed order.
     QList<QPair<QString, int>> counts;
     for (const WakeEvent& event : events) {
@@ -830,37 +937,60 @@ WakeAnalysis MaintenanceTools::parseWakeLog(const QString& log, int hours, const
     return analysis;
 }
 
-QString MaintenanceTools::wakeReasonFromSources(const QList<WakeupSource>& sources)
+QString MaintenanceTools::wakeReasonFor(const QString& sourceName, const QString& deviceName)
 {
-    const WakeupSource* top = nullptr;
-    for (const WakeupSource& source : sources) {
-        if (source.eventCount > 0 && (!top || source.eventCount > top->eventCount)) top = &source;
-    }
-    if (!top) return QString();
-    // Colons and slashes would cut the reason where the wake-line reader splits it.
-    QString name = top->name;
-    name.replace(QLatin1Char(':'), QLatin1Char('.')).replace(QLatin1Char('/'), QLatin1Char('.'));
-    for (const SourceKey& entry : kSourceKeys) {
-        if (name.contains(QLatin1String(entry.fragment), Qt::CaseInsensitive)) {
-            return QString::fromLatin1(entry.key) + QLatin1Char('/') + name;
-        }
-    }
-    return name;
+    if (!deviceName.isEmpty()) return deviceName;
+    if (const char* key = sourceKey(sourceName)) return normalizeWakeReason(QString::fromLatin1(key));
+    return sourceName.isEmpty() ? QStringLiteral("Unknown") : sourceName;
 }
 
-QString MaintenanceTools::wakeLogFromJournal(const QString& journal, const QList<WakeupSource>& sources)
+QList<WakeEvent> MaintenanceTools::wakesFromJournal(const QString& journal, const QList<WakeupRise>& rises,
+                                                    const std::function<QString(const QString&)>& deviceName)
 {
-    const QString reason = wakeReasonFromSources(sources);
-    QString log;
+    QList<QDateTime> wakes;
     for (const QString& line : journal.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         // The kernel's own line for each return from suspend or hibernation.
         if (!line.contains(QLatin1String("PM: suspend exit")) && !line.contains(QLatin1String("hibernation exit"))) {
             continue;
         }
         const QDateTime time = parseJournalTime(QStringView(line).left(line.indexOf(QLatin1Char(' '))));
-        if (!time.isValid()) continue;
-        log += time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000 Wake from Sleep due to ") +
-               reason + QLatin1Char('\n');
+        if (time.isValid()) wakes << time;
     }
-    return log;
+
+    QHash<QString, QString> names;
+    auto nameOf = [&](const QString& source) {
+        auto it = names.constFind(source);
+        if (it == names.constEnd()) it = names.insert(source, deviceName ? deviceName(source) : QString());
+        return *it;
+    };
+    // The recorded sleep a wake ended: the wake lies between its readings (the journal may
+    // place it a little after the reading that followed it), and no other wake does.
+    auto within = [](const WakeupRise& rise, const QDateTime& wake) {
+        return rise.before < wake && wake <= rise.after.addMSecs(kWakeSlackMs);
+    };
+    QList<WakeEvent> events;
+    for (const QDateTime& wake : wakes) {
+        WakeEvent event;
+        event.timestamp = wake;
+        event.normalizedReason = QStringLiteral("Unknown");
+        for (const WakeupRise& rise : rises) {
+            if (!within(rise, wake)) continue;
+            if (std::count_if(wakes.begin(), wakes.end(), [&](const QDateTime& w) { return within(rise, w); }) != 1) break;
+            const WakeupSource* chosen = nullptr;
+            for (const WakeupSource& source : rise.risen) {
+                if (!nameOf(source.name).isEmpty() || sourceKey(source.name)) {
+                    chosen = &source;
+                    break;
+                }
+            }
+            if (!chosen && !rise.risen.isEmpty()) chosen = &rise.risen.first();
+            if (chosen) {
+                event.rawReason = chosen->name;
+                event.normalizedReason = wakeReasonFor(chosen->name, nameOf(chosen->name));
+            }
+            break;
+        }
+        events << event;
+    }
+    return events;
 }

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QObject>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -49,6 +50,9 @@ public:
         std::chrono::milliseconds processDeadline{std::chrono::seconds(120)};
         // Includes the time the authentication dialog waits for the user.
         std::chrono::milliseconds adminDeadline{std::chrono::minutes(10)};
+        // How often the wake-up sources' counts are read, so that each sleep can be told by
+        // what rose across it; zero reads them never (nor on the login manager's sleep signal).
+        std::chrono::milliseconds wakeupReadInterval{std::chrono::minutes(1)};
     };
 
     struct AdminShellResult {
@@ -63,6 +67,7 @@ public:
         QString errorOutput;
     };
 
+    // On failure the message is the error; on success, when there is one, what was done.
     using Completion = std::function<void(bool success, std::optional<QString> message)>;
     // The error is the snapshot tool's (or the launcher's) text when it failed.
     using DeleteCompletion = std::function<void(bool success, QString error)>;
@@ -73,6 +78,8 @@ public:
     struct Context;
 
     static constexpr const char* busyText = "Another maintenance task is running";
+    // How a restart fix's message begins when none of its programs was running.
+    static constexpr const char* nothingToRestartText = "Nothing to restart";
 
     MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups);
     MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups, Tools tools,
@@ -109,10 +116,27 @@ public:
     static bool snapperAllowsUser(const QString& configText, const QString& userName, const QStringList& groups = {});
     static WakeAnalysis parseWakeLog(const QString& log, int hours, const QDateTime& now);
     static QString normalizeWakeReason(const QString& reason);
-    // Turns the journal's suspend exits into wake lines of the form parseWakeLog reads, each
-    // with the reason of the wake-up source that fired most since boot.
-    static QString wakeLogFromJournal(const QString& journal, const QList<WakeupSource>& sources);
-    static QString wakeReasonFromSources(const QList<WakeupSource>& sources);
+    // The counts, top five and summary of wakes at or after now - hours.
+    static WakeAnalysis summarizeWakes(const QList<WakeEvent>& events, int hours, const QDateTime& now);
+
+    // Each reading of the wake-up sources lands here, with the wall-clock time and the time
+    // the machine had been awake (a monotonic clock that stands still during sleep) when it
+    // was taken. When the wall clock ran ahead of the awake time since the previous reading,
+    // the machine slept in between, and what rose across that sleep is kept for a week.
+    void recordWakeupSources(const QDateTime& time, std::chrono::milliseconds awake, const QList<WakeupSource>& sources);
+    const QList<WakeupRise>& wakeupRises() const { return m_wakeupRises; }
+    // The sources whose count is higher after than before (new ones count whole), largest
+    // rise first; equal rises keep the order of `after`.
+    static QList<WakeupSource> risenSources(const QList<WakeupSource>& before, const QList<WakeupSource>& after);
+    // The kernel journal's suspend and hibernation exits as wakes. Each is attributed to the
+    // source that rose most across the one recorded sleep that ended there: a device
+    // (deviceName gives its name) or a known kind of source before any other; without such a
+    // sleep, or when nothing rose, the wake's reason is "Unknown".
+    static QList<WakeEvent> wakesFromJournal(const QString& journal, const QList<WakeupRise>& rises,
+                                             const std::function<QString(const QString&)>& deviceName);
+    // The reason shown for a source: the device's name when it has one, else the label of
+    // its kind ("Lid open", "Scheduled wake", ...), else its own name.
+    static QString wakeReasonFor(const QString& sourceName, const QString& deviceName);
 
     bool isWorking() const { return m_isWorking; }
     const std::optional<QString>& lastError() const { return m_lastError; }
@@ -136,6 +160,8 @@ private:
                    Completion completion);
     void logLater(ActionType action, const QString& target, const QString& detail);
     void startTask(std::function<void()> work);
+    void readWakeupSourcesLater();
+    Q_SLOT void onPrepareForSleep(bool sleeping);
 
     MonitorState& m_monitor;
     const Clock& m_clock;
@@ -149,6 +175,15 @@ private:
     QList<LocalSnapshot> m_localSnapshots;
     std::optional<WakeAnalysis> m_lastWakeAnalysis;
     QHash<QString, QDateTime> m_lastQuickFixRun;
+
+    struct WakeupReading {
+        QDateTime time;
+        std::chrono::milliseconds awake{0};
+        QList<WakeupSource> sources;
+    };
+    std::optional<WakeupReading> m_lastWakeupReading;
+    QList<WakeupRise> m_wakeupRises;
+    QTimer m_wakeupTimer;
 
     // Last: destroyed first, after the destructor has stopped and awaited the workers.
     QThreadPool m_pool;

@@ -70,8 +70,12 @@
 #include "assistant/IntentActions.h"
 #include "platform/linux/FileManager.h"
 #include "platform/linux/LinuxPermissionProbes.h"
+#include "platform/linux/LogindSleepWatch.h"
+#include "platform/linux/XcbAllDesktopsPin.h"
 #include "platform/linux/XcbGlobalShortcut.h"
+#include "ui/recovery/RecoveryView.h"
 #include "ui/shell/DesktopHUDController.h"
+#include "ui/shell/HUDWidgetView.h"
 #include "ui/shell/MenuReadoutView.h"
 #include "ui/shell/PermissionsCenter.h"
 #include "ui/shell/QuickOptimizer.h"
@@ -224,7 +228,12 @@ AppContext::AppContext()
                                                       ActionGate::recordActiveModel(*m_defaults, label, isFrontier);
                                                   });
     m_theme = std::make_unique<ThemeManager>(*m_defaults);
-    m_desktopHUD = std::make_unique<DesktopHUDController>();
+    m_allDesktopsPin = std::make_unique<XcbAllDesktopsPin>(QByteArray(), XcbGlobalShortcut::isWaylandSession());
+    m_desktopHUD = std::make_unique<DesktopHUDController>(DesktopHUDDeps{
+        .defaults = *m_defaults,
+        .makeContent = [this](std::function<void()> close) -> QWidget* { return makeHUDContent(std::move(close)); },
+        .pin = m_allDesktopsPin.get(),
+    });
     m_autostart = std::make_unique<AutostartLoginItem>(
         AutostartLoginItem::preferredExecutable(QCoreApplication::applicationFilePath()));
     m_loginItem = std::make_unique<LoginItemController>(*m_settings, *m_autostart);
@@ -266,7 +275,12 @@ AppContext::AppContext()
     });
     m_snoozeGuard = std::make_unique<SnoozeGuard>();
     m_aiShield = std::make_unique<AIShield>();
-    m_workGuard = std::make_unique<WorkGuard>();
+    m_sleepWatch = std::make_unique<LogindSleepWatch>(QDBusConnection::systemBus());
+    m_workGuard = std::make_unique<WorkGuard>(WorkGuard::Collaborators{
+        .clock = m_clock,
+        .scheduler = m_scheduler,
+        .sleep = m_sleepWatch.get(),
+    });
     m_watcher = std::make_unique<TavrilonWatcher>();
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_settings, m_clock);
     m_monitoringParts = std::make_unique<MonitoringParts>();
@@ -283,6 +297,10 @@ AppContext::AppContext()
         });
     });
     m_diskCleaner = std::make_unique<DiskCleaner>();
+    m_diskCleaner->setLogCleanupDays(m_settings->logCleanupDays());
+    QObject::connect(m_settings.get(), &AppSettings::changed, m_diskCleaner.get(), [this](const QString& key) {
+        if (key == QLatin1String("logCleanupDays")) m_diskCleaner->setLogCleanupDays(m_settings->logCleanupDays());
+    });
     m_batteryMonitor = std::make_unique<BatteryMonitor>(*m_powerSupply, *m_utilityQueue, m_clock, m_scheduler);
     m_performanceMonitor = std::make_unique<PerformanceMonitor>(
         SamplerPlatform{parts.hostCpu, parts.memory, parts.volume, parts.thermal, parts.processTable, &parts.rootVolume},
@@ -354,6 +372,14 @@ AppContext::AppContext()
         .relieveMemory = [] { performMemoryRelief(); },
         .clock = m_clock,
         .scheduler = m_scheduler,
+    });
+    // Snooze Guard and AI Shield publish no trigger time yet; their sources join here when they do.
+    m_workGuard->setTriggerSources({
+        .aiWorkloadActive = {[this] { return m_aiWorkloadMode->isActive(); },
+                             [this](QObject* receiver, std::function<void()> changed) {
+                                 return QObject::connect(m_aiWorkloadMode.get(), &AIWorkloadMode::isActiveChanged, receiver,
+                                                         [changed = std::move(changed)](bool) { changed(); });
+                             }},
     });
     m_aiEngine = std::make_unique<AIEngine>(AIEngine::Collaborators{
         .settings = *m_settings,
@@ -445,6 +471,13 @@ AppContext::AppContext()
         .revealFile = [](const QString& path) { FileManager::showItem(path); },
         .openFolder = [](const QString& path) { FileManager::openFolder(path); },
         .quit = [] { QCoreApplication::quit(); },
+        .makeRecoveryView = [this]() -> QWidget* {
+            return new RecoveryView(RecoveryView::Deps{
+                .recovery = m_workGuard->recovery(),
+                .clock = m_clock,
+                .revealFile = [](const QString& path) { FileManager::showItem(path); },
+            });
+        },
     });
     m_permissionProbes = std::make_unique<LinuxPermissionProbes>(
         LinuxPermissionProbes::Roots{.wayland = XcbGlobalShortcut::isWaylandSession()});
@@ -506,12 +539,53 @@ AppContext::AppContext()
     });
 }
 
+QWidget* AppContext::makeHUDContent(std::function<void()> close)
+{
+    return new HUDWidgetView(HUDWidgetDeps{
+        .monitor = *m_performanceMonitor,
+        .ai = *m_aiEngine,
+        .themes = *m_theme,
+        .settings = *m_settings,
+        .epitopes = *m_epitopes,
+        .shell = *m_shell,
+        .chat =
+            HUDMiniChat::Collaborators{
+                .gate = *m_actionGate,
+                .router = *m_modelRouter,
+                .services = *m_assistantServices,
+                .shell = *m_shell,
+                .harness = *m_outcomeHarness,
+                .library = *m_epitopes,
+                .worker = *m_utilityQueue,
+            },
+        .optimize =
+            QuickOptimizer::Collaborators{
+                .gate = *m_actionGate,
+                .harness = *m_outcomeHarness,
+                .scheduler = m_scheduler,
+                .worker = *m_utilityQueue,
+                .cleanCaches = [this] { return performCacheCleanup(*m_diskCleaner); },
+                .relieveMemory = [] { return performMemoryRelief(); },
+                .measured = false,
+            },
+        .openDashboard = [this] { m_dashboard->open(); },
+        .openSettings =
+            [this] {
+                m_dashboard->open();
+                if (DetailedView* window = m_dashboard->window()) window->selectTab(DashboardTab::settings);
+            },
+        .onClose = std::move(close),
+    });
+}
+
 AppContext::~AppContext()
 {
     WriteFailureReporter::setLostDataHook({});
     // Members go in reverse order of construction; the window and the delegate first.
     m_dashboard.reset();
     m_delegate.reset();
+    // The HUD's content reads the managers below; it goes before them.
+    m_desktopHUD.reset();
     // The sampler outlives the learning engine.
     m_monitoringParts->advisor.advisor = nullptr;
     g_instance = nullptr;

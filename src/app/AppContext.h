@@ -4,6 +4,7 @@
 #include "core/Clock.h"
 #include "core/Scheduler.h"
 
+#include <functional>
 #include <memory>
 
 class AIEngine;
@@ -19,6 +20,8 @@ class AppSettings;
 class AutoPilot;
 class BatteryMonitor;
 class DesktopHUDController;
+class XcbAllDesktopsPin;
+class QWidget;
 class Executor;
 class EpitopeLibrary;
 class DiskCleaner;
@@ -65,6 +68,7 @@ class UserDataCenter;
 class UserDefaults;
 class VRAXClient;
 class WorkGuard;
+class LogindSleepWatch;
 class iCloudManager;
 
 // The composition root: builds every manager once, in dependency order, on the real Linux
@@ -125,6 +129,9 @@ public:
     DashboardWindowController& dashboard() { return *m_dashboard; }
 
 private:
+    // The HUD's content, built at its first show from the managers below.
+    QWidget* makeHUDContent(std::function<void()> close);
+
     SystemClock m_clock;
     QtScheduler m_scheduler;
     std::unique_ptr<UserDefaults> m_defaults;
@@ -146,6 +153,7 @@ private:
     std::unique_ptr<ModelRouter> m_modelRouter;
     std::unique_ptr<AssistantServices> m_assistantServices;
     std::unique_ptr<ThemeManager> m_theme;
+    std::unique_ptr<XcbAllDesktopsPin> m_allDesktopsPin;
     std::unique_ptr<DesktopHUDController> m_desktopHUD;
     std::unique_ptr<AutostartLoginItem> m_autostart;
     std::unique_ptr<LoginItemController> m_loginItem;
@@ -155,6 +163,8 @@ private:
     std::unique_ptr<UpdateChecker> m_updateChecker;
     std::unique_ptr<SnoozeGuard> m_snoozeGuard;
     std::unique_ptr<AIShield> m_aiShield;
+    // Before Work Guard, which holds it.
+    std::unique_ptr<LogindSleepWatch> m_sleepWatch;
     std::unique_ptr<WorkGuard> m_workGuard;
     std::unique_ptr<TavrilonWatcher> m_watcher;
     std::unique_ptr<ProactiveOptimizer> m_proactiveOptimizer;

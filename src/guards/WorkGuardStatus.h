@@ -13,6 +13,9 @@ public:
     struct RankedFile {
         QUrl id;  // the file
         double score = 0;
+        QDateTime modifiedAt;
+        qint64 size = 0;
+        bool operator==(const RankedFile&) const = default;
     };
 
     virtual ~WorkGuardStatus() = default;

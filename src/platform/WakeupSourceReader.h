@@ -18,4 +18,12 @@ public:
     virtual ~WakeupSourceReader() = default;
     // Every readable source, in a fixed order; empty when the class cannot be listed.
     virtual QList<WakeupSource> wakeupSources() const = 0;
+    // What people call the device behind a source named after a bus address (a PCI function
+    // such as "0000:00:14.0", a USB device such as "1-4"); empty for any other source. May read
+    // large files: worker threads only.
+    virtual QString deviceName(const QString& sourceName) const
+    {
+        Q_UNUSED(sourceName);
+        return QString();
+    }
 };

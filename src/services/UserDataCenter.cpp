@@ -18,6 +18,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -297,10 +299,23 @@ int UserDataCenter::carryOut(const UninstallPlan& plan)
 {
     if (!plan.refusal.isEmpty()) return 0;
     int moved = 0;
+    QStringList entryFolders;
     for (const StoredItem& item : plan.items) {
         const auto result = Trash::move(item.root, item.path);
-        if (result) ++moved;
-        else Log::line(QStringLiteral("[Veltranmoor] ") + result.error());
+        if (!result) {
+            Log::line(QStringLiteral("[Veltranmoor] ") + result.error());
+            continue;
+        }
+        ++moved;
+        if (item.path.endsWith(QLatin1String("/share/applications/veltranmoor.desktop"))) entryFolders.append(item.root);
+    }
+    // The desktop database still names the moved entry as the handler of veltranmoor://.
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
+    for (const QString& folder : entryFolders) {
+        if (tool.isEmpty()) break;
+        QProcess refresh;
+        refresh.start(tool, {QStringLiteral("-q"), folder});
+        if (!refresh.waitForFinished(10000)) refresh.kill();
     }
     return moved;
 }

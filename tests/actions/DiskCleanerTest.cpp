@@ -23,7 +23,7 @@ QString yarn() { return home() + QStringLiteral("/.cache/yarn"); }
 QString chrome() { return home() + QStringLiteral("/.cache/google-chrome"); }
 QString archives() { return home() + QStringLiteral("/Library/Developer/Xcode/Archives"); }
 QString docker() { return home() + QStringLiteral("/Library/Containers/com.docker.docker/Data/cache"); }
-QString logs() { return home() + QStringLiteral("/Library/Logs"); }
+QString logs() { return Paths::stateHome(); }
 QString huggingFace() { return home() + QStringLiteral("/.cache/huggingface"); }
 
 QStringList names(const QList<CleanupTarget>& targets)
@@ -39,6 +39,13 @@ void trashSomething(qint64 bytes)
     const QString f = home() + QStringLiteral("/old-download.iso");
     fixture::file(f, bytes);
     ASSERT_TRUE(Trash::move(home(), f).ok());
+}
+
+// A log file of the given size, last written eight days ago (past the default seven).
+void oldLog(const QString& path, qint64 bytes)
+{
+    fixture::file(path, bytes);
+    fixture::setModified(path, QDateTime::currentDateTimeUtc().addDays(-8));
 }
 
 }  // namespace
@@ -106,7 +113,7 @@ TEST(DiskCleaner, ScanListsTargetsOverOneMiBLargestFirstWithTheirDispositions)
     // Equal sizes keep table order: npm before Yarn (alt).
     fixture::file(npm() + QStringLiteral("/blob"), 2 * MiB);
     fixture::file(yarn() + QStringLiteral("/blob"), 2 * MiB);
-    fixture::file(logs() + QStringLiteral("/app.log"), 2 * MiB);
+    oldLog(logs() + QStringLiteral("/app.log"), 2 * MiB);
     trashSomething(3 * MiB + 512 * 1024);
     // Exactly 1 MiB allocated stays off the list.
     fixture::file(chrome() + QStringLiteral("/data_0"), MiB);
@@ -144,7 +151,7 @@ TEST(DiskCleaner, CleanupsEmptyOnlyTheirCategoriesIntoTheFreedesktopTrash)
     fixture::file(npm() + QStringLiteral("/index-v5/blob"), 2 * MiB);
     fixture::file(archives() + QStringLiteral("/App.xcarchive/payload"), 2 * MiB);
     fixture::file(docker() + QStringLiteral("/layer"), 2 * MiB);
-    fixture::file(logs() + QStringLiteral("/app.log"), 2 * MiB);
+    oldLog(logs() + QStringLiteral("/app.log"), 2 * MiB);
     fixture::file(huggingFace() + QStringLiteral("/model.bin"), 2 * MiB);
     trashSomething(2 * MiB);
     const QStringList trashBefore = fixture::entries(fixture::trashFiles());
@@ -184,6 +191,59 @@ TEST(DiskCleaner, CleanupsEmptyOnlyTheirCategoriesIntoTheFreedesktopTrash)
     // With nothing left over 1 MiB both cleanups find nothing.
     EXPECT_TRUE(cleaner.cleanSafeTargets().isEmpty());
     EXPECT_TRUE(cleaner.emergencyCleanup().isEmpty());
+}
+
+TEST(DiskCleaner, TheLogsRowTakesOnlyOldLogFilesBelowTheStateAndCacheFolders)
+{
+    const QString state = Paths::stateHome() + QStringLiteral("/editor");
+    const QString cache = Paths::cacheHome() + QStringLiteral("/someapp");
+    const QString olds[] = {state + QStringLiteral("/old.log"), cache + QStringLiteral("/run.log.1.gz")};
+    for (const QString& f : olds) oldLog(f, MiB);
+    // Recent logs, old files that are not logs by name, and the state they sit beside stay.
+    fixture::file(state + QStringLiteral("/new.log"), 2 * MiB);
+    fixture::setModified(state + QStringLiteral("/new.log"), QDateTime::currentDateTimeUtc().addDays(-3));
+    oldLog(state + QStringLiteral("/history.db"), MiB);
+    oldLog(cache + QStringLiteral("/logbook"), MiB);
+    oldLog(cache + QStringLiteral("/run.log.bak"), MiB);
+
+    DiskCleaner cleaner;
+    ASSERT_EQ(cleaner.logCleanupDays(), 7);
+    const auto row = [&] {
+        for (const CleanupTarget& t : cleaner.scanTargets()) {
+            if (t.category == CleanupCategory::systemLogs) return std::optional<CleanupTarget>(t);
+        }
+        return std::optional<CleanupTarget>();
+    };
+    const std::optional<CleanupTarget> logsRow = row();
+    ASSERT_TRUE(logsRow.has_value());
+    EXPECT_EQ(logsRow->name, QStringLiteral("User Logs"));
+    EXPECT_EQ(logsRow->sizeBytes, fixture::allocated(olds[0]) + fixture::allocated(olds[1]));
+
+    // The state folder itself is never emptied, whatever asks.
+    EXPECT_FALSE(cleaner.removeContents(Paths::stateHome()));
+    // Neither the safe nor the emergency cleanup touches logs.
+    cleaner.cleanSafeTargets();
+    cleaner.emergencyCleanup();
+    for (const QString& f : olds) EXPECT_TRUE(QFile::exists(f)) << f.toStdString();
+
+    const DiskCleaner::Removal removal = cleaner.cleanTarget(*logsRow);
+    EXPECT_TRUE(removal);
+    EXPECT_EQ(removal.itemsMoved, 2);
+    EXPECT_EQ(removal.bytesMoved, logsRow->sizeBytes);
+    for (const QString& f : olds) EXPECT_FALSE(QFile::exists(f)) << f.toStdString();
+    const QStringList inTrash = fixture::entries(fixture::trashFiles());
+    EXPECT_TRUE(inTrash.contains(QStringLiteral("old.log")));
+    EXPECT_TRUE(inTrash.contains(QStringLiteral("run.log.1.gz")));
+    for (const char* kept : {"/new.log", "/history.db"}) EXPECT_TRUE(QFile::exists(state + QLatin1String(kept))) << kept;
+    for (const char* kept : {"/logbook", "/run.log.bak"}) EXPECT_TRUE(QFile::exists(cache + QLatin1String(kept))) << kept;
+
+    // The age follows the setting: at two days the three-day-old log is old too.
+    EXPECT_FALSE(row().has_value());
+    cleaner.setLogCleanupDays(2);
+    const std::optional<CleanupTarget> again = row();
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(cleaner.cleanTarget(*again).itemsMoved, 1);
+    EXPECT_FALSE(QFile::exists(state + QStringLiteral("/new.log")));
 }
 
 TEST(DiskCleaner, RefusesEveryRootOutsideTheTableAndTheTrashItself)

@@ -102,6 +102,7 @@ protected:
         t.applicationsDir = QStringLiteral("/home/someone/.local/share/applications");
         t.processDeadline = 10s;
         t.adminDeadline = 10s;
+        t.wakeupReadInterval = 0ms;  // the tests hand in their own readings
         return t;
     }
 
@@ -123,7 +124,8 @@ protected:
     StubDir stubs;
     FakeMonitorState monitor;
     ManualClock clock;
-    SysfsWakeupSourceReader wakeups{fixturePath("sys/wakeup/laptop")};
+    SysfsWakeupSourceReader wakeups{fixturePath("sys/wakeup/laptop"), fixturePath("sys/wakeup/bus"),
+                                    {fixturePath("sys/wakeup/hwdata/pci.ids")}};
 };
 
 }  // namespace
@@ -703,49 +705,122 @@ TEST(WakeLog, countsLabelsAndSummarises)
     EXPECT_EQ(seven.topReasons.last(), (QPair<QString, int>{"Thermal", 1}));
 }
 
-TEST(WakeLog, journalSuspendExitsBecomeWakeLines)
+TEST(WakeLog, eachWakeIsAttributedToWhatRoseAcrossItsOwnSleep)
 {
+    auto at = [](int h, int m, int sec = 0) { return QDateTime(QDate(2024, 1, 15), QTime(h, m, sec), QTimeZone::utc()); };
     const QString journal = QStringLiteral(
         "-- Boot 1f2e --\n"
         "2024-01-15T09:30:12+0100 laptop kernel: PM: suspend entry (deep)\n"
-        "2024-01-15T09:30:12+0100 laptop kernel: PM: suspend exit\n"
-        "2024-01-15T10:00:00+01:00 laptop kernel: PM: hibernation: hibernation exit\n"
+        "2024-01-15T09:30:12+0100 laptop kernel: PM: suspend exit\n"             // 08:30:12
+        "2024-01-15T10:00:00+01:00 laptop kernel: PM: hibernation: hibernation exit\n"  // 09:00
+        "2024-01-15T10:00:00Z laptop kernel: PM: suspend exit\n"
         "2024-01-15T11:00:00Z laptop kernel: PM: suspend exit\n"
+        "2024-01-15T11:20:00Z laptop kernel: PM: suspend exit\n"
+        "2024-01-15T11:40:00Z laptop kernel: PM: suspend exit\n"
+        "2024-01-15T11:50:00Z laptop kernel: PM: suspend exit\n"
+        "2024-01-15T11:55:00Z laptop kernel: PM: suspend exit\n"
         "Jan 15 11:00:00 laptop kernel: PM: suspend exit\n"
         "2024-01-15T10:00:00+0100 laptop systemd-sleep[812]: System returned from sleep state.\n");
-    const QList<WakeupSource> sources{{"PNP0C0C:00", 2}, {"PNP0C0D:00", 14}, {"0000:00:14.0", 9}};
-    EXPECT_EQ(MaintenanceTools::wakeLogFromJournal(journal, sources),
-              QStringLiteral("2024-01-15 08:30:12 +0000 Wake from Sleep due to LID0/PNP0C0D.00\n"
-                             "2024-01-15 09:00:00 +0000 Wake from Sleep due to LID0/PNP0C0D.00\n"
-                             "2024-01-15 11:00:00 +0000 Wake from Sleep due to LID0/PNP0C0D.00\n"));
+    const QList<WakeupRise> rises{
+        // The journal places the wake a few seconds after the reading that followed it.
+        {at(8, 0), at(8, 30, 5), {{"[timerfd]", 40}, {"PNP0C0D:00", 1}}},
+        {at(8, 45), at(9, 0, 1), {{"eventpoll", 3}, {"1-4", 2}, {"0000:00:14.0", 2}}},
+        {at(9, 50), at(10, 0, 1), {{"eventpoll", 7}}},  // only noise rose
+        {at(10, 50), at(11, 0, 1), {}},                 // nothing rose
+        {at(11, 10), at(11, 45), {{"PNP0C0C:00", 1}}},  // two wakes inside: neither can be told
+        {at(11, 52), at(11, 52, 30), {{"alarmtimer.0.auto", 1}}},  // ended before the wake
+    };
+    QStringList asked;
+    const auto deviceName = [&](const QString& source) {
+        asked << source;
+        if (source == QLatin1String("1-4")) return QStringLiteral("Logitech USB Receiver");
+        if (source == QLatin1String("0000:00:14.0")) return QStringLiteral("xHCI Host Controller");
+        return QString();
+    };
+    const QList<WakeEvent> wakes = MaintenanceTools::wakesFromJournal(journal, rises, deviceName);
+    struct Expected {
+        QDateTime time;
+        const char* raw;
+        const char* reason;
+    };
+    const Expected expected[] = {
+        {at(8, 30, 12), "PNP0C0D:00", "Lid open"},
+        {at(9, 0), "1-4", "Logitech USB Receiver"},
+        {at(10, 0), "eventpoll", "eventpoll"},
+        {at(11, 0), "", "Unknown"},
+        {at(11, 20), "", "Unknown"},
+        {at(11, 40), "", "Unknown"},
+        {at(11, 50), "", "Unknown"},
+        {at(11, 55), "", "Unknown"},
+    };
+    ASSERT_EQ(wakes.size(), std::size(expected));
+    for (qsizetype i = 0; i < wakes.size(); ++i) {
+        EXPECT_EQ(wakes[i].timestamp, expected[i].time) << i;
+        EXPECT_EQ(wakes[i].rawReason, QString::fromLatin1(expected[i].raw)) << i;
+        EXPECT_EQ(wakes[i].normalizedReason, QString::fromLatin1(expected[i].reason)) << i;
+    }
+    EXPECT_EQ(asked.count(QStringLiteral("1-4")), 1);  // each device looked up once
 
-    struct Case {
-        QList<WakeupSource> sources;
-        QString reason;
+    const WakeAnalysis analysis = MaintenanceTools::summarizeWakes(wakes, 3, at(12, 0));
+    EXPECT_EQ(analysis.totalWakes, 7);  // from 09:00 on
+    EXPECT_EQ(analysis.topReasons,
+              (QList<QPair<QString, int>>{{"Unknown", 5}, {"Logitech USB Receiver", 1}, {"eventpoll", 1}}));
+    EXPECT_EQ(analysis.humanSummary, QStringLiteral("Computer woke 7 times in the last 3 hours, mostly from unknown (5)."));
+
+    struct Reason {
+        const char* source;
+        const char* device;
+        const char* reason;
     };
-    const Case cases[] = {
-        {{}, ""},
-        {{{"PNP0C0D:00", 0}}, ""},
-        {{{"0000:00:14.0", 9}, {"alarmtimer.0.auto", 9}}, "0000.00.14.0"},
-        {{{"alarmtimer.0.auto", 3}}, "RTC/alarmtimer.0.auto"},
-        {{{"a/b:c", 1}}, "a.b.c"},
+    const Reason reasons[] = {
+        {"PNP0C0D:00", "", "Lid open"},          {"LNXPWRBN:00", "", "Power button"},
+        {"alarmtimer.0.auto", "", "Scheduled wake"}, {"usb1", "", "USB device"},
+        {"0000:00:14.0", "Cannon Lake xHCI", "Cannon Lake xHCI"}, {"0000:00:14.3", "Wi-Fi 6 AX201", "Wi-Fi 6 AX201"},
+        {"serio0", "", "serio0"},                {"", "", "Unknown"},
     };
-    for (const Case& c : cases) EXPECT_EQ(MaintenanceTools::wakeReasonFromSources(c.sources), c.reason);
-    // No source fired: every wake reads as "Unknown".
-    const WakeAnalysis unknown = MaintenanceTools::parseWakeLog(
-        MaintenanceTools::wakeLogFromJournal(journal, {}), 24, QDateTime(QDate(2024, 1, 15), QTime(12, 0), QTimeZone::utc()));
-    EXPECT_EQ(unknown.humanSummary, QStringLiteral("Computer woke 3 times in the last 24 hours, all from unknown."));
+    for (const Reason& r : reasons) {
+        EXPECT_EQ(MaintenanceTools::wakeReasonFor(QString::fromLatin1(r.source), QString::fromLatin1(r.device)),
+                  QString::fromLatin1(r.reason))
+            << r.source;
+    }
 }
 
-TEST_F(MaintenanceToolsTest, wakeAnalysisReadsTheJournalAndTheWakeupSources)
+TEST(WakeLog, risenSourcesAreThoseWhoseCountGrew)
+{
+    const QList<WakeupSource> before{{"a", 5}, {"b", 2}, {"c", 9}, {"gone", 4}};
+    const QList<WakeupSource> after{{"a", 6}, {"b", 2}, {"c", 12}, {"new", 2}, {"d", 1}};
+    EXPECT_EQ(MaintenanceTools::risenSources(before, after),
+              (QList<WakeupSource>{{"c", 3}, {"new", 2}, {"a", 1}, {"d", 1}}));
+    EXPECT_TRUE(MaintenanceTools::risenSources(after, after).isEmpty());
+}
+
+TEST_F(MaintenanceToolsTest, readingsAroundASleepAttributeItsWakeToTheDeviceByName)
 {
     clock.set(QDateTime(QDate(2024, 1, 15), QTime(12, 0), QTimeZone::utc()));
+    auto tools = make();
+    auto at = [](int h, int m) { return QDateTime(QDate(2024, 1, 15), QTime(h, m), QTimeZone::utc()); };
+    const QList<WakeupSource> evening{{"PNP0C0D:00", 14}, {"1-4", 3}, {"eventpoll", 100}};
+    // Awake a minute between readings: no sleep.
+    tools->recordWakeupSources(at(8, 0), 1000s, evening);
+    tools->recordWakeupSources(at(8, 1), 1060s, {{"PNP0C0D:00", 14}, {"1-4", 3}, {"eventpoll", 104}});
+    EXPECT_TRUE(tools->wakeupRises().isEmpty());
+    // An hour on the wall clock but seconds awake: the machine slept, and the receiver woke it.
+    tools->recordWakeupSources(at(9, 1), 1070s, {{"PNP0C0D:00", 14}, {"1-4", 5}, {"eventpoll", 190}});
+    // A reading that arrives late, from before the last one, changes nothing.
+    tools->recordWakeupSources(at(8, 30), 1065s, evening);
+    ASSERT_EQ(tools->wakeupRises().size(), 1);
+    EXPECT_EQ(tools->wakeupRises().first().before, at(8, 1));
+    EXPECT_EQ(tools->wakeupRises().first().after, at(9, 1));
+    EXPECT_EQ(tools->wakeupRises().first().risen, (QList<WakeupSource>{{"eventpoll", 86}, {"1-4", 2}}));
+    // Then the lid.
+    tools->recordWakeupSources(at(10, 30), 1200s, {{"PNP0C0D:00", 15}, {"1-4", 5}, {"eventpoll", 200}});
+
     stubs.stub(QStringLiteral("journalctl"),
                QStringLiteral("echo \"$*\" >> \"$LOG\"\n"
-                              "echo '2024-01-15T09:30:12+0100 laptop kernel: PM: suspend exit'\n"
-                              "echo '2024-01-15T10:30:12+0100 laptop kernel: PM: suspend exit'\n"
+                              "echo '2024-01-15T06:00:00+0000 laptop kernel: PM: suspend exit'\n"
+                              "echo '2024-01-15T10:01:00+0100 laptop kernel: PM: suspend exit'\n"
+                              "echo '2024-01-15T10:30:02+0000 laptop kernel: PM: suspend exit'\n"
                               "echo '2024-01-13T10:30:12+0100 laptop kernel: PM: suspend exit'"));
-    auto tools = make();
     std::optional<WakeAnalysis> result;
     bool called = false;
     tools->analyzeWakes(24, [&](std::optional<WakeAnalysis> a) {
@@ -757,9 +832,10 @@ TEST_F(MaintenanceToolsTest, wakeAnalysisReadsTheJournalAndTheWakeupSources)
     ASSERT_TRUE(result.has_value());
     EXPECT_FALSE(tools->isWorking());
     EXPECT_EQ(stubs.log(), QStringList{QStringLiteral("-k --since=-24h -o short-iso")});
-    EXPECT_EQ(result->humanSummary, QStringLiteral("Computer woke 2 times in the last 24 hours, all from lid open."));
+    EXPECT_EQ(result->totalWakes, 3);
+    EXPECT_EQ(result->topReasons, (QList<QPair<QString, int>>{{"Unknown", 1}, {"Logitech USB Receiver", 1}, {"Lid open", 1}}));
     ASSERT_TRUE(tools->lastWakeAnalysis().has_value());
-    EXPECT_EQ(tools->lastWakeAnalysis()->totalWakes, 2);
+    EXPECT_EQ(tools->lastWakeAnalysis()->totalWakes, 3);
 
     // Without the tool the analysis is empty, not an error.
     QFile::remove(stubs.file(QStringLiteral("journalctl")));

@@ -27,7 +27,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-// What the Trash holds, as trash-list (another implementation of the Trash) reads it.
+// What the Trash holds of this test's home, as trash-list (another implementation of the Trash) reads it.
 QStringList trashListed()
 {
     const QString trashList = QStandardPaths::findExecutable(QStringLiteral("trash-list"));
@@ -37,7 +37,10 @@ QStringList trashListed()
     EXPECT_TRUE(list.waitForFinished(30000));
     QStringList paths;
     for (const QString& line : QString::fromUtf8(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        paths.append(line.section(QLatin1Char(' '), 2));  // "<date> <time> <path>"
+        // "<date> <time> <path>". It lists the Trash of every mounted file system too, where
+        // other programs (and other tests) leave their own items: only this home's count.
+        const QString path = line.section(QLatin1Char(' '), 2);
+        if (path.startsWith(QDir::homePath() + QLatin1Char('/'))) paths.append(path);
     }
     paths.sort();
     return paths;
@@ -286,6 +289,8 @@ TEST(UserDataCenter, UninstallOfAnInstalledCopy)
     };
     for (const QString& file : installed) writeFile(file, "x");
     writeFile(prefix + QStringLiteral("/share/applications/other.desktop"), "x");
+    const QString mimeCache = prefix + QStringLiteral("/share/applications/mimeinfo.cache");
+    writeFile(mimeCache, "[MIME Cache]\nx-scheme-handler/veltranmoor=veltranmoor.desktop;\n");
     writeFile(Paths::cacheDir() + QStringLiteral("/c"), "x");
     const auto plan = UserDataCenter::uninstallPlan(installed[0]);
     EXPECT_TRUE(plan.refusal.isEmpty());
@@ -295,6 +300,9 @@ TEST(UserDataCenter, UninstallOfAnInstalledCopy)
     EXPECT_EQ(UserDataCenter::carryOut(plan), 5);
     for (const QString& file : installed) EXPECT_FALSE(QFileInfo::exists(file)) << file.toStdString();
     EXPECT_TRUE(QFileInfo::exists(prefix + QStringLiteral("/share/applications/other.desktop")));
+    QFile cache(mimeCache);
+    EXPECT_TRUE(!cache.open(QIODevice::ReadOnly) || !cache.readAll().contains("veltranmoor.desktop"))
+        << "veltranmoor:// no longer names the moved entry";
 
     // The package manager's copy is not touched, and says how to remove it.
     writeFile(Paths::appSupportDir() + QStringLiteral("/x.json"), "{}");

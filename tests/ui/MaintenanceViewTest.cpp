@@ -113,7 +113,24 @@ protected:
         t.applicationsDir = file(QStringLiteral("applications"));
         t.processDeadline = 20s;
         t.adminDeadline = 20s;
+        t.wakeupReadInterval = 0ms;  // the readings are the test's own (recordLidWakes)
         return std::make_unique<MaintenanceTools>(monitor, rig.clock, wakeups, t);
+    }
+
+    // Readings of the wake-up sources around each wake, oldest first, as the running
+    // application takes them: the lid's count rises across every sleep.
+    void recordLidWakes(MaintenanceTools& tools, QList<int> hoursAgo) const
+    {
+        std::sort(hoursAgo.begin(), hoursAgo.end(), std::greater<>());
+        std::chrono::milliseconds awake = 1000s;
+        uint64_t lid = 10;
+        for (int h : hoursAgo) {
+            const QDateTime wake = rig.clock.now().addSecs(-h * 3600);
+            tools.recordWakeupSources(wake.addSecs(-600), awake, {{QStringLiteral("PNP0C0D:00"), lid}});
+            awake += 20s;
+            tools.recordWakeupSources(wake.addSecs(5), awake, {{QStringLiteral("PNP0C0D:00"), ++lid}});
+            awake += 20s;
+        }
     }
 
     // A shown view whose first refresh and analysis have finished.
@@ -204,6 +221,8 @@ TEST(MaintenanceModel, OutcomeLinesAndSnapshotCounts)
          {QStringLiteral("Another maintenance task is running"), true}},
         {quickFixOutcome(finder, true, std::nullopt), {QStringLiteral("Files restarted."), false}},
         {quickFixOutcome(finder, false, std::nullopt), {QStringLiteral("Restart Files failed."), true}},
+        {quickFixOutcome(finder, true, QStringLiteral("Restarted nautilus (the session started it again)")),
+         {QStringLiteral("Files restarted."), false}},
         {deleteOneOutcome(true), {QStringLiteral("Snapshot deleted."), false}},
         {deleteOneOutcome(false), {QStringLiteral("Snapshot delete failed."), true}},
         {deleteAllOutcome(1, 0), {QStringLiteral("Deleted 1 snapshot."), false}},
@@ -316,6 +335,13 @@ TEST_F(MaintenanceViewTest, FixShowsProgressRefusesASecondRunAndReportsItsOutcom
     EXPECT_EQ(view->statusMessage(), QStringLiteral("Application Database rebuilt."));
     EXPECT_FALSE(view->statusIsError());
     EXPECT_TRUE(row(*view, QStringLiteral("Rebuild Application Database"))->subtitle().endsWith(QStringLiteral(" \u00b7 just ran")));
+    // A restart with none of its programs running says so rather than claim a restart.
+    row(*view, QStringLiteral("Restart Files"))->button()->click();
+    ASSERT_TRUE(idle(*tools));
+    EXPECT_EQ(view->statusMessage(), QStringLiteral("Nothing to restart: none of nautilus, dolphin, nemo, thunar, caja, "
+                                                    "pcmanfm-qt, pcmanfm is running."));
+    EXPECT_FALSE(view->statusIsError());
+
     // The subtitle is cut after two lines at any width.
     auto* subtitle = row(*view, QStringLiteral("Rebuild Search Index"))->subtitleView();
     EXPECT_EQ(subtitle->linesFor(60).size(), 2);
@@ -411,6 +437,7 @@ TEST_F(MaintenanceViewTest, WakeAnalysisPlaceholderCardAndWindows)
     setWakes({2});
     hold();
     auto tools = makeTools();
+    recordLidWakes(*tools, {2, 30, 100});
     auto view = showView(*tools);
     ASSERT_TRUE(waitFor([&] { return log().contains(QStringLiteral("journalctl -k --since=-24h -o short-iso")); }));
     settle();

@@ -63,7 +63,7 @@ struct ControllerRig {
     Rig rig;
     Guards guards;
     WorkGuardLifecycle workGuard{guards.journal};
-    DesktopHUDController hud;
+    DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
     QStringList calls;
     QStringList logged;
     StatusItemController controller{StatusItemDeps{

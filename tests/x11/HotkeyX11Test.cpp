@@ -33,7 +33,7 @@ struct HotkeyRig {
     QTemporaryDir dir;
     UserDefaults defaults{dir.filePath(QStringLiteral("settings.json"))};
     XcbGlobalShortcut shortcut{VirtualDisplay::current() ? VirtualDisplay::current()->name() : QByteArray(), false};
-    DesktopHUDController hud;
+    DesktopHUDController hud{DesktopHUDDeps{.defaults = defaults}};
     HotkeyManager manager{defaults, shortcut, [this] { hud.toggle(); }};
     QStringList logged;
     HotkeyRig() { Log::setSink([this](const QString& l) { logged << l; }); }

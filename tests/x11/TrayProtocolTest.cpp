@@ -36,6 +36,10 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <QThread>
+#include <QTimer>
+#include <QWindow>
+
+#include <xcb/xcb.h>
 
 using namespace dashboard_rig;
 
@@ -96,8 +100,8 @@ struct TrayRig {
     Rig rig;
     SnoozeGuard snooze;
     AIShield aiShield;
-    WorkGuard workGuard;
-    DesktopHUDController hud;
+    WorkGuard workGuard{{.clock = rig.clock, .scheduler = rig.scheduler}};
+    DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
     QStringList calls;
     OutcomeHarness harness{rig.monitor, rig.scheduler, rig.clock};
     QuickOptimizer optimizer{{.gate = rig.gate,
@@ -410,6 +414,173 @@ TEST(TrayProtocol, ScreenshotsOfPopoverAndMenuUnderDarkAndLightPalettes)
 
 namespace {
 
+// The older tray protocol, as panels without StatusNotifier support speak it: the manager owns
+// the _NET_SYSTEM_TRAY_S<n> selection, and an icon asks it (a client message) to dock its
+// window, which the manager then reparents into its panel and maps. The panel here is a
+// window of its own at a fixed place at the top right of the screen.
+class XEmbedTray {
+public:
+    static constexpr int panelX = 1200, panelY = 0, iconOffset = 4, iconSize = 32;
+
+    XEmbedTray()
+    {
+        int screenNumber = 0;
+        m_c = xcb_connect(nullptr, &screenNumber);
+        if (xcb_connection_has_error(m_c)) return;
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_c));
+        for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
+        xcb_screen_t* screen = it.data;
+        const xcb_atom_t selection = atom("_NET_SYSTEM_TRAY_S" + QByteArray::number(screenNumber));
+        m_opcode = atom("_NET_SYSTEM_TRAY_OPCODE");
+
+        m_manager = xcb_generate_id(m_c);
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_manager, screen->root, -1, -1, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        m_panel = xcb_generate_id(m_c);
+        const uint32_t values[] = {screen->black_pixel, 1};
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_panel, screen->root, panelX, panelY, 80, 40, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                          XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+        xcb_map_window(m_c, m_panel);
+        xcb_set_selection_owner(m_c, m_manager, selection, XCB_CURRENT_TIME);
+
+        // Announced to the clients already running, as the protocol asks.
+        xcb_client_message_event_t announce{};
+        announce.response_type = XCB_CLIENT_MESSAGE;
+        announce.format = 32;
+        announce.window = screen->root;
+        announce.type = atom("MANAGER");
+        announce.data.data32[0] = XCB_CURRENT_TIME;
+        announce.data.data32[1] = selection;
+        announce.data.data32[2] = m_manager;
+        xcb_send_event(m_c, 0, screen->root, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&announce));
+
+        xcb_get_selection_owner_reply_t* owner =
+            xcb_get_selection_owner_reply(m_c, xcb_get_selection_owner(m_c, selection), nullptr);
+        m_valid = owner && owner->owner == m_manager;
+        free(owner);
+        // Served while the test's loop runs: an icon may ask again with a new window.
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { serve(); });
+        m_timer.start(10);
+    }
+    ~XEmbedTray()
+    {
+        if (m_c) xcb_disconnect(m_c);
+    }
+
+    bool isValid() const { return m_valid; }
+
+    // Serves the dock requests that came in; the last docked icon's window, or 0 while none has.
+    xcb_window_t serve()
+    {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(m_c)) {
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
+                const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event);
+                if (message->type == m_opcode && message->data.data32[1] == 0 /* REQUEST_DOCK */) dock(message->data.data32[2]);
+            }
+            free(event);
+        }
+        return m_icon;
+    }
+
+    // Where the icon shows, in root coordinates.
+    static QRect iconRect() { return QRect(panelX + iconOffset, panelY + iconOffset, iconSize, iconSize); }
+
+private:
+    xcb_atom_t atom(const QByteArray& name)
+    {
+        xcb_intern_atom_reply_t* reply =
+            xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, uint16_t(name.size()), name.constData()), nullptr);
+        const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(reply);
+        return a;
+    }
+
+    void dock(xcb_window_t icon)
+    {
+        m_icon = icon;
+        xcb_reparent_window(m_c, icon, m_panel, iconOffset, iconOffset);
+        const uint32_t size[] = {iconSize, iconSize};
+        xcb_configure_window(m_c, icon, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+        xcb_map_window(m_c, icon);
+        xcb_flush(m_c);
+    }
+
+    xcb_connection_t* m_c = nullptr;
+    xcb_atom_t m_opcode = XCB_ATOM_NONE;
+    xcb_window_t m_manager = 0;
+    xcb_window_t m_panel = 0;
+    xcb_window_t m_icon = 0;
+    bool m_valid = false;
+    QTimer m_timer;
+};
+
+bool click(const QPoint& at, int button)
+{
+    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
+                    QString::number(button)}) == 0;
+}
+
+}  // namespace
+
+// Without a StatusNotifier watcher the icon docks in an XEmbed tray. Qt decides once per process
+// which protocol to speak, and ctest runs each test in a process of its own.
+TEST(TrayProtocol, XEmbedTrayClicksOpenThePopoverUnderTheIconAndTheMenu)
+{
+    REQUIRE_DISPLAY();
+    XEmbedTray tray;
+    ASSERT_TRUE(tray.isValid()) << "could not own the tray selection";
+    TrayRig t(false);
+    t.rig.publishSample(37, 64, 88);
+    t.install();
+    EXPECT_TRUE(t.controller->trayAvailable());
+    // Qt may dock a first window and then a new one in its place: the icon is in the tray once
+    // the window docked last is the icon's live one and shows.
+    ASSERT_TRUE(waitFor([&] {
+        const xcb_window_t docked = tray.serve();
+        const QWindowList windows = QGuiApplication::allWindows();
+        return docked != 0 && std::any_of(windows.begin(), windows.end(), [&](QWindow* w) {
+                   return w->handle() && w->winId() == docked && w->isExposed();
+               });
+    }, 10000)) << "the icon never docked";
+    settle();
+    const QRect icon = XEmbedTray::iconRect();
+
+    // A left click: the popover opens under the icon, whose place the tray gave.
+    ASSERT_TRUE(click(icon.center(), 1));
+    ASSERT_TRUE(waitFor([&] { return t.controller->isPopoverShown(); }));
+    const QRect shown = t.controller->popover()->frameGeometry();
+    EXPECT_GE(shown.top(), icon.bottom()) << "below the icon";
+    EXPECT_LE(shown.top(), icon.bottom() + 10);
+    EXPECT_TRUE(shown.left() <= icon.center().x() || shown.right() >= QGuiApplication::primaryScreen()->geometry().right() - 1)
+        << "centred on the icon unless the screen's edge is in the way";
+    // A click outside closes it.
+    ASSERT_TRUE(click(QPoint(100, 700), 1));
+    ASSERT_TRUE(waitFor([&] { return !t.controller->isPopoverShown(); }));
+
+    // A right click opens the menu, rebuilt for the opening.
+    t.hud.show();
+    ASSERT_TRUE(click(icon.center(), 3));
+    ASSERT_TRUE(waitFor([&] { return t.controller->menu()->isVisible(); }));
+    QStringList rows;
+    for (QAction* action : t.controller->menu()->actions()) rows << action->text();
+    EXPECT_TRUE(rows.contains(QStringLiteral("Hide Desktop HUD"))) << rows.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(rows.contains(QStringLiteral("Quit Veltranmoor")));
+    EXPECT_FALSE(t.controller->isPopoverShown());
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    ASSERT_TRUE(waitFor([&] { return !t.controller->menu()->isVisible(); }));
+
+    // Ctrl with a left click: the menu, not the popover.
+    ASSERT_EQ(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl")}), 0);
+    ASSERT_TRUE(click(icon.center(), 1));
+    EXPECT_TRUE(waitFor([&] { return t.controller->menu()->isVisible(); }));
+    xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl")});
+    EXPECT_FALSE(t.controller->isPopoverShown());
+    t.controller->menu()->hide();
+}
+
+namespace {
+
 QProcessEnvironment binaryEnvironment(const QTemporaryDir& home)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -424,6 +595,75 @@ QProcessEnvironment binaryEnvironment(const QTemporaryDir& home)
 bool dashboardWindowExists()
 {
     return xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Dashboard")}) == 0;
+}
+
+// Clicks "Quit Veltranmoor" in the item's exported menu, as the panel does; false when the
+// entry is not there.
+bool quitFromTheMenu(TrayRig& t)
+{
+    const QString menuPath = t.itemProperty(QStringLiteral("Menu")).value<QDBusObjectPath>().path();
+    const QDBusMessage layout =
+        t.call(menuPath, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    if (layout.arguments().size() != 2) return false;
+    // The id of the quit entry: walk the root's children.
+    int quitID = -1;
+    const QDBusArgument root = layout.arguments().at(1).value<QDBusArgument>();
+    int id = 0;
+    QVariantMap props;
+    root.beginStructure();
+    root >> id >> props;
+    root.beginArray();
+    while (!root.atEnd()) {
+        QDBusVariant child;
+        root >> child;
+        const QDBusArgument c = child.variant().value<QDBusArgument>();
+        int childID = 0;
+        QVariantMap childProps;
+        c.beginStructure();
+        c >> childID >> childProps;
+        if (childProps.value(QStringLiteral("label")).toString() == QStringLiteral("Quit Veltranmoor")) quitID = childID;
+    }
+    if (quitID <= 0) return false;
+    t.call(menuPath, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
+           {quitID, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QString())), 0u});
+    return true;
+}
+
+// The state letter of /proc/PID/stat ('R', 'S', 'T', ...); 0 when the process is gone.
+char processState(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray text = stat.readAll();
+    const qsizetype paren = text.lastIndexOf(')');
+    return paren >= 0 && paren + 2 < text.size() ? text[paren + 2] : 0;
+}
+
+qint64 parentOf(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() : 0;
+}
+
+// A process named `comm` below `ancestor` (at most three generations down); 0 when none.
+qint64 descendantNamed(qint64 ancestor, const QByteArray& comm)
+{
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number) continue;
+        QFile name(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (!name.open(QIODevice::ReadOnly) || name.readAll().trimmed() != comm) continue;
+        qint64 up = pid;
+        for (int generation = 0; generation < 3 && up > 1; ++generation) {
+            up = parentOf(up);
+            if (up == ancestor) return pid;
+        }
+    }
+    return 0;
 }
 
 }  // namespace
@@ -448,36 +688,78 @@ TEST(TrayBinary, AutostartStaysInTheTrayAndQuitsFromTheMenu)
     QCoreApplication::processEvents();
     EXPECT_FALSE(dashboardWindowExists()) << "an autostart with a tray opens no window";
 
-    const QString menuPath = t.itemProperty(QStringLiteral("Menu")).value<QDBusObjectPath>().path();
-    const QDBusMessage layout =
-        t.call(menuPath, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetLayout"), {0, -1, QStringList()});
-    ASSERT_EQ(layout.arguments().size(), 2);
-    // The id of the quit entry: walk the root's children.
-    int quitID = -1;
-    {
-        const QDBusArgument root = layout.arguments().at(1).value<QDBusArgument>();
-        int id = 0;
-        QVariantMap props;
-        root.beginStructure();
-        root >> id >> props;
-        root.beginArray();
-        while (!root.atEnd()) {
-            QDBusVariant child;
-            root >> child;
-            const QDBusArgument c = child.variant().value<QDBusArgument>();
-            int childID = 0;
-            QVariantMap childProps;
-            c.beginStructure();
-            c >> childID >> childProps;
-            if (childProps.value(QStringLiteral("label")).toString() == QStringLiteral("Quit Veltranmoor")) quitID = childID;
-        }
-    }
-    ASSERT_GT(quitID, 0);
-    t.call(menuPath, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
-           {quitID, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QString())), 0u});
+    ASSERT_TRUE(quitFromTheMenu(t));
     ASSERT_TRUE(app.waitForFinished(30000));
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app.exitCode(), 0) << (output + app.readAll()).toStdString();
+}
+
+// A local model server runs: the application pauses cloud sync by stopping the sync client.
+// Quitting from the menu then continues the client; it is never left frozen. The application
+// and the two programs run in a pid namespace of their own, so that it sees no other
+// "syncthing" (tests running alongside start some) and stops none but ours. The model server
+// stands idle: among this namespace's few processes it is still one of the busiest the
+// application lists, while an instance outside (another test's) ranks it below every busier
+// process and so never pauses sync on its account.
+TEST(TrayBinary, QuitFromTheMenuContinuesTheSyncClientItStopped)
+{
+    REQUIRE_DISPLAY();
+    TrayRig t;
+    QTemporaryDir home;
+    QTemporaryDir bin;
+    // A process's name is its program file's: copies named as the programs they stand for.
+    const QString client = bin.path() + QStringLiteral("/syncthing");
+    const QString model = bin.path() + QStringLiteral("/llama-server");
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), client));
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), model));
+
+    QProcessEnvironment env = binaryEnvironment(home);
+    env.insert(QStringLiteral("CLIENT"), client);
+    env.insert(QStringLiteral("MODEL"), model);
+    env.insert(QStringLiteral("APP"), QStringLiteral(VELTRANMOOR_BINARY));
+    QProcess ns;
+    ns.setProcessEnvironment(env);
+    ns.setProcessChannelMode(QProcess::MergedChannels);
+    // The namespace's first process, a shell, starts both programs and the application, and
+    // outlives the application so that the client's state can be read after it quit. Killing
+    // unshare takes the whole namespace with it.
+    ns.start(QStringLiteral("unshare"),
+             {QStringLiteral("--pid"), QStringLiteral("--mount-proc"), QStringLiteral("--kill-child"),
+              QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+              QStringLiteral("\"$CLIENT\" 600 & \"$MODEL\" 600 & "
+                             "\"$APP\" --autostart; echo \"application exit $?\"; sleep 600")});
+    ASSERT_TRUE(ns.waitForStarted(10000)) << "unshare is part of util-linux";
+    struct Stop {
+        QProcess& p;
+        ~Stop()
+        {
+            p.kill();
+            p.waitForFinished(10000);
+        }
+    } stop{ns};
+
+    QByteArray output;
+    auto read = [&] { output += ns.readAll(); };
+    ASSERT_TRUE(waitFor([&] { read(); return !t.watcher.items().isEmpty(); }, 60000)) << output.toStdString();
+    // The client, as this namespace numbers it: a grandchild of unshare.
+    qint64 syncPid = 0;
+    ASSERT_TRUE(waitFor([&] {
+        syncPid = descendantNamed(ns.processId(), "syncthing");
+        return syncPid > 0;
+    }, 10000));
+    ASSERT_TRUE(waitFor([&] {
+        read();
+        return processState(syncPid) == 'T';
+    }, 90000)) << "the sync client was never paused\n" << output.toStdString();
+
+    ASSERT_TRUE(quitFromTheMenu(t));
+    EXPECT_TRUE(waitFor([&] {
+        read();
+        return output.contains("application exit ");
+    }, 30000)) << output.toStdString();
+    EXPECT_TRUE(output.contains("application exit 0")) << output.toStdString();
+    EXPECT_TRUE(waitFor([&] { return processState(syncPid) == 'S'; }, 5000))
+        << "left in state " << processState(syncPid);
 }
 
 TEST(TrayBinary, WithoutATrayItSaysSoAndOpensTheDashboard)

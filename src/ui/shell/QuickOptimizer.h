@@ -14,9 +14,10 @@ class Executor;
 class OutcomeHarness;
 class Scheduler;
 
-// The popover's one-click "Optimize Now": a cache clean and a memory relief, each asked of the
-// action gate, run off the main thread when allowed, recorded in the ledger and measured, the
-// before-and-after delta written into its ledger entry.
+// The one-click "Optimize Now" of the popover and of the HUD: a cache clean and a memory relief,
+// each asked of the action gate, run off the main thread when allowed and recorded in the
+// ledger; the popover's run also measures each, the before-and-after delta written into its
+// ledger entry.
 class QuickOptimizer : public QObject {
     Q_OBJECT
 public:
@@ -27,6 +28,8 @@ public:
         Executor& worker;
         std::function<QString()> cleanCaches;    // performCacheCleanup
         std::function<QString()> relieveMemory;  // performMemoryRelief
+        // The popover measures each action into its ledger entry; the HUD's button does not.
+        bool measured = true;
     };
 
     explicit QuickOptimizer(Collaborators c, QObject* parent = nullptr);

@@ -218,12 +218,15 @@ void StatusItemController::trigger(StatusMenuRow::Action action)
         if (m_d.openFolder) m_d.openFolder(m_d.workGuardState.snapshotsRoot());
         return;
     case A::openRecoveryBrowser: {
-        // The recovery browser belongs to Work Guard; until it lands the window names the
-        // snapshot store it will browse.
+        // One window for the session: closing hides it, the next opening shows it again.
         QPointer<QWidget>& window = m_recoveryWindow;
+        if (!window && m_d.makeRecoveryView) {
+            window = m_d.makeRecoveryView();
+            if (const QScreen* screen = QGuiApplication::primaryScreen())
+                window->move(screen->availableGeometry().center() - window->rect().center());
+        }
         if (!window) {
             window = new QWidget;
-            window->setAttribute(Qt::WA_DeleteOnClose, false);
             window->setWindowTitle(QStringLiteral("Work Guard \u2014 Recovery"));
             window->resize(900, 560);
             auto* layout = new QVBoxLayout(window);
@@ -231,6 +234,7 @@ void StatusItemController::trigger(StatusMenuRow::Action action)
             label->setTextInteractionFlags(Qt::TextSelectableByMouse);
             layout->addWidget(label, 0, Qt::AlignCenter);
         }
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
         window->show();
         window->raise();
         window->activateWindow();

@@ -48,6 +48,8 @@ struct StatusItemDeps {
     std::function<void(const QString&)> revealFile;
     std::function<void(const QString&)> openFolder;
     std::function<void()> quit;
+    // The recovery browser's content, made at its first opening.
+    std::function<QWidget*()> makeRecoveryView;
 };
 
 // The application's face in the panel: a tray icon that draws the shield, the health score in

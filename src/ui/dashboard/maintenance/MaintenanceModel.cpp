@@ -1,5 +1,7 @@
 #include "ui/dashboard/maintenance/MaintenanceModel.h"
 
+#include "actions/MaintenanceTools.h"
+
 #include <cstdlib>
 
 namespace MaintenanceModel {
@@ -69,9 +71,13 @@ Status dnsOutcome(bool success, const std::optional<QString>& error)
     return repairOutcome(success, error, QStringLiteral("DNS cache flushed."), QStringLiteral("Flush failed."));
 }
 
-Status quickFixOutcome(const QuickFix& fix, bool success, const std::optional<QString>& error)
+Status quickFixOutcome(const QuickFix& fix, bool success, const std::optional<QString>& message)
 {
-    return repairOutcome(success, error, fix.logDetail + QLatin1Char('.'), fix.title + QStringLiteral(" failed."));
+    // A restart that found nothing to restart did not restart anything: say so.
+    if (success && message && message->startsWith(QLatin1String(MaintenanceTools::nothingToRestartText))) {
+        return {*message + QLatin1Char('.'), false};
+    }
+    return repairOutcome(success, message, fix.logDetail + QLatin1Char('.'), fix.title + QStringLiteral(" failed."));
 }
 
 Status deleteOneOutcome(bool success)

@@ -60,7 +60,8 @@ QString quickFixSubtitle(const QuickFix& fix, const QHash<QString, QDateTime>& l
 
 Status audioOutcome(bool success, const std::optional<QString>& error);
 Status dnsOutcome(bool success, const std::optional<QString>& error);
-Status quickFixOutcome(const QuickFix& fix, bool success, const std::optional<QString>& error);
+// `message` is the tools' error, or on success what was done.
+Status quickFixOutcome(const QuickFix& fix, bool success, const std::optional<QString>& message);
 Status deleteOneOutcome(bool success);
 Status deleteAllOutcome(int deleted, qsizetype failures);
 

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace MaintenanceModel;
@@ -236,6 +237,9 @@ MaintenanceView::MaintenanceView(MaintenanceTools& tools, ThemeManager& themes, 
     frame->addWidget(m_scroll);
     m_scanLines = new ScanLineOverlay(this);
     m_scanLines->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_ageTick = new QTimer(this);
+    m_ageTick->setInterval(30'000);
+    connect(m_ageTick, &QTimer::timeout, this, &MaintenanceView::scheduleRefresh);
 
     buildPage();
     connect(&tools, &MaintenanceTools::changed, this, &MaintenanceView::scheduleRefresh);
@@ -399,11 +403,18 @@ void MaintenanceView::buildPage()
 void MaintenanceView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    m_ageTick->start();
     if (event->spontaneous()) return;
     // Each time the tab appears: a fresh snapshot listing, and a first analysis only when the
     // shared tools hold none yet.
     m_tools.refreshSnapshots();
     if (!m_tools.lastWakeAnalysis()) m_tools.analyzeWakes(m_wakeWindowHours, [](std::optional<WakeAnalysis>) {});
+}
+
+void MaintenanceView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    m_ageTick->stop();
 }
 
 void MaintenanceView::resizeEvent(QResizeEvent* event)

@@ -16,6 +16,7 @@ class MaintenanceTools;
 class QAbstractButton;
 class QMessageBox;
 class QScrollArea;
+class QTimer;
 class QVBoxLayout;
 class ScanLineOverlay;
 class TextView;
@@ -88,6 +89,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -107,6 +109,8 @@ private:
     bool m_statusIsError = false;
     int m_wakeWindowHours;
     bool m_refreshQueued = false;
+    // Moves "Last flush 2 min. ago" and "ran 5m ago" on while the page is seen.
+    QTimer* m_ageTick;
 
     QScrollArea* m_scroll = nullptr;
     ScanLineOverlay* m_scanLines = nullptr;

@@ -1,0 +1,232 @@
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "guards/GuardTestFiles.h"
+#include "guards/WorkRecovery.h"
+#include "guards/WorkSnapshotter.h"
+#include "support/ManualClock.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+using namespace guard_files;
+using Restore = WorkRecovery::RestoreResult;
+
+namespace {
+
+struct Recovery : ::testing::Test {
+    ManualClock clock;
+    QString docs = Paths::home() + QStringLiteral("/Documents");
+    WorkSnapshotter store{clock};
+    WorkRecovery recovery{store.snapshotsRoot(), clock};
+    QStringList lines;
+
+    void SetUp() override
+    {
+        Log::setSink([this](const QString& l) { lines << l; });
+    }
+    void TearDown() override { Log::setSink({}); }
+
+    // A revision of `file` holding `content`, its source saved at `savedAt`; the file is then
+    // left holding `current` with time `currentAt` (or removed when `current` is empty).
+    QString revisionOf(const QString& file, const QByteArray& content, const QDateTime& savedAt)
+    {
+        EXPECT_TRUE(write(file, content));
+        EXPECT_TRUE(setMtime(file, savedAt));
+        EXPECT_TRUE(store.snapshotFile(file, 3, 1 << 30, 30));
+        clock.advance(std::chrono::seconds(1));
+        const auto revisions = recovery.listRevisions(store.bucketURL(file));
+        return revisions.isEmpty() ? QString() : revisions.first().id;
+    }
+    QStringList folder(const QString& file) const { return entries(QFileInfo(file).absolutePath()); }
+};
+
+TEST_F(Recovery, ListsProtectedFilesNewestFirst)
+{
+    EXPECT_TRUE(recovery.recoverableFiles().isEmpty());
+    EXPECT_TRUE(WorkRecovery(Paths::home() + QStringLiteral("/nowhere"), clock).recoverableFiles().isEmpty());
+
+    const QDateTime t = clock.now().addDays(-1);
+    const QString a = docs + QStringLiteral("/a.md");
+    const QString b = docs + QStringLiteral("/b.md");
+    revisionOf(a, "a1", t);
+    revisionOf(a, "a2 longer", t.addSecs(100));
+    revisionOf(b, "b1", t.addSecs(50));
+    // Not buckets, or empty ones: a plain file, a bucket with only its manifest, one with only
+    // a sub-folder, one whose manifest is not UTF-8.
+    const QString root = store.snapshotsRoot();
+    ASSERT_TRUE(write(root + QStringLiteral("/stray.txt"), "x"));
+    ASSERT_TRUE(write(root + QStringLiteral("/onlymanifest/manifest.txt"), "/x/y\n"));
+    ASSERT_TRUE(write(root + QStringLiteral("/onlyfolder/manifest.txt"), "/x/z\n"));
+    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/onlyfolder/sub")));
+    ASSERT_TRUE(write(root + QStringLiteral("/badmanifest/manifest.txt"), "\xff\xfe/x\n"));
+    ASSERT_TRUE(write(root + QStringLiteral("/badmanifest/rev"), "x"));
+
+    const auto files = recovery.recoverableFiles();
+    ASSERT_EQ(files.size(), 2);
+    EXPECT_EQ(files[0].originalPath, a);  // the manifest's line feed is gone
+    EXPECT_EQ(files[0].snapshotCount, 2);
+    EXPECT_EQ(files[0].mostRecentAt, t.addSecs(100));
+    EXPECT_EQ(files[0].mostRecentBytes, 9);
+    EXPECT_EQ(read(files[0].mostRecentURL), "a2 longer");
+    EXPECT_EQ(files[1].originalPath, b);
+
+    // A hidden file in a bucket is a revision too; revisions come newest first.
+    const QString hidden = store.bucketURL(a) + QStringLiteral("/.hidden");
+    ASSERT_TRUE(write(hidden, "h"));
+    ASSERT_TRUE(setMtime(hidden, t.addSecs(10)));
+    const auto revisions = recovery.listRevisions(store.bucketURL(a));
+    ASSERT_EQ(revisions.size(), 3);
+    EXPECT_EQ(revisions[0].capturedAt, t.addSecs(100));
+    EXPECT_EQ(revisions[1].id, hidden);
+    EXPECT_EQ(revisions[2].capturedAt, t);
+}
+
+// One row per state of the file at the target when a revision saved at T is restored.
+TEST_F(Recovery, RestoreTable)
+{
+    struct Case {
+        const char* name;
+        int currentOffset;  // the current file's time relative to T; INT_MIN: no file, no folder
+        bool force;
+        Restore::Kind expected;
+        bool backup;
+    };
+    const Case cases[] = {
+        {"newer", 60, false, Restore::Kind::originalNewer, false},
+        {"newer forced", 60, true, Restore::Kind::success, true},
+        {"equal", 0, false, Restore::Kind::success, true},
+        {"older", -60, false, Restore::Kind::success, true},
+        {"missing with its folder", INT_MIN, false, Restore::Kind::success, false},
+    };
+    const QDateTime saved = clock.now().addDays(-2);
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = docs + QStringLiteral("/case%1/notes.txt").arg(n++);
+        const QString revision = revisionOf(file, "snapshot", saved);
+        ASSERT_FALSE(revision.isEmpty());
+        if (c.currentOffset == INT_MIN) {
+            ASSERT_TRUE(QDir(QFileInfo(file).absolutePath()).removeRecursively());
+        } else {
+            ASSERT_TRUE(write(file, "current"));
+            ASSERT_TRUE(setMtime(file, saved.addSecs(c.currentOffset)));
+        }
+
+        const Restore r = recovery.restoreSnapshot(revision, std::nullopt, c.force);
+        ASSERT_EQ(int(r.kind), int(c.expected)) << r.message.toStdString();
+        const QString backup = file + QStringLiteral(".workguard-restore-%1.bak").arg(clock.now().toSecsSinceEpoch());
+        if (c.expected == Restore::Kind::originalNewer) {
+            EXPECT_EQ(r.originalMtime, saved.addSecs(60));
+            EXPECT_EQ(r.snapshotMtime, saved);
+            EXPECT_EQ(read(file), "current");
+            EXPECT_EQ(folder(file), QStringList{QStringLiteral("notes.txt")});
+            continue;
+        }
+        EXPECT_EQ(r.restoredTo, file);
+        EXPECT_EQ(read(file), "snapshot");
+        EXPECT_EQ(mtime(file), saved);
+        EXPECT_EQ(read(revision), "snapshot");  // the revision stays in its bucket
+        EXPECT_EQ(QFileInfo::exists(backup), c.backup);
+        if (c.backup) {
+            EXPECT_EQ(read(backup), "current");
+        }
+        EXPECT_EQ(lines.last(), QStringLiteral("[WorkGuard] restored snapshot ") + QFileInfo(revision).fileName() +
+                                    QStringLiteral(" -> ") + file);
+    }
+}
+
+TEST_F(Recovery, SecondRestoreInTheSameSecondReplacesNothing)
+{
+    const QString file = docs + QStringLiteral("/twice.txt");
+    const QString revision = revisionOf(file, "snapshot", clock.now().addDays(-1));
+    ASSERT_TRUE(write(file, "current"));
+
+    ASSERT_EQ(int(recovery.restoreSnapshot(revision, std::nullopt, true).kind), int(Restore::Kind::success));
+    const QStringList afterFirst = folder(file);
+    const Restore second = recovery.restoreSnapshot(revision, std::nullopt, true);
+    ASSERT_EQ(int(second.kind), int(Restore::Kind::failure));
+    EXPECT_EQ(second.message, QStringLiteral("File exists"));
+    EXPECT_EQ(folder(file), afterFirst);
+    EXPECT_EQ(read(file), "snapshot");
+    EXPECT_EQ(read(file + QStringLiteral(".workguard-restore-%1.bak").arg(clock.now().toSecsSinceEpoch())), "current");
+}
+
+TEST_F(Recovery, RefusesAManifestThatPointsElsewhere)
+{
+    const QString file = docs + QStringLiteral("/own.txt");
+    const QString revision = revisionOf(file, "snapshot", clock.now().addDays(-1));
+    const QString victim = Paths::home() + QStringLiteral("/.bashrc");
+    ASSERT_TRUE(write(victim, "precious"));
+    const QString manifest = store.bucketURL(file) + QStringLiteral("/manifest.txt");
+    for (const QByteArray& planted : {victim.toUtf8(), QByteArray("relative/own.txt"),
+                                      (docs + QStringLiteral("/../Documents/own.txt")).toUtf8()}) {
+        SCOPED_TRACE(planted.constData());
+        ASSERT_TRUE(write(manifest, planted + '\n'));
+        const Restore r = recovery.restoreSnapshot(revision, std::nullopt, true);
+        EXPECT_EQ(int(r.kind), int(Restore::Kind::failure));
+        EXPECT_EQ(r.message, WorkRecovery::foreignManifestText);
+    }
+    EXPECT_EQ(read(victim), "precious");
+    EXPECT_EQ(entries(Paths::home()).filter(QStringLiteral("workguard-restore")), QStringList());
+}
+
+TEST_F(Recovery, VanishedRevisionOrManifestFailsWithTheirTexts)
+{
+    const QString file = docs + QStringLiteral("/gone.txt");
+    const QString revision = revisionOf(file, "snapshot", clock.now().addDays(-1));
+    ASSERT_TRUE(QFile::remove(store.bucketURL(file) + QStringLiteral("/manifest.txt")));
+    EXPECT_EQ(recovery.restoreSnapshot(revision, std::nullopt, false).message, WorkRecovery::noManifestText);
+    ASSERT_TRUE(QFile::remove(revision));
+    EXPECT_EQ(recovery.restoreSnapshot(revision, std::nullopt, false).message, WorkRecovery::noMtimeText);
+    EXPECT_EQ(read(file), "snapshot");
+}
+
+TEST_F(Recovery, FailedCopyPutsTheUsersFileBack)
+{
+    const QString file = docs + QStringLiteral("/report.txt");
+    const QByteArray big(512 * 1024, 'r');
+    const QString revision = revisionOf(file, big, clock.now().addDays(-1));
+    ASSERT_TRUE(write(file, "the user's current text"));
+    const QDateTime currentTime = mtime(file);
+
+    Restore r;
+    {
+        FileSizeLimit limit(100 * 1024);
+        r = recovery.restoreSnapshot(revision, std::nullopt, true);
+    }
+    ASSERT_EQ(int(r.kind), int(Restore::Kind::failure));
+    EXPECT_FALSE(r.message.isEmpty());
+    EXPECT_EQ(read(file), "the user's current text");
+    EXPECT_EQ(mtime(file), currentTime);
+    EXPECT_EQ(folder(file), QStringList{QStringLiteral("report.txt")});
+    EXPECT_EQ(read(revision), big);
+}
+
+TEST_F(Recovery, RestoresALargeSparseFileWithoutReadingItIn)
+{
+    const qint64 size = qint64(2) << 30;
+    const QString file = docs + QStringLiteral("/disk.img");
+    ASSERT_TRUE(sparse(file, size, "boot sector"));
+    ASSERT_TRUE(store.snapshotFile(file, 3, size, 30));
+    const QString revision = recovery.listRevisions(store.bucketURL(file)).first().id;
+    ASSERT_TRUE(QFile::remove(file));
+
+    struct rusage before;
+    ::getrusage(RUSAGE_SELF, &before);
+    const Restore r = recovery.restoreSnapshot(revision, std::nullopt, false);
+    struct rusage after;
+    ::getrusage(RUSAGE_SELF, &after);
+    ASSERT_EQ(int(r.kind), int(Restore::Kind::success)) << r.message.toStdString();
+
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+    EXPECT_EQ(st.st_size, size);
+    EXPECT_LT(qint64(st.st_blocks) * 512, qint64(64) << 20);  // still sparse on disk
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // KiB: nothing near 2 GiB passed through memory
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.read(11), "boot sector");
+}
+
+}  // namespace
