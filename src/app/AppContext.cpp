@@ -26,6 +26,11 @@
 #include "core/UserDefaults.h"
 #include "core/WriteFailureReporter.h"
 #include "guards/AIShield.h"
+#include "guards/AIShieldV1.h"
+#include "core/SerialQueue.h"
+#include "platform/linux/LsofOpenFilesReader.h"
+#include "platform/linux/ProcOpenFilesReader.h"
+#include "platform/linux/ProcProcessInventory.h"
 #include "guards/SnoozeGuard.h"
 #include "guards/TavrilonWatcher.h"
 #include "guards/WorkGuard.h"
@@ -112,6 +117,7 @@ private:
 class LateTemperatureSource final : public TemperatureSource {
 public:
     std::optional<double> cpuTempC() const override { return source ? source->cpuTempC() : std::nullopt; }
+    std::optional<double> throttleTripC() const override { return source ? source->throttleTripC() : std::nullopt; }
     const TemperatureSource* source = nullptr;
 };
 
@@ -188,7 +194,8 @@ struct AppContext::MonitoringParts {
     LinuxProcessControl processControl;
     LateTemperatureSource temperature;
     LateThrottleAdvisor advisor;
-    // The cloud-sync throttling's own table: it is read from another thread than the sampler's.
+    // The cloud-sync throttling's own table (main thread), read when it acts on the clients;
+    // the sampler's is read on the sampler's queue.
     ProcfsProcessTable syncClientTable;
     SysfsWakeupSourceReader wakeupSources;
     std::unique_ptr<MaintenanceDnsFlusher> dnsFlusher;
@@ -274,14 +281,36 @@ AppContext::AppContext()
         .quit = [] { QCoreApplication::quit(); },
     });
     m_snoozeGuard = std::make_unique<SnoozeGuard>();
-    m_aiShield = std::make_unique<AIShield>();
+    m_shieldQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield"));
+    m_boundaryQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield boundary"));
+    m_aiProcessInventory = std::make_unique<ProcProcessInventory>();
+    m_procOpenFiles = std::make_unique<ProcOpenFilesReader>();
+    m_lsof = std::make_unique<LsofOpenFilesReader>(LsofOpenFilesReader::findProgram(), std::chrono::seconds(5),
+                                                   *m_procOpenFiles);
+    m_aiShield = std::make_unique<AIShield>(AIShield::Collaborators{
+        .inventory = *m_aiProcessInventory,
+        .queue = *m_shieldQueue,
+        .scheduler = m_scheduler,
+        .clock = m_clock,
+        .logPath = Paths::appSupportDir() + QStringLiteral("/ai-shield.log"),
+    });
     m_sleepWatch = std::make_unique<LogindSleepWatch>(QDBusConnection::systemBus());
     m_workGuard = std::make_unique<WorkGuard>(WorkGuard::Collaborators{
         .clock = m_clock,
         .scheduler = m_scheduler,
         .sleep = m_sleepWatch.get(),
     });
-    m_watcher = std::make_unique<TavrilonWatcher>();
+    m_watcher = std::make_unique<TavrilonWatcher>(TavrilonWatcher::Collaborators{
+        .settings = *m_settings,
+        .scheduler = m_scheduler,
+        .clock = m_clock,
+        .askModel =
+            [this](const QString& prompt, std::function<void(std::optional<QString>)> done) {
+                m_modelRouter->respond(prompt, std::nullopt, false, [done = std::move(done)](Result<ModelAnswer> answer) {
+                    done(answer.ok() ? std::optional<QString>(answer.value().text) : std::nullopt);
+                });
+            },
+    });
     m_profiles = std::make_unique<PerformanceProfileManager>(*m_settings, m_clock);
     m_monitoringParts = std::make_unique<MonitoringParts>();
     MonitoringParts& parts = *m_monitoringParts;
@@ -296,6 +325,17 @@ AppContext::AppContext()
                                         .arg(QFileInfo(path).fileName(), reason));
         });
     });
+    m_aiShieldV1 = std::make_unique<AIShieldV1>(AIShieldV1::Collaborators{
+        .shield = *m_aiShield,
+        .settings = *m_settings,
+        .reader = *m_lsof,
+        .worker = *m_boundaryQueue,
+        .notifier = *m_notifications,
+        .snooze = *m_snoozeGuard,
+        .scheduler = m_scheduler,
+        .clock = m_clock,
+    });
+    m_aiShield->setBoundaryWatch(m_aiShieldV1.get());
     m_diskCleaner = std::make_unique<DiskCleaner>();
     m_diskCleaner->setLogCleanupDays(m_settings->logCleanupDays());
     QObject::connect(m_settings.get(), &AppSettings::changed, m_diskCleaner.get(), [this](const QString& key) {
@@ -349,10 +389,11 @@ AppContext::AppContext()
         .monitor = *m_performanceMonitor,
         .processTable = parts.syncClientTable,
         .processes = parts.processControl,
-        .utility = *m_utilityQueue,
         .clock = m_clock,
         .scheduler = m_scheduler,
     });
+    // Each sample finds the sync clients in its own walk of the process table.
+    m_performanceMonitor->watchProcessNames(iCloudManager::iCloudProcesses());
     m_autoPilot = std::make_unique<AutoPilot>(AutoPilot::Collaborators{
         .settings = *m_settings,
         .cleaner = *m_diskCleaner,
@@ -373,8 +414,13 @@ AppContext::AppContext()
         .clock = m_clock,
         .scheduler = m_scheduler,
     });
-    // Snooze Guard and AI Shield publish no trigger time yet; their sources join here when they do.
+    // Snooze Guard publishes no trigger time yet; its source joins here when it does.
     m_workGuard->setTriggerSources({
+        .aiShieldLastSuspiciousAt = {[this] { return m_aiShield->lastSuspiciousAt(); },
+                                     [this](QObject* receiver, std::function<void()> changed) {
+                                         return QObject::connect(m_aiShield.get(), &AIShield::suspiciousEventRaised, receiver,
+                                                                 [changed = std::move(changed)] { changed(); });
+                                     }},
         .aiWorkloadActive = {[this] { return m_aiWorkloadMode->isActive(); },
                              [this](QObject* receiver, std::function<void()> changed) {
                                  return QObject::connect(m_aiWorkloadMode.get(), &AIWorkloadMode::isActiveChanged, receiver,
@@ -536,6 +582,7 @@ AppContext::AppContext()
         .diskCleaner = m_diskCleaner.get(),
         .epitopes = m_epitopes.get(),
         .maintenanceTools = m_maintenanceTools.get(),
+        .watcher = m_watcher.get(),
     });
 }
 
@@ -618,6 +665,7 @@ UpdateChecker& UpdateChecker::shared() { return AppContext::instance().updateChe
 UserDataCenter& UserDataCenter::shared() { return AppContext::instance().userDataCenter(); }
 SnoozeGuard& SnoozeGuard::shared() { return AppContext::instance().snoozeGuard(); }
 AIShield& AIShield::shared() { return AppContext::instance().aiShield(); }
+AIShieldV1& AIShieldV1::shared() { return AppContext::instance().aiShieldBoundaryWatch(); }
 WorkGuard& WorkGuard::shared() { return AppContext::instance().workGuard(); }
 TavrilonWatcher& TavrilonWatcher::shared() { return AppContext::instance().watcher(); }
 ProactiveOptimizer& ProactiveOptimizer::shared() { return AppContext::instance().proactiveOptimizer(); }

@@ -9,6 +9,11 @@
 
 class AIEngine;
 class AIShield;
+class AIShieldV1;
+class LsofOpenFilesReader;
+class ProcOpenFilesReader;
+class ProcProcessInventory;
+class SerialQueue;
 class DashboardWindowController;
 class AssistantStandIns;
 class ModelBackendClient;
@@ -106,6 +111,7 @@ public:
     UserDataCenter& userDataCenter() { return *m_userDataCenter; }
     SnoozeGuard& snoozeGuard() { return *m_snoozeGuard; }
     AIShield& aiShield() { return *m_aiShield; }
+    AIShieldV1& aiShieldBoundaryWatch() { return *m_aiShieldV1; }
     WorkGuard& workGuard() { return *m_workGuard; }
     TavrilonWatcher& watcher() { return *m_watcher; }
     ProactiveOptimizer& proactiveOptimizer() { return *m_proactiveOptimizer; }
@@ -162,9 +168,13 @@ private:
     std::unique_ptr<TelemetryCollector> m_telemetry;
     std::unique_ptr<UpdateChecker> m_updateChecker;
     std::unique_ptr<SnoozeGuard> m_snoozeGuard;
+    std::unique_ptr<ProcProcessInventory> m_aiProcessInventory;
+    std::unique_ptr<ProcOpenFilesReader> m_procOpenFiles;
+    std::unique_ptr<LsofOpenFilesReader> m_lsof;
     std::unique_ptr<AIShield> m_aiShield;
     // Before Work Guard, which holds it.
     std::unique_ptr<LogindSleepWatch> m_sleepWatch;
+    std::unique_ptr<AIShieldV1> m_aiShieldV1;
     std::unique_ptr<WorkGuard> m_workGuard;
     std::unique_ptr<TavrilonWatcher> m_watcher;
     std::unique_ptr<ProactiveOptimizer> m_proactiveOptimizer;
@@ -196,6 +206,9 @@ private:
     std::unique_ptr<Executor> m_utilityQueue;
     // Its exports, walks and moves run on the utility queue, so it goes before it.
     std::unique_ptr<UserDataCenter> m_userDataCenter;
+    // AI Shield's poll and log lines, and its boundary scans (the open-files tool may take seconds).
+    std::unique_ptr<SerialQueue> m_shieldQueue;
+    std::unique_ptr<SerialQueue> m_boundaryQueue;
     // The shell: after the managers it reads, so it goes first.
     std::unique_ptr<XcbGlobalShortcut> m_globalShortcut;
     std::unique_ptr<HotkeyManager> m_hotkey;

@@ -56,6 +56,8 @@ struct PerformanceSnapshot {
     uint64_t rootDiskTotal = 0;
     ThermalLevel thermalState = ThermalLevel::nominal;
     std::optional<double> cpuTempC;
+    // The processor's throttle point from the firmware's thermal zones; none when unknown.
+    std::optional<double> throttleTripC;
     QList<ProcessInfoItem> topProcesses;
 };
 

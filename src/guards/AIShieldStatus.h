@@ -1,20 +1,21 @@
 #pragma once
 
+#include "guards/AIProcessInfo.h"
+
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
 #include <optional>
 
-// What the status menu reads of AI Shield.
+// What the status menu and Work Guard read of AI Shield.
 class AIShieldStatus {
 public:
-    struct AIProcessInfo {
-        int32_t id = 0;  // the pid
-        QString name;
-    };
+    using AIProcessInfo = ::AIProcessInfo;
 
     virtual ~AIShieldStatus() = default;
     virtual QList<AIProcessInfo> processes() const = 0;
     virtual std::optional<QString> lastSuspiciousEvent() const = 0;
+    virtual std::optional<QDateTime> lastSuspiciousAt() const { return std::nullopt; }
     virtual QString logPath() const = 0;  // ai-shield.log
 };

@@ -3,10 +3,13 @@
 #include "core/Log.h"
 #include "guards/SnoozeGuardService.h"
 #include "guards/SnoozeGuardStatus.h"
+#include "guards/SnoozeTriggerSource.h"
+
+#include <QHash>
 
 // Placeholder until the camera and keyboard watchers land: it only keeps the running flag, and
-// its alert window is a console line.
-class SnoozeGuard final : public SnoozeGuardService, public SnoozeGuardStatus {
+// its alert window is a console line. It never fires, so its last trigger stays absent.
+class SnoozeGuard final : public SnoozeGuardService, public SnoozeGuardStatus, public SnoozeTriggerSource {
 public:
     static SnoozeGuard& shared();
     void start() override {}
@@ -23,6 +26,17 @@ public:
         Log::line(QStringLiteral("[SnoozeGuard] alert level ") + QString::number(level) + QStringLiteral(": ") + reason);
     }
 
+    std::optional<QDateTime> lastTriggerAt() const override { return std::nullopt; }
+    int observeLastTriggerAt(Observer observer) override
+    {
+        observer(lastTriggerAt());
+        m_observers.insert(++m_lastToken, std::move(observer));
+        return m_lastToken;
+    }
+    void unobserve(int token) override { m_observers.remove(token); }
+
 private:
     bool m_isRunning = false;
+    QHash<int, Observer> m_observers;
+    int m_lastToken = 0;
 };

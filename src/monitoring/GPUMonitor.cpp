@@ -86,7 +86,12 @@ void GPUMonitor::refresh()
 
 void GPUMonitor::readThermalState()
 {
-    const ThermalLevel level = thermalLevelOf(m_c.zones.readZones());
+    const QList<ThermalZone> zones = m_c.zones.readZones();
+    const std::optional<double> trip = throttleTripOf(zones);
+    const bool tripChanged = trip != m_throttleTripC;
+    m_throttleTripC = trip;
+    const ThermalLevel level = thermalLevelOf(zones);
+    if (tripChanged && level == m_thermalLevel) Q_EMIT changed();
     if (level == m_thermalLevel) return;
     m_thermalLevel = level;
     Q_EMIT changed();

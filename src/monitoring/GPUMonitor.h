@@ -62,6 +62,7 @@ public:
 
     std::optional<double> gpuTempC() const { return m_gpuTempC; }
     std::optional<double> cpuTempC() const override { return m_cpuTempC; }
+    std::optional<double> throttleTripC() const override { return m_throttleTripC; }
     ThermalLevel thermalLevel() const { return m_thermalLevel; }
     bool gpuAvailable() const { return m_gpuAvailable; }
     std::optional<QDateTime> lastAutoThrottleAt() const { return m_lastAutoThrottleAt; }
@@ -83,6 +84,7 @@ private:
 
     std::optional<double> m_gpuTempC;
     std::optional<double> m_cpuTempC;
+    std::optional<double> m_throttleTripC;
     ThermalLevel m_thermalLevel = ThermalLevel::nominal;
     bool m_gpuAvailable = false;
     std::optional<QDateTime> m_lastAutoThrottleAt;

@@ -135,6 +135,11 @@ void NotificationManager::notifyAIWorkloadActive(const QString& body)
          QStringLiteral("AI_WORKLOAD_MODE"), Urgency::normal);
 }
 
+void NotificationManager::notifyBoundaryBreach(const QString& requestId, const QString& title, const QString& body)
+{
+    post(requestId, title, body, QStringLiteral("AI_SHIELD_BOUNDARY"), Urgency::normal);
+}
+
 void NotificationManager::post(const QString& identifier, const QString& title, const QString& body,
                                const QString& category, Urgency urgency, const QString& sound)
 {

@@ -33,6 +33,7 @@ public:
     void notify(const QString& title, const QString& body) override;
     void notifyCleanupComplete(const QString& sizeText) override;
     void notifyAIWorkloadActive(const QString& body) override;
+    void notifyBoundaryBreach(const QString& requestId, const QString& title, const QString& body) override;
 
 private:
     enum class Urgency : uchar { low = 0, normal = 1, critical = 2 };

@@ -20,4 +20,10 @@ public:
     virtual void notifyCleanupComplete(const QString& sizeText) = 0;
     // AI workload mode's activation notice: one identifier, so a new notice replaces the last.
     virtual void notifyAIWorkloadActive(const QString& body) { notify(QStringLiteral("AI Workload Mode active"), body); }
+    // AI Shield's boundary notice; a later request with the same identifier replaces it.
+    virtual void notifyBoundaryBreach(const QString& requestId, const QString& title, const QString& body)
+    {
+        Q_UNUSED(requestId);
+        notify(title, body);
+    }
 };

@@ -88,6 +88,12 @@ void PerformanceMonitor::stopMonitoring()
     m_samplerQueue->async([collector] { collector->reset(); });
 }
 
+void PerformanceMonitor::watchProcessNames(const QStringList& names)
+{
+    m_watchedNames.clear();
+    for (const QString& name : names) m_watchedNames.append(name.toUtf8());
+}
+
 SampleInputs PerformanceMonitor::sampleInputs() const
 {
     SampleInputs in;
@@ -95,6 +101,8 @@ SampleInputs PerformanceMonitor::sampleInputs() const
     in.cpuThreshold = m_c.settings.cpuThreshold();
     for (const QString& name : m_c.settings.protectedProcesses()) in.protectedLowerCased.append(name.toLower());
     in.cpuTempC = m_c.temperature.cpuTempC();
+    in.throttleTripC = m_c.temperature.throttleTripC();
+    in.watchedNames = m_watchedNames;
     return in;
 }
 
@@ -148,6 +156,7 @@ void PerformanceMonitor::applySample(const Sample& sample)
     setCurrentSnapshot(sample.snapshot);
     if (sample.health.score != m_currentHealth.score) setCurrentHealth(sample.health);
     m_topProcesses = sample.snapshot.topProcesses;
+    m_watchedProcesses = sample.watched;
     Q_EMIT topProcessesChanged();
 
     const QDateTime now = m_c.clock.now();

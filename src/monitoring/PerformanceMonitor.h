@@ -63,6 +63,9 @@ public:
     PerformanceSnapshot currentSnapshot() const override { return m_currentSnapshot; }
     HealthScore currentHealth() const override { return m_currentHealth; }
     QList<ProcessInfoItem> topProcesses() const override { return m_topProcesses; }
+    QList<ProcessInfoItem> watchedProcesses() const override { return m_watchedProcesses; }
+    // Exact process names each sample also reports, wherever they rank (the sync clients).
+    void watchProcessNames(const QStringList& names);
     void logAction(const ActionRecord& record) override;
 
     const QList<CPUDataPoint>& cpuHistory() const { return m_cpuHistory; }
@@ -105,6 +108,8 @@ private:
     QList<MemoryDataPoint> m_memoryHistory;
     QList<ActionRecord> m_actionHistory;
     QList<ProcessInfoItem> m_topProcesses;
+    QList<QByteArray> m_watchedNames;
+    QList<ProcessInfoItem> m_watchedProcesses;
     bool m_isMonitoring = false;
     WorkHandle m_timer;
     QHash<int32_t, QDateTime> m_runawayTracking;

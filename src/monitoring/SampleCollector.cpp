@@ -8,6 +8,7 @@
 #include "platform/VolumeSource.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 constexpr double gib = 1073741824.0;
@@ -33,7 +34,7 @@ Sample SampleCollector::takeSample(const SampleInputs& inputs)
     const auto [diskUsed, diskTotal] = readDiskUsage();
     const auto [rootUsed, rootTotal] = readRootDiskUsage();
     ThermalLevel thermal = readThermalState();
-    const QList<ProcessInfoItem> processes = readTopProcesses(inputs);
+    const QList<ProcessInfoItem> processes = readTopProcesses(inputs, &s.watched);
     if (inputs.cpuTempC) thermal = MonitorRules::thermalLevelForTemperature(*inputs.cpuTempC);
 
     PerformanceSnapshot& snap = s.snapshot;
@@ -48,6 +49,7 @@ Sample SampleCollector::takeSample(const SampleInputs& inputs)
     snap.rootDiskTotal = rootTotal;
     snap.thermalState = thermal;
     snap.cpuTempC = inputs.cpuTempC;
+    snap.throttleTripC = inputs.throttleTripC;
     snap.topProcesses = processes;
     s.health = MonitorRules::computeHealth(snap, inputs.now);
     return s;
@@ -98,7 +100,36 @@ ThermalLevel SampleCollector::readThermalState()
     return MonitorRules::thermalLevelFromState(m_platform.thermal.thermalState());
 }
 
-QList<ProcessInfoItem> SampleCollector::readTopProcesses(const SampleInputs& inputs)
+bool SampleCollector::isWatched(const ProcessEntry& e, const SampleInputs& inputs)
+{
+    const size_t length = e.commLength;
+    for (const QByteArray& name : inputs.watchedNames) {
+        if (size_t(name.size()) < length || std::memcmp(name.constData(), e.comm, length) != 0) continue;
+        if (size_t(name.size()) == length) return true;
+        // A name longer than the kernel keeps: compare the whole program name.
+        if (length >= 15 && m_platform.processes.displayName(e).toUtf8() == name) return true;
+    }
+    return false;
+}
+
+ProcessInfoItem SampleCollector::itemFor(const ProcessEntry& e, double percent, const SampleInputs& inputs)
+{
+    ProcessInfoItem item;
+    item.pid = e.pid;
+    item.name = m_platform.processes.displayName(e);
+    item.cpuUsage = percent;
+    item.memoryMB = double(e.residentBytes) / mib;
+    item.startTime = e.startTime;
+    item.nice = e.nice;
+    item.isKernelThread = e.isKernelThread;
+    // The init process and kernel threads are listed but never acted on.
+    const bool untouchable = MonitorRules::isUntouchable(item);
+    item.isProtected = untouchable || MonitorRules::isProtectedName(item.name, inputs.protectedLowerCased);
+    item.isRunaway = !untouchable && inputs.cpuThreshold < item.cpuUsage;
+    return item;
+}
+
+QList<ProcessInfoItem> SampleCollector::readTopProcesses(const SampleInputs& inputs, QList<ProcessInfoItem>* watched)
 {
     if (!m_platform.processes.readProcesses(m_entries) || m_entries.empty()) return {};
 
@@ -124,6 +155,9 @@ QList<ProcessInfoItem> SampleCollector::readTopProcesses(const SampleInputs& inp
             }
         }
         m_ranked.push_back({percent, i});
+        // The same walk serves the watched names: nobody reads the table again for them.
+        if (watched && !inputs.watchedNames.isEmpty() && !e.isKernelThread && isWatched(e, inputs))
+            watched->append(itemFor(e, percent, inputs));
     }
     if (!sorted) {
         std::sort(m_nextProcessCPUTimes.begin(), m_nextProcessCPUTimes.end(),
@@ -144,20 +178,7 @@ QList<ProcessInfoItem> SampleCollector::readTopProcesses(const SampleInputs& inp
     QList<ProcessInfoItem> out;
     out.reserve(qsizetype(keep));
     for (size_t k = 0; k < keep; ++k) {
-        const ProcessEntry& e = m_entries[m_ranked[k].index];
-        ProcessInfoItem item;
-        item.pid = e.pid;
-        item.name = m_platform.processes.displayName(e);
-        item.cpuUsage = m_ranked[k].percent;
-        item.memoryMB = double(e.residentBytes) / mib;
-        item.startTime = e.startTime;
-        item.nice = e.nice;
-        item.isKernelThread = e.isKernelThread;
-        // The init process and kernel threads are listed but never acted on.
-        const bool untouchable = MonitorRules::isUntouchable(item);
-        item.isProtected = untouchable || MonitorRules::isProtectedName(item.name, inputs.protectedLowerCased);
-        item.isRunaway = !untouchable && inputs.cpuThreshold < item.cpuUsage;
-        out.append(item);
+        out.append(itemFor(m_entries[m_ranked[k].index], m_ranked[k].percent, inputs));
     }
     return out;
 }

@@ -4,6 +4,7 @@
 #include "platform/HostCpuSource.h"
 #include "platform/ProcessTable.h"
 
+#include <QByteArray>
 #include <QStringList>
 #include <chrono>
 #include <optional>
@@ -31,6 +32,9 @@ struct SampleInputs {
     double cpuThreshold = 80.0;
     QStringList protectedLowerCased;  // the user's list
     std::optional<double> cpuTempC;
+    std::optional<double> throttleTripC;
+    // Exact process names to report wherever they rank.
+    QList<QByteArray> watchedNames;
 };
 
 struct Sample {
@@ -38,6 +42,8 @@ struct Sample {
     HealthScore health;
     double cpu = 0;
     double memoryPressure = 0;
+    // The processes named in the inputs' watched names.
+    QList<ProcessInfoItem> watched;
 };
 
 // Takes samples, keeping the previous readings that CPU shares are measured against. Lives on
@@ -60,7 +66,8 @@ public:
     // (used, total) of "/" when it is another file system; (0, 0) otherwise.
     std::pair<uint64_t, uint64_t> readRootDiskUsage();
     ThermalLevel readThermalState();
-    QList<ProcessInfoItem> readTopProcesses(const SampleInputs& inputs);
+    // `watched`, when given, receives the processes with a watched name.
+    QList<ProcessInfoItem> readTopProcesses(const SampleInputs& inputs, QList<ProcessInfoItem>* watched = nullptr);
 
     // Forgets the previous readings: the next sample starts from no baseline.
     void reset();
@@ -71,6 +78,9 @@ private:
         uint64_t startTime;
         uint64_t cpuTimeNs;
     };
+    ProcessInfoItem itemFor(const ProcessEntry& e, double percent, const SampleInputs& inputs);
+    bool isWatched(const ProcessEntry& e, const SampleInputs& inputs);
+
     struct Ranked {
         double percent;
         size_t index;

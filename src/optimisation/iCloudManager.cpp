@@ -2,8 +2,6 @@
 
 #include "core/CFormat.h"
 #include "core/Clock.h"
-#include "core/Executor.h"
-#include "core/MainThread.h"
 #include "core/Uuid.h"
 #include "monitoring/MonitorState.h"
 #include "platform/ProcessControl.h"
@@ -138,20 +136,24 @@ iCloudManager::Measurement iCloudManager::measureDaemon(const QString& name, con
 
 void iCloudManager::sample()
 {
-    // The worker gets its own copy of the published list; the live one belongs to the main thread.
+    // The sampler reports the clients by name from its own walk of the process table (they are
+    // its watched names), so the table is not read again here: a client among the busiest is
+    // taken from that list, any other from the watched ones.
     const QList<ProcessInfoItem> top = m_c.monitor.topProcesses();
-    m_c.utility.async([this, top] {
-        const QList<Measurement> all = measureAll(iCloudProcesses(), top);
-        // The busiest client stands for all of them; the first listed wins a tie.
-        Measurement busiest;
-        bool any = false;
-        for (const Measurement& m : all) {
-            if (m.pid < 1) continue;
-            if (!any || m.cpu > busiest.cpu) busiest = m;
-            any = true;
-        }
-        postTo(this, [this, busiest] { checkAutoThrottle(busiest.cpu, busiest.memoryMB); });
-    });
+    const QList<ProcessInfoItem> watched = m_c.monitor.watchedProcesses();
+    const auto named = [](const QList<ProcessInfoItem>& list, const QString& name) -> const ProcessInfoItem* {
+        for (const ProcessInfoItem& p : list)
+            if (p.name == name && p.pid >= 1) return &p;
+        return nullptr;
+    };
+    // The busiest client stands for all of them; the first listed wins a tie.
+    const ProcessInfoItem* busiest = nullptr;
+    for (const QString& name : iCloudProcesses()) {
+        const ProcessInfoItem* p = named(top, name);
+        if (!p) p = named(watched, name);
+        if (p && (!busiest || p->cpuUsage > busiest->cpuUsage)) busiest = p;
+    }
+    checkAutoThrottle(busiest ? busiest->cpuUsage : 0.0, busiest ? busiest->memoryMB : 0.0);
 }
 
 void iCloudManager::checkAutoThrottle(double cpu, double memoryMB)

@@ -19,7 +19,6 @@
 #include <optional>
 
 class Clock;
-class Executor;
 class MonitorState;
 class ProcessTable;
 
@@ -40,7 +39,8 @@ struct ThrottleEvent {
 // the busiest has stayed above 50 % CPU for 15 s it lowers their priority and briefly stops
 // those above 70 %. On request it stops all of them for a while (AI workload mode clears the
 // way this way) and continues them afterwards. Only processes are touched, never sync data.
-// Main thread only, except the measurement of a sample, which runs on the utility executor.
+// Main thread only. The periodic measurement reads what the sampler published (the clients are
+// among its watched names); a throttle, pause or resume reads the process table afresh.
 class iCloudManager final : public QObject, public Lifecycle, public CloudSyncPause {
     Q_OBJECT
 public:
@@ -57,10 +57,9 @@ public:
 
     struct Collaborators {
         MonitorState& monitor;
-        // Read under a lock of our own: the sample's worker and the main thread share it.
+        // Read afresh when clients are throttled, paused or resumed.
         ProcessTable& processTable;
         ProcessControl& processes;
-        Executor& utility;
         const Clock& clock;
         Scheduler& scheduler;
     };

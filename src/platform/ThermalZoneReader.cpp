@@ -1,5 +1,7 @@
 #include "platform/ThermalZoneReader.h"
 
+#include <QStringList>
+
 ThermalLevel thermalLevelOf(const QList<ThermalZone>& zones)
 {
     ThermalLevel worst = ThermalLevel::nominal;
@@ -16,4 +18,28 @@ ThermalLevel thermalLevelOf(const QList<ThermalZone>& zones)
         }
     }
     return worst;
+}
+
+std::optional<double> throttleTripOf(const QList<ThermalZone>& zones)
+{
+    // Firmware fills unused trips with 0, negative or absurd values.
+    const auto usable = [](const ThermalTrip& trip) { return trip.tempC > 0 && trip.tempC < 150; };
+    const auto lowest = [&](const QStringList& zoneTypes, QLatin1String tripType) {
+        std::optional<double> found;
+        for (const ThermalZone& zone : zones) {
+            if (!zoneTypes.contains(zone.type)) continue;
+            for (const ThermalTrip& trip : zone.trips) {
+                if (trip.type != tripType || !usable(trip)) continue;
+                if (!found || trip.tempC < *found) found = trip.tempC;
+            }
+        }
+        return found;
+    };
+    const QStringList die = {QStringLiteral("x86_pkg_temp"), QStringLiteral("cpu-thermal"), QStringLiteral("cpu_thermal")};
+    const QStringList acpi = {QStringLiteral("acpitz")};
+    for (const QStringList* types : {&die, &acpi}) {
+        if (const auto passive = lowest(*types, QLatin1String("passive"))) return passive;
+        if (const auto critical = lowest(*types, QLatin1String("critical"))) return critical;
+    }
+    return std::nullopt;
 }

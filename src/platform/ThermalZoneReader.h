@@ -29,3 +29,8 @@ public:
 // The machine's thermal pressure: the worst trip any zone has reached (passive -> fair,
 // hot -> serious, critical -> critical); nominal with no zones or no reached trip.
 ThermalLevel thermalLevelOf(const QList<ThermalZone>& zones);
+
+// The temperature at which the processor is held back, as the firmware declares it: the lowest
+// passive trip of the CPU's own zones (x86_pkg_temp, cpu-thermal), else their lowest critical
+// trip, and failing those the same of the ACPI zone. None when no such trip is set.
+std::optional<double> throttleTripOf(const QList<ThermalZone>& zones);

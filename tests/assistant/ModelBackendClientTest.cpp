@@ -271,3 +271,73 @@ TEST(ModelBackendClient, KeyNeverLogged)
     EXPECT_EQ(errors.size(), 8);
     for (const QString& text : lines + errors) EXPECT_FALSE(text.contains(kKey)) << text.toStdString();
 }
+
+namespace {
+
+// A peer on 127.0.0.1 that reads one whole request, answers with a status line, headers and
+// part of the promised body, then closes the connection.
+class CutShortServer {
+public:
+    CutShortServer()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        ::listen(m_listener, 1);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serveOne(); });
+    }
+    ~CutShortServer()
+    {
+        ::shutdown(m_listener, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listener);
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+
+private:
+    void serveOne()
+    {
+        const int fd = ::accept(m_listener, nullptr, nullptr);
+        if (fd < 0) return;
+        std::string request;
+        char chunk[4096];
+        size_t wanted = std::string::npos;
+        while (wanted == std::string::npos || request.size() < wanted) {
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n <= 0) break;
+            request.append(chunk, size_t(n));
+            const size_t end = request.find("\r\n\r\n");
+            if (wanted == std::string::npos && end != std::string::npos) {
+                const size_t at = request.find("Content-Length: ");
+                wanted = end + 4 + (at == std::string::npos ? 0 : std::stoul(request.substr(at + 16)));
+            }
+        }
+        const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 500\r\n\r\n"
+                                  "{\"message\":{\"content\":\"Rain on";
+        (void)!::write(fd, reply.data(), reply.size());
+        ::close(fd);
+    }
+
+    int m_listener = -1;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+}  // namespace
+
+TEST(ModelBackendClient, ATransferCutAfterTheStatusLineReportsTheTransportError)
+{
+    Backends b;
+    CutShortServer cut;
+    b.store.settings->setOllamaEndpoint(cut.base());
+    const Result<QString> result = b.ollama(QStringLiteral("q"), std::nullopt);
+    ASSERT_FALSE(result.ok());
+    // The connection's own failure, not a 200 whose half a body failed to parse.
+    EXPECT_TRUE(result.error().contains(QStringLiteral("closed"), Qt::CaseInsensitive)) << result.error().toStdString();
+    EXPECT_FALSE(result.error().contains(QStringLiteral("unparseable"))) << result.error().toStdString();
+}

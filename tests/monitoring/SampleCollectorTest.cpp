@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -192,4 +193,94 @@ TEST(SampleCollector, WatchesTheHomeFileSystemAndRootWhenItIsAnother)
               StatvfsVolumeSource(QStringLiteral("/proc")).readVolume()->device);
     EXPECT_EQ(StatvfsVolumeSource(QStringLiteral("/")).readVolume()->device,
               StatvfsVolumeSource(QStringLiteral("/")).readVolume()->device);
+}
+
+namespace {
+// Host counters that advance by 60 busy and 40 idle ticks between two readings.
+struct SteppingCpu final : HostCpuSource {
+    CpuTicks ticks{1000, 1000, 1000, 0};
+    int reads = 0;
+    std::optional<CpuTicks> readTicks() override
+    {
+        ++reads;
+        const CpuTicks now = ticks;
+        ticks.user += 60;
+        ticks.idle += 40;
+        return now;
+    }
+};
+}  // namespace
+
+TEST(SampleCollector, TheFirstSampleMeasuresItsOwnBaselineInsteadOfShowingZero)
+{
+    FixtureReaders readers(procFixtures + QStringLiteral("/basic"));
+    SteppingCpu cpu;
+    SampleCollector collector(SamplerPlatform{cpu, readers.memory, readers.volumeSource, readers.thermal, readers.processes});
+    QElapsedTimer waited;
+    waited.start();
+    const Sample first = collector.takeSample(inputs());
+    EXPECT_GE(waited.elapsed(), SampleCollector::firstSampleBaseline.count()) << "two readings a short wait apart";
+    EXPECT_EQ(cpu.reads, 2);
+    EXPECT_DOUBLE_EQ(first.cpu, 60.0);
+    EXPECT_DOUBLE_EQ(first.snapshot.cpuUsage, 60.0);
+    // The score is the loaded machine's, not an idle one's.
+    PerformanceSnapshot idle = first.snapshot;
+    idle.cpuUsage = 0;
+    EXPECT_LT(first.health.cpuScore, MonitorRules::computeHealth(idle, idle.timestamp).cpuScore);
+
+    // Later samples measure against the previous one, with a single reading.
+    const Sample second = collector.takeSample(inputs());
+    EXPECT_EQ(cpu.reads, 3);
+    EXPECT_DOUBLE_EQ(second.cpu, 60.0);
+}
+
+TEST(SampleCollector, WatchedNamesAreReportedFromTheSameWalkWhereverTheyRank)
+{
+    QTemporaryDir dir;
+    QFile templ(procFixtures + QStringLiteral("/counter-down/before/4244/stat"));
+    ASSERT_TRUE(templ.open(QIODevice::ReadOnly));
+    QList<QByteArray> fields = templ.readAll().trimmed().split(' ');
+    auto writeProcess = [&](int pid, const QByteArray& comm, int ticks, const QByteArray& argv0 = {}) {
+        QDir().mkpath(dir.path() + QStringLiteral("/%1").arg(pid));
+        fields[0] = QByteArray::number(pid);
+        fields[1] = "(" + comm + ")";
+        fields[13] = QByteArray::number(ticks);
+        QFile f(dir.path() + QStringLiteral("/%1/stat").arg(pid));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(fields.join(' ') + '\n');
+        QFile cmd(dir.path() + QStringLiteral("/%1/cmdline").arg(pid));
+        ASSERT_TRUE(cmd.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        cmd.write((argv0.isEmpty() ? comm : argv0) + '\0');
+    };
+    // Thirty-five busier processes push the idle clients out of the published thirty.
+    auto writeAll = [&](int busyTicks) {
+        for (int i = 0; i < 35; ++i) writeProcess(100 + i, "p" + QByteArray::number(100 + i), busyTicks);
+        writeProcess(200, "syncthing", 0);
+        writeProcess(201, "syncthingtray", 0);  // a longer name is another program
+        writeProcess(202, "averylongsyncer", 0, "/opt/x/averylongsyncerclient");  // cut by the kernel
+        writeProcess(203, "averylongsyncer", 0, "/opt/x/averylongsyncerother");
+    };
+    writeAll(0);
+    FixtureReaders readers(dir.path());
+    SampleCollector collector(readers.platform());
+    SampleInputs in = inputs();
+    in.watchedNames = {"syncthing", "averylongsyncerclient"};
+    EXPECT_EQ(collector.takeSample(in).watched.size(), 2);
+
+    writeAll(50);
+    QThread::msleep(10);
+    const Sample s = collector.takeSample(in);
+    EXPECT_EQ(find(s.snapshot.topProcesses, 200), nullptr) << "not among the busiest";
+    ASSERT_EQ(s.watched.size(), 2);
+    const ProcessInfoItem* client = find(s.watched, 200);
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(client->name, QStringLiteral("syncthing"));
+    EXPECT_EQ(client->startTime, 3000u);
+    EXPECT_EQ(client->cpuUsage, 0);
+    EXPECT_DOUBLE_EQ(client->memoryMB, 406.0 * 4096 / 1048576.0);
+    ASSERT_NE(find(s.watched, 202), nullptr);
+    EXPECT_EQ(find(s.watched, 202)->name, QStringLiteral("averylongsyncerclient"));
+
+    // Without watched names nothing is reported.
+    EXPECT_TRUE(collector.takeSample(inputs()).watched.isEmpty());
 }

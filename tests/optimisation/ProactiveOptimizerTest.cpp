@@ -18,6 +18,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -351,4 +352,36 @@ TEST(ProactiveOptimizer, TwoCategoriesClearedInConfidenceOrderShareOneSummary)
     EXPECT_EQ(rig.optimizer->events().at(1).reclaimedBytes, 70 * MiB);
     EXPECT_EQ(rig.gate.ledger().size(), 3);  // one entry per folder
     EXPECT_EQ(rig.pattern(kNpm)->regrowRateSamples, QList<double>{70.0 * MiB});
+}
+
+TEST(ProactiveOptimizer, APreClearEmptiesOnTheCleanersWorkerAndRecordsOnTheMainThread)
+{
+    Rig rig;
+    // Enough entries that moving them takes a while: each goes to the Trash with its record.
+    for (int i = 0; i < 1500; ++i) fixture::file(npmDir() + QStringLiteral("/e%1").arg(i), 4096);
+    CleanupTarget target;
+    target.path = npmDir();
+    target.name = QStringLiteral("npm Cache");
+    target.category = CleanupTarget::CleanupCategory::npmCache;
+    target.sizeBytes = 1500 * 4096;
+
+    std::optional<ProactiveOptimizer::Preclear> result;
+    QThread* reportedOn = nullptr;
+    rig.optimizer->preclearTargetInBackground(target, [&](ProactiveOptimizer::Preclear p) {
+        result = p;
+        reportedOn = QThread::currentThread();
+    });
+    // The call returns at once: the folder is still being emptied and nothing is recorded yet.
+    EXPECT_FALSE(result.has_value());
+    EXPECT_FALSE(fixture::entries(npmDir()).isEmpty());
+    EXPECT_TRUE(rig.gate.ledger().isEmpty()) << "recorded when the outcome is known";
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 20000));
+    EXPECT_EQ(reportedOn, QThread::currentThread());
+    EXPECT_TRUE(result->cleared);
+    EXPECT_EQ(result->bytesMoved, 1500u * 4096u);
+    EXPECT_TRUE(fixture::entries(npmDir()).isEmpty());
+    EXPECT_EQ(fixture::entries(fixture::trashFiles()).size(), 1500);
+    ASSERT_EQ(rig.gate.ledger().size(), 1);
+    EXPECT_EQ(rig.gate.ledger().first().outcome, QStringLiteral("Cleared npm Cache (~6.1 MB)."));
 }

@@ -4,7 +4,6 @@
 #include "platform/linux/ProcfsProcessTable.h"
 #include "support/ChildProcess.h"
 #include "support/FakeMonitorState.h"
-#include "support/InlineExecutor.h"
 #include "support/ManualScheduler.h"
 
 #include <gtest/gtest.h>
@@ -27,8 +26,10 @@ namespace {
 class OwnChildrenTable final : public ProcessTable {
 public:
     QSet<int32_t> pids;
+    int reads = 0;
     bool readProcesses(std::vector<ProcessEntry>& out) override
     {
+        ++reads;
         if (!m_real.readProcesses(out)) return false;
         std::erase_if(out, [this](const ProcessEntry& e) { return !pids.contains(e.pid); });
         return true;
@@ -78,13 +79,11 @@ struct CloudRig {
     FakeMonitorState monitor;
     OwnChildrenTable table;
     LinuxProcessControl control;
-    InlineExecutor utility;
     std::vector<std::unique_ptr<ChildProcess>> children;
     std::unique_ptr<iCloudManager> manager = std::make_unique<iCloudManager>(iCloudManager::Collaborators{
         .monitor = monitor,
         .processTable = table,
         .processes = control,
-        .utility = utility,
         .clock = clock,
         .scheduler = scheduler,
     });
@@ -317,6 +316,31 @@ TEST(iCloudManager, MonitorThrottlesAfterFifteenSecondsAboveFiftyPercent)
         rig.scheduler.advance(2s);
         EXPECT_TRUE(becomes(nextcloud, false)) << "the 2 s stop is over";
     }
+}
+
+TEST(iCloudManager, MonitorTakesClientsOutsideTheBusiestFromTheSamplersWatchedNames)
+{
+    CloudRig rig;
+    rig.manager->startMonitoring();
+    // Not among the busiest: the sampler's watched list carries it, with its own share.
+    rig.monitor.processes = {top(4000, QStringLiteral("firefox"), 40)};
+    rig.monitor.watched = {top(4100, QStringLiteral("syncthing"), 55, 80), top(4101, QStringLiteral("dropbox"), 5, 300)};
+    for (int i = 0; i < 2; ++i) rig.scheduler.advance(5000ms);
+    EXPECT_EQ(rig.manager->fileproviderdCPU(), 55) << "the busiest client stands for all";
+    EXPECT_EQ(rig.manager->fileproviderdMemoryMB(), 80);
+    EXPECT_TRUE(rig.manager->highCPUStartTime());
+    // A busiest-list entry wins over the watched one of the same client.
+    rig.monitor.processes = {top(4100, QStringLiteral("syncthing"), 3, 81)};
+    rig.scheduler.advance(5000ms);
+    EXPECT_EQ(rig.manager->fileproviderdCPU(), 5);
+    EXPECT_EQ(rig.manager->fileproviderdMemoryMB(), 300);
+    EXPECT_FALSE(rig.manager->highCPUStartTime());
+    // No client running: nothing measured.
+    rig.monitor.processes.clear();
+    rig.monitor.watched.clear();
+    rig.scheduler.advance(5000ms);
+    EXPECT_EQ(rig.manager->fileproviderdMemoryMB(), 0);
+    EXPECT_EQ(rig.table.reads, 0) << "the periodic check never walks the process table itself";
 }
 
 TEST(iCloudManager, AHighRunInterruptedByAPauseThrottlesAtOnceAfterTheResume)

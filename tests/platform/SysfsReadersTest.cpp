@@ -67,3 +67,32 @@ TEST(ThermalZones, levelIsTheWorstTripReached)
     EXPECT_EQ(zones[1].tempC, 121.0);
     EXPECT_EQ(zones[1].trips.size(), 2);
 }
+
+TEST(ThermalZones, throttlePointIsTheProcessorZonesPassiveOrCriticalTrip)
+{
+    const std::pair<const char*, std::optional<double>> cases[] = {
+        {"cool/class/thermal", 85.0},  // x86_pkg_temp: passive before critical
+        {"damaged", 100.0},            // acpitz's trips are unset; the package zone's critical stands
+        {"hot", 95.0},                 // only the ACPI zone: its passive trip
+        {"critical", 119.0},           // the ACPI zone's critical; SEN1 is no processor zone
+        {"active-only/class/thermal", std::nullopt},  // fan trips say nothing of throttling
+        {"none/class/thermal", std::nullopt},
+        {"no-such-tree", std::nullopt}};
+    for (const auto& [name, trip] : cases) {
+        const SysfsThermalZoneReader reader(fixturePath(QStringLiteral("sys/thermal/") + name));
+        EXPECT_EQ(throttleTripOf(reader.readZones()), trip) << name;
+    }
+}
+
+TEST(ThermalZones, laterReadingsFollowTheTemperatureOnly)
+{
+    FixtureTree tree("sys/thermal/hot");
+    const SysfsThermalZoneReader reader(tree.path());
+    ASSERT_EQ(reader.readZones().value(0).tempC, 101.0);
+    tree.write("thermal_zone0/temp", "64000\n");
+    const QList<ThermalZone> zones = reader.readZones();
+    ASSERT_EQ(zones.size(), 1);
+    EXPECT_EQ(zones[0].tempC, 64.0);
+    EXPECT_EQ(zones[0].trips.size(), 3);
+    EXPECT_EQ(thermalLevelOf(zones), ThermalLevel::nominal);
+}

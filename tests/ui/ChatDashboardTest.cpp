@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -281,4 +282,44 @@ TEST(ChatInDashboard, BadgeFollowsTheStoredFlagAndTheWindowAnswersWhileAModelThi
     EXPECT_LT(longestGap, 1000);
     EXPECT_EQ(lastText(chat), QStringLiteral("Rain on the roof."));
     EXPECT_EQ(chat->rows().last()->backendLabel()->text(), QStringLiteral("Ollama (local)"));
+}
+
+TEST(ChatInDashboard, GateSheetIsModalOverTheWholeWindow)
+{
+    ChildProcess child({QStandardPaths::findExecutable(QStringLiteral("sleep")), QStringLiteral("60")});
+    ASSERT_TRUE(child.started());
+    ChatDashboard d;
+    d.publishProcess(QStringLiteral("sleep"), child.pid());
+    TavrilonChatView* chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    SidebarButton* overview = d.window->sidebar()->button(DashboardTab::overview);
+
+    d.type(chat, QStringLiteral("stop sleep"));
+    ASSERT_NE(chat->warningSheet(), nullptr);
+    // The scrim covers the sidebar as well, and the keyboard cannot reach it either.
+    EXPECT_EQ(chat->warningOverlay()->parentWidget(), d.window.get());
+    EXPECT_EQ(chat->warningOverlay()->geometry(), d.window->rect());
+    EXPECT_FALSE(overview->isEnabled());
+    EXPECT_FALSE(chat->input()->isEnabled());
+    QTest::keyClick(d.window.get(), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), overview);
+
+    // A real click where the sidebar's Overview button lies lands on the scrim: the tab stays,
+    // and the sheet goes as dismissed from outside (nothing counted, nothing said).
+    const int rowsBefore = int(chat->rows().size());
+    const QPoint onButton = overview->mapTo(d.window.get(), overview->rect().center());
+    QTest::mouseClick(d.window->windowHandle(), Qt::LeftButton, {}, onButton);
+    EXPECT_EQ(d.window->selectedTab(), DashboardTab::tavrilon);
+    EXPECT_EQ(d.window->tabView(), chat);
+    EXPECT_EQ(chat->warningSheet(), nullptr);
+    EXPECT_EQ(d.rig.gate.destructiveWarnings().value(QStringLiteral("Stop sleep")), 0);
+    EXPECT_EQ(int(chat->rows().size()), rowsBefore);
+    EXPECT_TRUE(overview->isEnabled());
+    EXPECT_TRUE(chat->input()->isEnabled());
+    EXPECT_EQ(::kill(child.pid(), 0), 0);
+
+    // Once the sheet is gone the sidebar works again.
+    QTest::qWait(20);
+    QTest::mouseClick(d.window->windowHandle(), Qt::LeftButton, {}, onButton);
+    EXPECT_EQ(d.window->selectedTab(), DashboardTab::overview);
 }

@@ -266,6 +266,16 @@ TEST(StatusCardsModelTest, ThermalCardByStateReadingAndUnit)
     EXPECT_EQ(t.gaugeValue, 62.0);
     EXPECT_EQ(t.note, QStringLiteral("CPU die"));
 
+    // With the firmware's throttle point, the hint names it in the display unit.
+    snap.throttleTripC = 108;
+    EXPECT_EQ(StatusCardsModel::thermal(snap, s.settings).note, QStringLiteral("CPU die \u2022 throttle at ~226°F"));
+    s.settings.setTemperatureUnitFahrenheit(false);
+    snap.throttleTripC = 85;
+    EXPECT_EQ(StatusCardsModel::thermal(snap, s.settings).note, QStringLiteral("CPU die \u2022 throttle at ~85°C"));
+    snap.cpuTempC.reset();
+    EXPECT_EQ(StatusCardsModel::thermal(snap, s.settings).note, QStringLiteral("Sensor unavailable — using system pressure"));
+    snap.throttleTripC.reset();
+
     snap.cpuTempC = std::nan("");
     t = StatusCardsModel::thermal(snap, s.settings);
     EXPECT_FALSE(t.gaugeValue);

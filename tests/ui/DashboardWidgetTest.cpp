@@ -26,6 +26,7 @@
 #include <QScrollArea>
 #include <QChartView>
 #include <QElapsedTimer>
+#include <QtMath>
 #include <QHash>
 #include <QTest>
 
@@ -166,6 +167,20 @@ TEST_F(Dashboard, SidebarFollowsWhatTheManagersPublish)
     EXPECT_EQ(overview()->profileLabel()->style().name, QStringLiteral("Gaming"));
 }
 
+TEST_F(Dashboard, ASidebarButtonWithKeyboardFocusShowsARing)
+{
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    SidebarButton* history = view.sidebar()->button(DashboardTab::history);
+    EXPECT_EQ(history->focusPolicy(), Qt::TabFocus);
+    const QColor accent = PaletteTheme::ember().accent;
+    const QImage before = history->grab().toImage();
+    EXPECT_FALSE(uses(before, accent, 24, 200)) << "an unselected button without focus has no accent";
+    history->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(history->hasFocus());
+    EXPECT_TRUE(uses(history->grab().toImage(), accent, 24, 200));
+}
+
 TEST_F(Dashboard, RingArcTakesTheScoresBandColour)
 {
     const PaletteTheme& abyss = *PaletteTheme::find(QStringLiteral("abyss"));
@@ -196,6 +211,30 @@ TEST_F(Dashboard, RingArcTakesTheScoresBandColour)
     rig.monitor.setCurrentHealth(zero);
     settle();
     EXPECT_EQ(ring->shownFraction(), 0);
+}
+
+TEST_F(Dashboard, AFullRingEndsInItsFullColourNotPale)
+{
+    const PaletteTheme& abyss = *PaletteTheme::find(QStringLiteral("abyss"));
+    rig.themes.setCurrent(abyss);
+    HealthRing* ring = overview()->healthRing();
+    ring->hide();  // hidden, a new score is drawn at once
+    ring->setScore(100);
+    QImage img(HealthRing::side, HealthRing::side, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    ring->render(&img, {}, {}, QWidget::RenderFlags());
+    const QImage a = img.convertToFormat(QImage::Format_ARGB32);
+    // On the arc's middle line, `degrees` counter-clockwise from 3 o'clock.
+    const auto alphaAt = [&](double degrees) {
+        const double r = (HealthRing::side - HealthRing::lineWidth) / 2, c = HealthRing::side / 2.0;
+        const double t = qDegreesToRadians(degrees);
+        return qAlpha(a.pixel(int(c + r * std::cos(t)), int(c - r * std::sin(t))));
+    };
+    // The arc starts pale just right of 12 o'clock and runs clockwise round to just left of it,
+    // where the last few percent stay in the full colour.
+    EXPECT_LT(alphaAt(75), 160) << "the start is pale";
+    for (double degrees : {100.0, 105.0, 110.0, 120.0})
+        EXPECT_GT(alphaAt(degrees), 220) << degrees << " degrees: the end of a full ring";
 }
 
 TEST_F(Dashboard, ScoreBarsAndCardsShowTheSnapshot)

@@ -154,8 +154,7 @@ TEST(PidReuseInNamespace, DISABLED_EveryPathRefusesAReusedPid)
         FakeMonitorState cloudMonitor;
         cloudMonitor.processes = {sampled};
         ProcfsProcessTable table;
-        InlineExecutor utility;
-        iCloudManager cloud({cloudMonitor, table, control, utility, clock, scheduler});
+        iCloudManager cloud({cloudMonitor, table, control, clock, scheduler});
         cloud.pause(60);
         reused.expectUntouched("sync pause");
         for (const ThrottleEvent& event : cloud.throttleHistory()) {

@@ -1,6 +1,7 @@
 // The status item on the offscreen platform (no tray there): install, redraws, clicks, the
 // menu rebuilt at opening from the guards' state, and the menu's actions.
 #include "DashboardRig.h"
+#include "guards/ShieldRig.h"
 
 #include "core/Log.h"
 #include "guards/AIShieldStatus.h"
@@ -201,4 +202,52 @@ TEST(StatusItemController, MenuActions)
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->windowTitle() == QStringLiteral("Work Guard \u2014 Recovery")) ++windows;
     EXPECT_EQ(windows, 1) << "a closed recovery window is reused";
+}
+
+// The menu's AI Shield rows read the real process watch.
+TEST(StatusItemController, AIShieldRowsShowTheRealProcessWatch)
+{
+    Rig rig;
+    Guards guards;
+    WorkGuardLifecycle workGuard{guards.journal};
+    DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
+    ShieldRig shield;
+    QStringList calls;
+    StatusItemController controller{StatusItemDeps{
+        .perf = rig.monitor,
+        .battery = rig.battery,
+        .settings = rig.settings,
+        .defaults = rig.defaults,
+        .themes = rig.themes,
+        .profiles = rig.profiles,
+        .snoozeControl = guards,
+        .snooze = guards,
+        .aiShield = shield.shield,
+        .workGuardState = guards,
+        .workGuard = workGuard,
+        .hud = hud,
+        .clock = rig.clock,
+        .makeReadout = [] { return new QLabel(QStringLiteral("readout")); },
+        .openDashboard = [] {},
+        .revealFile = [&calls](const QString& p) { calls << QStringLiteral("reveal ") + p; },
+        .openFolder = [](const QString&) {},
+        .quit = [] {},
+    }};
+    controller.install();
+    shield.inventory.add(77, QStringLiteral("claude"), QStringList{"claude", "sudo", "make"});
+    shield.inventory.add(78, QStringLiteral("bash"), QStringList{"bash"});
+    shield.poll();
+
+    Q_EMIT controller.menu()->aboutToShow();
+    QStringList texts;
+    for (QAction* a : controller.menu()->actions()) texts << a->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("AI Shield: 1 AI process")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("  \u2022 claude (pid 77)")));
+    EXPECT_EQ(texts.filter(QStringLiteral("  \u26A0 Suspicious sudo invocation by AI process \u2014 pid=77 name=claude")).size(), 1)
+        << texts.join(QLatin1Char('\n')).toStdString();
+    for (QAction* a : controller.menu()->actions()) {
+        if (a->text() == QStringLiteral("Show AI Shield Log in Files")) a->trigger();
+    }
+    settle();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("reveal ") + shield.logPath});
 }

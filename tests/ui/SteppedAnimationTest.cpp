@@ -6,6 +6,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+
 TEST(SteppedAnimation, WakesOnlyForVisibleStepsAndLandsOnTheTargetAtTheEnd)
 {
     struct Case {
@@ -13,8 +15,8 @@ TEST(SteppedAnimation, WakesOnlyForVisibleStepsAndLandsOnTheTargetAtTheEnd)
         int maxFrames;
     };
     // A small move costs a handful of frames; a sweep across hundreds of pixels is held to the
-    // 60 Hz grid (a 1 s glide has at most 63 frames); no move at all costs none.
-    for (const Case& c : {Case{0.80, 0.81, 1.0 / 345, 6}, Case{0, 1, 1.0 / 1000, 63}, Case{50, 50, 1, 0}}) {
+    // shared 25 Hz grid (a 1 s glide has at most 26 frames); no move at all costs none.
+    for (const Case& c : {Case{0.80, 0.81, 1.0 / 345, 6}, Case{0, 1, 1.0 / 1000, 26}, Case{50, 50, 1, 0}}) {
         SCOPED_TRACE(c.to);
         SteppedAnimation animation(1000, QEasingCurve::InOutQuad);
         QSignalSpy spy(&animation, &SteppedAnimation::valueChanged);
@@ -58,4 +60,20 @@ TEST(SteppedAnimation, StopLeavesTheValueWhereItWasAndWakesNoMore)
     EXPECT_EQ(spy.count(), seen);
     EXPECT_EQ(animation.value(), shown);
     EXPECT_FALSE(animation.isRunning());
+}
+
+TEST(SteppedAnimation, AnimationsStartedApartWakeOnTheSameGrid)
+{
+    SteppedAnimation ring(1000, QEasingCurve::InOutQuad), bar(600, QEasingCurve::InOutQuad);
+    ring.start(0, 1, 1.0 / 1000);
+    QTest::qWait(13);
+    bar.start(0, 100, 0.1);
+    const std::vector<qint64> a = ring.plannedFrameTimes(), b = bar.plannedFrameTimes();
+    ASSERT_GE(b.size(), 10u);
+    for (const std::vector<qint64>* times : {&a, &b})
+        for (qint64 at : *times) EXPECT_EQ(at % SteppedAnimation::frameIntervalMs, 0) << at;
+    // While both run, every frame of the shorter one is a frame of the longer one too: one
+    // wake-up serves both.
+    for (qint64 at : b)
+        if (at <= a.back()) EXPECT_NE(std::find(a.begin(), a.end(), at), a.end()) << at;
 }

@@ -6,7 +6,7 @@
 #include "VirtualDisplay.h"
 
 #include "../ui/DashboardRig.h"
-#include "guards/AIShield.h"
+#include "guards/AIShieldStatus.h"
 #include "guards/SnoozeGuard.h"
 #include "guards/WorkGuard.h"
 #include "support/InlineExecutor.h"
@@ -94,12 +94,19 @@ QString screenshotDir()
     return dir;
 }
 
+// AI Shield as the menu reads it, with no AI process running.
+struct IdleAIShield final : AIShieldStatus {
+    QList<AIProcessInfo> processes() const override { return {}; }
+    std::optional<QString> lastSuspiciousEvent() const override { return std::nullopt; }
+    QString logPath() const override { return QStringLiteral("/data/ai-shield.log"); }
+};
+
 struct TrayRig {
     QDBusConnection watcherBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("watcher"));
     FakeWatcher watcher;
     Rig rig;
     SnoozeGuard snooze;
-    AIShield aiShield;
+    IdleAIShield aiShield;
     WorkGuard workGuard{{.clock = rig.clock, .scheduler = rig.scheduler}};
     DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
     QStringList calls;

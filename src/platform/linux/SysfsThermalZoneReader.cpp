@@ -6,6 +6,21 @@ SysfsThermalZoneReader::SysfsThermalZoneReader(QString root) : m_root(std::move(
 
 QList<ThermalZone> SysfsThermalZoneReader::readZones() const
 {
+    QList<ThermalZone> zones;
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_zones) m_zones = discover();
+        zones = *m_zones;
+    }
+    for (ThermalZone& zone : zones) {
+        zone.tempC.reset();
+        if (const auto milli = SysfsValue::readInt(zone.tempPath)) zone.tempC = double(*milli) / 1000.0;
+    }
+    return zones;
+}
+
+QList<ThermalZone> SysfsThermalZoneReader::discover() const
+{
     // A zone has at most a handful of trips; the kernel's limit is far above what firmware uses.
     constexpr int kMaxTrips = 32;
     QList<ThermalZone> zones;
@@ -15,7 +30,6 @@ QList<ThermalZone> SysfsThermalZoneReader::readZones() const
         ThermalZone zone;
         zone.type = SysfsValue::readText(dir + QStringLiteral("/type")).value_or(QString());
         zone.tempPath = dir + QStringLiteral("/temp");
-        if (const auto milli = SysfsValue::readInt(zone.tempPath)) zone.tempC = double(*milli) / 1000.0;
         for (int i = 0; i < kMaxTrips; ++i) {
             const QString base = dir + QStringLiteral("/trip_point_%1_").arg(i);
             const auto type = SysfsValue::readText(base + QStringLiteral("type"));

@@ -137,9 +137,11 @@ void TavrilonChatView::syncThinking()
 
 TavrilonChatView::~TavrilonChatView()
 {
-    // The sheets and rows call into the controller; they go before it does.
+    // The sheets and rows call into the controller; they go before it does. The sheets live on
+    // the window, which outlives this view when another tab replaces it.
     delete m_warningOverlay;
     delete m_yoloOverlay;
+    releaseWindow();
     delete m_panel;
 }
 
@@ -233,7 +235,7 @@ void TavrilonChatView::syncWarningSheet()
         sheet = new QWidget;  // a pending action without a decision: an empty sheet
         sheet->setMinimumHeight(120);
     }
-    m_warningOverlay = new SheetOverlay(sheet, this);
+    m_warningOverlay = new SheetOverlay(sheet, sheetHost());
     connect(m_warningOverlay, &SheetOverlay::outsideClicked, this, [this] {
         // Dismissed without its buttons: nothing is counted and nothing is said.
         m_controller->clearPending();
@@ -254,17 +256,40 @@ void TavrilonChatView::syncYoloSheet()
     auto* sheet = new YoloArmingSheet(m_gate, m_themes);
     TavrilonChatController* chat = m_controller;
     connect(sheet, &YoloArmingSheet::dismissRequested, this, [chat] { chat->setShowYoloSheet(false); });
-    m_yoloOverlay = new SheetOverlay(sheet, this);
+    m_yoloOverlay = new SheetOverlay(sheet, sheetHost());
     connect(m_yoloOverlay, &SheetOverlay::outsideClicked, this, [chat] { chat->setShowYoloSheet(false); });
     sheet->show();
     updateModality();
 }
 
+QWidget* TavrilonChatView::sheetHost()
+{
+    return window();
+}
+
+void TavrilonChatView::releaseWindow()
+{
+    for (const QPointer<QWidget>& w : std::as_const(m_blocked))
+        if (w) w->setEnabled(true);
+    m_blocked.clear();
+}
+
 void TavrilonChatView::updateModality()
 {
-    // While a sheet is up the panel below takes no input, not even from the keyboard.
+    // While a sheet is up nothing else in the window takes input, not even from the keyboard:
+    // the panel below, and in the dashboard the sidebar and the rest of the window.
     const bool sheetUp = m_warningOverlay || m_yoloOverlay;
     m_panel->setEnabled(!sheetUp);
+    QWidget* host = sheetHost();
+    if (sheetUp && host != this && m_blocked.isEmpty()) {
+        for (QWidget* w : host->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (w == m_warningOverlay || w == m_yoloOverlay || w->isWindow() || !w->isEnabled()) continue;
+            w->setEnabled(false);
+            m_blocked << w;
+        }
+    } else if (!sheetUp) {
+        releaseWindow();
+    }
     if (SheetOverlay* top = m_yoloOverlay ? m_yoloOverlay.data() : m_warningOverlay.data()) {
         top->setScrim(withOpacity(m_theme.theme().background, 0.6));
         top->raise();

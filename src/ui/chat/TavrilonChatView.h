@@ -63,7 +63,11 @@ private:
     void syncWarningSheet();
     void syncYoloSheet();
     void closeOverlay(QPointer<SheetOverlay>& overlay);
+    // The sheets cover the whole window the chat is shown in (in the dashboard, the sidebar too).
+    QWidget* sheetHost();
     void updateModality();
+    // Gives back the input of what a sheet disabled around the chat.
+    void releaseWindow();
     void applyTheme();
 
     ThemeManager& m_themes;
@@ -88,4 +92,6 @@ private:
     QPointer<SheetOverlay> m_warningOverlay;
     QUuid m_warningActionID;
     QPointer<SheetOverlay> m_yoloOverlay;
+    // The widgets of the window beside this view that an open sheet disabled.
+    QList<QPointer<QWidget>> m_blocked;
 };

@@ -15,6 +15,7 @@ class MaintenanceTools;
 class NetworkMonitor;
 class PerformanceMonitor;
 class PerformanceProfileManager;
+class TavrilonWatcher;
 class ThemeManager;
 
 // What the Processes tab's buttons act through: the process manager (its stopping and its
@@ -44,4 +45,6 @@ struct DashboardEnvironment {
     EpitopeLibrary* epitopes = nullptr;
     // The Maintenance tab's tools; without them the tab stays a title.
     MaintenanceTools* maintenanceTools = nullptr;
+    // The watchers, whose settings the Settings tab shows until the settings window hosts them.
+    TavrilonWatcher* watcher = nullptr;
 };

@@ -10,6 +10,7 @@
 #include "ui/dashboard/NetworkTab.h"
 #include "ui/dashboard/OverviewTab.h"
 #include "ui/dashboard/PendingTabView.h"
+#include "ui/settings/TavrilonWatcherSettingsPanel.h"
 #include "ui/dashboard/ProcessesTab.h"
 #include "ui/dashboard/Sidebar.h"
 #include "ui/dashboard/maintenance/MaintenanceView.h"
@@ -99,6 +100,12 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
     case DashboardTab::maintenance:
         if (tab == DashboardTab::maintenance && m_env.maintenanceTools) {
             view = new MaintenanceView(*m_env.maintenanceTools, m_env.themeManager, m_env.processes.clock);
+            break;
+        }
+        [[fallthrough]];
+    case DashboardTab::settings:
+        if (tab == DashboardTab::settings && m_env.watcher) {
+            view = new TavrilonWatcherSettingsPanel(m_env.settings, *m_env.watcher);
             break;
         }
         [[fallthrough]];

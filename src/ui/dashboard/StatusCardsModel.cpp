@@ -49,8 +49,11 @@ Thermal thermal(const PerformanceSnapshot& snapshot, const AppSettings& settings
     t.temperatureText = settings.formatTemperature(celsius, true);
     if (celsius) {
         t.gaugeValue = std::clamp(*celsius, 0.0, thermalGaugeMaximum);
-        // No fixed throttle figure: it differs per processor, and the sample carries none.
-        t.note = QStringLiteral("CPU die");
+        // The firmware's figure for this processor; without one no figure is made up.
+        const std::optional<double> trip = snapshot.throttleTripC;
+        t.note = trip && std::isfinite(*trip)
+                     ? QStringLiteral("CPU die \u2022 throttle at ~") + settings.formatTemperature(trip, true)
+                     : QStringLiteral("CPU die");
     } else {
         t.note = QStringLiteral("Sensor unavailable — using system pressure");
     }

@@ -664,9 +664,12 @@ void HUDWidgetView::refresh()
     m_close->setColor(t.textDim);
     m_send->setColor(t.accent);
     if (auto* prompt = m_inputBox->findChild<SymbolButton*>()) prompt->setColor(t.accentSecondary);
-    m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; color: %1; border: none; }")
-                               .arg(t.textBright.name(QColor::HexArgb)));
-    m_outcome->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(t.textDim.name(QColor::HexArgb)));
+    // Style sheets re-polish their widget: set only when the palette brings new colours.
+    const QString field = QStringLiteral("QLineEdit { background: transparent; color: %1; border: none; }")
+                              .arg(t.textBright.name(QColor::HexArgb));
+    if (m_field->styleSheet() != field) m_field->setStyleSheet(field);
+    const QString outcome = QStringLiteral("color: %1; background: transparent;").arg(t.textDim.name(QColor::HexArgb));
+    if (m_outcome->styleSheet() != outcome) m_outcome->setStyleSheet(outcome);
     m_scanLines->setLinesEnabled(t.enableScanLines);
     m_scanLines->setColor(t.accentSecondary);
     m_header->update();

@@ -427,16 +427,21 @@ MenuReadoutView::MenuReadoutView(MenuReadoutDeps deps, QWidget* parent)
     m_scanLines = new ScanLineOverlay(this);
     m_scanLines->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    const auto redraw = [this] {
+    // Readings arrive with every sample: they only touch the readout, which a hidden popover
+    // does not paint. The controls follow the managers they show.
+    const auto redrawReadout = [this] {
         // The process list's length sets the readout's height.
         m_body->setFixedHeight(m_body->sizeHint().height());
-        m_body->update();
+        if (isVisible()) m_body->update();
+    };
+    const auto redraw = [this, redrawReadout] {
+        redrawReadout();
         syncControls();
     };
-    connect(&m_d.perf, &PerformanceMonitor::snapshotChanged, this, redraw);
-    connect(&m_d.perf, &PerformanceMonitor::healthChanged, this, redraw);
-    connect(&m_d.net, &NetworkMonitor::changed, this, redraw);
-    if (m_d.gpu) connect(m_d.gpu, &GPUMonitor::changed, this, redraw);
+    connect(&m_d.perf, &PerformanceMonitor::snapshotChanged, this, redrawReadout);
+    connect(&m_d.perf, &PerformanceMonitor::healthChanged, this, redrawReadout);
+    connect(&m_d.net, &NetworkMonitor::changed, this, redrawReadout);
+    if (m_d.gpu) connect(m_d.gpu, &GPUMonitor::changed, this, redrawReadout);
     connect(&m_d.themes, &ThemeManager::currentChanged, this, redraw);
     connect(&m_d.profiles, &PerformanceProfileManager::changed, this, redraw);
     connect(&m_d.profiles, &PerformanceProfileManager::activeProfileChanged, this, redraw);
@@ -447,23 +452,31 @@ MenuReadoutView::MenuReadoutView(MenuReadoutDeps deps, QWidget* parent)
 
 void MenuReadoutView::syncControls()
 {
+    // Each setter below is skipped when it would change nothing: a restyle or a new text lays
+    // the popover out again even while it is hidden.
     const PaletteTheme& t = m_theme.theme();
     const bool busy = m_d.optimizer.optimizing();
-    m_hero->setTitle(busy ? QStringLiteral("Optimizing\u2026") : QStringLiteral("Optimize Now"));
-    m_hero->setSubtitle(busy ? QStringLiteral("Working") : QStringLiteral("Free memory + clear safe caches"));
-    m_hero->setBusy(busy);
+    const QString title = busy ? QStringLiteral("Optimizing\u2026") : QStringLiteral("Optimize Now");
+    const QString subtitle = busy ? QStringLiteral("Working") : QStringLiteral("Free memory + clear safe caches");
+    if (m_hero->title() != title) m_hero->setTitle(title);
+    if (m_hero->subtitle() != subtitle) m_hero->setSubtitle(subtitle);
+    if (m_hero->isBusy() != busy) m_hero->setBusy(busy);
     const std::optional<QString>& outcome = m_d.optimizer.lastOutcome();
-    m_result->setWordWrap(outcome.has_value());
-    m_result->setText(outcome.value_or(QStringLiteral("Reversible \u2014 never deletes your files.")));
-    m_result->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(t.textDim.name(QColor::HexArgb)));
-    m_picker->setSelection(m_d.profiles.activeProfile());
+    if (m_result->wordWrap() != outcome.has_value()) m_result->setWordWrap(outcome.has_value());
+    const QString result = outcome.value_or(QStringLiteral("Reversible \u2014 never deletes your files."));
+    if (m_result->text() != result) m_result->setText(result);
+    const QString style = QStringLiteral("color: %1; background: transparent;").arg(t.textDim.name(QColor::HexArgb));
+    if (m_result->styleSheet() != style) m_result->setStyleSheet(style);
+    if (m_picker->selection() != m_d.profiles.activeProfile()) m_picker->setSelection(m_d.profiles.activeProfile());
     const bool values[] = {m_d.settings.autoPilotEnabled(), m_d.profiles.autoSwitchEnabled(),
                            m_d.settings.tavrilonWatcherEnabled()};
     for (int i = 0; i < m_switches.size(); ++i)
         if (m_switches[i]->isOn() != values[i]) m_switches[i]->setOn(values[i]);
-    m_scanLines->setLinesEnabled(t.enableScanLines);
-    m_scanLines->setColor(t.accentSecondary);
-    update();
+    if (m_scanLines->linesEnabled() != t.enableScanLines || m_scanLines->color() != t.accentSecondary) {
+        m_scanLines->setLinesEnabled(t.enableScanLines);
+        m_scanLines->setColor(t.accentSecondary);
+    }
+    if (isVisible()) update();
 }
 
 QString MenuReadoutView::readoutText() const

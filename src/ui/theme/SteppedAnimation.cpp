@@ -4,8 +4,28 @@
 #include <cmath>
 
 namespace {
-constexpr int frameMs = 16;
+
+// One clock for every animation of the process: all frames fall on one grid of this interval,
+// so animations that run at the same time (the ring and the score bars after a sample) wake
+// the main loop together, once per frame, instead of each on its own.
+qint64 sharedNowMs()
+{
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
 }
+
+// The first grid point at or after `ms`.
+qint64 gridAtOrAfter(qint64 ms)
+{
+    const qint64 step = SteppedAnimation::frameIntervalMs;
+    return (ms + step - 1) / step * step;
+}
+
+}  // namespace
 
 SteppedAnimation::SteppedAnimation(int durationMs, QEasingCurve curve, QObject* parent)
     : QObject(parent), m_duration(std::max(durationMs, 1)), m_curve(std::move(curve))
@@ -22,20 +42,23 @@ void SteppedAnimation::start(double from, double to, double visibleStep)
     m_next = 0;
     m_value = from;
     if (from == to) return;
-    // The frames are worked out now, on the 60 Hz grid: one wherever the value has moved by a
-    // visible step since the last one shown.
+    // The frames are worked out now, on the shared grid: one wherever the value has moved by a
+    // visible step since the last one shown, and the last on the first grid point once the
+    // duration is over.
     const double step = std::max(std::abs(visibleStep), 1e-9);
+    const qint64 begin = sharedNowMs();
+    const qint64 end = gridAtOrAfter(begin + m_duration);
     double shown = from;
-    for (int t = frameMs; t < m_duration; t += frameMs) {
-        const double v = from + (to - from) * m_curve.valueForProgress(double(t) / m_duration);
+    for (qint64 at = gridAtOrAfter(begin + 1); at < end; at += frameIntervalMs) {
+        const double progress = std::min(1.0, double(at - begin) / m_duration);
+        const double v = from + (to - from) * m_curve.valueForProgress(progress);
         if (std::abs(v - shown) >= step) {
-            m_frames.push_back({t, v});
+            m_frames.push_back({at, v});
             shown = v;
         }
     }
-    m_frames.push_back({m_duration, to});
-    m_clock.start();
-    scheduleNext(0);
+    m_frames.push_back({end, to});
+    scheduleNext();
 }
 
 void SteppedAnimation::stop()
@@ -45,23 +68,30 @@ void SteppedAnimation::stop()
     m_next = 0;
 }
 
-void SteppedAnimation::scheduleNext(qint64 elapsedMs)
+std::vector<qint64> SteppedAnimation::plannedFrameTimes() const
+{
+    std::vector<qint64> times;
+    for (size_t i = m_next; i < m_frames.size(); ++i) times.push_back(m_frames[i].atMs);
+    return times;
+}
+
+void SteppedAnimation::scheduleNext()
 {
     if (m_next >= m_frames.size()) return;
-    m_timer.start(int(std::max<qint64>(0, m_frames[m_next].atMs - elapsedMs)));
+    m_timer.start(int(std::max<qint64>(0, m_frames[m_next].atMs - sharedNowMs())));
 }
 
 void SteppedAnimation::frame()
 {
-    const qint64 elapsed = m_clock.elapsed();
+    const qint64 now = sharedNowMs();
     // A late wake-up shows the newest frame due and skips the ones it missed.
     size_t due = m_next;
-    while (due + 1 < m_frames.size() && m_frames[due + 1].atMs <= elapsed) ++due;
+    while (due + 1 < m_frames.size() && m_frames[due + 1].atMs <= now) ++due;
     if (due >= m_frames.size()) return;
     m_value = m_frames[due].value;
     m_next = due + 1;
     if (m_next < m_frames.size()) {
-        scheduleNext(elapsed);
+        scheduleNext();
     } else {
         m_frames.clear();
         m_next = 0;

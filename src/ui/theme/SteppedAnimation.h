@@ -9,11 +9,14 @@
 
 // A value gliding from one reading to the next over a fixed time and curve, like a property
 // animation, but it wakes only when the value has moved far enough to show: a change of a few
-// pixels costs a few frames, not sixty a second. Frames never come faster than 60 a second,
-// and the last one lands on the target at the end of the duration.
+// pixels costs a few frames, not sixty a second. Frames of every animation fall on one shared
+// grid of 25 a second, so animations running together wake the main loop together; the last
+// frame lands on the target once the duration is over.
 class SteppedAnimation : public QObject {
     Q_OBJECT
 public:
+    static constexpr int frameIntervalMs = 40;
+
     SteppedAnimation(int durationMs, QEasingCurve curve, QObject* parent = nullptr);
 
     // `visibleStep` is the smallest change of value that shows on screen (a device pixel).
@@ -23,22 +26,23 @@ public:
     double value() const { return m_value; }
     // Frames the current motion wakes for, the last one included.
     int plannedFrames() const { return int(m_frames.size()); }
+    // When the frames still to come are due, on the shared clock (ms): multiples of the interval.
+    std::vector<qint64> plannedFrameTimes() const;
 
 Q_SIGNALS:
     void valueChanged(double value);
 
 private:
     struct Frame {
-        int atMs;
+        qint64 atMs;  // on the shared clock
         double value;
     };
     void frame();
-    void scheduleNext(qint64 elapsedMs);
+    void scheduleNext();
 
     int m_duration;
     QEasingCurve m_curve;
     QTimer m_timer;
-    QElapsedTimer m_clock;
     std::vector<Frame> m_frames;
     size_t m_next = 0;
     double m_value = 0;
