@@ -14,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -154,4 +157,46 @@ TEST(StuckKeyWatcherX11, WaylandSaysOnceThatItCannotWatch)
     EXPECT_TRUE(lines.value(0).startsWith(QStringLiteral("[SnoozeGuard] stuck-key watcher not available: Wayland")));
     EXPECT_TRUE(watcher.permissionDenied());
     EXPECT_FALSE(watcher.isRunning());
+}
+
+// The application itself with Snooze Guard switched on: a held "a" is released and alerted.
+TEST(StuckKeyWatcherX11, TheApplicationReleasesAHeldLetter)
+{
+    REQUIRE_DISPLAY();
+    QTemporaryDir home;
+    QDir().mkpath(home.filePath(QStringLiteral(".config/Veltranmoor")));
+    QFile settings(home.filePath(QStringLiteral(".config/Veltranmoor/settings.json")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(R"({"snoozeGuardEnabled": true})");
+    settings.close();
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral(".local/share")));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral(".cache")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QProcess app;
+    app.setProcessEnvironment(env);
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(VELTRANMOOR_BINARY), {QStringLiteral("--autostart")});
+    ASSERT_TRUE(app.waitForStarted(10000));
+    QByteArray output;
+    const auto saw = [&](const QByteArray& text, int ms) {
+        return waitFor([&] {
+            output += app.readAll();
+            return output.contains(text);
+        }, ms);
+    };
+    ASSERT_TRUE(saw("[SnoozeGuard] running drowsy=false stuck=true cam.denied=false ax.denied=false", 60000))
+        << output.toStdString();
+
+    KeyState server;
+    const QByteArray a = QByteArray::number(server.keycode(XK_a));
+    ASSERT_EQ(xdotool({QStringLiteral("keydown"), QStringLiteral("a")}), 0);
+    EXPECT_TRUE(saw("[SnoozeGuard] alert level 0: Key " + a + " held 3.", 8000)) << output.toStdString();
+    EXPECT_FALSE(server.isDown(server.keycode(XK_a)));
+    xdotool({QStringLiteral("keyup"), QStringLiteral("a")});
+    app.terminate();
+    app.waitForFinished(20000);
 }

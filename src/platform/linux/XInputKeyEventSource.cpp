@@ -69,7 +69,11 @@ bool XInputKeyEventSource::install(std::function<void(const KeyEvent&)> handler)
         XCloseDisplay(dpy);
         return false;
     }
-    if (listenerDisplay == nullptr) previousErrorHandler = XSetErrorHandler(onXError);
+    static const bool handlerInstalled = [] {
+        previousErrorHandler = XSetErrorHandler(onXError);
+        return true;
+    }();
+    Q_UNUSED(handlerInstalled);
     listenerDisplay = dpy;
     m_dpy = dpy;
 
