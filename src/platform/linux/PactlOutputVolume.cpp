@@ -12,10 +12,20 @@ PactlOutputVolume::PactlOutputVolume(QString program, int timeoutMs, QObject* pa
 
 PactlOutputVolume::~PactlOutputVolume()
 {
-    if (!m_running) return;
-    m_running->disconnect(this);
-    m_running->kill();
-    m_running->waitForFinished(1000);
+    // Going away (the application quits): a volume still to be put back is put back now, each
+    // run given a short while, so the user is not left at full volume. Readings are dropped.
+    if (m_running) {
+        m_running->disconnect(this);
+        if (!m_running->waitForFinished(m_timeoutMs)) m_running->kill();
+    }
+    for (const Run& run : m_queue) {
+        if (run.done) continue;
+        QProcess process;
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(m_program, run.arguments);
+        if (!process.waitForFinished(m_timeoutMs)) process.kill();
+        process.waitForFinished(1000);
+    }
 }
 
 QString PactlOutputVolume::findProgram() { return QStandardPaths::findExecutable(QStringLiteral("pactl")); }
