@@ -34,7 +34,7 @@
 #include "guards/SnoozeGuard.h"
 #include "guards/StuckKeyWatcher.h"
 #include "app/SnoozePauseForwarder.h"
-#include "app/IdleSnoozeWatcher.h"
+#include "guards/DrowsinessDetector.h"
 #include "guards/TavrilonWatcher.h"
 #include "guards/WorkGuard.h"
 #include "monitoring/BatteryMonitor.h"
@@ -295,7 +295,7 @@ AppContext::AppContext()
     });
     m_keyEvents = std::make_unique<XInputKeyEventSource>(QByteArray(), XcbGlobalShortcut::isWaylandSession());
     m_stuckKeyWatcher = std::make_unique<StuckKeyWatcher>(*m_keyEvents, m_clock, m_scheduler);
-    m_drowsinessDetector = std::make_unique<IdleSnoozeWatcher>();
+    m_drowsinessDetector = std::make_unique<DrowsinessDetector>(m_clock);
     m_outputVolume = std::make_unique<PactlOutputVolume>();
     m_alarmSound = std::make_unique<PaplayAlarmSound>();
     m_blackoutAI = std::make_unique<SnoozeBlackoutAI>(SnoozeBlackoutAI::Collaborators{.settings = *m_settings});
