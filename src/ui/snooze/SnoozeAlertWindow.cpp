@@ -97,7 +97,9 @@ void SnoozeAlertWindow::show(const QString& reason, int level)
 {
     const int clamped = qBound(0, level, 5);
     if (m_showing) {
-        updateContent(reason, clamped);
+        // A blackout already up stays as it is: typing in its editor can itself raise alerts
+        // (key bursts), and a new view would throw away the text and the coach's pending answer.
+        if (!(clamped == 5 && qobject_cast<SnoozeBlackoutView*>(m_content.data()))) updateContent(reason, clamped);
         scheduleAutoDismiss();
         return;
     }
