@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -306,4 +307,27 @@ TEST(SnoozeAlertWindow, Screenshots)
     ASSERT_TRUE(t.window->window()->grab().save(shotPath(QStringLiteral("snooze-blackout-verdict"))));
     EXPECT_TRUE(t.window->isShowing()) << "a verdict without minutes keeps the blackout";
     stall_watch::expectNoStall("the blackout's exchange");
+}
+
+// Keys the toolkit would hand to another of our windows (the one it last saw focused) reach the
+// blackout's editor instead, and the shortcut still counts.
+TEST(SnoozeAlertWindow, KeysForAnotherOfOurWindowsGoToTheAlert)
+{
+    QLineEdit elsewhere;
+    elsewhere.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&elsewhere));
+    ScriptedCoach coach;
+    AlertRig t(coach);
+    t.window->show(QStringLiteral("r"), 5);
+    SnoozeBlackoutView* view = blackoutView(t);
+    ASSERT_TRUE(view);
+    for (char c : {'w', 'h', 'y'}) QTest::keyClick(elsewhere.windowHandle(), c);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->editor()->toPlainText(), QStringLiteral("why"));
+    EXPECT_TRUE(elsewhere.text().isEmpty());
+
+    t.window->show(QStringLiteral("r"), 2);
+    QTest::keyClick(elsewhere.windowHandle(), Qt::Key_9, superShift);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(t.window->isShowing());
 }
