@@ -3,8 +3,10 @@
 #include <QEvent>
 #include <QWidget>
 
+#include <algorithm>
+
 FrameTicker::FrameTicker(QWidget* owner, int intervalMs, std::function<bool(double)> tick)
-    : QObject(owner), m_owner(owner), m_tick(std::move(tick))
+    : QObject(owner), m_owner(owner), m_tick(std::move(tick)), m_interval(intervalMs)
 {
     m_timer.setInterval(intervalMs);
     m_timer.setTimerType(Qt::CoarseTimer);
@@ -15,12 +17,15 @@ FrameTicker::FrameTicker(QWidget* owner, int intervalMs, std::function<bool(doub
 void FrameTicker::request()
 {
     m_wanted = true;
+    // A frame put off by delayNext comes at the usual interval again: something new moves.
+    if (m_timer.isActive() && m_timer.interval() != m_interval) m_timer.setInterval(m_interval);
     startIfVisible();
 }
 
 void FrameTicker::startIfVisible()
 {
     if (!m_wanted || m_timer.isActive() || !m_owner->isVisible()) return;
+    m_timer.setInterval(m_interval);
     m_clock.start();
     m_timer.start();
 }
@@ -35,7 +40,16 @@ void FrameTicker::frame()
     if (!m_tick(dt)) {
         m_wanted = false;
         m_timer.stop();
+    } else if (m_timer.interval() != m_interval && !m_delayed) {
+        m_timer.setInterval(m_interval);
     }
+    m_delayed = false;
+}
+
+void FrameTicker::delayNext(int ms)
+{
+    m_delayed = true;
+    m_timer.setInterval(std::max(ms, 1));
 }
 
 bool FrameTicker::eventFilter(QObject* watched, QEvent* event)

@@ -10,12 +10,14 @@ ScanLineOverlay::ScanLineOverlay(QWidget* parent) : QWidget(parent)
 
 void ScanLineOverlay::setLinesEnabled(bool enabled)
 {
+    if (enabled == m_enabled) return;
     m_enabled = enabled;
     update();
 }
 
 void ScanLineOverlay::setColor(const QColor& color)
 {
+    if (color == m_color) return;
     m_color = color;
     update();
 }
