@@ -32,6 +32,9 @@
 #include "platform/linux/ProcOpenFilesReader.h"
 #include "platform/linux/ProcProcessInventory.h"
 #include "guards/SnoozeGuard.h"
+#include "guards/StuckKeyWatcher.h"
+#include "app/ConsoleSnoozeAlert.h"
+#include "app/IdleSnoozeWatcher.h"
 #include "guards/TavrilonWatcher.h"
 #include "guards/WorkGuard.h"
 #include "monitoring/BatteryMonitor.h"
@@ -78,6 +81,7 @@
 #include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/XcbAllDesktopsPin.h"
 #include "platform/linux/XcbGlobalShortcut.h"
+#include "platform/linux/XInputKeyEventSource.h"
 #include "ui/recovery/RecoveryView.h"
 #include "ui/shell/DesktopHUDController.h"
 #include "ui/shell/HUDWidgetView.h"
@@ -285,7 +289,12 @@ AppContext::AppContext()
         .revealFile = [](const QString& path) { FileManager::showItem(path); },
         .quit = [] { QCoreApplication::quit(); },
     });
-    m_snoozeGuard = std::make_unique<SnoozeGuard>();
+    m_keyEvents = std::make_unique<XInputKeyEventSource>(QByteArray(), XcbGlobalShortcut::isWaylandSession());
+    m_stuckKeyWatcher = std::make_unique<StuckKeyWatcher>(*m_keyEvents, m_clock, m_scheduler);
+    m_drowsinessDetector = std::make_unique<IdleSnoozeWatcher>();
+    m_snoozeAlert = std::make_unique<ConsoleSnoozeAlert>();
+    m_snoozeGuard = std::make_unique<SnoozeGuard>(m_clock, *m_settings, *m_drowsinessDetector, *m_stuckKeyWatcher,
+                                                  *m_snoozeAlert);
     m_shieldQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield"));
     m_boundaryQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield boundary"));
     m_aiProcessInventory = std::make_unique<ProcProcessInventory>();
@@ -419,8 +428,12 @@ AppContext::AppContext()
         .clock = m_clock,
         .scheduler = m_scheduler,
     });
-    // Snooze Guard publishes no trigger time yet; its source joins here when it does.
     m_workGuard->setTriggerSources({
+        .snoozeLastTriggerAt = {[this] { return m_snoozeGuard->lastTriggerAt(); },
+                                [this](QObject* receiver, std::function<void()> changed) {
+                                    return QObject::connect(m_snoozeGuard.get(), &SnoozeGuard::lastTriggerAtChanged, receiver,
+                                                            [changed = std::move(changed)] { changed(); });
+                                }},
         .aiShieldLastSuspiciousAt = {[this] { return m_aiShield->lastSuspiciousAt(); },
                                      [this](QObject* receiver, std::function<void()> changed) {
                                          return QObject::connect(m_aiShield.get(), &AIShield::suspiciousEventRaised, receiver,
@@ -527,6 +540,8 @@ AppContext::AppContext()
             });
         },
     });
+    // The Snooze dot follows the guard's running flag and its watchers' permission state.
+    QObject::connect(m_snoozeGuard.get(), &SnoozeGuard::statusChanged, m_statusItem.get(), &StatusItemController::refresh);
     m_permissionProbes = std::make_unique<LinuxPermissionProbes>(
         LinuxPermissionProbes::Roots{.wayland = XcbGlobalShortcut::isWaylandSession()});
     m_permissions = std::make_unique<PermissionsCenter>(*m_permissionProbes, m_scheduler, m_clock);
@@ -581,15 +596,7 @@ AppContext::AppContext()
         .setSnoozeGuardEnabled =
             [this](bool on) {
                 // The guard's switch: stored first, then the guard starts or stops.
-                m_settings->setSnoozeGuardEnabled(on);
-                if (on) {
-                    m_snoozeGuard->start();
-                    return;
-                }
-                m_snoozeGuard->stopDrowsinessDetector();
-                m_snoozeGuard->stopStuckKeyWatcher();
-                m_snoozeGuard->setIsRunning(false);
-                m_snoozeGuard->dismissAlert();
+                m_snoozeGuard->setEnabled(on);
             },
         .makeWatcherPanel = [this]() -> QWidget* { return new TavrilonWatcherSettingsPanel(*m_settings, *m_watcher); },
         .appVersion = QCoreApplication::applicationVersion(),

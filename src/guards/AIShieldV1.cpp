@@ -6,6 +6,7 @@
 #include "core/Log.h"
 #include "core/MainThread.h"
 #include "guards/AIShield.h"
+#include "guards/BoundaryPaths.h"
 #include "guards/SnoozeTriggerSource.h"
 #include "monitoring/Notifier.h"
 #include "platform/OpenFilesReader.h"
@@ -327,78 +328,27 @@ bool AIShieldV1::isInQuietHours(const QDateTime& date, const AppSettings& settin
 
 QString AIShieldV1::normalizeBoundaryPath(const QString& path)
 {
-    QString text = path.trimmed();
-    if (text.startsWith(QLatin1Char('~'))) {
-        const qsizetype slash = text.indexOf(QLatin1Char('/'));
-        const QString user = text.mid(1, slash < 0 ? -1 : slash - 1);
-        const QString rest = slash < 0 ? QString() : text.mid(slash);
-        if (user.isEmpty()) {
-            text = QDir::homePath() + rest;
-        } else if (const passwd* entry = ::getpwnam(user.toLocal8Bit().constData()); entry && entry->pw_dir) {
-            text = QString::fromLocal8Bit(entry->pw_dir) + rest;
-        }
-    }
-    while (text.size() > 1 && text.endsWith(QLatin1Char('/'))) text.chop(1);
-    return text;
+    return BoundaryPaths::normalize(path, QDir::homePath());
 }
 
-QStringList AIShieldV1::defaultBoundaryPaths()
-{
-    const QString home = QDir::homePath();
-    return {home + QStringLiteral("/.ssh"), home + QStringLiteral("/.aws"),
-            home + QStringLiteral("/Documents/Claude_Memory/Private")};
-}
+QStringList AIShieldV1::defaultBoundaryPaths() { return BoundaryPaths::defaults(QDir::homePath()); }
 
 QStringList AIShieldV1::loadBoundaryPaths(const AppSettings& settings)
 {
-    const QByteArray data = settings.aiShieldBoundaryPathsData();
-    if (data.isEmpty()) return defaultBoundaryPaths();
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isArray() || doc.array().isEmpty()) return defaultBoundaryPaths();
-    QStringList paths;
-    for (const QJsonValue& v : doc.array()) {
-        if (!v.isString()) return defaultBoundaryPaths();
-        paths.append(normalizeBoundaryPath(v.toString()));
-    }
-    return paths;
+    return BoundaryPaths::load(settings, QDir::homePath());
 }
 
 void AIShieldV1::saveBoundaryPaths(AppSettings& settings, const QStringList& paths)
 {
-    // Texts that differ only in how an accent is composed are one text.
-    QStringList kept;
-    QSet<QString> composed;
-    for (const QString& path : paths) {
-        const QString normalized = normalizeBoundaryPath(path);
-        if (normalized.isEmpty()) continue;
-        const QString key = normalized.normalized(QString::NormalizationForm_C);
-        if (composed.contains(key)) continue;
-        composed.insert(key);
-        kept.append(normalized);
-    }
-    std::sort(kept.begin(), kept.end(), [](const QString& a, const QString& b) {
-        return a.normalized(QString::NormalizationForm_C).toUcs4() < b.normalized(QString::NormalizationForm_C).toUcs4();
-    });
-    QJsonArray array;
-    for (const QString& path : kept) array.append(path);
-    settings.setAiShieldBoundaryPathsData(QJsonDocument(array).toJson(QJsonDocument::Compact));
+    BoundaryPaths::save(settings, paths, QDir::homePath());
 }
 
 void AIShieldV1::addBoundaryPath(AppSettings& settings, const QString& path)
 {
-    const QString normalized = normalizeBoundaryPath(path);
-    if (normalized.isEmpty()) return;
-    QStringList paths = loadBoundaryPaths(settings);
-    if (paths.contains(normalized)) return;
-    paths.append(normalized);
-    saveBoundaryPaths(settings, paths);
+    BoundaryPaths::add(settings, path, QDir::homePath());
 }
 
 void AIShieldV1::removeBoundaryPath(AppSettings& settings, const QString& path)
 {
-    const QString normalized = normalizeBoundaryPath(path);
-    QStringList paths = loadBoundaryPaths(settings);
-    paths.removeAll(normalized);
-    saveBoundaryPaths(settings, paths);
+    BoundaryPaths::remove(settings, path, QDir::homePath());
 }

@@ -4,6 +4,10 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
+
+#include <algorithm>
+#include <pwd.h>
 
 namespace BoundaryPaths {
 
@@ -15,10 +19,19 @@ QStringList defaults(const QString& home)
 
 QString normalize(const QString& path, const QString& home)
 {
-    QString p = path.trimmed();
-    if (p.startsWith(QLatin1Char('~'))) p = home + p.mid(1);
-    while (p.size() >= 2 && p.endsWith(QLatin1Char('/'))) p.chop(1);
-    return p;
+    QString text = path.trimmed();
+    if (text.startsWith(QLatin1Char('~'))) {
+        const qsizetype slash = text.indexOf(QLatin1Char('/'));
+        const QString user = text.mid(1, slash < 0 ? -1 : slash - 1);
+        const QString rest = slash < 0 ? QString() : text.mid(slash);
+        if (user.isEmpty()) {
+            text = home + rest;
+        } else if (const passwd* entry = ::getpwnam(user.toLocal8Bit().constData()); entry && entry->pw_dir) {
+            text = QString::fromLocal8Bit(entry->pw_dir) + rest;
+        }
+    }
+    while (text.size() > 1 && text.endsWith(QLatin1Char('/'))) text.chop(1);
+    return text;
 }
 
 QStringList load(const AppSettings& settings, const QString& home)
@@ -38,12 +51,20 @@ QStringList load(const AppSettings& settings, const QString& home)
 
 void save(AppSettings& settings, const QStringList& paths, const QString& home)
 {
+    // Texts that differ only in how an accent is composed are one text.
     QStringList kept;
+    QSet<QString> composed;
     for (const QString& path : paths) {
-        const QString p = normalize(path, home);
-        if (!p.isEmpty() && !kept.contains(p)) kept.append(p);
+        const QString normalized = normalize(path, home);
+        if (normalized.isEmpty()) continue;
+        const QString key = normalized.normalized(QString::NormalizationForm_C);
+        if (composed.contains(key)) continue;
+        composed.insert(key);
+        kept.append(normalized);
     }
-    kept.sort();
+    std::sort(kept.begin(), kept.end(), [](const QString& a, const QString& b) {
+        return a.normalized(QString::NormalizationForm_C).toUcs4() < b.normalized(QString::NormalizationForm_C).toUcs4();
+    });
     settings.setAiShieldBoundaryPathsData(QJsonDocument(QJsonArray::fromStringList(kept)).toJson(QJsonDocument::Compact));
 }
 

@@ -36,6 +36,10 @@ TEST(SettingsRules, BoundaryPathsNormaliseSortAndNeverReadEmpty)
     const QString home = QStringLiteral("/home/ada");
     EXPECT_EQ(BoundaryPaths::normalize(QStringLiteral("  ~/x//\n"), home), QStringLiteral("/home/ada/x"));
     EXPECT_EQ(BoundaryPaths::normalize(QStringLiteral("/"), home), QStringLiteral("/"));
+    // The page stores what the watch matches: another user's home and composed accents too.
+    EXPECT_EQ(BoundaryPaths::normalize(QStringLiteral("~root/k"), home), QStringLiteral("/root/k"));
+    BoundaryPaths::save(settings, {QStringLiteral("/caf\u00e9"), QStringLiteral("/cafe\u0301")}, home);
+    EXPECT_EQ(BoundaryPaths::load(settings, home).size(), 1);
     for (const QByteArray& data : {QByteArray(), QByteArray("[]"), QByteArray("{\"a\":1}"), QByteArray("[1]")}) {
         settings.setAiShieldBoundaryPathsData(data);
         EXPECT_EQ(BoundaryPaths::load(settings, home), BoundaryPaths::defaults(home)) << data.constData();

@@ -7,6 +7,7 @@
 
 #include "../ui/DashboardRig.h"
 #include "guards/AIShieldStatus.h"
+#include "../guards/SnoozeDoubles.h"
 #include "guards/SnoozeGuard.h"
 #include "guards/WorkGuard.h"
 #include "support/InlineExecutor.h"
@@ -105,7 +106,10 @@ struct TrayRig {
     QDBusConnection watcherBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("watcher"));
     FakeWatcher watcher;
     Rig rig;
-    SnoozeGuard snooze;
+    ScriptedSnoozeWatcher drowsiness;
+    ScriptedSnoozeWatcher stuckKey;
+    RecordingAlert alert;
+    SnoozeGuard snooze{rig.clock, rig.settings, drowsiness, stuckKey, alert};
     IdleAIShield aiShield;
     WorkGuard workGuard{{.clock = rig.clock, .scheduler = rig.scheduler}};
     DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
