@@ -1,4 +1,9 @@
+#include "SnoozeDoubles.h"
+
+#include "core/AppSettings.h"
 #include "core/Log.h"
+#include "core/UserDefaults.h"
+#include "guards/SnoozeGuard.h"
 #include "guards/DrowsinessDetector.h"
 #include "platform/FaceLandmarker.h"
 #include "platform/linux/DlibFaceLandmarker.h"
@@ -269,6 +274,24 @@ TEST(DrowsinessDetector, EvaluationSequences)
         }
         EXPECT_EQ(events, c.expected) << c.name;
     }
+}
+
+// Snooze Guard hears the detector: one episode of closed eyes is one alert.
+TEST(DrowsinessDetector, ClosedEyesReachSnoozeGuardAsOneAlert)
+{
+    QTemporaryDir dir;
+    ManualClock clock;
+    UserDefaults defaults(dir.filePath(QStringLiteral("settings.json")));
+    AppSettings settings(defaults, clock);
+    DrowsinessDetector detector(clock, nullptr, nullptr);
+    ScriptedSnoozeWatcher stuckKey;
+    RecordingAlert alert;
+    SnoozeGuard guard(clock, settings, detector, stuckKey, alert);
+    for (int i = 0; i < 8; ++i) {
+        detector.evaluate(0.1, 0.0);
+        clock.advance(200ms);
+    }
+    EXPECT_EQ(alert.calls, QStringList{QStringLiteral("show 0 Drowsiness detected \u2014 Eyes closed")});
 }
 
 TEST(DrowsinessDetector, FramesCloserThanAFifthOfASecondAreSkippedWithoutALogLine)
