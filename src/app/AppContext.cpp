@@ -33,7 +33,7 @@
 #include "platform/linux/ProcProcessInventory.h"
 #include "guards/SnoozeGuard.h"
 #include "guards/StuckKeyWatcher.h"
-#include "app/ConsoleSnoozeAlert.h"
+#include "app/SnoozePauseForwarder.h"
 #include "guards/DrowsinessDetector.h"
 #include "guards/TavrilonWatcher.h"
 #include "guards/WorkGuard.h"
@@ -82,6 +82,10 @@
 #include "platform/linux/XcbAllDesktopsPin.h"
 #include "platform/linux/XcbGlobalShortcut.h"
 #include "platform/linux/XInputKeyEventSource.h"
+#include "platform/linux/PactlOutputVolume.h"
+#include "services/SnoozeBlackoutAI.h"
+#include "ui/snooze/PaplayAlarmSound.h"
+#include "ui/snooze/SnoozeAlertWindow.h"
 #include "ui/recovery/RecoveryView.h"
 #include "ui/shell/DesktopHUDController.h"
 #include "ui/shell/HUDWidgetView.h"
@@ -292,9 +296,20 @@ AppContext::AppContext()
     m_keyEvents = std::make_unique<XInputKeyEventSource>(QByteArray(), XcbGlobalShortcut::isWaylandSession());
     m_stuckKeyWatcher = std::make_unique<StuckKeyWatcher>(*m_keyEvents, m_clock, m_scheduler);
     m_drowsinessDetector = std::make_unique<DrowsinessDetector>(m_clock);
-    m_snoozeAlert = std::make_unique<ConsoleSnoozeAlert>();
+    m_outputVolume = std::make_unique<PactlOutputVolume>();
+    m_alarmSound = std::make_unique<PaplayAlarmSound>();
+    m_blackoutAI = std::make_unique<SnoozeBlackoutAI>(SnoozeBlackoutAI::Collaborators{.settings = *m_settings});
+    m_snoozePause = std::make_unique<SnoozePauseForwarder>();
+    m_snoozeAlert = std::make_unique<SnoozeAlertWindow>(SnoozeAlertWindow::Collaborators{
+        .guard = *m_snoozePause,
+        .verdicts = *m_blackoutAI,
+        .volume = *m_outputVolume,
+        .alarm = *m_alarmSound,
+        .clock = m_clock,
+    });
     m_snoozeGuard = std::make_unique<SnoozeGuard>(m_clock, *m_settings, *m_drowsinessDetector, *m_stuckKeyWatcher,
                                                   *m_snoozeAlert);
+    m_snoozePause->setTarget(m_snoozeGuard.get());
     m_shieldQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield"));
     m_boundaryQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield boundary"));
     m_aiProcessInventory = std::make_unique<ProcProcessInventory>();

@@ -29,6 +29,10 @@ class XcbAllDesktopsPin;
 class KeyEventSource;
 class SnoozeWatcher;
 class SnoozeAlertPresenter;
+class OutputVolume;
+class PaplayAlarmSound;
+class SnoozeBlackoutAI;
+class SnoozePauseForwarder;
 class QWidget;
 class Executor;
 class EpitopeLibrary;
@@ -181,6 +185,12 @@ private:
     std::unique_ptr<KeyEventSource> m_keyEvents;
     std::unique_ptr<SnoozeWatcher> m_stuckKeyWatcher;
     std::unique_ptr<SnoozeWatcher> m_drowsinessDetector;
+    // The alert window and what it uses; the guard shows alerts through it and it calls back into
+    // the guard through the forwarder, so the window goes after the guard and before these.
+    std::unique_ptr<OutputVolume> m_outputVolume;
+    std::unique_ptr<PaplayAlarmSound> m_alarmSound;
+    std::unique_ptr<SnoozeBlackoutAI> m_blackoutAI;
+    std::unique_ptr<SnoozePauseForwarder> m_snoozePause;
     std::unique_ptr<SnoozeAlertPresenter> m_snoozeAlert;
     std::unique_ptr<SnoozeGuard> m_snoozeGuard;
     std::unique_ptr<ProcProcessInventory> m_aiProcessInventory;

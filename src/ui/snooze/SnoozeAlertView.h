@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class FrameTicker;
+
+// The coloured alert below the blackout: a translucent wash by level (blue, green, yellow,
+// orange, then red) with the wake-up headline, the reason, the dismissal hint and the count of
+// alerts before the blackout. The eye symbol pulses while the view shows.
+class SnoozeAlertView final : public QWidget {
+    Q_OBJECT
+public:
+    SnoozeAlertView(const QString& reason, int level, QWidget* parent = nullptr);
+
+    const QString& reason() const { return m_reason; }
+    int level() const { return m_level; }
+    QColor washColor() const;
+    static QColor levelColor(int level);
+    QString counterText() const;
+    static QString hintText();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QString m_reason;
+    int m_level;
+    double m_phase = 0;  // seconds into the pulse
+    FrameTicker* m_ticker;
+};
