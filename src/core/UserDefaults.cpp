@@ -3,6 +3,7 @@
 #include "core/Json.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "core/SerialQueue.h"
 #include "core/WriteFailureReporter.h"
 
 #include <QFile>
@@ -10,17 +11,95 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
 namespace {
 // Raw bytes are kept as {"$data": "<base64>"} so they never read back as text.
 const QString kDataTag = QStringLiteral("$data");
+
+// One writer thread for every settings file of the process, so writes land in the order they
+// were asked for. It lives as long as the process: a store being destroyed waits for its own
+// writes instead.
+SerialQueue& writeQueue()
+{
+    static SerialQueue* queue = new SerialQueue(QStringLiteral("app.veltranmoor.settings-writer"));
+    return *queue;
+}
+
+// Writes queued and not yet finished, over every store.
+std::atomic<int> g_outstanding{0};
 }  // namespace
 
-UserDefaults::UserDefaults(QString filePath, QObject* parent) : QObject(parent), m_path(std::move(filePath)) { load(); }
+// What the write queue shares with one store: the newest values to write and how far the
+// disk has caught up. Outlives the store while a write is queued.
+struct UserDefaults::Writer : std::enable_shared_from_this<UserDefaults::Writer> {
+    QString path;
+    std::mutex mutex;
+    std::condition_variable landed;
+    QJsonObject pending;
+    quint64 queued = 0;   // generation of `pending`
+    quint64 written = 0;  // newest generation whose write has finished
+    bool scheduled = false;
+
+    bool idle() const { return written >= queued; }
+    void enqueue(const QJsonObject& values);
+    void writeNewest();
+};
+
+void UserDefaults::Writer::enqueue(const QJsonObject& values)
+{
+    std::lock_guard lock(mutex);
+    pending = values;
+    ++queued;
+    if (scheduled) return;  // the queued write picks these values up
+    scheduled = true;
+    ++g_outstanding;
+    writeQueue().async([self = shared_from_this()] { self->writeNewest(); });
+}
+
+void UserDefaults::Writer::writeNewest()
+{
+    QJsonObject values;
+    quint64 generation = 0;
+    {
+        std::lock_guard lock(mutex);
+        values = pending;
+        generation = queued;
+        // A change from now on queues the next write, which runs after this one.
+        scheduled = false;
+    }
+    WriteFailureReporter::check(path, Json::writeFileAtomically(path, QJsonDocument(values), true));
+    {
+        std::lock_guard lock(mutex);
+        written = generation;
+    }
+    --g_outstanding;
+    landed.notify_all();
+}
+
+UserDefaults::UserDefaults(QString filePath, QObject* parent)
+    : QObject(parent), m_path(std::move(filePath)), m_writer(std::make_shared<Writer>())
+{
+    m_writer->path = m_path;
+    load();
+}
+
+UserDefaults::~UserDefaults() { flush(); }
+
+void UserDefaults::flush() const
+{
+    std::unique_lock lock(m_writer->mutex);
+    m_writer->landed.wait(lock, [this] { return m_writer->idle(); });
+}
 
 QString UserDefaults::defaultPath() { return Paths::configDir() + QStringLiteral("/settings.json"); }
 
 void UserDefaults::load()
 {
+    // Another store of this process may still be writing the file: read what it wrote.
+    if (g_outstanding.load() > 0) writeQueue().sync([] {});
     QFile file(m_path);
     if (!file.exists()) return;
     if (!file.open(QIODevice::ReadOnly)) {
@@ -41,10 +120,7 @@ void UserDefaults::load()
     Log::line(QStringLiteral("[Veltranmoor] Settings file was damaged; kept as ") + aside + QStringLiteral(", starting with defaults"));
 }
 
-void UserDefaults::save()
-{
-    WriteFailureReporter::check(m_path, Json::writeFileAtomically(m_path, QJsonDocument(m_values), true));
-}
+void UserDefaults::save() { m_writer->enqueue(m_values); }
 
 QJsonValue UserDefaults::raw(const QString& key) const
 {
@@ -165,6 +241,12 @@ void UserDefaults::reloadIfChangedOutside()
 {
     // A replaced file is a new inode: watch that one.
     if (QFile::exists(m_path) && !m_watcher->files().contains(m_path)) m_watcher->addPath(m_path);
+    {
+        // Our own write is on its way and lands over whatever is there now; its notice
+        // brings us back here once it has.
+        std::lock_guard lock(m_writer->mutex);
+        if (!m_writer->idle()) return;
+    }
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) return;
     QJsonParseError error{};

@@ -7,16 +7,26 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <memory>
 #include <optional>
 
 // Typed values in one JSON document ($XDG_CONFIG_HOME/Veltranmoor/settings.json, mode 0600),
-// written atomically on every change. Readers get nullopt for an absent key or a value of
+// written atomically after every change. Readers get nullopt for an absent key or a value of
 // another type, so callers fall back to their default. Safe to use from any thread; changed()
-// is emitted on the writer's thread.
+// is emitted on the setter's thread.
+//
+// The file is written on a background writer, never by the setter: changes that come faster
+// than the disk take them are folded into one write of the newest values, so the last value
+// always lands. A failed write goes to WriteFailureReporter. Destruction waits for what is
+// still on its way to the disk, so quitting right after a change keeps it.
 class UserDefaults : public QObject {
     Q_OBJECT
 public:
     explicit UserDefaults(QString filePath, QObject* parent = nullptr);
+    ~UserDefaults() override;
+
+    // Waits until every change made so far is on disk (or its write has failed).
+    void flush() const;
 
     static QString defaultPath();
     const QString& filePath() const { return m_path; }
@@ -51,8 +61,11 @@ private:
     void store(const QString& key, const QJsonValue& value);
     QJsonValue raw(const QString& key) const;
     void load();
-    void save();  // with m_mutex held
+    void save();  // with m_mutex held: hands the current values to the writer
     void reloadIfChangedOutside();
+
+    struct Writer;
+    std::shared_ptr<Writer> m_writer;
 
     QString m_path;
     mutable QMutex m_mutex;

@@ -44,6 +44,7 @@ PerformanceMonitor::PerformanceMonitor(SamplerPlatform platform, MonitorCollabor
     // The timer follows the interval when it changes, not only at the next start.
     connect(&m_c.settings, &AppSettings::changed, this, [this](const QString& key) {
         if (key == QLatin1String("pollingIntervalSeconds") && m_isMonitoring) scheduleTimer();
+        if (key == QLatin1String("protectedProcessesData")) m_protectedLowerCased.reset();
     });
 }
 
@@ -99,7 +100,13 @@ SampleInputs PerformanceMonitor::sampleInputs() const
     SampleInputs in;
     in.now = m_c.clock.now();
     in.cpuThreshold = m_c.settings.cpuThreshold();
-    for (const QString& name : m_c.settings.protectedProcesses()) in.protectedLowerCased.append(name.toLower());
+    // Decoded when the setting changes, not on every sample.
+    if (!m_protectedLowerCased) {
+        QStringList lower;
+        for (const QString& name : m_c.settings.protectedProcesses()) lower.append(name.toLower());
+        m_protectedLowerCased = lower;
+    }
+    in.protectedLowerCased = *m_protectedLowerCased;
     in.cpuTempC = m_c.temperature.cpuTempC();
     in.throttleTripC = m_c.temperature.throttleTripC();
     in.watchedNames = m_watchedNames;

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QObject>
 #include <memory>
+#include <optional>
 
 class AppSettings;
 class AutoProfileChoice;
@@ -109,6 +110,8 @@ private:
     QList<ActionRecord> m_actionHistory;
     QList<ProcessInfoItem> m_topProcesses;
     QList<QByteArray> m_watchedNames;
+    // The protected names, lower-cased, until the setting changes.
+    mutable std::optional<QStringList> m_protectedLowerCased;
     QList<ProcessInfoItem> m_watchedProcesses;
     bool m_isMonitoring = false;
     WorkHandle m_timer;

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QThread>
 #include <algorithm>
 #include <csignal>
 #include <limits>
@@ -18,7 +19,10 @@
 using namespace std::chrono_literals;
 
 ProcessManager::ProcessManager(ProcessControl& control, Scheduler& scheduler, QObject* parent)
-    : QObject(parent), m_control(control), m_scheduler(scheduler)
+    : QObject(parent),
+      m_control(control),
+      m_scheduler(scheduler),
+      m_writer(std::make_unique<SerialQueue>(QStringLiteral("app.veltranmoor.incidents")))
 {
     load();
 }
@@ -52,10 +56,12 @@ void ProcessManager::saveIncidents()
 {
     QJsonObject object;
     for (auto it = m_counts.cbegin(); it != m_counts.cend(); ++it) object.insert(it.key(), it.value());
-    // Written atomically: a crash mid-write leaves the old counts, not a torn file.
-    if (!m_writer) m_writer = std::make_unique<SerialQueue>(QStringLiteral("app.veltranmoor.incidents"));
-    const QString path = incidentsFilePath();
-    m_writer->async([path, document = QJsonDocument(object)] { WriteFailureReporter::check(path, Json::writeFileAtomically(path, document)); });
+    // Written atomically: a crash mid-write leaves the old counts, not a torn file. Even making
+    // the folder waits on a busy disk, so all of it happens on the writer.
+    m_writer->async([document = QJsonDocument(object)] {
+        const QString path = incidentsFilePath();
+        WriteFailureReporter::check(path, Json::writeFileAtomically(path, document));
+    });
 }
 
 void ProcessManager::recordIncident(const QString& name)
@@ -93,9 +99,15 @@ ProcessStatus ProcessManager::killProcess(const ProcessInfoItem& item, ProcessOw
         std::shared_ptr<ProcessHandle> handle = opened.handle;
         result = handle->sendSignal(SIGTERM);
         if (result) {
-            m_scheduler.after(3s, this, [handle] {
-                if (handle->isRunning()) (void)handle->sendSignal(SIGKILL);
-            });
+            // Asked from a worker too (the assistant stops processes off the main thread); the
+            // timer belongs to the main thread.
+            auto followUp = [this, handle] {
+                m_scheduler.after(3s, this, [handle] {
+                    if (handle->isRunning()) (void)handle->sendSignal(SIGKILL);
+                });
+            };
+            if (QThread::currentThread() == thread()) followUp();
+            else postTo(this, followUp);
         }
     }
     // A refused or failed signal still counts (the application had to try); a process that has

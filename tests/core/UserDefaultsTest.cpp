@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -120,4 +122,43 @@ TEST(UserDefaults, WatchedFileEditedOutsideIsLoadedAndAnnouncedKeyByKey)
     EXPECT_EQ(keys, (QStringList{QStringLiteral("added"), QStringLiteral("pollingIntervalSeconds")}));
     EXPECT_FALSE(d.contains(QStringLiteral("added")));
     EXPECT_EQ(d.getDouble(QStringLiteral("pollingIntervalSeconds")), 2.0);
+}
+
+namespace {
+QJsonObject onDisk(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QJsonDocument::fromJson(f.readAll()).object();
+}
+}  // namespace
+
+// The file is written off the setter's thread: a burst of changes folds into few writes and
+// still ends with the newest values on disk, which the store's own watcher never takes for an
+// outside edit; going away right after a change waits for its write.
+TEST(UserDefaults, ABurstOfChangesEndsWithTheLastValueOnDiskAndQuittingKeepsIt)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/settings.json");
+    {
+        UserDefaults d(path);
+        d.watchForExternalChanges();
+        QSignalSpy spy(&d, &UserDefaults::changed);
+        for (int i = 0; i <= 300; ++i) {
+            d.setInt(QStringLiteral("slider"), i);
+            if (i % 50 == 0) QCoreApplication::processEvents();  // let the watcher's notices in
+        }
+        d.setString(QStringLiteral("other"), QStringLiteral("kept"));
+        d.flush();
+        EXPECT_EQ(onDisk(path).value(QStringLiteral("slider")).toInt(), 300);
+        QTest::qWait(200);
+        EXPECT_EQ(d.getInt(QStringLiteral("slider")), 300) << "an older write of ours was read back as an edit";
+        EXPECT_EQ(spy.count(), 302);
+
+        d.setInt(QStringLiteral("slider"), 301);
+        d.remove(QStringLiteral("other"));
+    }
+    const QJsonObject last = onDisk(path);
+    EXPECT_EQ(last.value(QStringLiteral("slider")).toInt(), 301);
+    EXPECT_FALSE(last.contains(QStringLiteral("other")));
 }

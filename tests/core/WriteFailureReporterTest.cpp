@@ -47,6 +47,7 @@ TEST(WriteFailureReporter, ReportsEachFileAndReasonOnceWhileTheStoreKeepsWorking
 
     UserDefaults settings(blocked + QStringLiteral("/settings.json"));
     for (int i = 0; i < 10; ++i) settings.setInt(QStringLiteral("tick"), i);
+    settings.flush();  // the writes fail on the store's writer thread
     EXPECT_EQ(settings.getInt(QStringLiteral("tick")), 9) << "the values stay usable in memory";
     ASSERT_EQ(captured.lines.size(), 1) << captured.lines.join('\n').toStdString();
     EXPECT_TRUE(captured.lines[0].startsWith(QStringLiteral("[Veltranmoor] Cannot save ") + blocked + QStringLiteral("/settings.json (")))
@@ -59,6 +60,7 @@ TEST(WriteFailureReporter, ReportsEachFileAndReasonOnceWhileTheStoreKeepsWorking
     UserDefaults other(blocked + QStringLiteral("/other.json"));
     other.setBool(QStringLiteral("x"), true);
     other.setBool(QStringLiteral("x"), false);
+    other.flush();
     WriteFailureReporter::check(blocked + QStringLiteral("/settings.json"), Status::failure(QStringLiteral("No space left on device")));
     WriteFailureReporter::check(blocked + QStringLiteral("/settings.json"), Status::failure(QStringLiteral("No space left on device")));
     EXPECT_EQ(captured.lines.size(), 3) << captured.lines.join('\n').toStdString();
@@ -67,6 +69,7 @@ TEST(WriteFailureReporter, ReportsEachFileAndReasonOnceWhileTheStoreKeepsWorking
     // Successful writes say nothing.
     UserDefaults fine(dir.path() + QStringLiteral("/ok/settings.json"));
     fine.setBool(QStringLiteral("x"), true);
+    fine.flush();
     EXPECT_TRUE(Json::writeViaTmpSibling(dir.path() + QStringLiteral("/ok/learned.json"), QJsonDocument(QJsonArray())).ok());
     EXPECT_EQ(captured.lines.size(), 3);
 }

@@ -1,4 +1,9 @@
+#include "SnoozeDoubles.h"
+
+#include "core/AppSettings.h"
 #include "core/Log.h"
+#include "core/UserDefaults.h"
+#include "guards/SnoozeGuard.h"
 #include "guards/DrowsinessDetector.h"
 #include "platform/FaceLandmarker.h"
 #include "platform/linux/DlibFaceLandmarker.h"
@@ -13,6 +18,7 @@
 #include <QFile>
 #include <QImage>
 #include <QMutex>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -20,6 +26,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <grp.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -84,8 +91,9 @@ std::vector<QPointF> syntheticFace(double eyeAspect)
 struct PushSource final : FrameSource {
     FrameHandler* target;
     std::atomic<bool>* released;
-    PushSource(FrameHandler* t, std::atomic<bool>* r) : target(t), released(r) {}
-    OpenResult open() override { return {true, false, {}}; }
+    bool refused;
+    PushSource(FrameHandler* t, std::atomic<bool>* r, bool refuse) : target(t), released(r), refused(refuse) {}
+    OpenResult open() override { return {!refused, refused, {}}; }
     void start(FrameHandler handler) override
     {
         *target = std::move(handler);
@@ -116,11 +124,12 @@ struct PipelineRig {
     ManualClock clock;
     FrameSource::FrameHandler handler;  // set when the source starts
     std::atomic<bool> released{false};
+    bool refuse = false;  // the next source is refused
     int sourcesMade = 0;
     DrowsinessDetector detector{clock,
                                 [this] {
                                     ++sourcesMade;
-                                    return std::make_unique<PushSource>(&handler, &released);
+                                    return std::make_unique<PushSource>(&handler, &released, refuse);
                                 },
                                 [](QString*) { return std::make_unique<ScriptedLandmarker>(); }};
     QStringList events;
@@ -267,6 +276,24 @@ TEST(DrowsinessDetector, EvaluationSequences)
     }
 }
 
+// Snooze Guard hears the detector: one episode of closed eyes is one alert.
+TEST(DrowsinessDetector, ClosedEyesReachSnoozeGuardAsOneAlert)
+{
+    QTemporaryDir dir;
+    ManualClock clock;
+    UserDefaults defaults(dir.filePath(QStringLiteral("settings.json")));
+    AppSettings settings(defaults, clock);
+    DrowsinessDetector detector(clock, nullptr, nullptr);
+    ScriptedSnoozeWatcher stuckKey;
+    RecordingAlert alert;
+    SnoozeGuard guard(clock, settings, detector, stuckKey, alert);
+    for (int i = 0; i < 8; ++i) {
+        detector.evaluate(0.1, 0.0);
+        clock.advance(200ms);
+    }
+    EXPECT_EQ(alert.calls, QStringList{QStringLiteral("show 0 Drowsiness detected \u2014 Eyes closed")});
+}
+
 TEST(DrowsinessDetector, FramesCloserThanAFifthOfASecondAreSkippedWithoutALogLine)
 {
     LogCapture log;
@@ -373,24 +400,61 @@ TEST(DrowsinessDetector, StartWithoutAUsableCamera)
               QStringList{"[SnoozeGuard] capture setup failed: Face landmark model not found: /nonexistent/model.dat"});
 }
 
-TEST(DrowsinessDetector, ACameraWeMayNotOpenIsAPermissionRefusal)
+// A camera that may not be opened is a refused permission: nothing runs and nothing is logged;
+// a later start that opens one clears it.
+TEST(DrowsinessDetector, ARefusedCameraIsAPermissionRefusal)
 {
-    if (geteuid() == 0) GTEST_SKIP() << "root opens every device node";
+    LogCapture log;
+    PipelineRig rig;
+    rig.refuse = true;
+    QSignalSpy denied(&rig.detector, &SnoozeWatcher::permissionDeniedChanged);
+    rig.detector.start();
+    ASSERT_TRUE(denied.wait(5000));
+    EXPECT_TRUE(rig.detector.permissionDenied());
+    QTest::qWait(50);
+    EXPECT_FALSE(rig.detector.isRunning());
+    EXPECT_TRUE(log.matching(QStringLiteral("[SnoozeGuard] capture setup failed")).isEmpty());
+
+    rig.refuse = false;
+    rig.startAndWait();
+    EXPECT_FALSE(rig.detector.permissionDenied());
+}
+
+// On the device nodes themselves: a /dev/video* node we may not open means refused, not
+// "No camera".
+TEST(DrowsinessDetector, AVideoNodeWeMayNotOpenIsRefused)
+{
+    if (geteuid() == 0) {
+        // Root opens every node, so the test runs again in a child as an ordinary user.
+        QProcess child;
+        child.setProgram(QCoreApplication::applicationFilePath());
+        child.setArguments({QStringLiteral("--gtest_filter=DrowsinessDetector.AVideoNodeWeMayNotOpenIsRefused")});
+        child.setChildProcessModifier([] {
+            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+        });
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start();
+        ASSERT_TRUE(child.waitForFinished(60000));
+        const QString output = QString::fromLocal8Bit(child.readAll());
+        EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+        EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+        return;
+    }
     QTemporaryDir devices;
     QFile node(devices.path() + QStringLiteral("/video0"));
     ASSERT_TRUE(node.open(QIODevice::WriteOnly));
     node.close();
     ASSERT_TRUE(node.setPermissions({}));
 
-    LogCapture log;
-    ManualClock clock;
-    DrowsinessDetector detector(clock, [&] { return std::make_unique<V4l2FrameSource>(devices.path()); }, nullptr);
-    QSignalSpy denied(&detector, &SnoozeWatcher::permissionDeniedChanged);
-    detector.start();
-    ASSERT_TRUE(denied.wait(5000));
-    EXPECT_TRUE(detector.permissionDenied());
-    EXPECT_FALSE(detector.isRunning());
-    EXPECT_TRUE(log.matching(QStringLiteral("[SnoozeGuard] capture setup failed")).isEmpty());
+    V4l2FrameSource source(devices.path());
+    const FrameSource::OpenResult opened = source.open();
+    EXPECT_FALSE(opened.ok);
+    EXPECT_TRUE(opened.permissionDenied);
+    EXPECT_TRUE(opened.error.isEmpty()) << opened.error.toStdString();
+
+    // Readable but no camera: "No camera".
+    ASSERT_TRUE(node.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_EQ(source.open().error, QStringLiteral("No camera"));
 }
 
 // dlib's predictor from libdlib-data on a real portrait, through the image-file source at the

@@ -136,6 +136,7 @@ struct Rig {
     // What the settings file holds now, as another program would read it.
     QJsonObject stored() const
     {
+        base.defaults.flush();
         QFile f(base.defaults.filePath());
         if (!f.open(QIODevice::ReadOnly)) return {};
         return QJsonDocument::fromJson(f.readAll()).object();

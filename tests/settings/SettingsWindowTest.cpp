@@ -334,6 +334,7 @@ TEST(SettingsPages, ApiKeyIsMaskedStoredPrivatelyAndRefusedWithControlCharacters
     EXPECT_EQ(key->echoMode(), QLineEdit::Password);
     QTest::keyClicks(key, QStringLiteral("sk-good"));
     EXPECT_EQ(s.byoKeyValue(), QStringLiteral("sk-good"));
+    rig.base.defaults.flush();
     struct stat info {};
     ASSERT_EQ(::stat(rig.base.defaults.filePath().toLocal8Bit().constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPaintEvent>
 #include <QCursor>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -173,3 +174,47 @@ TEST_F(Controls, GaugeSweepsUpWhenShownAndStopsItsFramesWhenHidden)
 }
 
 }  // namespace
+
+namespace {
+
+struct PaintCounter : QObject {
+    int paints = 0;
+    QList<QRect> rects;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint) {
+            ++paints;
+            rects << static_cast<QPaintEvent*>(e)->rect();
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST_F(Controls, AGaugeRedrawsOnlyWhenItsArcVisiblyMoves)
+{
+    HexGauge gauge(themes);
+    gauge.setValue(0.5);
+    gauge.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&gauge));
+    ASSERT_TRUE(waitFor([&] { return !gauge.isAnimating(); }));
+
+    // Two percent moves the arc's end a few pixels: a handful of frames, and the last one at
+    // rest, not a frame every 33 ms for the whole settling.
+    PaintCounter counter;
+    gauge.installEventFilter(&counter);
+    gauge.setValue(0.52);
+    ASSERT_TRUE(waitFor([&] { return !gauge.isAnimating(); }));
+    QTest::qWait(50);
+    EXPECT_EQ(gauge.settled(), 0.52);
+    EXPECT_GE(counter.paints, 2);
+    EXPECT_LE(counter.paints, 15);
+
+    // A reading that only repeats the label draws nothing.
+    counter.paints = 0;
+    gauge.setLabel(gauge.label());
+    gauge.setValue(0.52);
+    QTest::qWait(100);
+    EXPECT_EQ(counter.paints, 0);
+}

@@ -1,9 +1,11 @@
 #include "ui/HUDRig.h"
 #include "ui/shell/HUDReadout.h"
 #include "ui/shell/HeroDeltaView.h"
+#include "ui/theme/HexGauge.h"
 #include "ui/theme/TavrilonHeroButton.h"
 
 #include <gtest/gtest.h>
+#include <QPaintEvent>
 
 #include <QDir>
 #include <QEnterEvent>
@@ -283,6 +285,84 @@ TEST(HUDWidgetView, TheReadoutDimsWhileTheHeroShowsARealImprovement)
     ASSERT_TRUE(QTest::qWaitFor([&] { return std::abs(view.readoutOpacity() - 0.45) < 1e-9; }, 3000));
     r.library.clearHeroDelta();
     ASSERT_TRUE(QTest::qWaitFor([&] { return std::abs(view.readoutOpacity() - 0.88) < 1e-9; }, 3000));
+}
+
+namespace {
+
+// Counts the paint events of a widget and its descendants, with the area each covered in the
+// top widget's coordinates.
+struct PaintWatch : QObject {
+    QWidget* top;
+    QList<QRect> areas;
+    explicit PaintWatch(QWidget* t) : top(t)
+    {
+        top->installEventFilter(this);
+        for (QWidget* w : top->findChildren<QWidget*>()) w->installEventFilter(this);
+    }
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint) {
+            auto* w = static_cast<QWidget*>(o);
+            const QRect r = static_cast<QPaintEvent*>(e)->rect();
+            areas << QRect(w->mapTo(top, r.topLeft()), r.size());
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST(HUDWidgetView, ASampleRedrawsOnlyWhatChangedAndAHiddenPanelCatchesUpWhenShown)
+{
+    HUDRig r;
+    HUDWidgetView& view = r.show();
+    PerformanceSnapshot snap = r.rig.monitor.currentSnapshot();
+    snap.cpuUsage = 40;
+    r.rig.monitor.setCurrentSnapshot(snap);
+    const auto gauges = view.findChildren<HexGauge*>();
+    ASSERT_EQ(gauges.size(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !gauges[0]->isAnimating() && !gauges[1]->isAnimating(); }, 5000));
+    QTest::qWait(50);
+
+    // The same figures again: nothing outside the breathing hero card is drawn.
+    PaintWatch watch(&view);
+    r.rig.monitor.setCurrentSnapshot(snap);
+    QTest::qWait(300);
+    const QRect hero = view.hero()->geometry();
+    for (const QRect& area : watch.areas) EXPECT_TRUE(hero.contains(area)) << area.x() << "," << area.y() << " " << area.width() << "x" << area.height();
+
+    // Published while hidden, shown when it is shown.
+    view.hide();
+    snap.cpuUsage = 77;
+    r.rig.monitor.setCurrentSnapshot(snap);
+    view.show();
+    EXPECT_EQ(gauges[0]->label(), QStringLiteral("77%"));
+    EXPECT_TRUE(view.readoutText().contains(QStringLiteral("CPU 77%")));
+}
+
+TEST(HeroDeltaView, TheFloorBreathesAFewTimesASecondOverItsTextsAlone)
+{
+    HUDRig r;
+    HUDWidgetView& view = r.show();
+    HeroDeltaView* card = view.hero();
+    QTest::qWait(1000);  // risen in; breathing from here on
+    struct Count : QObject {
+        QList<QRect> rects;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint) rects << static_cast<QPaintEvent*>(e)->rect();
+            return false;
+        }
+    } count;
+    card->installEventFilter(&count);
+    QTest::qWait(2000);
+    // Three frames a second at most, still breathing, and each over the texts, not the card.
+    EXPECT_GE(count.rects.size(), 2);
+    EXPECT_LE(count.rects.size(), 8);
+    for (const QRect& rect : count.rects) {
+        EXPECT_LT(rect.height(), card->height()) << "the whole card was redrawn";
+        EXPECT_TRUE(card->rect().contains(rect));
+    }
 }
 
 TEST(HUDWidgetView, OptimizeNowRunsBothActionsThroughTheGateUnmeasured)

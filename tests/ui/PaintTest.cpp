@@ -7,6 +7,7 @@
 #include "ui/theme/HexGauge.h"
 #include "ui/theme/NeonGlowEffect.h"
 #include "ui/theme/ScanLineOverlay.h"
+#include "ui/theme/Shadow.h"
 #include "ui/theme/SymbolIcon.h"
 #include "ui/theme/TavrilonHeroButton.h"
 #include "ui/theme/TavrilonModePicker.h"
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QPainterPath>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
@@ -187,6 +189,75 @@ TEST_F(ThemedPaint, GaugeFaceFollowsThePaletteStyle)
     EXPECT_TRUE(uses(hex, PaletteTheme::qlx().accent, 40));
     EXPECT_GT(qAlpha(hex.pixel(40, 25)), 0);  // the core
     EXPECT_NE(face(PaletteTheme::qlx(), 0.0), hex);
+}
+
+// The label sits on a disc of the page's background at 72 % over a black shadow of the disc
+// at 80 %: over what the gauge drew there, each channel is bg·0.72 + (1 − 0.72)·(1 − 0.8·0.72)·under.
+TEST_F(ThemedPaint, GaugeLabelDiscCoversTheFaceAtSeventyTwoPercent)
+{
+    PaletteTheme t = PaletteTheme::qlx();
+    t.background = QColor(255, 0, 0);  // a disc colour the face underneath does not have
+    auto face = [&](const QString& label) {
+        QImage img = canvas(80, 80, QColor(90, 140, 200));
+        QPainter p(&img);
+        HexGauge::paintHex(p, QRectF(0, 0, 80, 80), 0.7, label, 40, 270, std::nullopt, t);
+        p.end();
+        return img;
+    };
+    const QRgb under = face(QString()).pixel(40, 40);
+    const QRgb disc = face(u" "_qs).pixel(40, 40);  // a disc with no ink on it
+    const double a = 0.72;
+    const double keep = (1 - a) * (1 - 0.8 * a);
+    EXPECT_NEAR(qRed(disc), 255 * a + keep * qRed(under), 3);
+    EXPECT_NEAR(qGreen(disc), keep * qGreen(under), 3);
+    EXPECT_NEAR(qBlue(disc), keep * qBlue(under), 3);
+}
+
+TEST(ShadowCache, BlursOncePerLookAndDrawsWhatAFreshBlurDraws)
+{
+    const auto shape = [](const QRectF& r) {
+        return [r](QPainter& lp) {
+            QPainterPath path;
+            path.addRoundedRect(r, 6, 6);
+            lp.fillPath(path, Qt::black);
+        };
+    };
+    Shadow::Cache cache;
+    const auto paint = [&](const QRectF& r, const QColor& color, qreal radius, bool cached) {
+        QImage img = canvas(120, 80);
+        QPainter p(&img);
+        if (cached) cache.draw(p, r, color, radius, {0, 3}, 6, shape(r));
+        else Shadow::drawShadow(p, r, color, radius, {0, 3}, shape(r));
+        p.end();
+        return img;
+    };
+    const QRectF r(20, 15, 60, 30);
+    const QColor blue(20, 60, 200, 140);
+    EXPECT_EQ(paint(r, blue, 10, true), paint(r, blue, 10, false));
+    EXPECT_EQ(paint(r, blue, 10, true), paint(r, blue, 10, false));
+    EXPECT_EQ(cache.blurs(), 1);
+    // Moved, also by a fraction of a pixel: the same blur, drawn where the shape now is.
+    const QRectF moved = r.translated(7.5, 4.25);
+    EXPECT_EQ(paint(moved, blue, 10, true), paint(moved, blue, 10, false));
+    EXPECT_EQ(cache.blurs(), 1);
+
+    // A new size, colour or radius is a new blur; the hovered and resting looks are both kept.
+    const struct {
+        QRectF area;
+        QColor color;
+        qreal radius;
+    } looks[] = {{r.adjusted(0, 0, 10, 0), blue, 10}, {r, QColor(200, 20, 20, 140), 10}, {r, blue, 16}};
+    for (const auto& look : looks) {
+        const int before = cache.blurs();
+        EXPECT_EQ(paint(look.area, look.color, look.radius, true), paint(look.area, look.color, look.radius, false));
+        EXPECT_EQ(cache.blurs(), before + 1);
+    }
+    paint(r, blue, 16, true);
+    paint(r, blue, 10, true);
+    EXPECT_EQ(cache.blurs(), 4);
+    cache.invalidate();
+    paint(r, blue, 10, true);
+    EXPECT_EQ(cache.blurs(), 5);
 }
 
 TEST_F(ThemedPaint, ControlsFillWithThePaletteStops)

@@ -611,7 +611,10 @@ HUDWidgetView::HUDWidgetView(HUDWidgetDeps deps, QWidget* parent)
     connect(&m_d.monitor, &PerformanceMonitor::historiesChanged, this, &HUDWidgetView::refresh);
     connect(&m_d.monitor, &PerformanceMonitor::isMonitoringChanged, this, &HUDWidgetView::refresh);
     connect(&m_d.ai, &AIEngine::changed, this, &HUDWidgetView::refresh);
-    connect(&m_d.themes, &ThemeManager::currentChanged, this, &HUDWidgetView::refresh);
+    connect(&m_d.themes, &ThemeManager::currentChanged, this, [this] {
+        m_restyle = true;
+        refresh();
+    });
     connect(&m_d.settings, &AppSettings::changed, this, &HUDWidgetView::refresh);
     connect(&m_d.epitopes, &EpitopeLibrary::heroDeltaChanged, this, [this] { m_readout->setLive(heroIsLive(), true); });
     m_readout->setLive(heroIsLive(), false);
@@ -646,8 +649,17 @@ double HUDWidgetView::readoutOpacity() const { return m_readout->opacity(); }
 
 void HUDWidgetView::refresh()
 {
+    // A hidden panel draws nothing: it catches up when it is shown again. The first pass runs
+    // all the same, as it sizes the panes the panel's size is worked out from.
+    if (!isVisible() && m_shown) {
+        m_stale = true;
+        return;
+    }
+    m_stale = false;
     const PaletteTheme& t = m_theme.theme();
     const HUDReadout::Values v = values();
+    const bool restyle = m_restyle || !m_shown;
+    m_restyle = false;
     m_cpuGauge->setValue(v.cpuPercent / 100.0);
     m_cpuGauge->setLabel(QString::number(v.cpuPercent) + QLatin1Char('%'));
     m_memGauge->setValue(v.memoryPercent / 100.0);
@@ -661,9 +673,13 @@ void HUDWidgetView::refresh()
     }
     m_status->restyle();
     m_learned->restyle();
-    m_close->setColor(t.textDim);
-    m_send->setColor(t.accent);
-    if (auto* prompt = m_inputBox->findChild<SymbolButton*>()) prompt->setColor(t.accentSecondary);
+    // Setting a colour repaints the button: only a new palette brings one.
+    const auto colour = [](SymbolButton* b, const QColor& c) {
+        if (b && b->color() != c) b->setColor(c);
+    };
+    colour(m_close, t.textDim);
+    colour(m_send, t.accent);
+    colour(m_inputBox->findChild<SymbolButton*>(), t.accentSecondary);
     // Style sheets re-polish their widget: set only when the palette brings new colours.
     const QString field = QStringLiteral("QLineEdit { background: transparent; color: %1; border: none; }")
                               .arg(t.textBright.name(QColor::HexArgb));
@@ -672,11 +688,27 @@ void HUDWidgetView::refresh()
     if (m_outcome->styleSheet() != outcome) m_outcome->setStyleSheet(outcome);
     m_scanLines->setLinesEnabled(t.enableScanLines);
     m_scanLines->setColor(t.accentSecondary);
-    m_header->update();
-    m_tiles->update();
-    m_status->update();
-    m_trace->update();
-    m_learned->update();
+
+    // Each pane is redrawn when what it shows has changed; the trace's placeholder only with
+    // the palette.
+    const HUDReadout::Values* was = m_shown ? &*m_shown : nullptr;
+    if (restyle || was->monitoring != v.monitoring || was->health != v.health) m_header->update();
+    if (restyle || was->cpuPercent != v.cpuPercent || was->memoryPercent != v.memoryPercent || was->health != v.health)
+        m_tiles->update();
+    if (restyle || was->freeDisk != v.freeDisk || was->temperature != v.temperature ||
+        was->thermalCaps != v.thermalCaps || was->thermalSymbol != v.thermalSymbol)
+        m_status->update();
+    if (restyle) m_trace->update();
+    if (restyle || was->learningPercent != v.learningPercent || was->personality != v.personality ||
+        was->baselines != v.baselines || was->leaks != v.leaks || was->anomalies != v.anomalies ||
+        was->topInsight != v.topInsight || was->topSeverity != v.topSeverity)
+        m_learned->update();
+    m_shown = v;
+}
+
+void HUDWidgetView::showEvent(QShowEvent*)
+{
+    if (m_stale) refresh();
 }
 
 void HUDWidgetView::syncChat()
@@ -752,13 +784,13 @@ void HUDWidgetView::openDashboard()
 
 QSize HUDWidgetView::sizeHint() const { return QWidget::sizeHint(); }
 
-void HUDWidgetView::paintEvent(QPaintEvent*)
+void HUDWidgetView::paintEvent(QPaintEvent* e)
 {
     const PaletteTheme& t = m_theme.theme();
     // The frame depends only on the size and the palette: drawn once, then copied.
-    const QString key = t.id + QLatin1Char('|') + QString::number(QWidget::width()) + QLatin1Char('x') +
-                        QString::number(height()) + QLatin1Char('|') + QString::number(devicePixelRatioF());
-    if (key != m_backgroundKey) {
+    const QString& key = t.id;
+    if (key != m_backgroundKey || m_background.devicePixelRatio() != devicePixelRatioF() ||
+        m_background.size() != size() * devicePixelRatioF()) {
         m_background = QImage(size() * devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
         m_background.setDevicePixelRatio(devicePixelRatioF());
         m_background.fill(Qt::transparent);
@@ -766,8 +798,11 @@ void HUDWidgetView::paintEvent(QPaintEvent*)
         paintFrame(bp, t);
         m_backgroundKey = key;
     }
+    // Only the part to be redrawn is copied (a gauge's frame is a few hundredths of the panel).
     QPainter p(this);
-    p.drawImage(0, 0, m_background);
+    const QRectF dirty(e->rect());
+    const qreal dpr = m_background.devicePixelRatio();
+    p.drawImage(dirty, m_background, QRectF(dirty.topLeft() * dpr, dirty.size() * dpr));
 }
 
 void HUDWidgetView::paintFrame(QPainter& p, const PaletteTheme& t)

@@ -92,6 +92,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    void showEvent(QShowEvent*) override;
 
 private:
     class Header;
@@ -134,4 +135,8 @@ private:
     ScanLineOverlay* m_scanLines = nullptr;
     QImage m_background;
     QString m_backgroundKey;
+    // What the panes last drew; a pane whose part is unchanged is not redrawn.
+    std::optional<HUDReadout::Values> m_shown;
+    bool m_restyle = false;  // a new palette: every pane redraws
+    bool m_stale = false;    // published while hidden
 };

@@ -15,7 +15,9 @@
 #include <QPainterPath>
 #include <QScreen>
 
+#include <array>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace {
@@ -30,6 +32,22 @@ QFont monoSystemFont(qreal size, QFont::Weight weight, qreal tracking = 0)
     f.setStyleHint(QFont::Monospace);
     if (tracking != 0) f.setLetterSpacing(QFont::AbsoluteSpacing, tracking);
     return f;
+}
+
+// Draws `draw` (in the widget's coordinates) into an image covering `area`, at the device's
+// pixel ratio, so that copying it back at its corner gives the same pixels as drawing there.
+QImage renderLayer(const QRect& area, qreal dpr, const std::function<void(QPainter&)>& draw, QPoint& at)
+{
+    at = area.topLeft();
+    QImage image(area.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    QPainter q(&image);
+    q.setRenderHint(QPainter::Antialiasing);
+    q.setRenderHint(QPainter::TextAntialiasing);
+    q.translate(-area.topLeft());
+    draw(q);
+    return image;
 }
 
 double easeOut(double t) { return 1 - (1 - t) * (1 - t); }
@@ -179,7 +197,7 @@ HeroDeltaView::HeroDeltaView(HeroDeltaDeps deps, QWidget* parent)
     setMinimumHeight(minHeight + 2 * verticalPadding);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_transitions = new FrameTicker(this, 16, [this](double dt) { return tick(dt); });
-    m_breathing = new FrameTicker(this, 200, [this](double dt) { return breathe(dt); });
+    m_breathing = new FrameTicker(this, breathFrameMs, [this](double dt) { return breathe(dt); });
     m_revert = new RevertButton(*this);
     m_revert->hide();
     connect(m_revert, &QAbstractButton::clicked, this, &HeroDeltaView::revert);
@@ -192,6 +210,7 @@ HeroDeltaView::HeroDeltaView(HeroDeltaDeps deps, QWidget* parent)
     connect(&m_d.shell, &ReversibleShell::pendingRevertChanged, this, &HeroDeltaView::syncRevert);
     connect(&m_d.themes, &ThemeManager::currentChanged, this, [this] {
         m_glowKey.clear();
+        m_layerKey = {};
         m_breathing->request();
     });
     m_identity = identity(hero());
@@ -372,7 +391,19 @@ bool HeroDeltaView::breathe(double dt)
     if (glowing) m_breathe = true;
     if (!glowing && s == State::gold) return false;
     m_breathClock += dt;
-    update();
+    // The phases as drawn, in steps of 1/50 of full opacity (about one grey level of the dim
+    // floor texts): near the turns of a swell a frame would change nothing, and is skipped.
+    const double glow = m_breathe ? pingPong(m_breathClock, 3.2) : 0;
+    const double floor = m_dormantBreath ? pingPong(m_breathClock, 2.4) : 0;
+    const double caption = m_dormantIn >= 1 ? pingPong(m_breathClock, 1.8) : 0;
+    const std::array<int, 3> shown{int(std::lround(glow * 0.42 * 50)), int(std::lround(floor * 0.28 * 50)),
+                                   int(std::lround(caption * 0.35 * 50))};
+    if (shown == m_breathShown) return true;
+    m_breathShown = shown;
+    // Only the breathing part changes; the rest of the card (and the panel under it) stays.
+    // Drawn at once, inside this wake-up, rather than posted for a later turn of the loop.
+    if (m_breathArea.isValid()) repaint(m_breathArea);
+    else repaint();
     return true;
 }
 
@@ -392,6 +423,7 @@ void HeroDeltaView::paintEvent(QPaintEvent*)
     p.scale(scale, scale);
     p.translate(-area.center());
     const State s = state(hero);
+    m_breathArea = QRect();
     if (s == State::gold)
         paintGold(p, area, *hero, t);
     else
@@ -445,15 +477,33 @@ void HeroDeltaView::paintGold(QPainter& p, const QRectF& area, const MeasuredOut
         p.restore();
     }
     // Black shadow, then the gold gradient fill, then the sheen inside the digits.
-    p.save();
-    p.translate(0, 1);
-    drawNumber(p, QColor(0, 0, 0, 153));
-    p.restore();
-    QLinearGradient gold(numberBox.topLeft(), numberBox.bottomLeft());
-    gold.setColorAt(0, QColor(0xFF, 0xE3, 0x8A));
-    gold.setColorAt(0.35, t.accent);
-    gold.setColorAt(1.0, QColor(0xE0, 0xA8, 0x28));
-    drawNumber(p, gold);
+    const auto drawDigits = [&](QPainter& q) {
+        q.save();
+        q.translate(0, 1);
+        drawNumber(q, QColor(0, 0, 0, 153));
+        q.restore();
+        QLinearGradient gold(numberBox.topLeft(), numberBox.bottomLeft());
+        gold.setColorAt(0, QColor(0xFF, 0xE3, 0x8A));
+        gold.setColorAt(0.35, t.accent);
+        gold.setColorAt(1.0, QColor(0xE0, 0xA8, 0x28));
+        drawNumber(q, gold);
+    };
+    const bool steady = m_appear >= 1;
+    if (steady) {
+        const LayerKey layerKey{QStringLiteral("gold|") + key, size(), devicePixelRatioF()};
+        if (!(layerKey == m_layerKey)) {
+            m_number.image = renderLayer(numberBox.adjusted(-2, -2, 2, 3).toAlignedRect(), devicePixelRatioF(),
+                                         drawDigits, m_number.at);
+            m_layerKey = layerKey;
+        }
+        p.drawImage(m_number.at, m_number.image);
+        if (t.enableNeonGlow && m_breathe)
+            m_breathArea = QRectF(glowAt, QSizeF(m_glowCache.size()) / m_glowCache.devicePixelRatio())
+                               .toAlignedRect()
+                               .intersected(rect());
+    } else {
+        drawDigits(p);
+    }
     if (m_sheenRunning) {
         const double cx = numberBox.center().x() + m_sheenX * 160;
         QLinearGradient sheen(QPointF(cx - 30, 0), QPointF(cx + 30, 0));
@@ -488,22 +538,55 @@ void HeroDeltaView::paintFloor(QPainter& p, const QRectF& area, State s)
     // Faded out and 4 lower until it has risen in; then it breathes between 0.72 and 1.
     const double opacity = in * (0.72 + 0.28 * breath);
     const double drop = 4 * (1 - in);
+    // The caption pulses between 0.45 and 0.8 once the floor is in.
+    const double pulse = m_dormantIn >= 1 ? 0.45 + 0.35 * pingPong(m_breathClock, 1.8) : 0.45;
+    // Risen in and fully appeared: from here on only the two opacities change, and a frame
+    // copies the two texts drawn before.
+    const bool steady = m_dormantIn >= 1 && m_appear >= 1;
+    const LayerKey layerKey{floorTitle(s), size(), devicePixelRatioF()};
+    if (steady && layerKey == m_layerKey) {
+        p.save();
+        p.setOpacity(p.opacity() * opacity);
+        p.drawImage(m_floorTitle.at, m_floorTitle.image);
+        p.setOpacity(p.opacity() * pulse);
+        p.drawImage(m_floorCaption.at, m_floorCaption.image);
+        p.restore();
+        m_breathArea = m_layerArea;
+        return;
+    }
     const bool grey = s == State::greyFloor;
     const QFont title = monoSystemFont(grey ? 44 : 15, QFont::Bold, grey ? 0 : 2);
     const QFont caption = monoSystemFont(9, QFont::Medium, 1.5);
     const QFontMetricsF tm(title), cm(caption);
     const double total = tm.height() + 4 + cm.height();
     const double top = area.center().y() - total / 2 + drop;
+    const QRectF titleBox(area.left(), top, area.width(), tm.height());
+    const QRectF captionBox(area.left(), top + tm.height() + 4, area.width(), cm.height());
+    const auto drawTitle = [&](QPainter& q) {
+        q.setFont(title);
+        q.setPen(nullGrey());
+        q.drawText(titleBox, Qt::AlignCenter, floorTitle(s));
+    };
+    const auto drawCaption = [&](QPainter& q) {
+        q.setFont(caption);
+        q.setPen(withOpacity(nullGrey(), 0.8));
+        q.drawText(captionBox, Qt::AlignCenter, floorCaption(s));
+    };
     p.save();
     p.setOpacity(p.opacity() * opacity);
-    p.setFont(title);
-    p.setPen(nullGrey());
-    p.drawText(QRectF(area.left(), top, area.width(), tm.height()), Qt::AlignCenter, floorTitle(s));
-    // The caption pulses between 0.45 and 0.8 once the floor is in.
-    const double pulse = m_dormantIn >= 1 ? 0.45 + 0.35 * pingPong(m_breathClock, 1.8) : 0.45;
-    p.setOpacity(p.opacity() * pulse);
-    p.setFont(caption);
-    p.setPen(withOpacity(nullGrey(), 0.8));
-    p.drawText(QRectF(area.left(), top + tm.height() + 4, area.width(), cm.height()), Qt::AlignCenter, floorCaption(s));
+    if (steady) {
+        m_floorTitle.image = renderLayer(titleBox.toAlignedRect(), devicePixelRatioF(), drawTitle, m_floorTitle.at);
+        m_floorCaption.image = renderLayer(captionBox.toAlignedRect(), devicePixelRatioF(), drawCaption, m_floorCaption.at);
+        m_layerKey = layerKey;
+        m_layerArea = titleBox.united(captionBox).toAlignedRect().intersected(rect());
+        p.drawImage(m_floorTitle.at, m_floorTitle.image);
+        p.setOpacity(p.opacity() * pulse);
+        p.drawImage(m_floorCaption.at, m_floorCaption.image);
+        m_breathArea = m_layerArea;
+    } else {
+        drawTitle(p);
+        p.setOpacity(p.opacity() * pulse);
+        drawCaption(p);
+    }
     p.restore();
 }

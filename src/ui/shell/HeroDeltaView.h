@@ -6,6 +6,8 @@
 
 #include <QAbstractButton>
 #include <QImage>
+
+#include <array>
 #include <QPointer>
 #include <QWidget>
 
@@ -99,6 +101,9 @@ private:
     bool m_breathe = false;
     bool m_dormantBreath = false;
     FrameTicker* m_transitions;
+    // The slow swells redraw three times a second: each lasts seconds and moves the dim texts
+    // by a few grey levels per frame, while every frame wakes the whole process.
+    static constexpr int breathFrameMs = 333;
     FrameTicker* m_breathing;
     QAbstractButton* m_revert = nullptr;
     QAbstractButton* m_pullTab = nullptr;
@@ -107,4 +112,24 @@ private:
     // The gold number's glow, blurred once per text, size and palette.
     QImage m_glowCache;
     QString m_glowKey;
+    // What a breathing frame redraws, drawn once per text, size and palette: the gold number
+    // with its shadow, or the floor's title and caption. Only their opacities change between
+    // frames, so a frame copies these and repaints only the area they cover.
+    struct Layer {
+        QImage image;
+        QPoint at;
+    };
+    Layer m_number;
+    Layer m_floorTitle;
+    Layer m_floorCaption;
+    struct LayerKey {
+        QString content;  // what is drawn: the floor's title, or the gold text and palette
+        QSize size;
+        qreal dpr = 0;
+        bool operator==(const LayerKey&) const = default;
+    };
+    LayerKey m_layerKey;
+    QRect m_layerArea;   // what the floor's two layers cover
+    QRect m_breathArea;
+    std::array<int, 3> m_breathShown{-1, -1, -1};  // the breathing phases the last frame drew  // where the breathing shows, for the next frame's repaint
 };

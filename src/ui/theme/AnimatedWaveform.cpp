@@ -15,6 +15,7 @@ AnimatedWaveform::AnimatedWaveform(ThemeManager& themes, QWidget* parent) : QWid
 
 void AnimatedWaveform::setSamples(QList<double> samples)
 {
+    if (samples == m_samples) return;
     m_samples = std::move(samples);
     update();
 }

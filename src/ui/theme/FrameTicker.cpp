@@ -1,26 +1,35 @@
 #include "ui/theme/FrameTicker.h"
 
+#include "ui/theme/WindowExposure.h"
+
 #include <QEvent>
 #include <QWidget>
 
+#include <algorithm>
+
 FrameTicker::FrameTicker(QWidget* owner, int intervalMs, std::function<bool(double)> tick)
-    : QObject(owner), m_owner(owner), m_tick(std::move(tick))
+    : QObject(owner), m_owner(owner), m_tick(std::move(tick)), m_interval(intervalMs)
 {
     m_timer.setInterval(intervalMs);
     m_timer.setTimerType(Qt::CoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &FrameTicker::frame);
     owner->installEventFilter(this);
+    // Frames put off while the window was covered or minimised resume when it is seen again.
+    connect(new ExposureWatch(owner), &ExposureWatch::cameOnScreen, this, &FrameTicker::startIfVisible);
 }
 
 void FrameTicker::request()
 {
     m_wanted = true;
+    // A frame put off by delayNext comes at the usual interval again: something new moves.
+    if (m_timer.isActive() && m_timer.interval() != m_interval) m_timer.setInterval(m_interval);
     startIfVisible();
 }
 
 void FrameTicker::startIfVisible()
 {
     if (!m_wanted || m_timer.isActive() || !m_owner->isVisible()) return;
+    m_timer.setInterval(m_interval);
     m_clock.start();
     m_timer.start();
 }
@@ -28,14 +37,25 @@ void FrameTicker::startIfVisible()
 void FrameTicker::frame()
 {
     const double dt = double(m_clock.restart()) / 1000.0;
-    if (!m_owner->isVisible()) {
+    // Nothing of it can be seen (hidden, or its window minimised or covered): no frames until
+    // it can; the motion is still wanted.
+    if (!isOnScreen(m_owner)) {
         m_timer.stop();
         return;
     }
     if (!m_tick(dt)) {
         m_wanted = false;
         m_timer.stop();
+    } else if (m_timer.interval() != m_interval && !m_delayed) {
+        m_timer.setInterval(m_interval);
     }
+    m_delayed = false;
+}
+
+void FrameTicker::delayNext(int ms)
+{
+    m_delayed = true;
+    m_timer.setInterval(std::max(ms, 1));
 }
 
 bool FrameTicker::eventFilter(QObject* watched, QEvent* event)

@@ -18,6 +18,9 @@ public:
     // Asks for frames; they start now if the widget is visible, else when it is shown.
     void request();
     bool isRunning() const { return m_timer.isActive(); }
+    // From inside the tick: the next frame comes after `ms` instead of the usual interval (a
+    // motion that will not show for a while need not wake the loop until then).
+    void delayNext(int ms);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -30,5 +33,7 @@ private:
     std::function<bool(double)> m_tick;
     QTimer m_timer;
     QElapsedTimer m_clock;
+    int m_interval;
     bool m_wanted = false;
+    bool m_delayed = false;
 };

@@ -61,6 +61,7 @@ HUDPanel::HUDPanel(ThemeManager& themes, QWidget* parent) : QWidget(parent), m_t
 
 void HUDPanel::setCornerRadius(qreal radius)
 {
+    if (radius == m_cornerRadius) return;
     m_cornerRadius = radius;
     update();
     m_frame->update();
@@ -68,12 +69,14 @@ void HUDPanel::setCornerRadius(qreal radius)
 
 void HUDPanel::setAccent(std::optional<QColor> accent)
 {
+    if (accent == m_accent) return;
     m_accent = accent;
     m_frame->update();
 }
 
 void HUDPanel::setShowCircuit(bool show)
 {
+    if (show == m_showCircuit) return;
     m_showCircuit = show;
     update();
 }

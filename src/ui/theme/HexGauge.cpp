@@ -76,9 +76,17 @@ void paintLabel(QPainter& p, const QRectF& area, const QString& label, const QFo
 HexGauge::HexGauge(ThemeManager& themes, QWidget* parent) : QWidget(parent), m_theme(this, themes)
 {
     setFixedSize(80, 80);
-    m_ticker = new FrameTicker(this, 33, [this](double dt) {
+    m_ticker = new FrameTicker(this, frameMs, [this](double dt) {
         const bool moving = m_settled.step(dt);
-        update();
+        // A frame is drawn only once the arc's end has moved by a device pixel, and the last
+        // one at rest: a reading that changes by a few percent redraws a few times, not thirty.
+        if (!moving || std::abs(m_settled.value() - m_requested) >= visibleStep()) {
+            m_requested = m_settled.value();
+            update();
+        }
+        // The spring's path is known: the loop wakes again when it next shows a change (the
+        // slow end of the settling moves less than a pixel for many frames).
+        if (moving) m_ticker->delayNext(msUntilVisibleChange());
         return moving;
     });
 }
@@ -96,6 +104,7 @@ void HexGauge::setValue(double value)
 
 void HexGauge::setLabel(const QString& label)
 {
+    if (label == m_label) return;
     m_label = label;
     update();
 }
@@ -172,8 +181,7 @@ HexGauge::Geometry HexGauge::geometry(const QSizeF& size, double settled, int ti
     return g;
 }
 
-void HexGauge::paintClassic(QPainter& p, const QRectF& area, double settled, const QString& label,
-                            const std::optional<QList<QColor>>& arcStops, const PaletteTheme& t)
+void HexGauge::paintClassicRing(QPainter& p, const QRectF& area, const PaletteTheme& t)
 {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
@@ -182,6 +190,23 @@ void HexGauge::paintClassic(QPainter& p, const QRectF& area, double settled, con
     p.setPen(QPen(t.border, 4, Qt::SolidLine, Qt::FlatCap));
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(c, r, r);
+    p.restore();
+}
+
+void HexGauge::paintClassic(QPainter& p, const QRectF& area, double settled, const QString& label,
+                            const std::optional<QList<QColor>>& arcStops, const PaletteTheme& t)
+{
+    paintClassicRing(p, area, t);
+    paintClassicValue(p, area, settled, label, arcStops, t);
+}
+
+void HexGauge::paintClassicValue(QPainter& p, const QRectF& area, double settled, const QString& label,
+                                 const std::optional<QList<QColor>>& arcStops, const PaletteTheme& t)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF c = area.center();
+    const qreal r = std::min(area.width(), area.height()) / 2 - 2;
 
     const double trim = std::max(settled, 0.02);
     QPen arc(QBrush(clockwiseConic(c, -90, arcColors(arcStops, t))), 4, Qt::SolidLine, Qt::RoundCap);
@@ -254,13 +279,44 @@ void HexGauge::paintHex(QPainter& p, const QRectF& area, double settled, const Q
     paintLabel(p, area, label, t.monoFont.font(QFont::Bold), t, true);
 }
 
+int HexGauge::msUntilVisibleChange() const
+{
+    SpringValue ahead = m_settled;
+    const double step = visibleStep();
+    int ms = frameMs;
+    for (; ms < maxFrameGapMs; ms += frameMs) {
+        if (!ahead.step(frameMs / 1000.0) || std::abs(ahead.value() - m_requested) >= step) break;
+    }
+    return ms;
+}
+
+double HexGauge::visibleStep() const
+{
+    // The longest path that moves with the value is the classic face's full ring (about 2 pi
+    // times the radius); one device pixel of it.
+    const double ring = 2 * std::numbers::pi * (std::min(width(), height()) / 2.0);
+    return 1.0 / (std::max(ring, 1.0) * std::max(devicePixelRatioF(), 1.0));
+}
+
 void HexGauge::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     const PaletteTheme& t = m_theme.theme();
     const QRectF area(0, 0, 80, 80);
-    if (t.gaugeStyle == GaugeStyle::hex)
+    if (t.gaugeStyle == GaugeStyle::hex) {
         paintHex(p, area, settled(), m_label, m_tickCount, m_sweepDegrees, m_arcStops, t);
-    else
-        paintClassic(p, area, settled(), m_label, m_arcStops, t);
+        return;
+    }
+    // The ring under the arc depends on the palette alone: drawn once, then copied.
+    const qreal dpr = devicePixelRatioF();
+    if (m_ringTheme != t.id || m_ring.devicePixelRatio() != dpr || m_ring.isNull()) {
+        m_ring = QImage((area.size() * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+        m_ring.setDevicePixelRatio(dpr);
+        m_ring.fill(Qt::transparent);
+        QPainter rp(&m_ring);
+        paintClassicRing(rp, area, t);
+        m_ringTheme = t.id;
+    }
+    p.drawImage(area.topLeft(), m_ring);
+    paintClassicValue(p, area, settled(), m_label, m_arcStops, t);
 }

@@ -4,6 +4,7 @@
 #include "ui/theme/ThemeBinding.h"
 
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QPointF>
 #include <QWidget>
@@ -63,6 +64,10 @@ public:
 
     static void paintClassic(QPainter& p, const QRectF& area, double settled, const QString& label,
                              const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme);
+    // The classic face in two layers: the ring, then the arc and the label over it.
+    static void paintClassicRing(QPainter& p, const QRectF& area, const PaletteTheme& theme);
+    static void paintClassicValue(QPainter& p, const QRectF& area, double settled, const QString& label,
+                                  const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme);
     static void paintHex(QPainter& p, const QRectF& area, double settled, const QString& label, int tickCount,
                          double sweepDegrees, const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme);
 
@@ -74,6 +79,13 @@ protected:
 
 private:
     void follow();
+    // The smallest change of the shown fraction that moves anything by a device pixel.
+    double visibleStep() const;
+    // From now, when the spring next moves the shown fraction by a visible step (or comes to
+    // rest), in ms on the frame grid; at most maxFrameGapMs.
+    int msUntilVisibleChange() const;
+    static constexpr int frameMs = 33;
+    static constexpr int maxFrameGapMs = 231;
 
     ThemeBinding m_theme;
     double m_value = 0;
@@ -83,4 +95,7 @@ private:
     std::optional<QList<QColor>> m_arcStops;
     SpringValue m_settled{0.7, 0.72, 0};
     FrameTicker* m_ticker;
+    double m_requested = -1;  // the fraction the last requested frame shows
+    QImage m_ring;          // the classic face's ring, for the palette named below
+    QString m_ringTheme;
 };

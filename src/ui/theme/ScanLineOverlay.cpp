@@ -2,6 +2,8 @@
 
 #include "ui/theme/PaletteTheme.h"
 
+#include <QPaintEvent>
+
 ScanLineOverlay::ScanLineOverlay(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -10,12 +12,14 @@ ScanLineOverlay::ScanLineOverlay(QWidget* parent) : QWidget(parent)
 
 void ScanLineOverlay::setLinesEnabled(bool enabled)
 {
+    if (enabled == m_enabled) return;
     m_enabled = enabled;
     update();
 }
 
 void ScanLineOverlay::setColor(const QColor& color)
 {
+    if (color == m_color) return;
     m_color = color;
     update();
 }
@@ -38,8 +42,13 @@ void ScanLineOverlay::paint(QPainter& p, const QRectF& area, bool enabled, const
     p.restore();
 }
 
-void ScanLineOverlay::paintEvent(QPaintEvent*)
+void ScanLineOverlay::paintEvent(QPaintEvent* e)
 {
+    if (!m_enabled) return;
+    // Only the bands crossing the area to redraw (an animation under the overlay redraws a
+    // small part of it many times).
     QPainter p(this);
-    paint(p, rect(), m_enabled, m_color);
+    const int first = e->rect().top() / 4 * 4;
+    const QRectF band(0, first, width(), e->rect().bottom() + 1 - first);
+    paint(p, band, m_enabled, m_color);
 }

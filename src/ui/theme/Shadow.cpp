@@ -101,4 +101,27 @@ void drawShadow(QPainter& p, const QRectF& area, const QColor& color, qreal radi
     p.drawImage(area.topLeft() - QPointF(margin, margin) + offset, shadow);
 }
 
+void Cache::draw(QPainter& p, const QRectF& area, const QColor& color, qreal radius, QPointF offset, quint64 shapeKey,
+                 const std::function<void(QPainter&)>& content)
+{
+    if (color.alpha() == 0) return;
+    const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const quint64 rgba = color.rgba64();
+    const qreal margin = reach(radius);
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        const Entry& e = m_entries[i];
+        if (e.size == area.size() && e.dpr == dpr && e.color == rgba && e.radius == radius && e.shapeKey == shapeKey) {
+            if (i > 0) m_entries.move(i, 0);
+            p.drawImage(area.topLeft() - QPointF(margin, margin) + offset, m_entries.first().image);
+            return;
+        }
+    }
+    const QImage shape = layer(p, area, margin, content);
+    Entry entry{area.size(), dpr, rgba, radius, shapeKey, tintedBlur(shape, color, radius * shape.devicePixelRatio())};
+    ++m_blurs;
+    m_entries.prepend(std::move(entry));
+    if (m_entries.size() > kKept) m_entries.removeLast();
+    p.drawImage(area.topLeft() - QPointF(margin, margin) + offset, m_entries.first().image);
+}
+
 }  // namespace Shadow

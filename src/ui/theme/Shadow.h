@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QList>
 #include <QPainter>
 #include <QPointF>
 #include <functional>
@@ -25,5 +26,33 @@ void drawShadow(QPainter& p, const QRectF& area, const QColor& color, qreal radi
 
 // How far a shadow of this radius reaches past its shape.
 qreal reach(qreal radius);
+
+// drawShadow for a widget that paints the same shadow again and again (every hover frame):
+// the blurred image is kept and blurred anew only when the area's size, pixel ratio, colour,
+// radius or the caller's shape key change; moving the area reuses it. A few variants are kept
+// (a button's hovered and resting shadow). `content` must draw its shape relative to the area;
+// the shape key names what it draws apart from the area's size (a corner radius);
+// invalidate() when something else it draws changed.
+class Cache {
+public:
+    void draw(QPainter& p, const QRectF& area, const QColor& color, qreal radius, QPointF offset, quint64 shapeKey,
+              const std::function<void(QPainter&)>& content);
+    void invalidate() { m_entries.clear(); }
+    // Blurs made so far (the rest of the draws reused one).
+    int blurs() const { return m_blurs; }
+
+private:
+    struct Entry {
+        QSizeF size;
+        qreal dpr;
+        quint64 color;
+        qreal radius;
+        quint64 shapeKey;
+        QImage image;
+    };
+    static constexpr int kKept = 4;
+    QList<Entry> m_entries;  // most recently used first
+    int m_blurs = 0;
+};
 
 }  // namespace Shadow

@@ -164,8 +164,9 @@ void TavrilonHeroButton::paintEvent(QPaintEvent*)
 
     QPainterPath shape;
     shape.addRoundedRect(r, 12, 12);
-    Shadow::drawShadow(p, r, withOpacity(t.firstStop(), m_hovering ? 0.55 : 0.35), m_hovering ? 16 : 10, {0, 4},
-                       [&](QPainter& lp) { lp.fillPath(shape, Qt::black); });
+    // Hover frames repaint the button many times a second; the blur is made once per look.
+    m_shadow.draw(p, r, withOpacity(t.firstStop(), m_hovering ? 0.55 : 0.35), m_hovering ? 16 : 10, {0, 4}, 12,
+                  [&](QPainter& lp) { lp.fillPath(shape, Qt::black); });
 
     p.save();
     p.setClipPath(shape);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/theme/Shadow.h"
 #include "ui/theme/SpringValue.h"
 #include "ui/theme/ThemeBinding.h"
 
@@ -66,4 +67,5 @@ private:
     SpringValue m_scale{0.28, 0.7, 1.0};
     QElapsedTimer m_sheenClock;
     FrameTicker* m_ticker;
+    Shadow::Cache m_shadow;
 };

@@ -118,7 +118,7 @@ void TavrilonModePicker::paintEvent(QPaintEvent*)
         shape.addRoundedRect(r, 7, 7);
         const bool on = i == selected;
         if (on) {
-            Shadow::drawShadow(p, r, withOpacity(t.firstStop(), 0.45), 6, {0, 2}, [&](QPainter& lp) { lp.fillPath(shape, Qt::black); });
+            m_shadow.draw(p, r, withOpacity(t.firstStop(), 0.45), 6, {0, 2}, 7, [&](QPainter& lp) { lp.fillPath(shape, Qt::black); });
             p.fillPath(shape, stopsBrush(t.stops(), r.topLeft(), r.topRight()));
         } else {
             p.fillPath(shape, withOpacity(t.surfaceElevated, 0.6));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "optimisation/PerformanceMode.h"
+#include "ui/theme/Shadow.h"
 #include "ui/theme/ThemeBinding.h"
 
 #include <QList>
@@ -47,4 +48,5 @@ private:
     QList<PerformanceMode> m_modes;
     PerformanceMode m_selection;
     int m_pressed = -1;
+    Shadow::Cache m_shadow;
 };

@@ -46,7 +46,7 @@ void TavrilonToggle::paintEvent(QPaintEvent*)
     capsule.addRoundedRect(track, r, r);
 
     if (on) {
-        Shadow::drawShadow(p, track, withOpacity(t.firstStop(), 0.5), 5, {}, [&](QPainter& lp) { lp.fillPath(capsule, Qt::black); });
+        m_trackShadow.draw(p, track, withOpacity(t.firstStop(), 0.5), 5, {}, quint64(r * 64), [&](QPainter& lp) { lp.fillPath(capsule, Qt::black); });
         p.fillPath(capsule, stopsBrush(t.stops(), track.topLeft(), track.topRight()));
     } else {
         p.fillPath(capsule, t.surfaceElevated);
@@ -57,7 +57,7 @@ void TavrilonToggle::paintEvent(QPaintEvent*)
 
     const QPointF knob = track.center() + QPointF(m_knob.value(), 0);
     const QRectF knobBox(knob - QPointF(7, 7), QSizeF(14, 14));
-    Shadow::drawShadow(p, knobBox, withOpacity(Qt::black, 0.33), 1, {0, 0.5}, [&](QPainter& lp) {
+    m_knobShadow.draw(p, knobBox, withOpacity(Qt::black, 0.33), 1, {0, 0.5}, 0, [&](QPainter& lp) {
         lp.setPen(Qt::NoPen);
         lp.setBrush(Qt::black);
         lp.drawEllipse(knobBox);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/theme/Shadow.h"
 #include "ui/theme/SpringValue.h"
 #include "ui/theme/ThemeBinding.h"
 
@@ -32,4 +33,6 @@ private:
     ThemeBinding m_theme;
     SpringValue m_knob{0.26, 0.65, -7.5};
     FrameTicker* m_ticker;
+    Shadow::Cache m_trackShadow;
+    Shadow::Cache m_knobShadow;
 };
