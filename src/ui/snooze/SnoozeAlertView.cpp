@@ -38,7 +38,8 @@ SnoozeAlertView::SnoozeAlertView(const QString& reason, int level, QWidget* pare
     setAttribute(Qt::WA_TranslucentBackground);
     m_ticker = new FrameTicker(this, 33, [this](double dt) {
         m_phase = std::fmod(m_phase + dt, 2 * pulseSeconds);
-        update();
+        if (m_symbolArea.isEmpty()) update();
+        else update(m_symbolArea);
         return true;
     });
 }
@@ -106,8 +107,9 @@ void SnoozeAlertView::paintEvent(QPaintEvent*)
     // The eye fades between full and half opacity, easing in and out.
     p.save();
     p.setOpacity(0.75 + 0.25 * std::cos(M_PI * m_phase / pulseSeconds));
-    SymbolIcon::paint(p, QRectF(centreX - symbolSize / 2, y, symbolSize, symbolSize), QStringLiteral("eye.slash.fill"),
-                      Qt::white);
+    const QRectF symbolRect(centreX - symbolSize / 2, y, symbolSize, symbolSize);
+    m_symbolArea = symbolRect.toAlignedRect().adjusted(-1, -1, 1, 1);
+    SymbolIcon::paint(p, symbolRect, QStringLiteral("eye.slash.fill"), Qt::white);
     p.restore();
     y += symbolSize + spacing;
 
@@ -117,7 +119,8 @@ void SnoozeAlertView::paintEvent(QPaintEvent*)
         painter.setPen(Qt::white);
         painter.drawText(headlineRect, Qt::AlignCenter, QStringLiteral("WAKE UP, PELLORIN"));
     };
-    Shadow::drawShadow(p, headlineRect, Qt::black, 6, QPointF(0, 2), drawHeadline);
+    // The headline's text and font follow the width alone, so the size keys its shape.
+    m_headlineShadow.draw(p, headlineRect, Qt::black, 6, QPointF(0, 2), quint64(headlineFont.pixelSize()), drawHeadline);
     drawHeadline(p);
     y += headlineRect.height() + spacing;
 

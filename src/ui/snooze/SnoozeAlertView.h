@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "ui/theme/Shadow.h"
+
 class FrameTicker;
 
 // The coloured alert below the blackout: a translucent wash by level (blue, green, yellow,
@@ -29,4 +31,8 @@ private:
     int m_level;
     double m_phase = 0;  // seconds into the pulse
     FrameTicker* m_ticker;
+    // Where the last full paint put the eye: each pulse frame repaints only that square, and
+    // the headline's blurred shadow is kept between paints.
+    QRect m_symbolArea;
+    Shadow::Cache m_headlineShadow;
 };

@@ -89,7 +89,10 @@ SnoozeBlackoutView::SnoozeBlackoutView(const QString& reason, RequestCompromise 
     m_ticker = new FrameTicker(this, 33, [this](double dt) {
         m_phase = std::fmod(m_phase + dt, 2 * pulseSeconds);
         if (m_awaiting) m_spinner += dt;
-        update();
+        // Only the pulsing bed and the turning ring move between frames.
+        const Layout l = layout();
+        update(l.symbol.toAlignedRect().adjusted(-1, -1, 1, 1));
+        if (m_awaiting) update(l.spinner.toAlignedRect().adjusted(-2, -2, 2, 2));
         return true;
     });
     placeChildren();

@@ -20,6 +20,8 @@ static void ensureIconResource()
 namespace {
 QSvgRenderer* renderer(const QString& name)
 {
+    // A row or button without a symbol passes no name: nothing to draw, nothing to look up.
+    if (name.isEmpty()) return nullptr;
     // Painting happens on the main thread only.
     static QHash<QString, std::shared_ptr<QSvgRenderer>> cache;
     auto it = cache.find(name);
