@@ -97,7 +97,9 @@ void SnoozeAlertWindow::show(const QString& reason, int level)
 {
     const int clamped = qBound(0, level, 5);
     if (m_showing) {
-        updateContent(reason, clamped);
+        // A blackout already up stays as it is: typing in its editor can itself raise alerts
+        // (key bursts), and a new view would throw away the text and the coach's pending answer.
+        if (!(clamped == 5 && qobject_cast<SnoozeBlackoutView*>(m_content.data()))) updateContent(reason, clamped);
         scheduleAutoDismiss();
         return;
     }
@@ -238,8 +240,22 @@ bool SnoozeAlertWindow::eventFilter(QObject* watched, QEvent* event)
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride) {
         return QObject::eventFilter(watched, event);
     }
-    // While the alert is up no other window of ours takes keys either.
-    if (!belongsToWindow(watched)) return qobject_cast<QWidget*>(watched) || qobject_cast<QWindow*>(watched);
+    // While the alert is up no other window of ours takes keys either. The keyboard grab sends
+    // every key to the alert, but the toolkit hands it to whichever of our windows it last saw
+    // focused (the window manager may have refused the alert's activation): such keys go on to
+    // the alert's own focused widget.
+    if (!belongsToWindow(watched)) {
+        if (qobject_cast<QWindow*>(watched) && type != QEvent::ShortcutOverride && m_window) {
+            QWidget* target = m_window->focusWidget() ? m_window->focusWidget() : m_content.data();
+            if (target) {
+                const auto* key = static_cast<QKeyEvent*>(event);
+                QKeyEvent copy(type, key->key(), key->modifiers(), key->nativeScanCode(), key->nativeVirtualKey(),
+                               key->nativeModifiers(), key->text(), key->isAutoRepeat(), ushort(key->count()));
+                QCoreApplication::sendEvent(target, &copy);
+            }
+        }
+        return qobject_cast<QWidget*>(watched) || qobject_cast<QWindow*>(watched);
+    }
     // Only the widgets see a key; the window's own copy passes on to them.
     if (!qobject_cast<QWidget*>(watched)) return false;
     const auto* key = static_cast<QKeyEvent*>(event);

@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -185,12 +186,14 @@ TEST(SnoozeAlertWindow, BlackoutNeedsThreePressesWithinFourSeconds)
         int shownLevel;
         QList<int> pressesMs;
         bool overrides;
+        bool alertBetween = false;  // a new alert arrives after the first press
     };
     for (const Case& c : std::vector<Case>{
              {"0, 3 and 6 s: the first is too old by the third", 5, {0, 3000, 6000}, false},
              {"0, 2 and 3.9 s", 5, {0, 2000, 3900}, true},
              {"exactly 4 s apart still counts", 5, {0, 1000, 4000}, true},
              {"the test alert while the guard is at the blackout", 0, {0, 500, 1000}, true},
+             {"a new alert keeps the presses", 3, {0, 500, 1000}, true, true},
          }) {
         ScriptedCoach coach;
         AlertRig t(coach);
@@ -200,6 +203,7 @@ TEST(SnoozeAlertWindow, BlackoutNeedsThreePressesWithinFourSeconds)
         for (int i = 0; i < c.pressesMs.size(); ++i) {
             t.clock.set(start.addMSecs(c.pressesMs[i]));
             press(t, superShift);
+            if (i == 0 && c.alertBetween) t.window->show(QStringLiteral("r"), 5);
             if (i < c.pressesMs.size() - 1) EXPECT_TRUE(t.window->isShowing()) << c.name << " press " << i;
         }
         EXPECT_EQ(t.guard.overrides, c.overrides ? 1 : 0) << c.name;
@@ -232,6 +236,12 @@ TEST(SnoozeAlertWindow, BlackoutAsksOnceAndAcceptsTheCompromise)
     EXPECT_FALSE(view->editor()->isVisible());
     ASSERT_EQ(coach.texts.size(), 1);
     EXPECT_EQ(coach.texts[0], QStringLiteral("  \nprod down ")) << "the text goes as typed";
+
+    // Another alert at the blackout (typing fast is itself a key burst) keeps this blackout and
+    // its pending question.
+    t.window->show(QStringLiteral("Key -1 held 3.0s — released"), 5);
+    EXPECT_EQ(blackoutView(t), view);
+    EXPECT_TRUE(view->awaitingAI());
     EXPECT_EQ(coach.reasons[0], QStringLiteral("Drowsiness detected — Eyes closed"));
 
     // The answer comes from another thread; the view takes it on its own.
@@ -297,4 +307,27 @@ TEST(SnoozeAlertWindow, Screenshots)
     ASSERT_TRUE(t.window->window()->grab().save(shotPath(QStringLiteral("snooze-blackout-verdict"))));
     EXPECT_TRUE(t.window->isShowing()) << "a verdict without minutes keeps the blackout";
     stall_watch::expectNoStall("the blackout's exchange");
+}
+
+// Keys the toolkit would hand to another of our windows (the one it last saw focused) reach the
+// blackout's editor instead, and the shortcut still counts.
+TEST(SnoozeAlertWindow, KeysForAnotherOfOurWindowsGoToTheAlert)
+{
+    QLineEdit elsewhere;
+    elsewhere.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&elsewhere));
+    ScriptedCoach coach;
+    AlertRig t(coach);
+    t.window->show(QStringLiteral("r"), 5);
+    SnoozeBlackoutView* view = blackoutView(t);
+    ASSERT_TRUE(view);
+    for (char c : {'w', 'h', 'y'}) QTest::keyClick(elsewhere.windowHandle(), c);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->editor()->toPlainText(), QStringLiteral("why"));
+    EXPECT_TRUE(elsewhere.text().isEmpty());
+
+    t.window->show(QStringLiteral("r"), 2);
+    QTest::keyClick(elsewhere.windowHandle(), Qt::Key_9, superShift);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(t.window->isShowing());
 }
