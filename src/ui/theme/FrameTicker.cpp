@@ -1,7 +1,5 @@
 #include "ui/theme/FrameTicker.h"
 
-#include "ui/theme/WindowExposure.h"
-
 #include <QEvent>
 #include <QWidget>
 
@@ -14,8 +12,6 @@ FrameTicker::FrameTicker(QWidget* owner, int intervalMs, std::function<bool(doub
     m_timer.setTimerType(Qt::CoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &FrameTicker::frame);
     owner->installEventFilter(this);
-    // Frames put off while the window was covered or minimised resume when it is seen again.
-    connect(new ExposureWatch(owner), &ExposureWatch::cameOnScreen, this, &FrameTicker::startIfVisible);
 }
 
 void FrameTicker::request()
@@ -37,9 +33,7 @@ void FrameTicker::startIfVisible()
 void FrameTicker::frame()
 {
     const double dt = double(m_clock.restart()) / 1000.0;
-    // Nothing of it can be seen (hidden, or its window minimised or covered): no frames until
-    // it can; the motion is still wanted.
-    if (!isOnScreen(m_owner)) {
+    if (!m_owner->isVisible()) {
         m_timer.stop();
         return;
     }
