@@ -8,8 +8,8 @@
 #include "core/Clock.h"
 #include "core/Log.h"
 #include "guards/DrowsinessDetector.h"
-#include "platform/linux/DlibFaceLandmarker.h"
-#include "platform/linux/ImageFileFrameSource.h"
+#include "camera/DlibFaceLandmarker.h"
+#include "camera/ImageFileFrameSource.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,8 +4,7 @@
 #include "core/Log.h"
 #include "platform/FaceLandmarker.h"
 #include "platform/FrameSource.h"
-#include "platform/linux/DlibFaceLandmarker.h"
-#include "platform/linux/V4l2FrameSource.h"
+#include "platform/linux/CameraModule.h"
 
 #include <QPointer>
 #include <QThread>
@@ -160,10 +159,8 @@ DrowsinessDetector::DrowsinessDetector(const Clock& clock, SourceFactory makeSou
 
 DrowsinessDetector::DrowsinessDetector(const Clock& clock, QObject* parent)
     : DrowsinessDetector(
-          clock, [] { return std::make_unique<V4l2FrameSource>(); },
-          [](QString* error) -> std::unique_ptr<FaceLandmarker> {
-              return DlibFaceLandmarker::create(DlibFaceLandmarker::defaultModelPath(), error);
-          },
+          clock, [] { return CameraModule::makeCameraSource(); },
+          [](QString* error) { return CameraModule::makeLandmarker(error); },
           parent)
 {
 }

@@ -60,7 +60,8 @@ TEST(Install, PutsEveryFileInPlaceRegistersTheAddressAndUninstallsToAnEmptyTree)
     Finished installed = installScript({QStringLiteral("install"), QStringLiteral(VELTRANMOOR_BUILD_DIR), prefix});
     ASSERT_EQ(installed.exitCode, 0) << installed.out.toStdString();
 
-    QSet<QString> expected{QStringLiteral("bin/veltranmoor"), QStringLiteral("share/applications/veltranmoor.desktop"),
+    QSet<QString> expected{QStringLiteral("bin/veltranmoor"), QStringLiteral("lib/veltranmoor/libveltranmoor-camera.so"),
+                           QStringLiteral("share/applications/veltranmoor.desktop"),
                            QStringLiteral("share/applications/mimeinfo.cache"),
                            QStringLiteral("share/icons/hicolor/scalable/apps/veltranmoor.svg")};
     for (int size : kIconSizes) expected.insert(QStringLiteral("share/icons/hicolor/%1x%1/apps/veltranmoor.png").arg(size));
@@ -68,6 +69,11 @@ TEST(Install, PutsEveryFileInPlaceRegistersTheAddressAndUninstallsToAnEmptyTree)
 
     const QString binary = prefix + QStringLiteral("/bin/veltranmoor");
     EXPECT_TRUE(QFileInfo(binary).isExecutable());
+    // The camera's libraries come with the camera library, loaded only when the watch starts.
+    const Finished linked = run(QStringLiteral("ldd"), {binary});
+    EXPECT_EQ(linked.exitCode, 0);
+    EXPECT_FALSE(linked.out.contains(QStringLiteral("libopencv"))) << linked.out.toStdString();
+    EXPECT_FALSE(linked.out.contains(QStringLiteral("libdlib"))) << linked.out.toStdString();
     const Finished version = run(binary, {QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.contains(QStringLiteral(VELTRANMOOR_VERSION))) << version.out.toStdString();

@@ -6,9 +6,10 @@
 #include "guards/SnoozeGuard.h"
 #include "guards/DrowsinessDetector.h"
 #include "platform/FaceLandmarker.h"
-#include "platform/linux/DlibFaceLandmarker.h"
-#include "platform/linux/ImageFileFrameSource.h"
-#include "platform/linux/V4l2FrameSource.h"
+#include "platform/linux/CameraModule.h"
+#include "camera/DlibFaceLandmarker.h"
+#include "camera/ImageFileFrameSource.h"
+#include "camera/V4l2FrameSource.h"
 #include "support/ManualClock.h"
 
 #include <gtest/gtest.h>
@@ -398,6 +399,35 @@ TEST(DrowsinessDetector, StartWithoutAUsableCamera)
     // A camera but no landmark model.
     EXPECT_EQ(failedStart([] { return std::make_unique<ImageFileFrameSource>(QStringList{portrait}); }, dlib),
               QStringList{"[SnoozeGuard] capture setup failed: Face landmark model not found: /nonexistent/model.dat"});
+}
+
+// The camera's libraries are loaded when the watch first starts: a missing library is a capture
+// setup failure naming where it was looked for; the one built beside the application loads.
+TEST(DrowsinessDetector, LoadsTheCameraLibraryWhenItStarts)
+{
+    {
+        qputenv("VELTRANMOOR_CAMERA_MODULE", "/nonexistent/libveltranmoor-camera.so");
+        LogCapture log;
+        ManualClock clock;
+        DrowsinessDetector detector(clock);
+        detector.start();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !log.matching(QStringLiteral("[SnoozeGuard] capture setup failed: ")).isEmpty(); }, 10000));
+        EXPECT_EQ(log.matching(QStringLiteral("[SnoozeGuard] capture setup failed: ")),
+                  QStringList{"[SnoozeGuard] capture setup failed: Camera module not found (looked for "
+                              "/nonexistent/libveltranmoor-camera.so)"});
+        EXPECT_FALSE(detector.isRunning());
+        qunsetenv("VELTRANMOOR_CAMERA_MODULE");
+    }
+}
+
+TEST(DrowsinessDetector, TheBuiltCameraLibraryLoads)
+{
+    // This process has not loaded it yet through the loader: the lookup runs here.
+    std::unique_ptr<FrameSource> source = CameraModule::makeCameraSource();
+    ASSERT_TRUE(source);
+    const FrameSource::OpenResult opened = source->open();
+    EXPECT_FALSE(opened.error.startsWith(QStringLiteral("Camera module"))) << opened.error.toStdString();
+    source->stop();
 }
 
 // A camera that may not be opened is a refused permission: nothing runs and nothing is logged;

@@ -1,4 +1,4 @@
-#include "platform/linux/DlibFaceLandmarker.h"
+#include "camera/DlibFaceLandmarker.h"
 
 #include <dlib/image_processing.h>
 #include <dlib/image_processing/frontal_face_detector.h>

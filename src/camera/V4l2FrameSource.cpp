@@ -1,4 +1,4 @@
-#include "platform/linux/V4l2FrameSource.h"
+#include "camera/V4l2FrameSource.h"
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>

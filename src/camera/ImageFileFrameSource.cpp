@@ -1,4 +1,4 @@
-#include "platform/linux/ImageFileFrameSource.h"
+#include "camera/ImageFileFrameSource.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
