@@ -1,5 +1,7 @@
 #include "camera/ImageFileFrameSource.h"
 
+#include "camera/GrayFrameFromMat.h"
+
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -10,17 +12,6 @@
 #include <cstring>
 
 namespace {
-
-GrayFrame toFrame(const cv::Mat& gray)
-{
-    GrayFrame frame;
-    frame.width = gray.cols;
-    frame.height = gray.rows;
-    frame.pixels.resize(qsizetype(gray.cols) * gray.rows);
-    for (int row = 0; row < gray.rows; ++row)
-        std::memcpy(frame.pixels.data() + qsizetype(row) * gray.cols, gray.ptr(row), size_t(gray.cols));
-    return frame;
-}
 
 cv::Mat fitInto(const cv::Mat& image, QSize size)
 {
@@ -60,7 +51,7 @@ FrameSource::OpenResult ImageFileFrameSource::open()
             result.error = QStringLiteral("Cannot read the image ") + path;
             return result;
         }
-        m_frames.push_back(toFrame(m_frameSize.isValid() ? fitInto(gray, m_frameSize) : gray));
+        m_frames.push_back(grayFrameFromMat(m_frameSize.isValid() ? fitInto(gray, m_frameSize) : gray));
     }
     result.ok = true;
     return result;

@@ -1,5 +1,7 @@
 #include "camera/V4l2FrameSource.h"
 
+#include "camera/GrayFrameFromMat.h"
+
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
@@ -112,12 +114,7 @@ void V4l2FrameSource::start(FrameHandler handler)
                 gray = image;
             else
                 cv::cvtColor(image, gray, image.channels() == 4 ? cv::COLOR_BGRA2GRAY : cv::COLOR_BGR2GRAY);
-            GrayFrame frame;
-            frame.width = gray.cols;
-            frame.height = gray.rows;
-            frame.pixels.resize(qsizetype(gray.cols) * gray.rows);
-            for (int row = 0; row < gray.rows; ++row)
-                std::memcpy(frame.pixels.data() + qsizetype(row) * gray.cols, gray.ptr(row), size_t(gray.cols));
+            GrayFrame frame = grayFrameFromMat(gray);
             last = now;
             delivered = true;
             handler(std::move(frame));
