@@ -67,6 +67,7 @@ struct ControllerRig {
     DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
     QStringList calls;
     QStringList logged;
+    AIShieldStatus* shieldOverride = nullptr;  // the guards' own answers unless a test brings a real watch
     StatusItemController controller{StatusItemDeps{
         .perf = rig.monitor,
         .battery = rig.battery,
@@ -76,7 +77,7 @@ struct ControllerRig {
         .profiles = rig.profiles,
         .snoozeControl = guards,
         .snooze = guards,
-        .aiShield = guards,
+        .aiShield = shieldOverride ? *shieldOverride : static_cast<AIShieldStatus&>(guards),
         .workGuardState = guards,
         .workGuard = workGuard,
         .hud = hud,
@@ -88,7 +89,7 @@ struct ControllerRig {
         .quit = [this] { calls << QStringLiteral("quit"); },
     }};
 
-    ControllerRig()
+    explicit ControllerRig(AIShieldStatus* aiShield = nullptr) : shieldOverride(aiShield)
     {
         Log::setSink([this](const QString& l) { logged << l; });
         controller.install();
@@ -207,47 +208,22 @@ TEST(StatusItemController, MenuActions)
 // The menu's AI Shield rows read the real process watch.
 TEST(StatusItemController, AIShieldRowsShowTheRealProcessWatch)
 {
-    Rig rig;
-    Guards guards;
-    WorkGuardLifecycle workGuard{guards.journal};
-    DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
     ShieldRig shield;
-    QStringList calls;
-    StatusItemController controller{StatusItemDeps{
-        .perf = rig.monitor,
-        .battery = rig.battery,
-        .settings = rig.settings,
-        .defaults = rig.defaults,
-        .themes = rig.themes,
-        .profiles = rig.profiles,
-        .snoozeControl = guards,
-        .snooze = guards,
-        .aiShield = shield.shield,
-        .workGuardState = guards,
-        .workGuard = workGuard,
-        .hud = hud,
-        .clock = rig.clock,
-        .makeReadout = [] { return new QLabel(QStringLiteral("readout")); },
-        .openDashboard = [] {},
-        .revealFile = [&calls](const QString& p) { calls << QStringLiteral("reveal ") + p; },
-        .openFolder = [](const QString&) {},
-        .quit = [] {},
-    }};
-    controller.install();
+    ControllerRig r(&shield.shield);
     shield.inventory.add(77, QStringLiteral("claude"), QStringList{"claude", "sudo", "make"});
     shield.inventory.add(78, QStringLiteral("bash"), QStringList{"bash"});
     shield.poll();
 
-    Q_EMIT controller.menu()->aboutToShow();
+    Q_EMIT r.controller.menu()->aboutToShow();
     QStringList texts;
-    for (QAction* a : controller.menu()->actions()) texts << a->text();
+    for (QAction* a : r.controller.menu()->actions()) texts << a->text();
     EXPECT_TRUE(texts.contains(QStringLiteral("AI Shield: 1 AI process")));
     EXPECT_TRUE(texts.contains(QStringLiteral("  \u2022 claude (pid 77)")));
     EXPECT_EQ(texts.filter(QStringLiteral("  \u26A0 Suspicious sudo invocation by AI process \u2014 pid=77 name=claude")).size(), 1)
         << texts.join(QLatin1Char('\n')).toStdString();
-    for (QAction* a : controller.menu()->actions()) {
+    for (QAction* a : r.controller.menu()->actions()) {
         if (a->text() == QStringLiteral("Show AI Shield Log in Files")) a->trigger();
     }
     settle();
-    EXPECT_EQ(calls, QStringList{QStringLiteral("reveal ") + shield.logPath});
+    EXPECT_EQ(r.calls, QStringList{QStringLiteral("reveal ") + shield.logPath});
 }

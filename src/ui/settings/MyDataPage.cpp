@@ -16,24 +16,6 @@ using namespace SettingsStyle;
 
 namespace {
 
-class Dot : public QWidget {
-public:
-    Dot(const QColor& color, QWidget* parent) : QWidget(parent), m_color(color) { setFixedSize(8, 8); }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(m_color);
-        p.drawEllipse(rect());
-    }
-
-private:
-    QColor m_color;
-};
-
 QString homeShortened(const QString& path)
 {
     QString shown = path;
@@ -87,13 +69,13 @@ public:
                 column->addWidget(line(nullptr, QStringLiteral("Asking the release feed\u2026"), sysFont(11), gray));
                 break;
             case UpdateStateView::Kind::upToDate:
-                column->addWidget(line(new Dot(green, nullptr),
+                column->addWidget(line(new StatusDot(green, nullptr),
                                        QStringLiteral("You're on the current version (") + s.current + QStringLiteral(")."),
                                        sysFont(11), gray));
                 break;
             case UpdateStateView::Kind::updateAvailable: {
                 column->setSpacing(8);
-                column->addWidget(line(new Dot(accent(), nullptr),
+                column->addWidget(line(new StatusDot(accent(), nullptr),
                                        QStringLiteral("Version ") + s.latest + QStringLiteral(" is out. You have ") +
                                            s.current + QStringLiteral("."),
                                        sysFont(11, QFont::Medium), accent()));

@@ -219,3 +219,20 @@ void Segmented::setAccent(const QColor& accent)
                                  "QPushButton:checked { background: %1; border-color: %1; }")
                       .arg(accent.name()));
 }
+
+StatusDot::StatusDot(const QColor& color, QWidget* parent) : QWidget(parent), m_color(color) { setFixedSize(8, 8); }
+
+void StatusDot::setColor(const QColor& color)
+{
+    m_color = color;
+    update();
+}
+
+void StatusDot::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(m_color);
+    p.drawEllipse(rect());
+}

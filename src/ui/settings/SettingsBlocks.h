@@ -70,6 +70,20 @@ private:
     QVBoxLayout* m_content;
 };
 
+// An 8-point round dot in one colour, as the status lines show.
+class StatusDot : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatusDot(const QColor& color = SettingsStyle::gray, QWidget* parent = nullptr);
+    void setColor(const QColor& color);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QColor m_color;
+};
+
 // The two-line label beside a switch, picker or stepper: the title over a grey caption.
 QWidget* settingsToggleLabel(const QString& title, const QString& caption, QWidget* parent = nullptr);
 

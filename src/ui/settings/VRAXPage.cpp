@@ -13,30 +13,6 @@ using namespace SettingsStyle;
 
 namespace {
 
-// The status line's dot.
-class Dot : public QWidget {
-public:
-    explicit Dot(QWidget* parent = nullptr) : QWidget(parent) { setFixedSize(8, 8); }
-    void setColor(const QColor& c)
-    {
-        m_color = c;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(m_color);
-        p.drawEllipse(rect());
-    }
-
-private:
-    QColor m_color = gray;
-};
-
 class VRAXPage : public SettingsPage {
 public:
     VRAXPage(const SettingsEnvironment& env, SettingsViewState& state) : SettingsPage(env, state)
@@ -81,7 +57,7 @@ public:
         auto* statusLine = new QHBoxLayout(statusRow);
         statusLine->setContentsMargins(0, 0, 0, 0);
         statusLine->setSpacing(6);
-        auto* dot = new Dot(statusRow);
+        auto* dot = new StatusDot(SettingsStyle::gray, statusRow);
         statusLine->addWidget(dot);
         QLabel* status = makeText(QString(), sysFont(11), gray, false, statusRow);
         status->setObjectName(QStringLiteral("vraxStatus"));
