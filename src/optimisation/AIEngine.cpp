@@ -140,12 +140,12 @@ void AIEngine::submitSnapshot(const PerformanceSnapshot& snapshot, const QList<P
 
 std::optional<ProcessBaseline> AIEngine::baselineFor(const QString& processName)
 {
-    std::optional<ProcessBaseline> result;
-    m_queue.sync([&] {
-        const auto it = m_state.baselinesInternal.constFind(processName);
-        if (it != m_state.baselinesInternal.constEnd()) result = *it;
-    });
-    return result;
+    // Under the baselines' own lock rather than on the queue: a verdict never waits behind a
+    // sample that is being learned, and the main thread is not woken twice for it.
+    std::lock_guard lock(m_baselinesMutex);
+    const auto it = m_state.baselinesInternal.constFind(processName);
+    if (it == m_state.baselinesInternal.constEnd()) return std::nullopt;
+    return *it;
 }
 
 ThrottleVerdict AIEngine::judgeProcessCPU(const ProcessInfoItem& process)
@@ -232,6 +232,7 @@ void AIEngine::ingestSnapshot(const PerformanceSnapshot& snapshot, const QList<P
 
 void AIEngine::updateBaseline(const ProcessInfoItem& process, int hour)
 {
+    std::lock_guard lock(m_baselinesMutex);
     auto it = m_state.baselinesInternal.find(process.name);
     if (it == m_state.baselinesInternal.end()) {
         it = m_state.baselinesInternal.insert(process.name, ProcessBaseline{.processName = process.name});

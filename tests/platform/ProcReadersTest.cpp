@@ -9,8 +9,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <unistd.h>
@@ -204,6 +206,51 @@ TEST(ProcfsProcessTable, LongNamesAreCachedByPidAndStartTime)
     line.replace(" 146089 ", " 146999 ");
     write(QStringLiteral("24895/stat"), line);
     EXPECT_EQ(nameOf(24895), QStringLiteral("indexer-worker-other"));
+}
+
+TEST(ProcfsProcessTable, ListsTheFolderAgainOnlyWhenAPidWasHandedOut)
+{
+    QTemporaryDir dir;
+    auto write = [&](const QString& name, const QByteArray& text) {
+        QDir().mkpath(QFileInfo(dir.filePath(name)).path());
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    };
+    auto process = [&](int pid) {
+        write(QStringLiteral("%1/stat").arg(pid),
+              QByteArray::number(pid) + " (p) S 1 0 0 0 -1 0 0 0 0 0 5 0 0 0 20 0 1 0 99 0 0\n");
+    };
+    auto pids = [](const std::vector<ProcessEntry>& entries) {
+        std::vector<int32_t> out;
+        for (const ProcessEntry& e : entries) out.push_back(e.pid);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    write(QStringLiteral("loadavg"), "0.10 0.20 0.30 1/80 101\n");
+    process(100);
+    process(101);
+    ProcfsProcessTable table(dir.path());
+    std::vector<ProcessEntry> entries;
+    ASSERT_TRUE(table.readProcesses(entries));
+    EXPECT_EQ(pids(entries), (std::vector<int32_t>{100, 101}));
+
+    // No pid handed out since: the folder is not listed again, so a directory that appeared
+    // without one (which no real process can do) goes unseen.
+    process(102);
+    ASSERT_TRUE(table.readProcesses(entries));
+    EXPECT_EQ(pids(entries), (std::vector<int32_t>{100, 101}));
+
+    // A new last pid: listed again, and the newcomer is read.
+    write(QStringLiteral("loadavg"), "0.10 0.20 0.30 1/81 102\n");
+    ASSERT_TRUE(table.readProcesses(entries));
+    EXPECT_EQ(pids(entries), (std::vector<int32_t>{100, 101, 102}));
+
+    // Without a readable last pid every reading lists the folder.
+    write(QStringLiteral("loadavg"), "damaged\n");
+    process(103);
+    ASSERT_TRUE(table.readProcesses(entries));
+    EXPECT_EQ(pids(entries), (std::vector<int32_t>{100, 101, 102, 103}));
 }
 
 TEST(ProcfsProcessTable, ReadsThisMachineIncludingThisProcess)

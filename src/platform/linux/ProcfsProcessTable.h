@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -13,7 +14,9 @@
 // open-file limit), so a sample costs one read per process rather than open, read and close; a
 // handle whose process has gone reads nothing and is opened afresh, so a reused pid is read as
 // the new process. <proc>/PID/cmdline is read only for names the kernel cut at 15 bytes, cached
-// by pid and start time.
+// by pid and start time. The folder itself is listed again only when <proc>/loadavg shows that
+// a pid was handed out since the last listing; otherwise the processes listed then are read
+// through their open stat files, and those that have ended drop out.
 class ProcfsProcessTable final : public ProcessTable {
 public:
     explicit ProcfsProcessTable(const QString& procRoot = QStringLiteral("/proc"));
@@ -35,6 +38,8 @@ private:
         uint64_t seen = 0;
     };
     ssize_t readStat(int dirFd, int32_t pid, const char* path);
+    bool readEntry(int dirFd, int32_t pid, ProcessEntry& entry);
+    std::optional<QByteArray> lastPidAllocated();
     void closeHandle(std::unordered_map<int32_t, StatHandle>::iterator it);
 
     struct CachedName {
@@ -51,4 +56,10 @@ private:
     QHash<int32_t, CachedName> m_names;
     uint64_t m_generation = 0;
     std::unordered_map<int32_t, StatHandle> m_handles;
+    // The last listing: its pids in order, whether each one's stat file stayed open, and the
+    // last pid handed out when it was made.
+    std::vector<int32_t> m_listed;
+    bool m_listedAllHeld = false;
+    std::optional<QByteArray> m_listedLastPid;
+    int m_loadavgFd = -1;
 };
