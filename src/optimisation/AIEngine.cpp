@@ -127,15 +127,21 @@ void AIEngine::submitSnapshot(const PerformanceSnapshot& snapshot, const QList<P
     context.now = m_c.clock.now();
     // Samples are ingested in submission order, so this count matches the queue's and the
     // settings and incidents the rule pass reads are copied only for the samples that run it.
-    if (++m_submitted % 6 == 0) {
+    const bool rulePass = ++m_submitted % 6 == 0;
+    if (rulePass) {
         context.preemptiveReliefEnabled = m_c.settings.preemptiveMemoryReliefEnabled();
         context.fahrenheit = m_c.settings.temperatureUnitFahrenheit();
         context.incidents = m_c.incidents.sortedIncidents();
     }
     std::weak_ptr<int> alive = m_alive;
-    m_queue.async([this, alive, snapshot, processes, context = std::move(context)] {
+    auto ingest = [this, alive, snapshot, processes, context = std::move(context)] {
         if (alive.lock()) ingestSnapshot(snapshot, processes, context);
-    });
+    };
+    // The samples between two rule passes are learned together when the pass's sample wakes
+    // the queue (or anything else does first): one wake-up of the learner per pass rather than
+    // one per sample. Nothing published waits on them; verdicts read the baselines as learned.
+    if (rulePass) m_queue.async(std::move(ingest));
+    else m_queue.asyncWhenWoken(std::move(ingest));
 }
 
 std::optional<ProcessBaseline> AIEngine::baselineFor(const QString& processName)

@@ -253,6 +253,40 @@ TEST(ProcfsProcessTable, ListsTheFolderAgainOnlyWhenAPidWasHandedOut)
     EXPECT_EQ(pids(entries), (std::vector<int32_t>{100, 101, 102, 103}));
 }
 
+TEST(ProcfsProcessTable, KernelThreadsAreReadAgainOnlyAfterTheirRefreshInterval)
+{
+    QTemporaryDir dir;
+    auto write = [&](int pid, unsigned flags, int utime) {
+        QDir().mkpath(dir.filePath(QString::number(pid)));
+        QFile stat(dir.filePath(QStringLiteral("%1/stat").arg(pid)));
+        ASSERT_TRUE(stat.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        stat.write(QByteArray::number(pid) + " (w) S 2 0 0 0 -1 " + QByteArray::number(flags) + " 0 0 0 0 " +
+                   QByteArray::number(utime) + " 0 0 0 20 0 1 0 99 0 0\n");
+    };
+    write(10, 0x00200000, 5);  // a kernel thread
+    write(20, 0, 5);           // a program
+    ProcfsProcessTable table(dir.path());
+    std::vector<ProcessEntry> entries;
+    auto entryOf = [&](int32_t pid) {
+        const auto it = std::find_if(entries.begin(), entries.end(), [pid](const ProcessEntry& e) { return e.pid == pid; });
+        return it == entries.end() ? ProcessEntry{} : *it;
+    };
+    ASSERT_TRUE(table.readProcesses(entries));
+    const ProcessEntry kernelFirst = entryOf(10);
+    const ProcessEntry programFirst = entryOf(20);
+    ASSERT_EQ(kernelFirst.pid, 10);
+    EXPECT_GT(kernelFirst.readAtNs, 0u);
+
+    write(10, 0x00200000, 9);
+    write(20, 0, 9);
+    ASSERT_TRUE(table.readProcesses(entries));
+    // The program is read every time; the kernel thread's last reading stands, with its time.
+    EXPECT_GT(entryOf(20).cpuTimeNs, programFirst.cpuTimeNs);
+    EXPECT_GT(entryOf(20).readAtNs, programFirst.readAtNs);
+    EXPECT_EQ(entryOf(10).cpuTimeNs, kernelFirst.cpuTimeNs);
+    EXPECT_EQ(entryOf(10).readAtNs, kernelFirst.readAtNs);
+}
+
 TEST(ProcfsProcessTable, ReadsThisMachineIncludingThisProcess)
 {
     ProcfsProcessTable table;

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -182,10 +182,22 @@ bool ProcfsProcessTable::parseStat(int32_t pid, const char* text, size_t length,
     return true;
 }
 
-bool ProcfsProcessTable::readEntry(int dirFd, int32_t pid, ProcessEntry& entry)
+bool ProcfsProcessTable::readEntry(int dirFd, int32_t pid, ProcessEntry& entry, uint64_t nowNs)
 {
+    if (const auto held = m_handles.find(pid); held != m_handles.end() && held->second.kernelThread &&
+                                               nowNs - held->second.kernelThread->readAtNs < m_kernelThreadRefreshNs) {
+        held->second.seen = m_generation;
+        entry = *held->second.kernelThread;
+        return true;
+    }
+    // "<pid>/stat", written by hand: this runs for every process of every sample.
     char path[32];
-    const int nameLength = std::snprintf(path, sizeof path, "%d/stat", pid) - 5;
+    char digits[12];
+    int count = 0;
+    for (uint32_t v = uint32_t(pid); count == 0 || v != 0; v /= 10) digits[count++] = char('0' + v % 10);
+    const int nameLength = count;
+    for (int i = 0; i < count; ++i) path[i] = digits[count - 1 - i];
+    std::memcpy(path + nameLength, "/stat", 6);
     // Gone since the listing, or not ours to read: left out.
     const ssize_t got = readStat(dirFd, pid, path);
     if (got <= 0) return false;
@@ -196,6 +208,11 @@ bool ProcfsProcessTable::readEntry(int dirFd, int32_t pid, ProcessEntry& entry)
         std::memcpy(path + nameLength, "/cmdline", 9);
         char probe[1];
         entry.isKernelThread = ProcFiles::readInto(dirFd, path, probe, sizeof probe) == 0;
+    }
+    entry.readAtNs = nowNs;
+    if (const auto held = m_handles.find(pid); held != m_handles.end()) {
+        if (entry.isKernelThread) held->second.kernelThread = entry;
+        else held->second.kernelThread.reset();
     }
     return true;
 }
@@ -226,6 +243,9 @@ bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
     if (dirFd < 0) return false;
 
     ProcessEntry entry;
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint64_t nowNs = uint64_t(now.tv_sec) * 1'000'000'000u + uint64_t(now.tv_nsec);
     // No pid handed out since the last listing means no process was started: the processes
     // listed then, less those that have ended, are all there is, and each one's stat file is
     // already open. The directory is listed again only when something new may be there.
@@ -234,7 +254,7 @@ bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
     if (unchanged) {
         size_t kept = 0;
         for (int32_t pid : m_listed) {
-            if (!readEntry(dirFd, pid, entry)) continue;  // ended
+            if (!readEntry(dirFd, pid, entry, nowNs)) continue;  // ended
             out.push_back(entry);
             m_listed[kept++] = pid;
             if (!m_handles.count(pid)) m_listedAllHeld = false;
@@ -251,7 +271,7 @@ bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
                 offset += d->d_reclen;
                 int32_t pid = 0;
                 if (!parsePid(d->d_name, pid)) continue;
-                if (!readEntry(dirFd, pid, entry)) continue;
+                if (!readEntry(dirFd, pid, entry, nowNs)) continue;
                 out.push_back(entry);
                 m_listed.push_back(pid);
                 if (!m_handles.count(pid)) m_listedAllHeld = false;
