@@ -27,7 +27,9 @@ private:
 WorkHandle schedule(std::chrono::milliseconds ms, bool repeat, QObject* context, std::function<void()> work)
 {
     auto* timer = new QTimer(context);
-    timer->setTimerType(Qt::PreciseTimer);
+    // Periodic work of a second or more may run a few percent early or late, so Qt can wake
+    // once for several timers rather than once for each; short and one-off delays stay exact.
+    timer->setTimerType(repeat && ms >= std::chrono::seconds(1) ? Qt::CoarseTimer : Qt::PreciseTimer);
     timer->setSingleShot(!repeat);
     timer->setInterval(ms);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, repeat, work = std::move(work)] {

@@ -24,7 +24,8 @@ public:
     virtual WorkHandle every(std::chrono::milliseconds interval, QObject* context, std::function<void()> work) = 0;
 };
 
-// QTimer with Qt::PreciseTimer.
+// QTimer: Qt::CoarseTimer for repeating work of a second or more (within 5 % of its interval),
+// Qt::PreciseTimer for the rest.
 class QtScheduler final : public Scheduler {
 public:
     WorkHandle after(std::chrono::milliseconds delay, QObject* context, std::function<void()> work) override;

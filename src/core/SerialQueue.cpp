@@ -1,6 +1,8 @@
 #include "core/SerialQueue.h"
 
+#include <QByteArray>
 #include <future>
+#include <pthread.h>
 
 SerialQueue::SerialQueue(QString name) : m_name(std::move(name)), m_thread([this] { run(); }) {}
 
@@ -23,6 +25,12 @@ void SerialQueue::async(std::function<void()> work)
     m_cv.notify_one();
 }
 
+void SerialQueue::asyncWhenWoken(std::function<void()> work)
+{
+    std::lock_guard lock(m_mutex);
+    m_work.push_back(std::move(work));
+}
+
 void SerialQueue::sync(const std::function<void()>& work)
 {
     if (isCurrent()) {
@@ -42,6 +50,10 @@ bool SerialQueue::isCurrent() const { return std::this_thread::get_id() == m_thr
 
 void SerialQueue::run()
 {
+    // The thread carries the queue's name (its last 15 bytes, which the kernel keeps), so tools
+    // that list threads tell the queues apart.
+    const QByteArray label = m_name.section(QLatin1Char('.'), -1).toUtf8().right(15);
+    ::pthread_setname_np(::pthread_self(), label.constData());
     for (;;) {
         std::function<void()> work;
         {

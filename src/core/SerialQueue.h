@@ -20,6 +20,10 @@ public:
     SerialQueue& operator=(const SerialQueue&) = delete;
 
     void async(std::function<void()> work) override;
+    // Queues `work` in order without waking the queue: it runs when the queue next wakes for
+    // other work (async, sync, or its destruction), after everything queued before it. For
+    // work that may wait, so that a steady stream of it does not wake a thread each time.
+    void asyncWhenWoken(std::function<void()> work);
     void sync(const std::function<void()>& work);
     bool isCurrent() const;
     const QString& name() const { return m_name; }

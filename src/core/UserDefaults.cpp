@@ -80,7 +80,7 @@ void UserDefaults::Writer::writeNewest()
 }
 
 UserDefaults::UserDefaults(QString filePath, QObject* parent)
-    : QObject(parent), m_path(std::move(filePath)), m_writer(std::make_shared<Writer>())
+    : QObject(parent), m_writer(std::make_shared<Writer>()), m_path(std::move(filePath))
 {
     m_writer->path = m_path;
     load();

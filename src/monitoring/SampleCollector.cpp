@@ -143,7 +143,6 @@ QList<ProcessInfoItem> SampleCollector::readTopProcesses(const SampleInputs& inp
     for (size_t i = 0; i < m_entries.size(); ++i) {
         const ProcessEntry& e = m_entries[i];
         if (!m_nextProcessCPUTimes.empty() && m_nextProcessCPUTimes.back().pid >= e.pid) sorted = false;
-        m_nextProcessCPUTimes.push_back({e.pid, e.startTime, e.cpuTimeNs});
 
         double percent = 0;
         if (elapsed && *elapsed > 0) {
@@ -151,9 +150,20 @@ QList<ProcessInfoItem> SampleCollector::readTopProcesses(const SampleInputs& inp
                                               [](const PreviousTime& p, int32_t pid) { return p.pid < pid; });
             // A pid given to a new process since the last reading has no baseline yet.
             if (old != m_previousProcessCPUTimes.end() && old->pid == e.pid && old->startTime == e.startTime) {
-                percent = MonitorRules::processCpuPercent(old->cpuTimeNs, e.cpuTimeNs, *elapsed);
+                if (e.readAtNs == 0 || old->readAtNs == 0) {
+                    percent = MonitorRules::processCpuPercent(old->cpuTimeNs, e.cpuTimeNs, *elapsed);
+                } else if (e.readAtNs == old->readAtNs) {
+                    // Not read again this time (the table reads some processes less often): the
+                    // share of its last reading stands.
+                    percent = old->percent;
+                } else if (e.readAtNs > old->readAtNs) {
+                    // Over the time between its own two readings.
+                    percent = MonitorRules::processCpuPercent(old->cpuTimeNs, e.cpuTimeNs,
+                                                              double(e.readAtNs - old->readAtNs) / 1e9);
+                }
             }
         }
+        m_nextProcessCPUTimes.push_back({e.pid, e.startTime, e.cpuTimeNs, e.readAtNs, percent});
         m_ranked.push_back({percent, i});
         // The same walk serves the watched names: nobody reads the table again for them.
         if (watched && !inputs.watchedNames.isEmpty() && !e.isKernelThread && isWatched(e, inputs))

@@ -77,6 +77,8 @@ private:
         int32_t pid;
         uint64_t startTime;
         uint64_t cpuTimeNs;
+        uint64_t readAtNs;
+        double percent;  // the share worked out at that reading
     };
     ProcessInfoItem itemFor(const ProcessEntry& e, double percent, const SampleInputs& inputs);
     bool isWatched(const ProcessEntry& e, const SampleInputs& inputs);

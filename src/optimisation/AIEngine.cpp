@@ -127,25 +127,31 @@ void AIEngine::submitSnapshot(const PerformanceSnapshot& snapshot, const QList<P
     context.now = m_c.clock.now();
     // Samples are ingested in submission order, so this count matches the queue's and the
     // settings and incidents the rule pass reads are copied only for the samples that run it.
-    if (++m_submitted % 6 == 0) {
+    const bool rulePass = ++m_submitted % 6 == 0;
+    if (rulePass) {
         context.preemptiveReliefEnabled = m_c.settings.preemptiveMemoryReliefEnabled();
         context.fahrenheit = m_c.settings.temperatureUnitFahrenheit();
         context.incidents = m_c.incidents.sortedIncidents();
     }
     std::weak_ptr<int> alive = m_alive;
-    m_queue.async([this, alive, snapshot, processes, context = std::move(context)] {
+    auto ingest = [this, alive, snapshot, processes, context = std::move(context)] {
         if (alive.lock()) ingestSnapshot(snapshot, processes, context);
-    });
+    };
+    // The samples between two rule passes are learned together when the pass's sample wakes
+    // the queue (or anything else does first): one wake-up of the learner per pass rather than
+    // one per sample. Nothing published waits on them; verdicts read the baselines as learned.
+    if (rulePass) m_queue.async(std::move(ingest));
+    else m_queue.asyncWhenWoken(std::move(ingest));
 }
 
 std::optional<ProcessBaseline> AIEngine::baselineFor(const QString& processName)
 {
-    std::optional<ProcessBaseline> result;
-    m_queue.sync([&] {
-        const auto it = m_state.baselinesInternal.constFind(processName);
-        if (it != m_state.baselinesInternal.constEnd()) result = *it;
-    });
-    return result;
+    // Under the baselines' own lock rather than on the queue: a verdict never waits behind a
+    // sample that is being learned, and the main thread is not woken twice for it.
+    std::lock_guard lock(m_baselinesMutex);
+    const auto it = m_state.baselinesInternal.constFind(processName);
+    if (it == m_state.baselinesInternal.constEnd()) return std::nullopt;
+    return *it;
 }
 
 ThrottleVerdict AIEngine::judgeProcessCPU(const ProcessInfoItem& process)
@@ -232,6 +238,7 @@ void AIEngine::ingestSnapshot(const PerformanceSnapshot& snapshot, const QList<P
 
 void AIEngine::updateBaseline(const ProcessInfoItem& process, int hour)
 {
+    std::lock_guard lock(m_baselinesMutex);
     auto it = m_state.baselinesInternal.find(process.name);
     if (it == m_state.baselinesInternal.end()) {
         it = m_state.baselinesInternal.insert(process.name, ProcessBaseline{.processName = process.name});

@@ -70,7 +70,7 @@ public:
         int64_t observationCount = 0;
         QHash<int32_t, PendingThrottleAudit> pendingThrottleAudits;
         ThrottleStatsMap throttleEffectiveness;
-        BaselineMap baselinesInternal;
+        BaselineMap baselinesInternal;  // changed under m_baselinesMutex (baselineFor reads it from any thread)
         QList<MemoryLeak> detectedLeaksInternal;
         std::optional<QDateTime> lastPreemptiveReliefAt;
         // The queue's own copy of the forecast spike, so the relief rule reads what the trend
@@ -109,7 +109,7 @@ public:
     ThrottleVerdict judgeProcessCPU(const ProcessInfoItem& process) override;
     void throttleSucceeded(const ProcessInfoItem& process) override { scheduleThrottleAudit(process); }
 
-    // Enters the queue synchronously; never call it from the queue.
+    // Any thread. The learned baseline of that name as the queue last updated it.
     std::optional<ProcessBaseline> baselineFor(const QString& processName);
     void scheduleThrottleAudit(const ProcessInfoItem& process);
 
@@ -211,6 +211,9 @@ private:
 
     // Queue side.
     LearningState m_state;
+    // The queue changes the baselines under this lock and reads them without it; other threads
+    // read them under it.
+    mutable std::mutex m_baselinesMutex;
     IngestContext m_context;
 
     struct SavePayload;

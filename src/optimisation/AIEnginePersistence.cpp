@@ -52,7 +52,10 @@ void AIEngine::loadPersistedState()
 {
     const QDir dir(aiDataDirectory());
     if (auto baselines = load<BaselineMap>(dir, baselinesFile, AIRecordsJson::decodeBaselines)) {
-        m_state.baselinesInternal = *baselines;
+        {
+            std::lock_guard lock(m_baselinesMutex);
+            m_state.baselinesInternal = *baselines;
+        }
         BaselineMap copy = std::move(*baselines);
         postToMain([this, copy = std::move(copy)] { publishBaselines(copy); });
     }

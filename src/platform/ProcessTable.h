@@ -14,6 +14,9 @@ struct ProcessEntry {
     int32_t parentPid = 0;
     uint64_t startTime = 0;      // clock ticks after boot; tells a reused pid apart
     uint64_t cpuTimeNs = 0;      // user + system time
+    // When cpuTimeNs was read (steady clock, ns); 0 when the table does not say, in which case
+    // every entry counts as read at the time of the reading.
+    uint64_t readAtNs = 0;
     uint64_t residentBytes = 0;
     int8_t nice = 0;              // -20 .. 19; 19 cannot be lowered further
     bool isKernelThread = false;  // PF_KTHREAD, or a child of kthreadd with no command line

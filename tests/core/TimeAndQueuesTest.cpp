@@ -6,7 +6,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -95,4 +98,29 @@ TEST(SerialQueue, RunsInOrderOnOneThreadAndSyncWaits)
     EXPECT_TRUE(onQueue);
     for (int i = 0; i < 100; ++i) EXPECT_EQ(order[size_t(i)], i);
     EXPECT_FALSE(queue.isCurrent());
+}
+
+TEST(SerialQueue, WorkQueuedWithoutWakingRunsInOrderWhenTheQueueWakes)
+{
+    std::vector<int> order;
+    std::atomic<int> ran{0};
+    {
+        SerialQueue queue(QStringLiteral("test.lazy"));
+        queue.sync([] {});  // the thread is up and waiting
+        for (int i = 0; i < 3; ++i) {
+            queue.asyncWhenWoken([&, i] {
+                order.push_back(i);
+                ++ran;
+            });
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(ran.load(), 0) << "nothing woke the queue";
+        queue.async([&] { order.push_back(3); });
+        queue.sync([] {});
+        EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+
+        // Still queued when the queue goes: it runs before the thread ends.
+        queue.asyncWhenWoken([&] { order.push_back(4); });
+    }
+    EXPECT_EQ(order.back(), 4);
 }

@@ -83,6 +83,57 @@ TEST(SampleCollector, SharesNeedABaselineAndSurviveCountersThatWentDown)
     EXPECT_EQ(find(afterReset.snapshot.topProcesses, 4244)->cpuUsage, 0);
 }
 
+namespace {
+
+// Hands out the readings a test scripts, each with the time it was taken.
+struct ScriptedTable final : ProcessTable {
+    std::vector<ProcessEntry> next;
+    bool readProcesses(std::vector<ProcessEntry>& out) override
+    {
+        out = next;
+        return true;
+    }
+    QString displayName(const ProcessEntry& e) override { return QString::fromUtf8(e.comm, e.commLength); }
+};
+
+ProcessEntry reading(int32_t pid, double cpuSeconds, double readAtSeconds)
+{
+    ProcessEntry e;
+    e.pid = pid;
+    e.startTime = 7;
+    e.cpuTimeNs = uint64_t(cpuSeconds * 1e9);
+    e.readAtNs = uint64_t(readAtSeconds * 1e9);
+    e.commLength = 1;
+    e.comm[0] = 'p';
+    return e;
+}
+
+}  // namespace
+
+TEST(SampleCollector, AProcessReadLessOftenKeepsItsShareAndIsMeasuredOverItsOwnInterval)
+{
+    FixtureReaders readers(procFixtures + QStringLiteral("/basic"));
+    ScriptedTable table;
+    SampleCollector collector(
+        SamplerPlatform{readers.cpu, readers.memory, readers.volumeSource, readers.thermal, table});
+    auto share = [&](int32_t pid) {
+        QThread::msleep(2);
+        const Sample sample = collector.takeSample(inputs());
+        const ProcessInfoItem* p = find(sample.snapshot.topProcesses, pid);
+        return p ? p->cpuUsage : -1.0;
+    };
+    // 10 is read every time; 11 (read less often) is read at 1 s, 2 s and 4.9 s.
+    table.next = {reading(10, 0, 1), reading(11, 0, 1)};
+    share(10);
+    table.next = {reading(10, 0.5, 2), reading(11, 0.25, 2)};
+    EXPECT_NEAR(share(11), 25, 1e-9);
+    table.next = {reading(10, 1.0, 3), reading(11, 0.25, 2)};
+    EXPECT_NEAR(share(10), 50, 1e-9);
+    EXPECT_NEAR(share(11), 25, 1e-9) << "not read again: its last share stands, not 0";
+    table.next = {reading(10, 1.5, 4), reading(11, 1.15, 4.9)};
+    EXPECT_NEAR(share(11), (1.15 - 0.25) / 2.9 * 100, 1e-9) << "over the 2.9 s between its readings, not one sample's";
+}
+
 TEST(SampleCollector, PublishesTheThirtyBusiest)
 {
     QTemporaryDir dir;

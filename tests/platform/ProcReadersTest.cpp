@@ -9,8 +9,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <unistd.h>
@@ -204,6 +206,85 @@ TEST(ProcfsProcessTable, LongNamesAreCachedByPidAndStartTime)
     line.replace(" 146089 ", " 146999 ");
     write(QStringLiteral("24895/stat"), line);
     EXPECT_EQ(nameOf(24895), QStringLiteral("indexer-worker-other"));
+}
+
+TEST(ProcfsProcessTable, ListsTheFolderAgainOnlyWhenAPidWasHandedOut)
+{
+    QTemporaryDir dir;
+    auto write = [&](const QString& name, const QByteArray& text) {
+        QDir().mkpath(QFileInfo(dir.filePath(name)).path());
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    };
+    auto process = [&](int pid) {
+        write(QStringLiteral("%1/stat").arg(pid),
+              QByteArray::number(pid) + " (p) S 1 0 0 0 -1 0 0 0 0 0 5 0 0 0 20 0 1 0 99 0 0\n");
+    };
+    auto pids = [](const std::vector<ProcessEntry>& entries) {
+        std::vector<int32_t> out;
+        for (const ProcessEntry& e : entries) out.push_back(e.pid);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    write(QStringLiteral("loadavg"), "0.10 0.20 0.30 1/80 101\n");
+    process(100);
+    process(101);
+    ProcfsProcessTable table(dir.path());
+    std::vector<ProcessEntry> entries;
+    ASSERT_TRUE(table.readProcesses(entries));
+    EXPECT_EQ(pids(entries), (std::vector<int32_t>{100, 101}));
+
+    // No pid handed out since: the folder is not listed again, so a directory that appeared
+    // without one (which no real process can do) goes unseen.
+    process(102);
+    ASSERT_TRUE(table.readProcesses(entries));
+    EXPECT_EQ(pids(entries), (std::vector<int32_t>{100, 101}));
+
+    // A new last pid: listed again, and the newcomer is read.
+    write(QStringLiteral("loadavg"), "0.10 0.20 0.30 1/81 102\n");
+    ASSERT_TRUE(table.readProcesses(entries));
+    EXPECT_EQ(pids(entries), (std::vector<int32_t>{100, 101, 102}));
+
+    // Without a readable last pid every reading lists the folder.
+    write(QStringLiteral("loadavg"), "damaged\n");
+    process(103);
+    ASSERT_TRUE(table.readProcesses(entries));
+    EXPECT_EQ(pids(entries), (std::vector<int32_t>{100, 101, 102, 103}));
+}
+
+TEST(ProcfsProcessTable, KernelThreadsAreReadAgainOnlyAfterTheirRefreshInterval)
+{
+    QTemporaryDir dir;
+    auto write = [&](int pid, unsigned flags, int utime) {
+        QDir().mkpath(dir.filePath(QString::number(pid)));
+        QFile stat(dir.filePath(QStringLiteral("%1/stat").arg(pid)));
+        ASSERT_TRUE(stat.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        stat.write(QByteArray::number(pid) + " (w) S 2 0 0 0 -1 " + QByteArray::number(flags) + " 0 0 0 0 " +
+                   QByteArray::number(utime) + " 0 0 0 20 0 1 0 99 0 0\n");
+    };
+    write(10, 0x00200000, 5);  // a kernel thread
+    write(20, 0, 5);           // a program
+    ProcfsProcessTable table(dir.path());
+    std::vector<ProcessEntry> entries;
+    auto entryOf = [&](int32_t pid) {
+        const auto it = std::find_if(entries.begin(), entries.end(), [pid](const ProcessEntry& e) { return e.pid == pid; });
+        return it == entries.end() ? ProcessEntry{} : *it;
+    };
+    ASSERT_TRUE(table.readProcesses(entries));
+    const ProcessEntry kernelFirst = entryOf(10);
+    const ProcessEntry programFirst = entryOf(20);
+    ASSERT_EQ(kernelFirst.pid, 10);
+    EXPECT_GT(kernelFirst.readAtNs, 0u);
+
+    write(10, 0x00200000, 9);
+    write(20, 0, 9);
+    ASSERT_TRUE(table.readProcesses(entries));
+    // The program is read every time; the kernel thread's last reading stands, with its time.
+    EXPECT_GT(entryOf(20).cpuTimeNs, programFirst.cpuTimeNs);
+    EXPECT_GT(entryOf(20).readAtNs, programFirst.readAtNs);
+    EXPECT_EQ(entryOf(10).cpuTimeNs, kernelFirst.cpuTimeNs);
+    EXPECT_EQ(entryOf(10).readAtNs, kernelFirst.readAtNs);
 }
 
 TEST(ProcfsProcessTable, ReadsThisMachineIncludingThisProcess)

@@ -18,13 +18,15 @@
 
 using namespace std::chrono_literals;
 
-TEST(TcpTableReader, countsEstablishedRowsOfBothTables)
+TEST(TcpTableReader, countsFromTheKernelCounterOrTheRowsOfBothTables)
 {
     const std::pair<const char*, int64_t> cases[] = {
         {"workstation", 5},  // three IPv4 and two IPv6 rows in state 01; listen, time-wait and others not
         {"truncated", 1},    // garbage, a row without its state and a row cut after it do not count
         {"empty", 0},          // headers only: read, and nothing established
         {"no-such-root", -1},  // no table to read at all
+        {"counter", 7},          // the kernel's own count wins over the tables (which say 5)
+        {"counter-damaged", 5},  // a counter line cut short: the tables answer
     };
     for (const auto& [name, count] : cases) {
         ProcTcpTableReader reader(fixturePath(QStringLiteral("proc/net/") + name), QStringLiteral("/nonexistent/ss"));

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -87,6 +88,7 @@ ProcfsProcessTable::ProcfsProcessTable(const QString& procRoot)
 
 ProcfsProcessTable::~ProcfsProcessTable()
 {
+    if (m_loadavgFd >= 0) ::close(m_loadavgFd);
     for (auto it = m_handles.begin(); it != m_handles.end();) {
         auto next = std::next(it);
         closeHandle(it);
@@ -180,6 +182,59 @@ bool ProcfsProcessTable::parseStat(int32_t pid, const char* text, size_t length,
     return true;
 }
 
+bool ProcfsProcessTable::readEntry(int dirFd, int32_t pid, ProcessEntry& entry, uint64_t nowNs)
+{
+    if (const auto held = m_handles.find(pid); held != m_handles.end() && held->second.kernelThread &&
+                                               nowNs - held->second.kernelThread->readAtNs < m_kernelThreadRefreshNs) {
+        held->second.seen = m_generation;
+        entry = *held->second.kernelThread;
+        return true;
+    }
+    // "<pid>/stat", written by hand: this runs for every process of every sample.
+    char path[32];
+    char digits[12];
+    int count = 0;
+    for (uint32_t v = uint32_t(pid); count == 0 || v != 0; v /= 10) digits[count++] = char('0' + v % 10);
+    const int nameLength = count;
+    for (int i = 0; i < count; ++i) path[i] = digits[count - 1 - i];
+    std::memcpy(path + nameLength, "/stat", 6);
+    // Gone since the listing, or not ours to read: left out.
+    const ssize_t got = readStat(dirFd, pid, path);
+    if (got <= 0) return false;
+    if (!parseStat(pid, m_stat.data(), size_t(got), m_nsPerTick, m_pageSize, entry)) return false;
+    // Kernels that do not report the flag still show a kernel thread as a command-less child
+    // of kthreadd.
+    if (!entry.isKernelThread && entry.parentPid == kthreaddPid) {
+        std::memcpy(path + nameLength, "/cmdline", 9);
+        char probe[1];
+        entry.isKernelThread = ProcFiles::readInto(dirFd, path, probe, sizeof probe) == 0;
+    }
+    entry.readAtNs = nowNs;
+    if (const auto held = m_handles.find(pid); held != m_handles.end()) {
+        if (entry.isKernelThread) held->second.kernelThread = entry;
+        else held->second.kernelThread.reset();
+    }
+    return true;
+}
+
+std::optional<QByteArray> ProcfsProcessTable::lastPidAllocated()
+{
+    if (m_loadavgFd < 0) {
+        m_loadavgFd = ::open((m_root + "/loadavg").constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        if (m_loadavgFd < 0) return std::nullopt;
+    }
+    char text[128];
+    const ssize_t got = readAt0(m_loadavgFd, text, sizeof text);
+    if (got <= 0) return std::nullopt;
+    // "0.00 0.01 0.05 1/123 4567\n": the last field is the last pid handed out.
+    const char* end = text + got;
+    while (end > text && (end[-1] == '\n' || end[-1] == ' ')) --end;
+    const char* start = end;
+    while (start > text && start[-1] >= '0' && start[-1] <= '9') --start;
+    if (start == end || start == text || start[-1] != ' ') return std::nullopt;
+    return QByteArray(start, end - start);
+}
+
 bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
 {
     out.clear();
@@ -187,36 +242,46 @@ bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
     const int dirFd = ::open(m_root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) return false;
 
-    char path[32];
     ProcessEntry entry;
-    for (;;) {
-        const long n = ::syscall(SYS_getdents64, dirFd, m_dirents.data(), m_dirents.size());
-        if (n <= 0) break;
-        for (long offset = 0; offset < n;) {
-            const auto* d = reinterpret_cast<const LinuxDirent64*>(m_dirents.data() + offset);
-            offset += d->d_reclen;
-            int32_t pid = 0;
-            if (!parsePid(d->d_name, pid)) continue;
-            const size_t nameLength = std::strlen(d->d_name);
-            std::memcpy(path, d->d_name, nameLength);
-            std::memcpy(path + nameLength, "/stat", 6);
-            // Gone since the listing, or not ours to read: left out.
-            const ssize_t got = readStat(dirFd, pid, path);
-            if (got <= 0) continue;
-            if (!parseStat(pid, m_stat.data(), size_t(got), m_nsPerTick, m_pageSize, entry)) continue;
-            // Kernels that do not report the flag still show a kernel thread as a command-less
-            // child of kthreadd.
-            if (!entry.isKernelThread && entry.parentPid == kthreaddPid) {
-                std::memcpy(path + nameLength, "/cmdline", 9);
-                char probe[1];
-                entry.isKernelThread = ProcFiles::readInto(dirFd, path, probe, sizeof probe) == 0;
-            }
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint64_t nowNs = uint64_t(now.tv_sec) * 1'000'000'000u + uint64_t(now.tv_nsec);
+    // No pid handed out since the last listing means no process was started: the processes
+    // listed then, less those that have ended, are all there is, and each one's stat file is
+    // already open. The directory is listed again only when something new may be there.
+    const std::optional<QByteArray> lastPid = lastPidAllocated();
+    const bool unchanged = lastPid && m_listedLastPid && *lastPid == *m_listedLastPid && m_listedAllHeld;
+    if (unchanged) {
+        size_t kept = 0;
+        for (int32_t pid : m_listed) {
+            if (!readEntry(dirFd, pid, entry, nowNs)) continue;  // ended
             out.push_back(entry);
+            m_listed[kept++] = pid;
+            if (!m_handles.count(pid)) m_listedAllHeld = false;
         }
+        m_listed.resize(kept);
+    } else {
+        m_listed.clear();
+        m_listedAllHeld = true;
+        for (;;) {
+            const long n = ::syscall(SYS_getdents64, dirFd, m_dirents.data(), m_dirents.size());
+            if (n <= 0) break;
+            for (long offset = 0; offset < n;) {
+                const auto* d = reinterpret_cast<const LinuxDirent64*>(m_dirents.data() + offset);
+                offset += d->d_reclen;
+                int32_t pid = 0;
+                if (!parsePid(d->d_name, pid)) continue;
+                if (!readEntry(dirFd, pid, entry, nowNs)) continue;
+                out.push_back(entry);
+                m_listed.push_back(pid);
+                if (!m_handles.count(pid)) m_listedAllHeld = false;
+            }
+        }
+        m_listedLastPid = lastPid;
     }
     ::close(dirFd);
 
-    // Handles of processes no longer listed are closed.
+    // Handles of processes no longer listed (or no longer there) are closed.
     for (auto it = m_handles.begin(); it != m_handles.end();) {
         auto next = std::next(it);
         if (it->second.seen != m_generation) closeHandle(it);

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -13,9 +14,18 @@
 // open-file limit), so a sample costs one read per process rather than open, read and close; a
 // handle whose process has gone reads nothing and is opened afresh, so a reused pid is read as
 // the new process. <proc>/PID/cmdline is read only for names the kernel cut at 15 bytes, cached
-// by pid and start time.
+// by pid and start time. The folder itself is listed again only when <proc>/loadavg shows that
+// a pid was handed out since the last listing; otherwise the processes listed then are read
+// through their open stat files, and those that have ended drop out. Each entry carries the time
+// its stat file was read.
 class ProcfsProcessTable final : public ProcessTable {
 public:
+    // Kernel threads are listed but never acted on: each is read at most this often, and its
+    // last reading (with the time it was taken) stands in between.
+    static constexpr uint64_t kernelThreadRefreshNs = 2'900'000'000;
+    // 0 reads every kernel thread at every reading.
+    void setKernelThreadRefresh(uint64_t ns) { m_kernelThreadRefreshNs = ns; }
+
     explicit ProcfsProcessTable(const QString& procRoot = QStringLiteral("/proc"));
     ~ProcfsProcessTable() override;
 
@@ -33,8 +43,12 @@ private:
     struct StatHandle {
         int fd = -1;
         uint64_t seen = 0;
+        // A kernel thread's last reading, given again until it is the refresh interval old.
+        std::optional<ProcessEntry> kernelThread;
     };
     ssize_t readStat(int dirFd, int32_t pid, const char* path);
+    bool readEntry(int dirFd, int32_t pid, ProcessEntry& entry, uint64_t nowNs);
+    std::optional<QByteArray> lastPidAllocated();
     void closeHandle(std::unordered_map<int32_t, StatHandle>::iterator it);
 
     struct CachedName {
@@ -51,4 +65,11 @@ private:
     QHash<int32_t, CachedName> m_names;
     uint64_t m_generation = 0;
     std::unordered_map<int32_t, StatHandle> m_handles;
+    // The last listing: its pids in order, whether each one's stat file stayed open, and the
+    // last pid handed out when it was made.
+    std::vector<int32_t> m_listed;
+    bool m_listedAllHeld = false;
+    std::optional<QByteArray> m_listedLastPid;
+    int m_loadavgFd = -1;
+    uint64_t m_kernelThreadRefreshNs = kernelThreadRefreshNs;
 };

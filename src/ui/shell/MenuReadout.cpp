@@ -86,7 +86,7 @@ QList<ProcessInfoItem> topRows(QList<ProcessInfoItem> processes)
 {
     std::stable_sort(processes.begin(), processes.end(),
                      [](const ProcessInfoItem& a, const ProcessInfoItem& b) { return a.cpuUsage > b.cpuUsage; });
-    if (processes.size() > 5) processes.resize(5);
+    if (processes.size() > maxProcessRows) processes.resize(maxProcessRows);
     return processes;
 }
 

@@ -43,6 +43,7 @@ double barFraction(double fraction);
 QString connectionLine(int64_t count);
 
 // The five busiest processes, highest CPU first.
+constexpr int maxProcessRows = 5;
 QList<ProcessInfoItem> topRows(QList<ProcessInfoItem> processes);
 
 }  // namespace MenuReadout

@@ -113,7 +113,11 @@ public:
         };
     }
 
-    int processRows() const { return std::max<int>(1, int(topRows(m_view.m_d.perf.currentSnapshot().topProcesses).size())); }
+    // As many rows as topRows() keeps, without sorting the list for it on every sample.
+    int processRows() const
+    {
+        return std::clamp(int(m_view.m_d.perf.currentSnapshot().topProcesses.size()), 1, maxProcessRows);
+    }
 
     QSize sizeHint() const override
     {
@@ -431,7 +435,8 @@ MenuReadoutView::MenuReadoutView(MenuReadoutDeps deps, QWidget* parent)
     // does not paint. The controls follow the managers they show.
     const auto redrawReadout = [this] {
         // The process list's length sets the readout's height.
-        m_body->setFixedHeight(m_body->sizeHint().height());
+        const int height = m_body->sizeHint().height();
+        if (m_body->minimumHeight() != height || m_body->maximumHeight() != height) m_body->setFixedHeight(height);
         if (isVisible()) m_body->update();
     };
     const auto redraw = [this, redrawReadout] {

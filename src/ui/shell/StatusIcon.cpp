@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -82,6 +83,35 @@ QPainterPath shieldPath(double top, double shoulder, double halfWidth, double bo
     return path;
 }
 
+// The application's shield without its emblem, so the score has the dark core to itself.
+// Main thread only (icons are drawn there).
+QImage shieldImage(int side, const StatusIconLayout& layout)
+{
+    static QHash<int, QImage> drawn;
+    if (const auto it = drawn.constFind(side); it != drawn.constEnd()) return *it;
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(layout.shield.topLeft());
+    p.scale(layout.shield.width() / 140.0, layout.shield.height() / 140.0);
+    const QPainterPath outer = shieldPath(10, 28, 48, 130, 31, 28);
+    QLinearGradient gold(0, 10, 0, 130);
+    gold.setColorAt(0, QColor(0xf0, 0xc7, 0x5e));
+    gold.setColorAt(1, QColor(0xb3, 0x83, 0x2a));
+    p.fillPath(outer, gold);
+    const QPainterPath core = shieldPath(22, 36, 38, 118, 25, 23);
+    QLinearGradient dark(32, 22, 108, 118);
+    dark.setColorAt(0, QColor(0x2a, 0x2a, 0x31));
+    dark.setColorAt(1, QColor(0x14, 0x14, 0x17));
+    p.fillPath(core, dark);
+    p.end();
+    // Only a few sizes are ever asked for; an odd request does not grow the cache for good.
+    if (drawn.size() >= 16) drawn.clear();
+    drawn.insert(side, image);
+    return image;
+}
+
 }  // namespace
 
 StatusIconLayout StatusIconLayout::forSide(int side, int batteryLevel)
@@ -100,29 +130,12 @@ StatusIconLayout StatusIconLayout::forSide(int side, int batteryLevel)
 
 QImage renderStatusIcon(const StatusIconState& state, const PaletteTheme& palette, int side)
 {
-    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
     const StatusIconLayout layout = StatusIconLayout::forSide(side, state.battery ? state.battery->level : 0);
+    // The shield is the same in every state: drawn once per size, the state goes on a copy.
+    QImage image = shieldImage(side, layout);
 
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    // The application's shield without its emblem, so the score has the dark core to itself.
-    {
-        p.save();
-        p.translate(layout.shield.topLeft());
-        p.scale(layout.shield.width() / 140.0, layout.shield.height() / 140.0);
-        const QPainterPath outer = shieldPath(10, 28, 48, 130, 31, 28);
-        QLinearGradient gold(0, 10, 0, 130);
-        gold.setColorAt(0, QColor(0xf0, 0xc7, 0x5e));
-        gold.setColorAt(1, QColor(0xb3, 0x83, 0x2a));
-        p.fillPath(outer, gold);
-        const QPainterPath core = shieldPath(22, 36, 38, 118, 25, 23);
-        QLinearGradient dark(32, 22, 108, 118);
-        dark.setColorAt(0, QColor(0x2a, 0x2a, 0x31));
-        dark.setColorAt(1, QColor(0x14, 0x14, 0x17));
-        p.fillPath(core, dark);
-        p.restore();
-    }
 
     // The score, as large as fits the core.
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);

@@ -16,12 +16,48 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QHash>
+#include <QIconEngine>
+#include <QPainter>
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
+
+// The tray's icon, drawn only in the sizes the tray asks for, when it asks: without a tray
+// (or while it shows one size) a new score costs no drawing at all.
+class StatusIconEngine final : public QIconEngine {
+public:
+    StatusIconEngine(const StatusIconState& state, const PaletteTheme& palette) : m_state(state), m_palette(palette) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::max(1, std::min(size.width(), size.height()));
+        auto it = m_drawn.find(side);
+        if (it == m_drawn.end()) it = m_drawn.insert(side, QPixmap::fromImage(renderStatusIcon(m_state, m_palette, side)));
+        return *it;
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (int side : StatusItemController::iconSides) sizes.append(QSize(side, side));
+        return sizes;
+    }
+    QIconEngine* clone() const override { return new StatusIconEngine(*this); }
+    QString key() const override { return QStringLiteral("veltranmoor-status"); }
+    bool isNull() override { return false; }
+
+private:
+    StatusIconState m_state;
+    PaletteTheme m_palette;
+    QHash<int, QPixmap> m_drawn;
+};
 
 // The popover: a frameless popup that closes on a click elsewhere, like any popup.
 QWidget* makePopover(QWidget* content)
@@ -108,9 +144,7 @@ void StatusItemController::refresh()
     // Samples arrive every few seconds and mostly change nothing the icon shows.
     if (m_drawn && m_drawn->first == state && m_drawn->second == palette.id) return;
     m_drawn = {state, palette.id};
-    QIcon icon;
-    for (int side : iconSides) icon.addPixmap(QPixmap::fromImage(renderStatusIcon(state, palette, side)));
-    m_tray->setIcon(icon);
+    m_tray->setIcon(QIcon(new StatusIconEngine(state, palette)));
     m_tray->setToolTip(QStringLiteral("Veltranmoor AI \u2014") + statusTitle(state));
 }
 
