@@ -202,6 +202,50 @@ TEST(ChartCurveTest, PassesThroughEveryPointAndKeepsTimeMovingForward)
     for (const QPointF& p : ChartCurve::smooth({{0, 5}, {0, 5}, {0, 5}})) EXPECT_TRUE(std::isfinite(p.y()));
 }
 
+TEST(ChartCurveTest, CutsEachSegmentAsFinelyAsTheScreenShowsIt)
+{
+    // 60 samples a second apart over 400 pixels, 0...100 % over 100: a pixel per unit on y.
+    const QPointF scale(400.0 / 59000.0, 1.0);
+    QList<QPointF> flat, steep;
+    for (int i = 0; i < 60; ++i) {
+        flat.append(QPointF(i * 1000.0, 20 + (i % 2) * 0.5));
+        steep.append(QPointF(i * 1000.0, (i % 2) * 100.0));
+    }
+    const struct {
+        const char* name;
+        QList<QPointF> points;
+        qsizetype atMost, atLeast;
+    } rows[] = {
+        // About 7 pixels a segment: two pieces each, not eight.
+        {"flat", flat, 59 * 2 + 1, 59 + 1},
+        // A full-height swing every segment keeps every step.
+        {"steep", steep, 59 * 8 + 1, 59 * 8 + 1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const QList<QPointF> curve = ChartCurve::smoothOnScreen(r.points, scale);
+        EXPECT_LE(curve.size(), r.atMost);
+        EXPECT_GE(curve.size(), r.atLeast);
+        // Every sample is on the curve, in order, and time moves forward.
+        qsizetype next = 0;
+        for (const QPointF& p : curve) {
+            if (next < r.points.size() && p == r.points[next]) ++next;
+        }
+        EXPECT_EQ(next, r.points.size());
+        for (qsizetype i = 1; i < curve.size(); ++i) EXPECT_GE(curve[i].x(), curve[i - 1].x());
+        // No piece is much longer on screen than the step asked for, unless capped.
+        for (qsizetype i = 1; i < curve.size(); ++i) {
+            const double length = std::hypot((curve[i].x() - curve[i - 1].x()) * scale.x(),
+                                              (curve[i].y() - curve[i - 1].y()) * scale.y());
+            EXPECT_LT(length, r.atMost == r.atLeast ? 40.0 : 6.0) << i;
+        }
+    }
+    // Two points are a line; equal points and a zero scale divide by nothing.
+    EXPECT_EQ(ChartCurve::smoothOnScreen({{0, 1}, {1, 2}}, scale), (QList<QPointF>{{0, 1}, {1, 2}}));
+    for (const QPointF& p : ChartCurve::smoothOnScreen({{0, 5}, {0, 5}, {0, 5}}, {0, 0}))
+        EXPECT_TRUE(std::isfinite(p.x()) && std::isfinite(p.y()));
+}
+
 TEST(StatusCardsModelTest, DiskCard)
 {
     PerformanceSnapshot placeholder;

@@ -13,6 +13,7 @@
 #include "ui/theme/TavrilonModePicker.h"
 #include "ui/theme/TavrilonToggle.h"
 #include "ui/theme/ThemeManager.h"
+#include "ui/theme/TintedMask.h"
 #include "ui/dashboard/DashboardTab.h"
 #include "ui/dashboard/ImageView.h"
 
@@ -21,7 +22,12 @@
 #include <QLabel>
 #include <QPainterPath>
 #include <QTemporaryDir>
+#include <QConicalGradient>
+#include <QDir>
+#include <QFile>
 #include <QVBoxLayout>
+
+#include <unistd.h>
 
 namespace {
 
@@ -314,3 +320,72 @@ TEST(Symbols, EveryNameTheControlsUseHasAnIconThatDraws)
 }
 
 }  // namespace
+
+namespace {
+
+// Context switches of every thread but the main one, threads born since included.
+long otherThreadSwitches()
+{
+    long total = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (tid.toLong() == long(getpid())) continue;
+        QFile status(tasks.filePath(tid) + QStringLiteral("/status"));
+        if (!status.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("voluntary_ctxt_switches:") || line.startsWith("nonvoluntary_ctxt_switches:"))
+                total += line.mid(line.indexOf(':') + 1).trimmed().toLong();
+        }
+    }
+    return total;
+}
+
+}  // namespace
+
+TEST(TintedMask, DrawsWhatATranslucentPenDrawsWithoutWakingPaintWorkers)
+{
+    const QSize size(160, 160);
+    const QRectF ring(10, 10, 140, 140);
+    QConicalGradient gradient(QPointF(80, 80) * 2, 90);
+    gradient.setColorAt(0, QColor(255, 80, 40, 230));
+    gradient.setColorAt(1, QColor(255, 80, 40, 90));
+    auto arc = [&](QPainter& p, const QBrush& brush) {
+        p.setPen(QPen(brush, 12, Qt::SolidLine, Qt::FlatCap));
+        // From 3 o'clock round to 10, clear of the gradient's seam at 12.
+        p.drawArc(ring, 0, -210 * 16);
+    };
+
+    const long before = otherThreadSwitches();
+    QImage tinted;
+    for (int i = 0; i < 20; ++i) tinted = tintedMask(size, 2.0, [&](QPainter& p) { arc(p, Qt::white); }, gradient);
+    const long tintedSwitches = otherThreadSwitches() - before;
+
+    // The same arc drawn straight with its gradient pen: the raster engine splits it across
+    // its workers.
+    QImage direct(size * 2, QImage::Format_ARGB32_Premultiplied);
+    direct.setDevicePixelRatio(2.0);
+    const long beforeDirect = otherThreadSwitches();
+    for (int i = 0; i < 20; ++i) {
+        direct.fill(Qt::transparent);
+        QPainter p(&direct);
+        p.setRenderHint(QPainter::Antialiasing);
+        QConicalGradient logical(QPointF(80, 80), 90);
+        logical.setStops(gradient.stops());
+        arc(p, logical);
+    }
+    const long directSwitches = otherThreadSwitches() - beforeDirect;
+
+    ASSERT_EQ(tinted.size(), direct.size());
+    EXPECT_EQ(tinted.devicePixelRatio(), 2.0);
+    int worst = 0;
+    for (int y = 0; y < tinted.height(); ++y) {
+        for (int x = 0; x < tinted.width(); ++x) {
+            const QRgb a = tinted.pixel(x, y), b = direct.pixel(x, y);
+            worst = std::max({worst, std::abs(qAlpha(a) - qAlpha(b)), std::abs(qRed(a) - qRed(b)),
+                              std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+        }
+    }
+    EXPECT_LE(worst, 3) << "the same coverage in the same colours";
+    if (directSwitches < 20) GTEST_SKIP() << "this Qt paints a translucent gradient on one thread";
+    EXPECT_LE(tintedSwitches, 2) << "against " << directSwitches << " drawn directly";
+}

@@ -77,3 +77,48 @@ TEST(SteppedAnimation, AnimationsStartedApartWakeOnTheSameGrid)
     for (qint64 at : b)
         if (at <= a.back()) EXPECT_NE(std::find(a.begin(), a.end(), at), a.end()) << at;
 }
+
+TEST(SteppedAnimation, AWakeUpTakesAlongTheFramesDueOnTheNextGridPoint)
+{
+    // A sample moves the ring by 3.5 pixels and a bar by 3: their few frames fall on different
+    // grid points, often one apart.
+    SteppedAnimation ring(1000, QEasingCurve::InOutQuad), bar(600, QEasingCurve::InOutQuad);
+    const qint64 step = SteppedAnimation::frameIntervalMs;
+    std::vector<qint64> a, b;
+    auto adjacent = [&] {
+        // A frame of one, not its last, one grid point after a frame of the other.
+        for (const auto& [first, second] : {std::pair{&a, &b}, std::pair{&b, &a}})
+            for (size_t i = 0; i + 1 < second->size(); ++i)
+                if (std::find(first->begin(), first->end(), (*second)[i] - step) != first->end()) return true;
+        return false;
+    };
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        ring.start(0.80, 0.81, 1.0 / 345);
+        bar.start(50, 53, 1.0);
+        a = ring.plannedFrameTimes();
+        b = bar.plannedFrameTimes();
+        if (adjacent()) break;
+        ring.stop();
+        bar.stop();
+        QTest::qWait(7);
+    }
+    ASSERT_TRUE(adjacent()) << "no start put two frames one grid point apart";
+    std::vector<qint64> all(a);
+    all.insert(all.end(), b.begin(), b.end());
+    std::sort(all.begin(), all.end());
+    const auto planned = std::unique(all.begin(), all.end()) - all.begin();
+
+    // Frames shown in one turn of the event loop are one wake-up.
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> shownAt;
+    for (SteppedAnimation* animation : {&ring, &bar})
+        QObject::connect(animation, &SteppedAnimation::valueChanged, [&] { shownAt.push_back(clock.elapsed()); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ring.isRunning() && !bar.isRunning(); }, 3000));
+    int wakes = 0;
+    for (size_t i = 0; i < shownAt.size(); ++i)
+        if (i == 0 || shownAt[i] - shownAt[i - 1] > step / 2) ++wakes;
+    EXPECT_LT(wakes, planned);
+    EXPECT_EQ(ring.value(), 0.81);
+    EXPECT_EQ(bar.value(), 53);
+}

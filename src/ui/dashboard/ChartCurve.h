@@ -10,4 +10,12 @@ namespace ChartCurve {
 
 QList<QPointF> smooth(const QList<QPointF>& points, int steps = 8, double alpha = 0.5);
 
+// The same curve cut as finely as the screen shows it: each segment into one piece per
+// `pixelsPerStep` of its length on screen (at least one, at most `maxSteps`), where
+// `pixelsPerUnit` turns data units into device pixels on each axis. A flat stretch of a
+// 60-point history is then a few dozen points instead of hundreds, and a steep rise keeps
+// all its steps.
+QList<QPointF> smoothOnScreen(const QList<QPointF>& points, QPointF pixelsPerUnit, double pixelsPerStep = 4,
+                              int maxSteps = 8, double alpha = 0.5);
+
 }  // namespace ChartCurve

@@ -4,14 +4,13 @@
 #include "ui/dashboard/DashboardStyle.h"
 #include "ui/dashboard/OverviewModel.h"
 #include "ui/theme/ThemeManager.h"
+#include "ui/theme/TintedMask.h"
 #include "ui/theme/WindowExposure.h"
 
 #include <QConicalGradient>
 #include <QPainter>
 #include <QtMath>
 
-#include <cmath>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
@@ -48,58 +47,107 @@ void HealthRing::showEvent(QShowEvent*)
     update();
 }
 
-void HealthRing::paintEvent(QPaintEvent*)
+void HealthRing::drawRing(const RingLook& look)
 {
-    const PaletteTheme& theme = m_theme.theme();
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
+    // Every layer is an opaque shape given its colour afterwards, and the arc takes its colours
+    // from a whole circle drawn once per colour: see TintedMask.h for why.
     const QRectF ring = QRectF(0, 0, side, side).adjusted(lineWidth / 2, lineWidth / 2, -lineWidth / 2, -lineWidth / 2);
-
-    p.setPen(QPen(theme.border, lineWidth, Qt::SolidLine, Qt::FlatCap));
-    p.drawEllipse(ring);
-
-    HealthScore health;
-    health.score = m_score;
-    const QColor status = statusColor(health, theme);
-    if (m_shown > 0) {
-        // The gradient runs round from 12 o'clock, pale at the start of the arc. Qt's conical
-        // gradient and arcs turn counter-clockwise, so both are drawn mirrored.
-        QConicalGradient clockwise(ring.center(), 90);
-        clockwise.setColorAt(0.0, withOpacity(status, 0.4));
-        clockwise.setColorAt(1.0, status);
-        p.save();
-        p.translate(ring.center());
-        p.scale(-1, 1);
-        p.translate(-ring.center());
-        // Flat ends, then the round caps as dots in their own colours: a round cap would take
-        // the gradient's colour where it lies, so a full ring's end would turn pale again.
-        p.setPen(QPen(QBrush(clockwise), lineWidth, Qt::SolidLine, Qt::FlatCap));
-        // Mirrored, a counter-clockwise arc from 12 o'clock shows clockwise on screen.
-        p.drawArc(ring, 90 * 16, int(m_shown * 360 * 16));
-        const double radius = ring.width() / 2;
-        auto capAt = [&](double degrees) {
-            const double a = qDegreesToRadians(degrees);
-            return ring.center() + QPointF(radius * std::cos(a), -radius * std::sin(a));
+    const QSize size(side, side);
+    const qreal dpr = look.devicePixelRatio;
+    const QColor status = QColor::fromRgba(look.status);
+    const QColor pale = withOpacity(status, 0.4);
+    const double radius = ring.width() / 2;
+    auto capAt = [&](double degrees) {
+        const double a = qDegreesToRadians(degrees);
+        return ring.center() + QPointF(radius * std::cos(a), -radius * std::sin(a));
+    };
+    // Flat ends, then the round caps as dots in their own colours: a round cap would take the
+    // gradient's colour where it lies, so a full ring's end would turn pale again.
+    auto dot = [&](QPointF at) {
+        return [at](QPainter& p) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            p.drawEllipse(at, lineWidth / 2, lineWidth / 2);
         };
-        p.setPen(Qt::NoPen);
-        p.setBrush(withOpacity(status, 0.4));
-        p.drawEllipse(capAt(90), lineWidth / 2, lineWidth / 2);
-        p.setBrush(status);
-        p.drawEllipse(capAt(90 + m_shown * 360), lineWidth / 2, lineWidth / 2);
-        p.restore();
+    };
+    auto stroke = [](QPainter& p) { p.setPen(QPen(Qt::white, lineWidth, Qt::SolidLine, Qt::FlatCap)); };
+
+    if (look.status != m_partsLook.status || look.track != m_partsLook.track ||
+        look.devicePixelRatio != m_partsLook.devicePixelRatio) {
+        m_base = tintedMask(size, dpr, [&](QPainter& p) {
+            stroke(p);
+            p.drawEllipse(ring);
+        }, QColor::fromRgba(look.track));
+        {
+            QPainter p(&m_base);
+            p.drawImage(QPointF(0, 0), tintedMask(size, dpr, dot(capAt(90)), pale));
+        }
+        // The colour runs round clockwise from 12 o'clock, pale at the start of the arc; Qt's
+        // conical gradient turns counter-clockwise, so its stops run from the full colour to pale.
+        QConicalGradient clockwise(ring.center() * dpr, 90);
+        clockwise.setColorAt(0.0, status);
+        clockwise.setColorAt(1.0, pale);
+        m_wheel = tintedMask(size, dpr, [&](QPainter& p) {
+            stroke(p);
+            p.drawEllipse(ring);
+        }, clockwise);
+        // Only a texture now, read pixel for pixel.
+        m_wheel.setDevicePixelRatio(1);
+        m_arc = QImage(m_base.size(), QImage::Format_ARGB32_Premultiplied);
+        m_arc.setDevicePixelRatio(dpr);
+        m_ring = QImage(m_base.size(), QImage::Format_ARGB32_Premultiplied);
+        m_ring.setDevicePixelRatio(dpr);
+        m_partsLook = look;
     }
 
-    const QString number = QString::number(m_score);
+    QPainter p(&m_ring);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(QPointF(0, 0), m_base);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (look.shown > 0) {
+        m_arc.fill(Qt::transparent);
+        {
+            QPainter a(&m_arc);
+            a.setRenderHint(QPainter::Antialiasing);
+            stroke(a);
+            // A negative span runs clockwise.
+            a.drawArc(ring, 90 * 16, -int(look.shown * 360 * 16));
+        }
+        fillInBands(m_arc, QBrush(m_wheel), QPainter::CompositionMode_SourceIn);
+        p.drawImage(QPointF(0, 0), m_arc);
+        // The end cap in a small image of its own, placed on whole pixels with the dot inside it
+        // where the arc ends.
+        const QPointF end = capAt(90 - look.shown * 360);
+        const QPointF corner(std::floor(end.x() - lineWidth / 2 - 1), std::floor(end.y() - lineWidth / 2 - 1));
+        const int capSide = int(lineWidth) + 3;
+        p.drawImage(corner, tintedMask(QSize(capSide, capSide), dpr, dot(end - corner), status));
+    }
+
     const QFont numberFont = DashboardStyle::mono(40, QFont::Bold);
     const QFont wordFont = DashboardStyle::font(11, QFont::DemiBold);
     const QFontMetrics nm(numberFont), wm(wordFont);
     const qreal total = nm.height() + 2 + wm.height();
     const qreal top = (side - total) / 2;
+    p.setRenderHint(QPainter::Antialiasing);
     p.setFont(numberFont);
     p.setPen(Qt::white);
-    p.drawText(QRectF(0, top, side, nm.height()), Qt::AlignCenter, number);
+    p.drawText(QRectF(0, top, side, nm.height()), Qt::AlignCenter, QString::number(look.score));
     p.setFont(wordFont);
-    p.setPen(namedColor(OverviewModel::healthWordColor(m_score)));
+    p.setPen(namedColor(OverviewModel::healthWordColor(look.score)));
     p.drawText(QRectF(0, top + nm.height() + 2, side, wm.height()), Qt::AlignCenter,
-               OverviewModel::healthStatusText(m_score));
+               OverviewModel::healthStatusText(look.score));
+}
+
+void HealthRing::paintEvent(QPaintEvent*)
+{
+    const PaletteTheme& theme = m_theme.theme();
+    HealthScore health;
+    health.score = m_score;
+    const RingLook look{m_score, m_shown, statusColor(health, theme).rgba(), theme.border.rgba(), devicePixelRatioF()};
+    if (look != m_ringLook || m_ring.isNull()) {
+        drawRing(look);
+        m_ringLook = look;
+    }
+    QPainter p(this);
+    p.drawImage(QPointF(0, 0), m_ring);
 }

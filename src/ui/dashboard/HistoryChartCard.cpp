@@ -78,6 +78,12 @@ HistoryChartCard::HistoryChartCard(ThemeManager& themes, QWidget* parent)
     m_view->setBackgroundBrush(Qt::NoBrush);
     m_view->hide();
     content()->addWidget(m_view);
+
+    m_axisX->setRange(0, 1);
+    // The curve is cut to the plot's size: a new size cuts it again.
+    connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
+        if (m_plotted >= 2 && !qFuzzyCompare(area.width() * devicePixelRatioF() + 1, m_plotWidth + 1)) plot();
+    });
 }
 
 void HistoryChartCard::styleAxis(const PaletteTheme& theme)
@@ -85,7 +91,11 @@ void HistoryChartCard::styleAxis(const PaletteTheme& theme)
     if (theme.border == m_axisColor) return;
     m_axisColor = theme.border;
     m_axisY->setGridLineColor(theme.border);
-    m_axisY->setGridLinePen(QPen(theme.border, 1));
+    // A one-pixel line at any scale: drawn by the raster engine's line drawer rather than
+    // outlined and filled, each time the chart is drawn.
+    QPen grid(theme.border, 1);
+    grid.setCosmetic(true);
+    m_axisY->setGridLinePen(grid);
 }
 
 void HistoryChartCard::setChart(const OverviewModel::Chart& model)
@@ -111,10 +121,7 @@ void HistoryChartCard::setChart(const OverviewModel::Chart& model)
     if (model.points != m_points || m_plotted == 0) {
         m_points = model.points;
         m_plotted = model.points.size();
-        const QList<QPointF> curve = ChartCurve::smooth(model.points);
-        m_line->replace(curve);
-        m_areaUpper->replace(curve);
-        m_axisX->setRange(model.points.first().x(), model.points.last().x());
+        plot();
     }
 
     if (model.metricColor != m_metricColor) {
@@ -133,6 +140,28 @@ void HistoryChartCard::setChart(const OverviewModel::Chart& model)
         m_area->setPen(Qt::NoPen);
     }
     styleAxis(theme());
+}
+
+void HistoryChartCard::plot()
+{
+    if (m_points.size() < 2) return;
+    // Time runs from 0 at the oldest point to 1 at the newest: the axis keeps its range from one
+    // sample to the next, so a sample moves the series and nothing else (a new range would lay
+    // out both series a second time).
+    const double first = m_points.first().x();
+    const double span = m_points.last().x() > first ? m_points.last().x() - first : 1.0;
+    QList<QPointF> shares;
+    shares.reserve(m_points.size());
+    for (const QPointF& p : m_points) shares.append(QPointF((p.x() - first) / span, p.y()));
+    // Cut as finely as the plot shows it; before the first layout, as finely as it ever will.
+    const QRectF area = m_chart->plotArea();
+    const qreal dpr = devicePixelRatioF();
+    const QList<QPointF> curve = area.isEmpty()
+        ? ChartCurve::smooth(shares)
+        : ChartCurve::smoothOnScreen(shares, QPointF(area.width() * dpr, area.height() * dpr / 100.0));
+    m_plotWidth = area.width() * dpr;
+    m_line->replace(curve);
+    m_areaUpper->replace(curve);
 }
 
 bool HistoryChartCard::showsChart() const

@@ -14,7 +14,8 @@ class TextView;
 
 // A chart card of the Overview: symbol, title and current value over a smoothed line with a
 // faded area of the newest history points, or "Collecting data..." while there are fewer than
-// two. The series are refilled in place on each sample.
+// two. The series are refilled in place on each sample, with as many curve points as the plot's
+// width shows.
 class HistoryChartCard : public DashboardCard {
     Q_OBJECT
 public:
@@ -34,6 +35,7 @@ public:
 
 private:
     void styleAxis(const PaletteTheme& theme);
+    void plot();
 
     SymbolView* m_symbol;
     TextView* m_title;
@@ -48,6 +50,7 @@ private:
     QCategoryAxis* m_axisY;
     qsizetype m_plotted = 0;
     QList<QPointF> m_points;
+    qreal m_plotWidth = 0;
     QColor m_metricColor;
     QColor m_axisColor;
 };

@@ -1,5 +1,7 @@
 #include "ui/theme/SteppedAnimation.h"
 
+#include <QPointer>
+
 #include <algorithm>
 #include <cmath>
 
@@ -18,6 +20,13 @@ qint64 sharedNowMs()
     return clock.elapsed();
 }
 
+// Every animation of the main thread, so that one waking can take others along.
+std::vector<SteppedAnimation*>& animations()
+{
+    static std::vector<SteppedAnimation*> all;
+    return all;
+}
+
 // The first grid point at or after `ms`.
 qint64 gridAtOrAfter(qint64 ms)
 {
@@ -33,6 +42,13 @@ SteppedAnimation::SteppedAnimation(int durationMs, QEasingCurve curve, QObject* 
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &SteppedAnimation::frame);
+    animations().push_back(this);
+}
+
+SteppedAnimation::~SteppedAnimation()
+{
+    auto& all = animations();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
 }
 
 void SteppedAnimation::start(double from, double to, double visibleStep)
@@ -84,6 +100,23 @@ void SteppedAnimation::scheduleNext()
 void SteppedAnimation::frame()
 {
     const qint64 now = sharedNowMs();
+    // Animations whose next frame falls on the following grid point show it now, with this
+    // one: the ring and the bars after a sample wake the loop once instead of each in turn. A
+    // motion's last frame keeps its time, so none ends before its duration.
+    std::vector<QPointer<SteppedAnimation>> along;
+    for (SteppedAnimation* other : animations()) {
+        if (other == this || !other->m_timer.isActive() || other->m_next + 1 >= other->m_frames.size()) continue;
+        if (other->m_frames[other->m_next].atMs <= now + frameIntervalMs) along.emplace_back(other);
+    }
+    show(now);
+    for (const QPointer<SteppedAnimation>& other : along) {
+        if (other && other->m_timer.isActive() && other->m_next < other->m_frames.size())
+            other->show(other->m_frames[other->m_next].atMs);
+    }
+}
+
+void SteppedAnimation::show(qint64 now)
+{
     // A late wake-up shows the newest frame due and skips the ones it missed.
     size_t due = m_next;
     while (due + 1 < m_frames.size() && m_frames[due + 1].atMs <= now) ++due;
@@ -93,6 +126,7 @@ void SteppedAnimation::frame()
     if (m_next < m_frames.size()) {
         scheduleNext();
     } else {
+        m_timer.stop();
         m_frames.clear();
         m_next = 0;
     }

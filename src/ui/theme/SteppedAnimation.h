@@ -11,13 +11,15 @@
 // animation, but it wakes only when the value has moved far enough to show: a change of a few
 // pixels costs a few frames, not sixty a second. Frames of every animation fall on one shared
 // grid of 25 a second, so animations running together wake the main loop together; the last
-// frame lands on the target once the duration is over.
+// frame lands on the target once the duration is over. An animation that wakes takes along the
+// others whose next frame is on the following grid point.
 class SteppedAnimation : public QObject {
     Q_OBJECT
 public:
     static constexpr int frameIntervalMs = 40;
 
     SteppedAnimation(int durationMs, QEasingCurve curve, QObject* parent = nullptr);
+    ~SteppedAnimation() override;
 
     // `visibleStep` is the smallest change of value that shows on screen (a device pixel).
     void start(double from, double to, double visibleStep);
@@ -38,6 +40,8 @@ private:
         double value;
     };
     void frame();
+    // Shows the newest frame due at `now` (shared clock) and schedules the one after.
+    void show(qint64 now);
     void scheduleNext();
 
     int m_duration;
