@@ -6,6 +6,10 @@
 // more record arriving while it is open, and the Processes tab taking one sample of 30 rows.
 // Last, in a third child, the desktop HUD shown alone for the same seconds: its CPU share, then
 // the CPU time of one frame of each of its recurring animations.
+// Finally the dashboard open and the HUD shown at the same time, each in a process and a home of
+// its own, measured over the same seconds after a 20 s warm-up and repeated three times: the
+// medians and the HUD's share against the dashboard's, which the load of the machine moves for
+// both alike.
 #include "app/AppContext.h"
 #include "monitoring/PerformanceMonitor.h"
 #include "ui/dashboard/DashboardWindowController.h"
@@ -44,6 +48,11 @@ using bench::residentKb;
 
 namespace {
 
+// Seconds after the first frame before the measured period starts (--warmup N; default 0),
+// so that start-up work is left out of a side-by-side comparison.
+int g_warmupSeconds = 0;
+int warmupSeconds() { return g_warmupSeconds; }
+
 int child(int argc, char** argv, int seconds)
 {
     QApplication app(argc, argv);
@@ -54,9 +63,11 @@ int child(int argc, char** argv, int seconds)
     double wallAtOpen = 0;
     QObject::connect(&dashboard, &DashboardWindowController::firstFramePainted, &app, [&] {
         firstFrame = monotonicMs();
-        cpuAtOpen = cpuSeconds();
-        wallAtOpen = firstFrame;
-        QTimer::singleShot(seconds * 1000, &app, [] { QCoreApplication::quit(); });
+        QTimer::singleShot(warmupSeconds() * 1000, &app, [&, seconds] {
+            cpuAtOpen = cpuSeconds();
+            wallAtOpen = monotonicMs();
+            QTimer::singleShot(seconds * 1000, &app, [] { QCoreApplication::quit(); });
+        });
     });
     QTimer::singleShot(0, &app, [&] {
         context.delegate().applicationDidFinishLaunching();
@@ -110,12 +121,14 @@ int hud(int argc, char** argv, int seconds)
         if (auto* gauge = panel->findChild<HexGauge*>()) gaugeFrame = perFrame(gauge);
     };
     firstPaint.painted = [&] {
-        cpuAtOpen = cpuSeconds();
-        wallAtOpen = monotonicMs();
-        QTimer::singleShot(seconds * 1000, &app, [&] {
-            cpuPercent = (cpuSeconds() - cpuAtOpen) / ((monotonicMs() - wallAtOpen) / 1e3) * 100.0;
-            framesCost();
-            QCoreApplication::quit();
+        QTimer::singleShot(warmupSeconds() * 1000, &app, [&] {
+            cpuAtOpen = cpuSeconds();
+            wallAtOpen = monotonicMs();
+            QTimer::singleShot(seconds * 1000, &app, [&] {
+                cpuPercent = (cpuSeconds() - cpuAtOpen) / ((monotonicMs() - wallAtOpen) / 1e3) * 100.0;
+                framesCost();
+                QCoreApplication::quit();
+            });
         });
     };
     QTimer::singleShot(0, &app, [&] {
@@ -281,18 +294,119 @@ std::string spawnSelf(char* argv0, std::vector<std::string> flags)
     return out;
 }
 
+// Starts this program again with `flags` in a home of its own; its standard output is read
+// from the returned descriptor.
+struct Running {
+    pid_t pid = -1;
+    int out = -1;
+};
+
+Running spawnSelfIn(char* argv0, std::vector<std::string> flags, const QString& home)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        bool replaced = false;
+        for (const char* key : {"HOME=", "XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "XDG_CACHE_HOME="})
+            replaced = replaced || entry.rfind(key, 0) == 0;
+        if (!replaced) env.push_back(entry);
+    }
+    const std::string h = QFile::encodeName(home).toStdString();
+    env.push_back("HOME=" + h);
+    env.push_back("XDG_CONFIG_HOME=" + h + "/.config");
+    env.push_back("XDG_DATA_HOME=" + h + "/.local/share");
+    env.push_back("XDG_CACHE_HOME=" + h + "/.cache");
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    std::vector<char*> args{argv0};
+    for (std::string& f : flags) args.push_back(f.data());
+    args.push_back(nullptr);
+    Running r;
+    if (posix_spawn(&r.pid, "/proc/self/exe", &actions, nullptr, args.data(), envp.data()) != 0) r.pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    r.out = pipeFds[0];
+    return r;
+}
+
+std::string finish(Running r)
+{
+    std::string out;
+    char buffer[256];
+    ssize_t n = 0;
+    while (r.out >= 0 && (n = read(r.out, buffer, sizeof buffer)) > 0) out.append(buffer, size_t(n));
+    if (r.out >= 0) close(r.out);
+    int status = 0;
+    if (r.pid > 0) waitpid(r.pid, &status, 0);
+    return out;
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty()) return -1;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// The dashboard and the HUD, each in a process and a home of its own, run at the same time so
+// that both see the same load, after the same warm-up; repeated, and the medians printed.
+void sideBySide(char* argv0, int seconds, int warmup, int repeats)
+{
+    std::vector<double> dashboard, hudShown;
+    for (int r = 0; r < repeats; ++r) {
+        QTemporaryDir dashboardHome, hudHome;
+        const std::vector<std::string> timing = {"--seconds", std::to_string(seconds), "--warmup", std::to_string(warmup)};
+        std::vector<std::string> dashboardFlags{"--child"}, hudFlags{"--hud"};
+        dashboardFlags.insert(dashboardFlags.end(), timing.begin(), timing.end());
+        hudFlags.insert(hudFlags.end(), timing.begin(), timing.end());
+        Running d = spawnSelfIn(argv0, dashboardFlags, dashboardHome.path());
+        Running h = spawnSelfIn(argv0, hudFlags, hudHome.path());
+        const std::string dashboardOut = finish(d);
+        const std::string hudOut = finish(h);
+        double frame = 0, cpu = 0, hudCpu = 0;
+        long kb = 0;
+        if (std::sscanf(dashboardOut.c_str(), "%lf %ld %lf", &frame, &kb, &cpu) == 3) dashboard.push_back(cpu);
+        const size_t at = hudOut.find("cpu_percent_one_core_hud_shown ");
+        if (at != std::string::npos && std::sscanf(hudOut.c_str() + at, "cpu_percent_one_core_hud_shown %lf", &hudCpu) == 1)
+            hudShown.push_back(hudCpu);
+    }
+    const double d = median(dashboard), h = median(hudShown);
+    std::printf("side_by_side_repeats %d\n", repeats);
+    std::printf("side_by_side_warmup_s %d\n", warmup);
+    std::printf("cpu_percent_one_core_dashboard_open_side_by_side %.3f\n", d);
+    std::printf("cpu_percent_one_core_hud_shown_side_by_side %.3f\n", h);
+    std::printf("hud_to_dashboard_cpu_side_by_side %.3f\n", d > 0 ? h / d : -1.0);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     // --seconds N shortens the open period for a quick look; the reported figures use 60.
     int seconds = 60;
-    for (int i = 1; i + 1 < argc; ++i)
+    // --side-by-side-only skips to the dashboard-against-HUD comparison; --repeats N (default 3)
+    // and --warmup N (default 20 there) set it up.
+    int repeats = 3;
+    int warmup = -1;
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::string(argv[i]) == "--seconds") seconds = std::max(1, std::atoi(argv[i + 1]));
+        if (std::string(argv[i]) == "--repeats") repeats = std::max(1, std::atoi(argv[i + 1]));
+        if (std::string(argv[i]) == "--warmup") warmup = std::max(0, std::atoi(argv[i + 1]));
+    }
+    g_warmupSeconds = std::max(0, warmup);
     if (argc > 1 && std::string(argv[1]) == "--child") return child(argc, argv, seconds);
     if (argc > 1 && std::string(argv[1]) == "--lists") return lists(argc, argv);
     if (argc > 1 && std::string(argv[1]) == "--hud") return hud(argc, argv, seconds);
     const bool listsOnly = argc > 1 && std::string(argv[1]) == "--lists-only";
+    const bool sideBySideOnly = argc > 1 && std::string(argv[1]) == "--side-by-side-only";
 
     QTemporaryDir home;
     setenv("HOME", QFile::encodeName(home.path()).constData(), 1);
@@ -303,6 +417,10 @@ int main(int argc, char** argv)
 
     if (listsOnly) {
         std::fputs(spawnSelf(argv[0], {"--lists"}).c_str(), stdout);
+        return 0;
+    }
+    if (sideBySideOnly) {
+        sideBySide(argv[0], seconds, warmup < 0 ? 20 : warmup, repeats);
         return 0;
     }
     int pipeFds[2];
@@ -336,5 +454,7 @@ int main(int argc, char** argv)
     std::fputs(spawnSelf(argv[0], {"--lists"}).c_str(), stdout);
     std::fflush(stdout);
     std::fputs(spawnSelf(argv[0], {"--hud", "--seconds", secondsText}).c_str(), stdout);
+    std::fflush(stdout);
+    sideBySide(argv[0], seconds, warmup < 0 ? 20 : warmup, repeats);
     return 0;
 }
