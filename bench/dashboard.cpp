@@ -4,7 +4,8 @@
 // The parent spawns this program again as the application and reads the child's figures.
 // Then, in a second child, the record lists: opening the History tab with 500 records, one
 // more record arriving while it is open, and the Processes tab taking one sample of 30 rows.
-// Last, in a third child, the desktop HUD shown alone for the same seconds: its CPU share.
+// Last, in a third child, the desktop HUD shown alone for the same seconds: its CPU share, then
+// the CPU time of one frame of each of its recurring animations.
 #include "app/AppContext.h"
 #include "monitoring/PerformanceMonitor.h"
 #include "ui/dashboard/DashboardWindowController.h"
@@ -12,6 +13,8 @@
 #include "ui/dashboard/ProcessesTab.h"
 #include "ui/dashboard/TextView.h"
 #include "ui/shell/DesktopHUDController.h"
+#include "ui/shell/HeroDeltaView.h"
+#include "ui/theme/HexGauge.h"
 
 #include <QApplication>
 #include <QListView>
@@ -88,10 +91,32 @@ int hud(int argc, char** argv, int seconds)
             return false;
         }
     } firstPaint;
+    double cpuPercent = 0;
+    // What one frame of the panel's two recurring animations costs to draw: the hero card's
+    // (its breathing, three a second while shown) and a gauge's (a few dozen after each sample).
+    // Drawn back to back, so this is the drawing alone, not the wake-up around a frame; the
+    // process's CPU time, as the rasteriser may hand parts of a frame to its own threads.
+    double heroFrame = -1, gaugeFrame = -1;
+    const auto framesCost = [&] {
+        QWidget* panel = context.desktopHUD().panel();
+        if (!panel) return;
+        const auto perFrame = [](QWidget* w) {
+            constexpr int frames = 300;
+            const double before = cpuSeconds();
+            for (int i = 0; i < frames; ++i) w->repaint();
+            return (cpuSeconds() - before) * 1e3 / frames;
+        };
+        if (auto* card = panel->findChild<HeroDeltaView*>()) heroFrame = perFrame(card);
+        if (auto* gauge = panel->findChild<HexGauge*>()) gaugeFrame = perFrame(gauge);
+    };
     firstPaint.painted = [&] {
         cpuAtOpen = cpuSeconds();
         wallAtOpen = monotonicMs();
-        QTimer::singleShot(seconds * 1000, &app, [] { QCoreApplication::quit(); });
+        QTimer::singleShot(seconds * 1000, &app, [&] {
+            cpuPercent = (cpuSeconds() - cpuAtOpen) / ((monotonicMs() - wallAtOpen) / 1e3) * 100.0;
+            framesCost();
+            QCoreApplication::quit();
+        });
     };
     QTimer::singleShot(0, &app, [&] {
         context.delegate().applicationDidFinishLaunching();
@@ -101,8 +126,9 @@ int hud(int argc, char** argv, int seconds)
         if (QWidget* panel = context.desktopHUD().panel()) panel->installEventFilter(&firstPaint);
     });
     QApplication::exec();
-    const double cpuPercent = (cpuSeconds() - cpuAtOpen) / ((monotonicMs() - wallAtOpen) / 1e3) * 100.0;
     std::printf("cpu_percent_one_core_hud_shown %.2f\n", cpuPercent);
+    if (heroFrame >= 0) std::printf("hud_hero_card_frame_cpu_ms %.3f\n", heroFrame);
+    if (gaugeFrame >= 0) std::printf("hud_gauge_frame_cpu_ms %.3f\n", gaugeFrame);
     std::fflush(stdout);
     context.delegate().applicationWillTerminate();
     return 0;

@@ -263,6 +263,12 @@ TEST(ProcfsProcessTable, KernelThreadsAreReadAgainOnlyAfterTheirRefreshInterval)
         stat.write(QByteArray::number(pid) + " (w) S 2 0 0 0 -1 " + QByteArray::number(flags) + " 0 0 0 0 " +
                    QByteArray::number(utime) + " 0 0 0 20 0 1 0 99 0 0\n");
     };
+    auto lastPid = [&](int pid) {
+        QFile f(dir.filePath(QStringLiteral("loadavg")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("0.00 0.00 0.00 1/2 " + QByteArray::number(pid) + "\n");
+    };
+    lastPid(20);
     write(10, 0x00200000, 5);  // a kernel thread
     write(20, 0, 5);           // a program
     ProcfsProcessTable table(dir.path());
@@ -285,6 +291,13 @@ TEST(ProcfsProcessTable, KernelThreadsAreReadAgainOnlyAfterTheirRefreshInterval)
     EXPECT_GT(entryOf(20).readAtNs, programFirst.readAtNs);
     EXPECT_EQ(entryOf(10).cpuTimeNs, kernelFirst.cpuTimeNs);
     EXPECT_EQ(entryOf(10).readAtNs, kernelFirst.readAtNs);
+
+    // Pids wrapped round and 10 was handed out again, now to a program: it is read at once.
+    write(10, 0, 9);
+    lastPid(10);
+    ASSERT_TRUE(table.readProcesses(entries));
+    EXPECT_FALSE(entryOf(10).isKernelThread);
+    EXPECT_GT(entryOf(10).cpuTimeNs, kernelFirst.cpuTimeNs);
 }
 
 TEST(ProcfsProcessTable, ReadsThisMachineIncludingThisProcess)

@@ -353,8 +353,9 @@ TEST(HeroDeltaView, TheFloorBreathesAFewTimesASecondOverItsTextsAlone)
             if (e->type() == QEvent::Paint) rects << static_cast<QPaintEvent*>(e)->rect();
             return false;
         }
-    } count;
+    } count, under;
     card->installEventFilter(&count);
+    view.installEventFilter(&under);
     QTest::qWait(2000);
     // Three frames a second at most, still breathing, and each over the texts, not the card.
     EXPECT_GE(count.rects.size(), 2);
@@ -362,6 +363,19 @@ TEST(HeroDeltaView, TheFloorBreathesAFewTimesASecondOverItsTextsAlone)
     for (const QRect& rect : count.rects) {
         EXPECT_LT(rect.height(), card->height()) << "the whole card was redrawn";
         EXPECT_TRUE(card->rect().contains(rect));
+    }
+    // The card draws the panel under itself: the panel is not redrawn for its frames, and what
+    // the card put there continues the panel around it (the rows just above the card, in the
+    // same phase of the scan lines, differ by the panel's faint gradient and texture alone).
+    EXPECT_TRUE(under.rects.isEmpty()) << under.rects.size() << " panel redraws";
+    const QImage shot = view.grab().toImage();
+    const QRect at = card->geometry();
+    for (int x = at.left() + 2; x < at.right() - 20; x += 7) {
+        const QRgb inside = shot.pixel(x, at.top() + 1), outside = shot.pixel(x, at.top() - 3);
+        EXPECT_LE(std::abs(qRed(inside) - qRed(outside)) + std::abs(qGreen(inside) - qGreen(outside)) +
+                      std::abs(qBlue(inside) - qBlue(outside)),
+                  12)
+            << "at x " << x;
     }
 }
 

@@ -15,6 +15,9 @@ ProcProcessInventory::ProcProcessInventory(const QString& procRoot)
 {
     const long ticks = ::sysconf(_SC_CLK_TCK);
     m_ticksPerSecond = ticks > 0 ? ticks : 100;
+    // Kernel threads are only left out here, and a kernel thread stays one: a known one is read
+    // again only now and then (its pid handed out anew is read at once).
+    m_table.setKernelThreadRefresh(60'000'000'000);
 }
 
 int64_t ProcProcessInventory::bootTime()

@@ -182,9 +182,11 @@ bool ProcfsProcessTable::parseStat(int32_t pid, const char* text, size_t length,
     return true;
 }
 
-bool ProcfsProcessTable::readEntry(int dirFd, int32_t pid, ProcessEntry& entry, uint64_t nowNs)
+bool ProcfsProcessTable::readEntry(int dirFd, int32_t pid, ProcessEntry& entry, uint64_t nowNs, bool mayBeNew)
 {
-    if (const auto held = m_handles.find(pid); held != m_handles.end() && held->second.kernelThread &&
+    // A pid handed out since the last listing may belong to a process that took it over from
+    // an ended kernel thread: such a pid is always read.
+    if (const auto held = m_handles.find(pid); !mayBeNew && held != m_handles.end() && held->second.kernelThread &&
                                                nowNs - held->second.kernelThread->readAtNs < m_kernelThreadRefreshNs) {
         held->second.seen = m_generation;
         entry = *held->second.kernelThread;
@@ -217,7 +219,7 @@ bool ProcfsProcessTable::readEntry(int dirFd, int32_t pid, ProcessEntry& entry, 
     return true;
 }
 
-std::optional<QByteArray> ProcfsProcessTable::lastPidAllocated()
+std::optional<int64_t> ProcfsProcessTable::lastPidAllocated()
 {
     if (m_loadavgFd < 0) {
         m_loadavgFd = ::open((m_root + "/loadavg").constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
@@ -231,8 +233,10 @@ std::optional<QByteArray> ProcfsProcessTable::lastPidAllocated()
     while (end > text && (end[-1] == '\n' || end[-1] == ' ')) --end;
     const char* start = end;
     while (start > text && start[-1] >= '0' && start[-1] <= '9') --start;
-    if (start == end || start == text || start[-1] != ' ') return std::nullopt;
-    return QByteArray(start, end - start);
+    if (start == end || start == text || start[-1] != ' ' || end - start > 10) return std::nullopt;
+    int64_t pid = 0;
+    for (const char* p = start; p < end; ++p) pid = pid * 10 + (*p - '0');
+    return pid;
 }
 
 bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
@@ -249,12 +253,20 @@ bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
     // No pid handed out since the last listing means no process was started: the processes
     // listed then, less those that have ended, are all there is, and each one's stat file is
     // already open. The directory is listed again only when something new may be there.
-    const std::optional<QByteArray> lastPid = lastPidAllocated();
-    const bool unchanged = lastPid && m_listedLastPid && *lastPid == *m_listedLastPid && m_listedAllHeld;
+    const std::optional<int64_t> lastPid = lastPidAllocated();
+    const std::optional<int64_t> before = m_listedLastPid;
+    const bool unchanged = lastPid && before && *lastPid == *before && m_listedAllHeld;
+    // Pids handed out since the last listing: those after the one handed out then, up to the
+    // last one now (past the wrap back to low pids, when it wrapped). Without both, any pid.
+    const auto mayBeNew = [&](int32_t pid) {
+        if (!lastPid || !before) return true;
+        if (*lastPid >= *before) return pid > *before && pid <= *lastPid;
+        return pid > *before || pid <= *lastPid;
+    };
     if (unchanged) {
         size_t kept = 0;
         for (int32_t pid : m_listed) {
-            if (!readEntry(dirFd, pid, entry, nowNs)) continue;  // ended
+            if (!readEntry(dirFd, pid, entry, nowNs, false)) continue;  // ended
             out.push_back(entry);
             m_listed[kept++] = pid;
             if (!m_handles.count(pid)) m_listedAllHeld = false;
@@ -271,7 +283,7 @@ bool ProcfsProcessTable::readProcesses(std::vector<ProcessEntry>& out)
                 offset += d->d_reclen;
                 int32_t pid = 0;
                 if (!parsePid(d->d_name, pid)) continue;
-                if (!readEntry(dirFd, pid, entry, nowNs)) continue;
+                if (!readEntry(dirFd, pid, entry, nowNs, mayBeNew(pid))) continue;
                 out.push_back(entry);
                 m_listed.push_back(pid);
                 if (!m_handles.count(pid)) m_listedAllHeld = false;

@@ -21,7 +21,9 @@
 class ProcfsProcessTable final : public ProcessTable {
 public:
     // Kernel threads are listed but never acted on: each is read at most this often, and its
-    // last reading (with the time it was taken) stands in between.
+    // last reading (with the time it was taken) stands in between. A pid handed out since the
+    // last listing is always read, so a process that took over an ended kernel thread's pid is
+    // seen as what it is. Needs <proc>/loadavg; without it every reading reads every process.
     static constexpr uint64_t kernelThreadRefreshNs = 2'900'000'000;
     // 0 reads every kernel thread at every reading.
     void setKernelThreadRefresh(uint64_t ns) { m_kernelThreadRefreshNs = ns; }
@@ -47,8 +49,8 @@ private:
         std::optional<ProcessEntry> kernelThread;
     };
     ssize_t readStat(int dirFd, int32_t pid, const char* path);
-    bool readEntry(int dirFd, int32_t pid, ProcessEntry& entry, uint64_t nowNs);
-    std::optional<QByteArray> lastPidAllocated();
+    bool readEntry(int dirFd, int32_t pid, ProcessEntry& entry, uint64_t nowNs, bool mayBeNew);
+    std::optional<int64_t> lastPidAllocated();
     void closeHandle(std::unordered_map<int32_t, StatHandle>::iterator it);
 
     struct CachedName {
@@ -69,7 +71,7 @@ private:
     // last pid handed out when it was made.
     std::vector<int32_t> m_listed;
     bool m_listedAllHeld = false;
-    std::optional<QByteArray> m_listedLastPid;
+    std::optional<int64_t> m_listedLastPid;
     int m_loadavgFd = -1;
     uint64_t m_kernelThreadRefreshNs = kernelThreadRefreshNs;
 };

@@ -497,6 +497,21 @@ HUDWidgetView::HUDWidgetView(HUDWidgetDeps deps, QWidget* parent)
     // 2. The hero card.
     m_hero = new HeroDeltaView(HeroDeltaDeps{m_d.epitopes, m_d.themes, m_d.shell, m_d.settings}, this);
     m_hero->setFixedWidth(contentWidth);
+    // The card draws the panel's frame under itself: its breathing, three frames a second for
+    // as long as the panel is up, then redraws the card's area alone.
+    m_hero->setBackdrop([this](QPainter& p, const QRect& area) {
+        // What the window itself lays under this view first: nothing on a see-through panel,
+        // else its background colour.
+        QWidget* top = window();
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(area, top->testAttribute(Qt::WA_TranslucentBackground) ? QBrush(Qt::transparent)
+                                                                          : top->palette().brush(top->backgroundRole()));
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        const QImage& frame = background();
+        const qreal dpr = frame.devicePixelRatio();
+        const QRectF source(QPointF(area.topLeft() + m_hero->pos()) * dpr, QSizeF(area.size()) * dpr);
+        p.drawImage(QRectF(area), frame, source);
+    });
     column->addWidget(m_hero);
 
     // 3. The live readout, dimmed together while the hero is live.
@@ -784,7 +799,7 @@ void HUDWidgetView::openDashboard()
 
 QSize HUDWidgetView::sizeHint() const { return QWidget::sizeHint(); }
 
-void HUDWidgetView::paintEvent(QPaintEvent* e)
+const QImage& HUDWidgetView::background()
 {
     const PaletteTheme& t = m_theme.theme();
     // The frame depends only on the size and the palette: drawn once, then copied.
@@ -798,11 +813,17 @@ void HUDWidgetView::paintEvent(QPaintEvent* e)
         paintFrame(bp, t);
         m_backgroundKey = key;
     }
+    return m_background;
+}
+
+void HUDWidgetView::paintEvent(QPaintEvent* e)
+{
     // Only the part to be redrawn is copied (a gauge's frame is a few hundredths of the panel).
+    const QImage& frame = background();
     QPainter p(this);
     const QRectF dirty(e->rect());
-    const qreal dpr = m_background.devicePixelRatio();
-    p.drawImage(dirty, m_background, QRectF(dirty.topLeft() * dpr, dirty.size() * dpr));
+    const qreal dpr = frame.devicePixelRatio();
+    p.drawImage(dirty, frame, QRectF(dirty.topLeft() * dpr, dirty.size() * dpr));
 }
 
 void HUDWidgetView::paintFrame(QPainter& p, const PaletteTheme& t)

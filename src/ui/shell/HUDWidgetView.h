@@ -108,6 +108,8 @@ private:
     void syncOptimize();
     void submit();
     void paintFrame(QPainter& p, const PaletteTheme& palette);
+    // The frame drawn for the current size and palette.
+    const QImage& background();
 
     HUDWidgetDeps m_d;
     ThemeBinding m_theme;

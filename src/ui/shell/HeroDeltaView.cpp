@@ -11,6 +11,7 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -407,11 +408,19 @@ bool HeroDeltaView::breathe(double dt)
     return true;
 }
 
-void HeroDeltaView::paintEvent(QPaintEvent*)
+void HeroDeltaView::setBackdrop(Backdrop draw)
+{
+    m_backdrop = std::move(draw);
+    setAttribute(Qt::WA_OpaquePaintEvent, bool(m_backdrop));
+    update();
+}
+
+void HeroDeltaView::paintEvent(QPaintEvent* event)
 {
     const PaletteTheme& t = m_theme.theme();
     const std::optional<MeasuredOutcome> hero = this->hero();
     QPainter p(this);
+    if (m_backdrop) m_backdrop(p, event->rect());
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     const QRectF area = QRectF(rect()).adjusted(0, verticalPadding, 0, -verticalPadding);

@@ -8,6 +8,7 @@
 #include <QImage>
 
 #include <array>
+#include <functional>
 #include <QPointer>
 #include <QWidget>
 
@@ -69,8 +70,15 @@ public:
 
     QSize sizeHint() const override;
 
+    // What the owner shows under the card, drawn into `area` (card coordinates) by `draw`,
+    // which sets every pixel there (what an earlier frame left is replaced). With one, the card
+    // paints its whole area itself, so a frame of its own animation redraws nothing beneath
+    // it. None: the card is drawn over its parent as usual.
+    using Backdrop = std::function<void(QPainter& painter, const QRect& area)>;
+    void setBackdrop(Backdrop draw);
+
 protected:
-    void paintEvent(QPaintEvent*) override;
+    void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent*) override;
     void leaveEvent(QEvent*) override;
     void resizeEvent(QResizeEvent*) override;
@@ -88,6 +96,7 @@ private:
 
     HeroDeltaDeps m_d;
     ThemeBinding m_theme;
+    Backdrop m_backdrop;
     bool m_hovering = false;
     QString m_identity;
     // Transitions: the new content fades and scales in; the floor rises once; the sheen sweeps.

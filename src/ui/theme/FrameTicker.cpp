@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -22,9 +23,22 @@ void FrameTicker::request()
     startIfVisible();
 }
 
+bool FrameTicker::windowOffScreen()
+{
+    // The window exists once shown; from then on its exposure is followed.
+    QWindow* window = m_owner->window()->windowHandle();
+    if (window && window != m_window) {
+        if (m_window) m_window->removeEventFilter(this);
+        m_window = window;
+        m_offScreen = false;
+        window->installEventFilter(this);
+    }
+    return m_offScreen;
+}
+
 void FrameTicker::startIfVisible()
 {
-    if (!m_wanted || m_timer.isActive() || !m_owner->isVisible()) return;
+    if (!m_wanted || m_timer.isActive() || !m_owner->isVisible() || windowOffScreen()) return;
     m_timer.setInterval(m_interval);
     m_clock.start();
     m_timer.start();
@@ -33,7 +47,9 @@ void FrameTicker::startIfVisible()
 void FrameTicker::frame()
 {
     const double dt = double(m_clock.restart()) / 1000.0;
-    if (!m_owner->isVisible()) {
+    // Hidden, or shown but off the screen: no frames until it is back; the wish for frames
+    // stays.
+    if (!m_owner->isVisible() || windowOffScreen()) {
         m_timer.stop();
         return;
     }
@@ -55,8 +71,19 @@ void FrameTicker::delayNext(int ms)
 bool FrameTicker::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_owner) {
-        if (event->type() == QEvent::Hide) m_timer.stop();
-        else if (event->type() == QEvent::Show) startIfVisible();
+        if (event->type() == QEvent::Hide) {
+            m_timer.stop();
+        } else if (event->type() == QEvent::Show) {
+            // A window being shown is not exposed yet; frames start with the show all the same.
+            m_offScreen = false;
+            startIfVisible();
+        }
+    } else if (watched == m_window && event->type() == QEvent::Expose) {
+        // Taken off the screen while shown (its exposed flag is set before the event is sent),
+        // or back on it: frames stop or resume at once.
+        m_offScreen = !m_window->isExposed() && m_window->isVisible();
+        if (m_offScreen) m_timer.stop();
+        else startIfVisible();
     }
     return QObject::eventFilter(watched, event);
 }

@@ -2,13 +2,16 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
 
 class QWidget;
 
-// Drives a widget's animation frames. It runs only while the widget is visible and the tick
-// asks for more, so an idle or hidden window costs no wake-ups.
+// Drives a widget's animation frames. It runs only while the widget is visible, its window is
+// on the screen, and the tick asks for more, so an idle, hidden or minimised window costs no
+// wake-ups.
 class FrameTicker : public QObject {
     Q_OBJECT
 public:
@@ -28,12 +31,18 @@ protected:
 private:
     void frame();
     void startIfVisible();
+    // Whether the owner's window, shown, was reported to have nothing of it on the screen
+    // (minimised, on another desktop); starts following the window's exposure when it first
+    // exists.
+    bool windowOffScreen();
 
     QWidget* m_owner;
+    QPointer<QWindow> m_window;
     std::function<bool(double)> m_tick;
     QTimer m_timer;
     QElapsedTimer m_clock;
     int m_interval;
     bool m_wanted = false;
     bool m_delayed = false;
+    bool m_offScreen = false;
 };

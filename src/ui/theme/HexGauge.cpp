@@ -36,6 +36,38 @@ QPainterPath arcPath(QPointF c, qreal r, double from, double sweep)
     return path;
 }
 
+// The classic arc's colours laid once over the whole face, at `dpr`.
+QImage classicArcFill(const QRectF& area, qreal dpr, const QList<QColor>& colors)
+{
+    QImage fill((area.size() * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    fill.setDevicePixelRatio(dpr);
+    QPainter fp(&fill);
+    fp.setCompositionMode(QPainter::CompositionMode_Source);
+    const QRectF face(QPointF(0, 0), area.size());
+    fp.fillRect(face, QBrush(clockwiseConic(face.center(), -90, colors)));
+    return fill;
+}
+
+// Strokes `path` in the colours of `fill` (which covers `area`): a plain stroke gives the
+// coverage and the colours are laid in through it. Stroking with the gradient itself costs ten
+// times as much, and the rasteriser hands such fills to its worker threads.
+void strokeThroughFill(QPainter& p, const QRectF& area, const QPainterPath& path, qreal width, const QImage& fill)
+{
+    QImage layer(fill.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.setDevicePixelRatio(fill.devicePixelRatio());
+    layer.fill(Qt::transparent);
+    QPainter lp(&layer);
+    lp.setRenderHint(QPainter::Antialiasing);
+    lp.translate(-area.topLeft());
+    lp.setPen(QPen(Qt::white, width, Qt::SolidLine, Qt::RoundCap));
+    lp.drawPath(path);
+    lp.resetTransform();
+    lp.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    lp.drawImage(QPointF(0, 0), fill);
+    lp.end();
+    p.drawImage(area.topLeft(), layer);
+}
+
 void paintLabel(QPainter& p, const QRectF& area, const QString& label, const QFont& font, const PaletteTheme& t, bool hexFace)
 {
     if (label.isEmpty()) return;
@@ -201,18 +233,15 @@ void HexGauge::paintClassic(QPainter& p, const QRectF& area, double settled, con
 }
 
 void HexGauge::paintClassicValue(QPainter& p, const QRectF& area, double settled, const QString& label,
-                                 const std::optional<QList<QColor>>& arcStops, const PaletteTheme& t)
+                                 const std::optional<QList<QColor>>& arcStops, const PaletteTheme& t,
+                                 const QImage* arcFill)
 {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
     const QPointF c = area.center();
     const qreal r = std::min(area.width(), area.height()) / 2 - 2;
-
     const double trim = std::max(settled, 0.02);
-    QPen arc(QBrush(clockwiseConic(c, -90, arcColors(arcStops, t))), 4, Qt::SolidLine, Qt::RoundCap);
-    p.setPen(arc);
-    p.drawPath(arcPath(c, r, -90, 360 * trim));
-    p.restore();
+    const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const QImage fill = arcFill ? *arcFill : classicArcFill(area, dpr, arcColors(arcStops, t));
+    strokeThroughFill(p, area, arcPath(c, r, -90, 360 * trim), 4, fill);
 
     paintLabel(p, area, label, t.monoFont.font(QFont::DemiBold), t, false);
 }
@@ -318,5 +347,10 @@ void HexGauge::paintEvent(QPaintEvent*)
         m_ringTheme = t.id;
     }
     p.drawImage(area.topLeft(), m_ring);
-    paintClassicValue(p, area, settled(), m_label, m_arcStops, t);
+    const QList<QColor> colors = arcColors(m_arcStops, t);
+    if (m_arcFillColors != colors || m_arcFill.devicePixelRatio() != dpr || m_arcFill.isNull()) {
+        m_arcFill = classicArcFill(area, dpr, colors);
+        m_arcFillColors = colors;
+    }
+    paintClassicValue(p, area, settled(), m_label, m_arcStops, t, &m_arcFill);
 }

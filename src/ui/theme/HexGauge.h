@@ -66,8 +66,10 @@ public:
                              const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme);
     // The classic face in two layers: the ring, then the arc and the label over it.
     static void paintClassicRing(QPainter& p, const QRectF& area, const PaletteTheme& theme);
+    // `arcFill`: the arc's colours over the whole face as drawn before (built here when none).
     static void paintClassicValue(QPainter& p, const QRectF& area, double settled, const QString& label,
-                                  const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme);
+                                  const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme,
+                                  const QImage* arcFill = nullptr);
     static void paintHex(QPainter& p, const QRectF& area, double settled, const QString& label, int tickCount,
                          double sweepDegrees, const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme);
 
@@ -98,4 +100,6 @@ private:
     double m_requested = -1;  // the fraction the last requested frame shows
     QImage m_ring;          // the classic face's ring, for the palette named below
     QString m_ringTheme;
+    QImage m_arcFill;  // the classic arc's colours over the face, for the colours below
+    QList<QColor> m_arcFillColors;
 };
