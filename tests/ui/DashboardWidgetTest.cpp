@@ -403,6 +403,29 @@ TEST_F(Dashboard, ChartsRedrawForANewSampleOnlyAndNotWhileTheWindowIsHidden)
     EXPECT_EQ(cpu->valueText(), QStringLiteral("50%"));
 }
 
+TEST_F(Dashboard, AChartLineFadesInAcrossThePlotNotAcrossEachSegment)
+{
+    for (int i = 0; i < 60; ++i) rig.publishSample(50, 50);
+    settle();
+    HistoryChartCard* cpu = overview()->cpuChart();
+    ASSERT_TRUE(cpu->showsChart());
+    const QImage plot = cpu->chartView()->viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    // The flat line's strongest pixel in each column, averaged over a stretch of columns.
+    const auto strength = [&](double from, double to) {
+        double sum = 0;
+        int n = 0;
+        for (int x = int(plot.width() * from); x < int(plot.width() * to); ++x, ++n) {
+            int best = 0;
+            for (int y = 0; y < plot.height(); ++y) best = std::max(best, qAlpha(plot.pixel(x, y)));
+            sum += best;
+        }
+        return n ? sum / n : 0.0;
+    };
+    const double leading = strength(0.10, 0.25), trailing = strength(0.85, 0.98);
+    EXPECT_GT(trailing, 235);
+    EXPECT_LT(leading, trailing - 30) << "60 % opacity at the leading side, full at the trailing side";
+}
+
 TEST(DashboardWindow, OpensByAddressClosesWithoutQuittingAndReopensOnOverview)
 {
     Rig rig;

@@ -82,6 +82,7 @@ HistoryChartCard::HistoryChartCard(ThemeManager& themes, QWidget* parent)
     m_axisX->setRange(0, 1);
     // The curve is cut to the plot's size: a new size cuts it again.
     connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
+        if (m_metricColor.isValid()) styleLine();
         if (m_plotted >= 2 && !qFuzzyCompare(area.width() * devicePixelRatioF() + 1, m_plotWidth + 1)) plot();
     });
 }
@@ -126,11 +127,7 @@ void HistoryChartCard::setChart(const OverviewModel::Chart& model)
 
     if (model.metricColor != m_metricColor) {
         m_metricColor = model.metricColor;
-        QLinearGradient lineGradient(0, 0, 1, 0);
-        lineGradient.setCoordinateMode(QGradient::ObjectBoundingMode);
-        lineGradient.setColorAt(0, withOpacity(model.metricColor, 0.6));
-        lineGradient.setColorAt(1, model.metricColor);
-        m_line->setPen(QPen(QBrush(lineGradient), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        styleLine();
 
         QLinearGradient areaGradient(0, 0, 0, 1);
         areaGradient.setCoordinateMode(QGradient::ObjectBoundingMode);
@@ -140,6 +137,17 @@ void HistoryChartCard::setChart(const OverviewModel::Chart& model)
         m_area->setPen(Qt::NoPen);
     }
     styleAxis(theme());
+}
+
+void HistoryChartCard::styleLine()
+{
+    // The line fades in across the whole plot, from its leading side. The series draws its line
+    // a segment at a time in the plot's own coordinates (0 at its left edge), so the gradient is
+    // laid out there: one relative to each drawing would restart at every segment.
+    QLinearGradient lineGradient(0, 0, std::max<qreal>(1, m_chart->plotArea().width()), 0);
+    lineGradient.setColorAt(0, withOpacity(m_metricColor, 0.6));
+    lineGradient.setColorAt(1, m_metricColor);
+    m_line->setPen(QPen(QBrush(lineGradient), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 }
 
 void HistoryChartCard::plot()

@@ -36,6 +36,7 @@ public:
 private:
     void styleAxis(const PaletteTheme& theme);
     void plot();
+    void styleLine();
 
     SymbolView* m_symbol;
     TextView* m_title;
