@@ -74,8 +74,11 @@ TEST(SteppedAnimation, AnimationsStartedApartWakeOnTheSameGrid)
         for (qint64 at : *times) EXPECT_EQ(at % SteppedAnimation::frameIntervalMs, 0) << at;
     // While both run, every frame of the shorter one is a frame of the longer one too: one
     // wake-up serves both.
-    for (qint64 at : b)
-        if (at <= a.back()) EXPECT_NE(std::find(a.begin(), a.end(), at), a.end()) << at;
+    for (qint64 at : b) {
+        if (at <= a.back()) {
+            EXPECT_NE(std::find(a.begin(), a.end(), at), a.end()) << at;
+        }
+    }
 }
 
 TEST(SteppedAnimation, AWakeUpTakesAlongTheFramesDueOnTheNextGridPoint)
