@@ -268,34 +268,8 @@ int lists(int argc, char** argv)
     return 0;
 }
 
-// Runs this program again with `flag` and returns what it printed.
-std::string spawnSelf(char* argv0, std::vector<std::string> flags)
-{
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    std::vector<char*> args{argv0};
-    for (std::string& f : flags) args.push_back(f.data());
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, args.data(), environ) != 0) return {};
-    close(pipeFds[1]);
-    std::string out;
-    char buffer[256];
-    ssize_t n = 0;
-    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) out.append(buffer, size_t(n));
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    return out;
-}
-
-// Starts this program again with `flags` in a home of its own; its standard output is read
-// from the returned descriptor.
+// Starts this program again with `flags`, in a home of its own when `home` is given (else in
+// this one's environment); its standard output is read from the returned descriptor.
 struct Running {
     pid_t pid = -1;
     int out = -1;
@@ -308,14 +282,16 @@ Running spawnSelfIn(char* argv0, std::vector<std::string> flags, const QString& 
         const std::string entry(*e);
         bool replaced = false;
         for (const char* key : {"HOME=", "XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "XDG_CACHE_HOME="})
-            replaced = replaced || entry.rfind(key, 0) == 0;
+            replaced = replaced || (!home.isEmpty() && entry.rfind(key, 0) == 0);
         if (!replaced) env.push_back(entry);
     }
-    const std::string h = QFile::encodeName(home).toStdString();
-    env.push_back("HOME=" + h);
-    env.push_back("XDG_CONFIG_HOME=" + h + "/.config");
-    env.push_back("XDG_DATA_HOME=" + h + "/.local/share");
-    env.push_back("XDG_CACHE_HOME=" + h + "/.cache");
+    if (!home.isEmpty()) {
+        const std::string h = QFile::encodeName(home).toStdString();
+        env.push_back("HOME=" + h);
+        env.push_back("XDG_CONFIG_HOME=" + h + "/.config");
+        env.push_back("XDG_DATA_HOME=" + h + "/.local/share");
+        env.push_back("XDG_CACHE_HOME=" + h + "/.cache");
+    }
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -346,6 +322,12 @@ std::string finish(Running r)
     int status = 0;
     if (r.pid > 0) waitpid(r.pid, &status, 0);
     return out;
+}
+
+// Runs this program again with `flags` and returns what it printed.
+std::string spawnSelf(char* argv0, std::vector<std::string> flags)
+{
+    return finish(spawnSelfIn(argv0, std::move(flags), QString()));
 }
 
 double median(std::vector<double> v)
@@ -423,30 +405,12 @@ int main(int argc, char** argv)
         sideBySide(argv[0], seconds, warmup < 0 ? 20 : warmup, repeats);
         return 0;
     }
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return 1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     const std::string secondsText = std::to_string(seconds);
-    char childFlag[] = "--child";
-    char secondsFlag[] = "--seconds";
-    char* args[] = {argv[0], childFlag, secondsFlag, const_cast<char*>(secondsText.c_str()), nullptr};
-    pid_t pid = 0;
     const double start = monotonicMs();
-    if (posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, args, environ) != 0) return 1;
-    close(pipeFds[1]);
-    char buffer[256] = {};
-    ssize_t n = 0, got = 0;
-    while ((n = read(pipeFds[0], buffer + got, sizeof buffer - 1 - size_t(got))) > 0) got += n;
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const std::string childOut = finish(spawnSelfIn(argv[0], {"--child", "--seconds", secondsText}, QString()));
     double frame = 0, cpu = 0;
     long kb = 0;
-    if (got <= 0 || std::sscanf(buffer, "%lf %ld %lf", &frame, &kb, &cpu) != 3 || frame <= 0) return 1;
+    if (std::sscanf(childOut.c_str(), "%lf %ld %lf", &frame, &kb, &cpu) != 3 || frame <= 0) return 1;
     std::printf("dashboard_first_frame_ms %.1f\n", frame - start);
     std::printf("resident_dashboard_open_%ds_mb %.1f\n", seconds, double(kb) / 1024.0);
     std::printf("cpu_percent_one_core_dashboard_open %.2f\n", cpu);
