@@ -5,7 +5,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <atomic>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -106,7 +109,22 @@ TEST(SerialQueue, WorkQueuedWithoutWakingRunsInOrderWhenTheQueueWakes)
     std::atomic<int> ran{0};
     {
         SerialQueue queue(QStringLiteral("test.lazy"));
-        queue.sync([] {});  // the thread is up and waiting
+        // Work queued while the thread is still awake runs with what it is doing; this is about
+        // a thread that has gone to sleep, so wait until the kernel shows it asleep.
+        pid_t tid = 0;
+        queue.sync([&] { tid = pid_t(::syscall(SYS_gettid)); });
+        const QString statPath = QStringLiteral("/proc/self/task/%1/stat").arg(tid);
+        auto asleep = [&] {
+            QFile stat(statPath);
+            if (!stat.open(QIODevice::ReadOnly)) return false;
+            const QByteArray text = stat.readAll();
+            const qsizetype close = text.lastIndexOf(')');
+            return close > 0 && text.mid(close + 2, 1) == "S";
+        };
+        QElapsedTimer waited;
+        waited.start();
+        while (!asleep() && waited.elapsed() < 5000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(asleep());
         for (int i = 0; i < 3; ++i) {
             queue.asyncWhenWoken([&, i] {
                 order.push_back(i);
