@@ -9,7 +9,8 @@
 // Finally the dashboard open and the HUD shown at the same time, each in a process and a home of
 // its own, measured over the same seconds after a 20 s warm-up and repeated three times: the
 // medians and the HUD's share against the dashboard's, which the load of the machine moves for
-// both alike.
+// both alike. Beside those two, the HUD with its hero card hidden and an empty timer at the
+// card's breathing rate.
 #include "app/AppContext.h"
 #include "monitoring/PerformanceMonitor.h"
 #include "ui/dashboard/DashboardWindowController.h"
@@ -34,6 +35,7 @@
 #include <vector>
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -82,8 +84,10 @@ int child(int argc, char** argv, int seconds)
 }
 
 // The desktop HUD shown alone at the default timers (no other window open): the process's CPU
-// time over `seconds` from the panel's first painted frame, as a percentage of one core.
-int hud(int argc, char** argv, int seconds)
+// time over `seconds` from the panel's first painted frame, as a percentage of one core. With
+// `cardHidden`, the hero card is hidden as soon as the panel is shown, which stops its breathing:
+// what the panel costs apart from that animation.
+int hud(int argc, char** argv, int seconds, bool cardHidden)
 {
     QApplication app(argc, argv);
     AppContext context;
@@ -136,14 +140,40 @@ int hud(int argc, char** argv, int seconds)
         // Without a tray the launch opens the dashboard; the HUD is measured alone.
         if (QWidget* window = context.dashboard().window()) window->close();
         context.desktopHUD().show();
-        if (QWidget* panel = context.desktopHUD().panel()) panel->installEventFilter(&firstPaint);
+        if (QWidget* panel = context.desktopHUD().panel()) {
+            panel->installEventFilter(&firstPaint);
+            if (auto* card = panel->findChild<HeroDeltaView*>(); card && cardHidden) card->hide();
+        }
     });
     QApplication::exec();
-    std::printf("cpu_percent_one_core_hud_shown %.2f\n", cpuPercent);
+    std::printf("cpu_percent_one_core_hud_shown %.3f\n", cpuPercent);
     if (heroFrame >= 0) std::printf("hud_hero_card_frame_cpu_ms %.3f\n", heroFrame);
     if (gaugeFrame >= 0) std::printf("hud_gauge_frame_cpu_ms %.3f\n", gaugeFrame);
     std::fflush(stdout);
     context.delegate().applicationWillTerminate();
+    return 0;
+}
+
+// The least a process pays here to wake up at the hero card's breathing rate: a Qt event loop
+// whose only work is a timer of that interval that does nothing, measured as the HUD is.
+int emptyTimer(int argc, char** argv, int seconds)
+{
+    QCoreApplication app(argc, argv);
+    QTimer tick;
+    tick.setTimerType(Qt::CoarseTimer);
+    tick.setInterval(HeroDeltaView::breathFrameMs);
+    QObject::connect(&tick, &QTimer::timeout, &app, [] {});
+    tick.start();
+    double cpuAtOpen = 0, wallAtOpen = 0;
+    QTimer::singleShot(warmupSeconds() * 1000, &app, [&] {
+        cpuAtOpen = cpuSeconds();
+        wallAtOpen = monotonicMs();
+        QTimer::singleShot(seconds * 1000, &app, [] { QCoreApplication::quit(); });
+    });
+    QCoreApplication::exec();
+    const double cpuPercent = (cpuSeconds() - cpuAtOpen) / ((monotonicMs() - wallAtOpen) / 1e3) * 100.0;
+    std::printf("cpu_percent_one_core_empty_timer %.3f\n", cpuPercent);
+    std::fflush(stdout);
     return 0;
 }
 
@@ -337,27 +367,41 @@ double median(std::vector<double> v)
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
+// The figure a child printed after `key`, or nothing.
+std::optional<double> figure(const std::string& out, const std::string& key)
+{
+    const size_t at = out.find(key + ' ');
+    double value = 0;
+    if (at == std::string::npos || std::sscanf(out.c_str() + at + key.size() + 1, "%lf", &value) != 1) return {};
+    return value;
+}
+
 // The dashboard and the HUD, each in a process and a home of its own, run at the same time so
-// that both see the same load, after the same warm-up; repeated, and the medians printed.
+// that both see the same load, after the same warm-up; repeated, and the medians printed. Beside
+// them run the HUD with its hero card hidden and an empty timer at the card's breathing rate:
+// what the panel costs without its one animation that never ends, and what waking at that
+// rate costs at the least on this machine.
 void sideBySide(char* argv0, int seconds, int warmup, int repeats)
 {
-    std::vector<double> dashboard, hudShown;
+    std::vector<double> dashboard, hudShown, cardHidden, timer;
     for (int r = 0; r < repeats; ++r) {
-        QTemporaryDir dashboardHome, hudHome;
+        QTemporaryDir dashboardHome, hudHome, hiddenHome, timerHome;
         const std::vector<std::string> timing = {"--seconds", std::to_string(seconds), "--warmup", std::to_string(warmup)};
-        std::vector<std::string> dashboardFlags{"--child"}, hudFlags{"--hud"};
-        dashboardFlags.insert(dashboardFlags.end(), timing.begin(), timing.end());
-        hudFlags.insert(hudFlags.end(), timing.begin(), timing.end());
-        Running d = spawnSelfIn(argv0, dashboardFlags, dashboardHome.path());
-        Running h = spawnSelfIn(argv0, hudFlags, hudHome.path());
+        const auto flags = [&](std::vector<std::string> f) {
+            f.insert(f.end(), timing.begin(), timing.end());
+            return f;
+        };
+        Running d = spawnSelfIn(argv0, flags({"--child"}), dashboardHome.path());
+        Running h = spawnSelfIn(argv0, flags({"--hud"}), hudHome.path());
+        Running c = spawnSelfIn(argv0, flags({"--hud-card-hidden"}), hiddenHome.path());
+        Running t = spawnSelfIn(argv0, flags({"--empty-timer"}), timerHome.path());
         const std::string dashboardOut = finish(d);
-        const std::string hudOut = finish(h);
-        double frame = 0, cpu = 0, hudCpu = 0;
+        double frame = 0, cpu = 0;
         long kb = 0;
         if (std::sscanf(dashboardOut.c_str(), "%lf %ld %lf", &frame, &kb, &cpu) == 3) dashboard.push_back(cpu);
-        const size_t at = hudOut.find("cpu_percent_one_core_hud_shown ");
-        if (at != std::string::npos && std::sscanf(hudOut.c_str() + at, "cpu_percent_one_core_hud_shown %lf", &hudCpu) == 1)
-            hudShown.push_back(hudCpu);
+        if (auto v = figure(finish(h), "cpu_percent_one_core_hud_shown")) hudShown.push_back(*v);
+        if (auto v = figure(finish(c), "cpu_percent_one_core_hud_shown")) cardHidden.push_back(*v);
+        if (auto v = figure(finish(t), "cpu_percent_one_core_empty_timer")) timer.push_back(*v);
     }
     const double d = median(dashboard), h = median(hudShown);
     std::printf("side_by_side_repeats %d\n", repeats);
@@ -365,6 +409,8 @@ void sideBySide(char* argv0, int seconds, int warmup, int repeats)
     std::printf("cpu_percent_one_core_dashboard_open_side_by_side %.3f\n", d);
     std::printf("cpu_percent_one_core_hud_shown_side_by_side %.3f\n", h);
     std::printf("hud_to_dashboard_cpu_side_by_side %.3f\n", d > 0 ? h / d : -1.0);
+    std::printf("cpu_percent_one_core_hud_card_hidden_side_by_side %.3f\n", median(cardHidden));
+    std::printf("cpu_percent_one_core_empty_timer_%dms_side_by_side %.3f\n", HeroDeltaView::breathFrameMs, median(timer));
     std::fflush(stdout);
 }
 
@@ -386,7 +432,9 @@ int main(int argc, char** argv)
     g_warmupSeconds = std::max(0, warmup);
     if (argc > 1 && std::string(argv[1]) == "--child") return child(argc, argv, seconds);
     if (argc > 1 && std::string(argv[1]) == "--lists") return lists(argc, argv);
-    if (argc > 1 && std::string(argv[1]) == "--hud") return hud(argc, argv, seconds);
+    if (argc > 1 && std::string(argv[1]) == "--hud") return hud(argc, argv, seconds, false);
+    if (argc > 1 && std::string(argv[1]) == "--hud-card-hidden") return hud(argc, argv, seconds, true);
+    if (argc > 1 && std::string(argv[1]) == "--empty-timer") return emptyTimer(argc, argv, seconds);
     const bool listsOnly = argc > 1 && std::string(argv[1]) == "--lists-only";
     const bool sideBySideOnly = argc > 1 && std::string(argv[1]) == "--side-by-side-only";
 

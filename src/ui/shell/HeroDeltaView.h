@@ -44,6 +44,10 @@ public:
 
     explicit HeroDeltaView(HeroDeltaDeps deps, QWidget* parent = nullptr);
 
+    // The slow swells redraw three times a second: each lasts seconds and moves the dim texts
+    // by a few grey levels per frame, while every frame wakes the whole process.
+    static constexpr int breathFrameMs = 333;
+
     static State state(const std::optional<MeasuredOutcome>& hero);
     // "gold-" and the delta text, "grey-floor" or "dormant": a new identity replaces the content.
     static QString identity(const std::optional<MeasuredOutcome>& hero);
@@ -110,9 +114,6 @@ private:
     bool m_breathe = false;
     bool m_dormantBreath = false;
     FrameTicker* m_transitions;
-    // The slow swells redraw three times a second: each lasts seconds and moves the dim texts
-    // by a few grey levels per frame, while every frame wakes the whole process.
-    static constexpr int breathFrameMs = 333;
     FrameTicker* m_breathing;
     QAbstractButton* m_revert = nullptr;
     QAbstractButton* m_pullTab = nullptr;
@@ -139,6 +140,6 @@ private:
     };
     LayerKey m_layerKey;
     QRect m_layerArea;   // what the floor's two layers cover
-    QRect m_breathArea;
-    std::array<int, 3> m_breathShown{-1, -1, -1};  // the breathing phases the last frame drew  // where the breathing shows, for the next frame's repaint
+    QRect m_breathArea;  // where the breathing shows, for the next frame
+    std::array<int, 3> m_breathShown{-1, -1, -1};  // the breathing phases the last frame drew
 };
