@@ -480,9 +480,11 @@ void HeroDeltaView::paintGold(QPainter& p, const QRectF& area, const MeasuredOut
         p.drawImage(glowAt, m_glowCache);
         p.restore();
     } else {
+        // Blurred once per text, size and palette, not on every repaint (a hover, a transition).
         p.save();
         p.setOpacity(p.opacity() * 0.14);
-        Shadow::drawShadow(p, numberBox, t.accent, 8, QPointF(0, 0), [&](QPainter& q) { drawNumber(q, Qt::white); });
+        m_restingShadow.draw(p, numberBox, t.accent, 8, QPointF(0, 0), qHash(text),
+                             [&](QPainter& q) { drawNumber(q, Qt::white); });
         p.restore();
     }
     // Black shadow, then the gold gradient fill, then the sheen inside the digits.

@@ -2,6 +2,7 @@
 
 #include "actions/Epitope.h"
 #include "actions/MeasuredOutcome.h"
+#include "ui/theme/Shadow.h"
 #include "ui/theme/ThemeBinding.h"
 
 #include <QAbstractButton>
@@ -122,6 +123,8 @@ private:
     // The gold number's glow, blurred once per text, size and palette.
     QImage m_glowCache;
     QString m_glowKey;
+    // The resting shadow under the number of a palette without glow.
+    Shadow::Cache m_restingShadow;
     // What a breathing frame redraws, drawn once per text, size and palette: the gold number
     // with its shadow, or the floor's title and caption. Only their opacities change between
     // frames, so a frame copies these and repaints only the area they cover.
