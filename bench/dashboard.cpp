@@ -145,8 +145,9 @@ int hud(int argc, char** argv, int seconds, Card cardState)
         context.desktopHUD().show();
         if (QWidget* panel = context.desktopHUD().panel()) {
             panel->installEventFilter(&firstPaint);
-            if (auto* card = panel->findChild<HeroDeltaView*>(); card && cardState == Card::hidden) card->hide();
-            if (auto* card = panel->findChild<HeroDeltaView*>(); card && cardState == Card::gold) {
+            auto* card = panel->findChild<HeroDeltaView*>();
+            if (card && cardState == Card::hidden) card->hide();
+            if (card && cardState == Card::gold) {
                 MeasuredOutcome freed;
                 freed.metric = OutcomeMetric::memFreedMB;
                 freed.delta = 412;
