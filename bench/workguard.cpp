@@ -3,21 +3,35 @@
 //   the longest the main thread went without running its 5 ms timer meanwhile (ms);
 // - the time from a save to its revision on disk (ms): the first save after a quiet spell, and
 //   a save made just after a delivery, which waits out the 2 s gathering window;
-// - the store's size after 100 saves of a 1 MiB file, 31 s apart (bytes, apparent and on disk).
+// - the store's size after 100 saves of a 1 MiB file, 31 s apart (bytes, apparent and on disk);
+// - the recovery window opened over 500 and over 10,000 protected files, each in a child process
+//   of its own (offscreen): the longest the main thread was busy with one event, the time until
+//   the list was filled and the newest file's revisions shown, and the memory it took (KiB).
 #include "BenchClock.h"
 
 #include "core/Clock.h"
 #include "core/Scheduler.h"
 #include "guards/WorkGuard.h"
 
+#include "core/UserDefaults.h"
+#include "guards/WorkRecovery.h"
+#include "guards/WorkSnapshotter.h"
+#include "ui/recovery/RecoveryView.h"
+#include "ui/theme/ThemeManager.h"
+
+#include <QApplication>
 #include <QCoreApplication>
+#include <QProcess>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -69,10 +83,95 @@ std::pair<qint64, qint64> storeSize(const QString& root)
     return {apparent, allocated};
 }
 
+// The recovery window's figures: an application that times each event it delivers on the main
+// thread, from the window's showing until its list is filled.
+class TimedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    double longestMs = 0;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (m_depth > 0 || QThread::currentThread() != thread()) return QApplication::notify(receiver, event);
+        ++m_depth;
+        const double start = bench::monotonicMs();
+        const bool done = QApplication::notify(receiver, event);
+        longestMs = std::max(longestMs, bench::monotonicMs() - start);
+        --m_depth;
+        return done;
+    }
+
+private:
+    int m_depth = 0;
+};
+
+// Child: a store of `files` protected files, one revision each, then the window opened over it.
+int recoveryWindowChild(int argc, char** argv, int files)
+{
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/veltranmoor-bench-XXXXXX"));
+    if (!home.isValid()) return 2;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/.local/share")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/.config")));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    SystemClock clock;
+    WorkSnapshotter store(clock);
+    const qint64 base = QDateTime::currentSecsSinceEpoch() - 2 * 86400;
+    for (int i = 0; i < files; ++i) {
+        const QString path = home.path() + QStringLiteral("/Documents/project%1/note%2.md").arg(i / 100).arg(i);
+        const QString bucket = store.snapshotsRoot() + QLatin1Char('/') + WorkSnapshotter::bucketName(path);
+        QDir().mkpath(bucket);
+        const QString revision = bucket + QStringLiteral("/2026-12-09T07:48:03.512Z.md");
+        if (!writeFile(bucket + QStringLiteral("/manifest.txt"), path.toUtf8() + '\n') ||
+            !writeFile(revision, QByteArray(2048, 'r')))
+            return 1;
+        const struct timespec t[2] = {{base + i, 0}, {base + i, 0}};
+        ::utimensat(AT_FDCWD, QFile::encodeName(revision).constData(), t, 0);
+    }
+    WorkRecovery recovery(store.snapshotsRoot(), clock);
+    TimedApplication app(argc, argv);
+    UserDefaults defaults(home.path() + QStringLiteral("/settings.json"));
+    ThemeManager themes(defaults);
+    const long rssBefore = bench::residentKb();
+    RecoveryView view({.recovery = recovery, .clock = clock, .themes = themes, .revealFile = {}});
+    QTimer tick;  // wakes the loop while the store is read
+    tick.start(5);
+    const double start = bench::monotonicMs();
+    app.longestMs = 0;
+    view.show();
+    while (view.isBusy() || view.entries().size() != files || view.revisions().isEmpty())
+        app.processEvents(QEventLoop::WaitForMoreEvents);
+    const double filled = bench::monotonicMs() - start;
+    app.processEvents();
+    std::printf("recovery_open_%d_files_longest_main_thread_block_ms %.1f\n"
+                "recovery_open_%d_files_until_filled_ms %.1f\n"
+                "recovery_open_%d_files_rss_added_kb %ld\n",
+                files, app.longestMs, files, filled, files, bench::residentKb() - rssBefore);
+    return 0;
+}
+
+void recoveryWindowFigures(const char* self)
+{
+    QFile loadavg(QStringLiteral("/proc/loadavg"));
+    if (loadavg.open(QIODevice::ReadOnly))
+        std::printf("machine_load_1min %s\n", loadavg.readAll().split(' ').value(0).constData());
+    for (const int files : {500, 10000}) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QString::fromLocal8Bit(self), {QStringLiteral("--recovery-window"), QString::number(files)});
+        if (!child.waitForFinished(300'000) || child.exitCode() != 0) {
+            std::fprintf(stderr, "the recovery window child for %d files failed\n", files);
+            continue;
+        }
+        std::fputs(child.readAllStandardOutput().constData(), stdout);
+    }
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--recovery-window") == 0) return recoveryWindowChild(argc, argv, std::atoi(argv[2]));
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/veltranmoor-bench-XXXXXX"));
     if (!home.isValid()) return 2;
     qputenv("HOME", QFile::encodeName(home.path()));
@@ -158,5 +257,6 @@ int main(int argc, char** argv)
                     "store_bytes_on_disk_after_100_saves_1MiB %lld\n",
                     written, (long long)apparent, (long long)allocated);
     }
+    recoveryWindowFigures(argv[0]);
     return 0;
 }

@@ -551,6 +551,7 @@ AppContext::AppContext()
             return new RecoveryView(RecoveryView::Deps{
                 .recovery = m_workGuard->recovery(),
                 .clock = m_clock,
+                .themes = *m_theme,
                 .revealFile = [](const QString& path) { FileManager::showItem(path); },
             });
         },

@@ -10,9 +10,12 @@
 class Clock;
 
 // The read-and-restore side of the snapshot store. Every call reads the store afresh and
-// none changes it: a restore copies a revision out and leaves it in place. Nothing at the
-// destination is ever overwritten or deleted: what stands there is moved aside under a
-// ".workguard-restore-<seconds>.bak" name first, and put back when the copy fails.
+// none changes it: a restore copies a revision out and leaves it in place. Names starting with
+// a dot in a bucket are revisions still being written, never listed. Nothing at the
+// destination is ever lost: what stands there is kept under a ".workguard-restore-<seconds>.bak"
+// name (shortened at the front part to fit the longest file name), and the revision, copied in
+// full beside it first, replaces it in one rename, so a crash at any point leaves a whole file
+// at the path.
 class WorkRecovery {
 public:
     // One protected file: one bucket of the store.

@@ -7,7 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
+#include <climits>
+#include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace guard_files;
 using Restore = WorkRecovery::RestoreResult;
@@ -71,15 +78,23 @@ TEST_F(Recovery, ListsProtectedFilesNewestFirst)
     EXPECT_EQ(read(files[0].mostRecentURL), "a2 longer");
     EXPECT_EQ(files[1].originalPath, b);
 
-    // A hidden file in a bucket is a revision too; revisions come newest first.
-    const QString hidden = store.bucketURL(a) + QStringLiteral("/.hidden");
-    ASSERT_TRUE(write(hidden, "h"));
-    ASSERT_TRUE(setMtime(hidden, t.addSecs(10)));
+    // A hidden name is a revision still being written, even when it is the newest entry;
+    // revisions come newest first.
+    const QString hidden = store.bucketURL(a) + QStringLiteral("/.2026-12-09T07:48:03.512Z.md.tmp");
+    ASSERT_TRUE(write(hidden, "torn"));
+    ASSERT_TRUE(setMtime(hidden, t.addSecs(500)));
     const auto revisions = recovery.listRevisions(store.bucketURL(a));
-    ASSERT_EQ(revisions.size(), 3);
+    ASSERT_EQ(revisions.size(), 2);
     EXPECT_EQ(revisions[0].capturedAt, t.addSecs(100));
-    EXPECT_EQ(revisions[1].id, hidden);
-    EXPECT_EQ(revisions[2].capturedAt, t);
+    EXPECT_EQ(revisions[1].capturedAt, t);
+    EXPECT_EQ(recovery.recoverableFiles().first().mostRecentAt, t.addSecs(100));
+    // A bucket holding only a temporary is not listed.
+    const QString c = docs + QStringLiteral("/c.md");
+    revisionOf(c, "c1", t);
+    for (const auto& r : recovery.listRevisions(store.bucketURL(c)))
+        ASSERT_EQ(::rename(QFile::encodeName(r.id).constData(),
+                           QFile::encodeName(store.bucketURL(c) + QStringLiteral("/.partial")).constData()), 0);
+    EXPECT_EQ(recovery.recoverableFiles().size(), 2);
 }
 
 // One row per state of the file at the target when a revision saved at T is restored.
@@ -131,6 +146,8 @@ TEST_F(Recovery, RestoreTable)
         if (c.backup) {
             EXPECT_EQ(read(backup), "current");
         }
+        // Nothing else is left beside the file: no temporary copy.
+        EXPECT_EQ(folder(file).size(), c.backup ? 2 : 1) << folder(file).join(QLatin1Char('|')).toStdString();
         EXPECT_EQ(lines.last(), QStringLiteral("[WorkGuard] restored snapshot ") + QFileInfo(revision).fileName() +
                                     QStringLiteral(" -> ") + file);
     }
@@ -227,6 +244,113 @@ TEST_F(Recovery, RestoresALargeSparseFileWithoutReadingItIn)
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.read(11), "boot sector");
+}
+
+// Names as users have them: blanks at either end (kept by the manifest as they are) and names
+// so long that the backup's name has to be shortened to fit.
+TEST_F(Recovery, EdgeBlanksAndLongNamesRestoreInPlace)
+{
+    const QString e = QString::fromUtf8("\xc3\xa9");  // two bytes in UTF-8
+    struct Case {
+        const char* what;
+        QString name;
+    };
+    const Case cases[] = {
+        {"trailing blank", QStringLiteral("notes.txt ")},
+        {"leading blank", QStringLiteral(" notes.txt")},
+        {"tab and blanks at both ends", QStringLiteral("\tdraft.md  ")},
+        {"223 bytes", QString(220, QLatin1Char('a')) + QStringLiteral(".md")},
+        {"255 bytes", QString(252, QLatin1Char('b')) + QStringLiteral(".md")},
+        {"255 bytes of two-byte letters", e.repeated(126) + QStringLiteral(".md")},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString file = docs + QStringLiteral("/names%1/").arg(n++) + c.name;
+        ASSERT_LE(QFile::encodeName(c.name).size(), NAME_MAX);
+        const QString revision = revisionOf(file, QByteArray("saved ") + c.what, clock.now().addDays(-1));
+        ASSERT_FALSE(revision.isEmpty());
+        bool listed = false;
+        for (const auto& f : recovery.recoverableFiles()) listed = listed || f.originalPath == file;
+        EXPECT_TRUE(listed);
+        ASSERT_TRUE(write(file, "current"));
+
+        const Restore r = recovery.restoreSnapshot(revision, std::nullopt, true);
+        ASSERT_EQ(int(r.kind), int(Restore::Kind::success)) << r.message.toStdString();
+        EXPECT_EQ(r.restoredTo, file);
+        EXPECT_EQ(read(file), QByteArray("saved ") + c.what);
+        const QStringList beside = folder(file);
+        ASSERT_EQ(beside.size(), 2) << beside.join(QLatin1Char('|')).toStdString();
+        const QString backup = beside.at(beside.at(0) == c.name ? 1 : 0);
+        EXPECT_TRUE(backup.endsWith(QStringLiteral(".workguard-restore-%1.bak").arg(clock.now().toSecsSinceEpoch())));
+        EXPECT_TRUE(backup.startsWith(c.name.left(20)));
+        EXPECT_LE(QFile::encodeName(backup).size(), NAME_MAX);
+        EXPECT_EQ(read(QFileInfo(file).absolutePath() + QLatin1Char('/') + backup), "current");
+    }
+}
+
+// A restore killed at any moment leaves the document whole at its path: the old text or the
+// restored one, and the old text never lost.
+TEST_F(Recovery, KillDuringRestoreNeverLeavesATornDocument)
+{
+    const QString file = docs + QStringLiteral("/kill/thesis.odt");
+    const qsizetype size = qsizetype(4) << 20;
+    const QByteArray saved(size, 's');
+    const QByteArray current(size, 'c');
+    const QString revision = revisionOf(file, saved, clock.now().addDays(-1));
+    ASSERT_FALSE(revision.isEmpty());
+    const QString backup = file + QStringLiteral(".workguard-restore-%1.bak").arg(clock.now().toSecsSinceEpoch());
+
+    // One restore's time on this machine, to spread the kills over it and past its end.
+    ASSERT_TRUE(write(file, current));
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_EQ(int(recovery.restoreSnapshot(revision, std::nullopt, true).kind), int(Restore::Kind::success));
+    const qint64 restoreUs = std::max<qint64>(timer.nsecsElapsed() / 1000, 500);
+
+    int killedBefore = 0, killedAfter = 0;
+    const int rounds = 30;
+    for (int round = 0; round < rounds; ++round) {
+        SCOPED_TRACE(round);
+        for (const QString& name : folder(file)) ASSERT_TRUE(QFile::remove(QFileInfo(file).absolutePath() + QLatin1Char('/') + name));
+        ASSERT_TRUE(write(file, current));
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(ready[0]);
+            (void)!::write(ready[1], "g", 1);
+            recovery.restoreSnapshot(revision, std::nullopt, true);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        char go;
+        ASSERT_EQ(::read(ready[0], &go, 1), 1);
+        ::close(ready[0]);
+        std::this_thread::sleep_for(std::chrono::microseconds(restoreUs * 3 * round / rounds));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+        const QByteArray atPath = read(file);
+        ASSERT_TRUE(atPath == current || atPath == saved) << "the path holds " << atPath.size() << " bytes";
+        if (atPath == current) {
+            ++killedBefore;
+        } else {
+            ++killedAfter;
+            EXPECT_EQ(read(backup), current);  // the old text is kept whole
+        }
+        // Whatever else a kill left beside the file is a whole copy, never a part of one.
+        for (const QString& name : folder(file)) {
+            const QString path = QFileInfo(file).absolutePath() + QLatin1Char('/') + name;
+            if (path != file && path != backup) EXPECT_EQ(read(path), saved) << name.toStdString();
+        }
+    }
+    EXPECT_EQ(read(revision), saved);
+    // The kills landed both before the restore was done and after.
+    EXPECT_GT(killedBefore, 0);
+    EXPECT_GT(killedAfter, 0);
 }
 
 }  // namespace

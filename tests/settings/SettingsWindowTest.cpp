@@ -2,6 +2,8 @@
 // confirmations, the API key, a screenshot per page, and the model path end to end.
 #include "SettingsRig.h"
 
+#include "ui/HostileName.h"
+
 #include "assistant/ScriptedServer.h"
 #include "core/UserDefaults.h"
 #include "support/StallWatch.h"
@@ -395,6 +397,24 @@ TEST(SettingsPages, AIShieldPathsAndAlerts)
     dashboard_rig::settle();
     EXPECT_EQ(paths(), (QStringList{home + "/.aws", home + "/.ssh", home + "/Documents/Claude_Memory/Private"}));
     EXPECT_FALSE(s.aiShieldBoundaryPathsData().isEmpty());
+
+    // A path that is also markup shows as it is written, its tool tip too.
+    field->setText(QStringLiteral("~/") + hostile_name::name);
+    QTest::mouseClick(add, Qt::LeftButton);
+    dashboard_rig::settle();
+    const QString hostile = home + QLatin1Char('/') + hostile_name::name;
+    ASSERT_TRUE(paths().contains(hostile));
+    for (QWidget* row : w.view->page()->findChildren<QWidget*>(QStringLiteral("boundaryRow"))) {
+        if (row->property("path").toString() != hostile) continue;
+        auto* shown = row->findChild<QLabel*>();
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(shown->textFormat(), Qt::PlainText);
+        EXPECT_EQ(hostile_name::toolTipShows(shown->toolTip()), hostile);
+    }
+    EXPECT_EQ(hostile_name::pureRedPixels(w.view->page()), 0);
+    EXPECT_GT(hostile_name::pureRedPixelsOfRichText(), 50);
+    QTest::mouseClick(w.find<QPushButton>(QStringLiteral("resetBoundaryPaths")), Qt::LeftButton);
+    dashboard_rig::settle();
 
     // The banner follows the guard; resume clears both pauses.
     EXPECT_FALSE(w.find(QStringLiteral("quietBanner"))->isVisibleTo(w.view.get()));

@@ -1,4 +1,5 @@
 #include "DashboardRig.h"
+#include "HostileName.h"
 
 #include "core/AppSettings.h"
 #include "core/UserDefaults.h"
@@ -182,4 +183,18 @@ TEST(TavrilonWatcherSettingsPanel, TellsTimesInWords)
               QStringLiteral("Last: Already tidy \u00B7 2 minutes ago"));
     EXPECT_EQ(TavrilonWatcherSettingsPanel::statusText(QStringLiteral("Already tidy"), std::nullopt, now),
               QStringLiteral("Waiting for first sweep\u2026"));
+}
+
+// A folder whose name is markup shows as it is written, its tool tip too.
+TEST(TavrilonWatcherSettingsPanel, FolderNamesShowAsWritten)
+{
+    ASSERT_GT(hostile_name::pureRedPixelsOfRichText(), 50);
+    PanelRig r;
+    const QString folder = r.folder(hostile_name::name, false);
+    r.assign(folder);
+    QWidget* card = r.card(hostile_name::name);
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->findChild<QLabel*>(QStringLiteral("folderName"))->textFormat(), Qt::PlainText);
+    EXPECT_EQ(hostile_name::toolTipShows(card->findChild<QWidget*>(QStringLiteral("folderPath"))->toolTip()), folder);
+    EXPECT_EQ(hostile_name::pureRedPixels(&r.panel), 0);
 }

@@ -72,7 +72,8 @@ TEST(WorkGuardMenu, RowsAndActionsDriveTheRealGuard)
         .makeRecoveryView =
             [&]() -> QWidget* {
                 ++viewsMade;
-                return new RecoveryView({.recovery = guard.recovery(), .clock = rig.clock, .revealFile = {}});
+                return new RecoveryView(
+                    {.recovery = guard.recovery(), .clock = rig.clock, .themes = rig.themes, .revealFile = {}});
             },
     }};
     controller.install();

@@ -1,26 +1,34 @@
 #include "ui/recovery/RecoveryView.h"
 
-#include "core/ByteCountFormatter.h"
 #include "core/Clock.h"
-#include "ui/shell/StatusMenu.h"
+#include "ui/dashboard/DashboardStyle.h"
+#include "ui/dashboard/Divider.h"
+#include "ui/dashboard/WrappedTextView.h"
+#include "ui/recovery/RecoveryFileModel.h"
+#include "ui/recovery/RecoveryFileRow.h"
+#include "ui/recovery/RecoveryRevisionModel.h"
+#include "ui/recovery/RecoveryRevisionRow.h"
+#include "ui/theme/PlainText.h"
 #include "ui/theme/SymbolIcon.h"
+#include "ui/theme/TavrilonSecondaryButton.h"
+#include "ui/theme/ThemeManager.h"
 
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <climits>
 
 namespace {
 
@@ -35,33 +43,25 @@ QPixmap symbolPixmap(const QString& name, int side, const QColor& color, qreal d
     return pixmap;
 }
 
-QFrame* divider(QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
-
-QFont smallFont(const QWidget* w)
-{
-    QFont f = w->font();
-    f.setPointSizeF(f.pointSizeF() * 0.85);
-    return f;
-}
-
-QFont smallMono(const QWidget* w)
-{
-    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    f.setPointSizeF(smallFont(w).pointSizeF());
-    return f;
-}
-
-QString secondaryStyle() { return QStringLiteral("color: palette(placeholder-text);"); }
-
-QString countText(int n, const char* noun)
+QString countText(qsizetype n, const char* noun)
 {
     return QString::number(n) + QLatin1Char(' ') + QLatin1String(noun) + (n == 1 ? QString() : QStringLiteral("s"));
+}
+
+QListView* rowList(QWidget* parent)
+{
+    auto* list = new QListView(parent);
+    list->setFrameShape(QFrame::NoFrame);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every row is as tall as the first: laying out ten thousand rows is arithmetic.
+    list->setUniformItemSizes(true);
+    list->setMouseTracking(true);
+    list->setAutoFillBackground(false);
+    list->viewport()->setAutoFillBackground(false);
+    return list;
 }
 
 }  // namespace
@@ -71,8 +71,11 @@ RecoveryView::RecoveryView(Deps deps, QWidget* parent) : QWidget(parent), m_d(st
     setWindowTitle(windowTitleText);
     setMinimumSize(760, 480);
     resize(900, 560);
+    setAutoFillBackground(true);
+    ThemeManager& themes = m_d.themes;
 
     auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setHandleWidth(1);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(split);
@@ -84,35 +87,37 @@ RecoveryView::RecoveryView(Deps deps, QWidget* parent) : QWidget(parent), m_d(st
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->setSpacing(0);
     auto* filterBar = new QWidget(left);
-    filterBar->setAutoFillBackground(true);
     auto* filterLayout = new QHBoxLayout(filterBar);
-    filterLayout->setContentsMargins(10, 8, 10, 8);
-    auto* glass = new QLabel(filterBar);
-    glass->setPixmap(symbolPixmap(QStringLiteral("magnifyingglass"), 14, palette().color(QPalette::PlaceholderText),
-                                  devicePixelRatioF()));
+    filterLayout->setContentsMargins(12, 9, 12, 9);
+    m_glass = new QLabel(filterBar);
     m_filter = new QLineEdit(filterBar);
     m_filter->setPlaceholderText(QStringLiteral("Filter by path or filename"));
     m_filter->setFrame(false);
-    filterLayout->addWidget(glass);
+    m_filter->setFont(DashboardStyle::font(12));
+    filterLayout->addWidget(m_glass);
     filterLayout->addWidget(m_filter, 1);
     leftLayout->addWidget(filterBar);
-    leftLayout->addWidget(divider(left));
-    m_files = new QListWidget(left);
-    m_files->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_files->setFrameShape(QFrame::NoFrame);
-    leftLayout->addWidget(m_files, 1);
-    leftLayout->addWidget(divider(left));
+    leftLayout->addWidget(new Divider(themes, Qt::Horizontal, 1.0, left));
+    m_files = new RecoveryFileModel(this);
+    m_fileList = rowList(left);
+    m_fileList->setObjectName(QStringLiteral("recoveryFiles"));
+    m_fileList->setItemDelegate(new RecoveryFileRow(themes, m_d.clock, m_fileList));
+    m_fileList->setModel(m_files);
+    leftLayout->addWidget(m_fileList, 1);
+    leftLayout->addWidget(new Divider(themes, Qt::Horizontal, 1.0, left));
     auto* footer = new QWidget(left);
     auto* footerLayout = new QHBoxLayout(footer);
-    footerLayout->setContentsMargins(8, 6, 10, 6);
-    auto* refresh = new QPushButton(QStringLiteral("Refresh"), footer);
-    refresh->setIcon(QIcon(symbolPixmap(QStringLiteral("arrow.clockwise"), 14, palette().color(QPalette::ButtonText),
-                                        devicePixelRatioF())));
-    refresh->setAutoDefault(false);
-    m_footer = new QLabel(footer);
-    m_footer->setFont(smallFont(this));
-    m_footer->setStyleSheet(secondaryStyle());
-    footerLayout->addWidget(refresh);
+    footerLayout->setContentsMargins(10, 8, 12, 8);
+    footerLayout->setSpacing(10);
+    m_refresh = new TavrilonSecondaryButton(themes, QStringLiteral("Refresh"), QStringLiteral("arrow.clockwise"), footer);
+    m_refresh->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_loading = PlainText::literal(new QLabel(loadingText, footer));
+    m_loading->setFont(DashboardStyle::font(10));
+    m_loading->hide();
+    m_footer = PlainText::literal(new QLabel(footer));
+    m_footer->setFont(DashboardStyle::font(10));
+    footerLayout->addWidget(m_refresh);
+    footerLayout->addWidget(m_loading);
     footerLayout->addStretch(1);
     footerLayout->addWidget(m_footer);
     leftLayout->addWidget(footer);
@@ -123,14 +128,13 @@ RecoveryView::RecoveryView(Deps deps, QWidget* parent) : QWidget(parent), m_d(st
     auto* placeholderPage = new QWidget(m_right);
     auto* placeholderLayout = new QVBoxLayout(placeholderPage);
     placeholderLayout->addStretch(1);
-    auto* trayIcon = new QLabel(placeholderPage);
-    trayIcon->setPixmap(symbolPixmap(QStringLiteral("tray"), 48, palette().color(QPalette::PlaceholderText), devicePixelRatioF()));
-    trayIcon->setAlignment(Qt::AlignCenter);
-    m_placeholder = new QLabel(placeholderPage);
+    m_trayIcon = new QLabel(placeholderPage);
+    m_trayIcon->setAlignment(Qt::AlignCenter);
+    m_placeholder = PlainText::literal(new QLabel(placeholderPage));
     m_placeholder->setAlignment(Qt::AlignCenter);
     m_placeholder->setWordWrap(true);
-    m_placeholder->setStyleSheet(secondaryStyle());
-    placeholderLayout->addWidget(trayIcon);
+    m_placeholder->setFont(DashboardStyle::font(12));
+    placeholderLayout->addWidget(m_trayIcon);
     placeholderLayout->addWidget(m_placeholder);
     placeholderLayout->addStretch(1);
     m_right->addWidget(placeholderPage);
@@ -141,40 +145,38 @@ RecoveryView::RecoveryView(Deps deps, QWidget* parent) : QWidget(parent), m_d(st
     detailLayout->setSpacing(0);
     auto* header = new QWidget(detail);
     auto* headerLayout = new QVBoxLayout(header);
-    headerLayout->setContentsMargins(12, 10, 12, 10);
-    m_title = new QLabel(header);
-    QFont bold = font();
-    bold.setBold(true);
-    m_title->setFont(bold);
-    m_path = new QLabel(header);
-    m_path->setFont(smallMono(this));
-    m_path->setStyleSheet(secondaryStyle());
+    headerLayout->setContentsMargins(14, 10, 14, 10);
+    headerLayout->setSpacing(3);
+    m_title = PlainText::literal(new QLabel(header));
+    m_title->setFont(DashboardStyle::font(14, QFont::Bold));
+    m_path = PlainText::literal(new QLabel(header));
+    m_path->setFont(DashboardStyle::mono(10));
     m_path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_path->setMinimumWidth(1);
     headerLayout->addWidget(m_title);
     headerLayout->addWidget(m_path);
     detailLayout->addWidget(header);
-    detailLayout->addWidget(divider(detail));
-    m_revisionList = new QListWidget(detail);
-    m_revisionList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_revisionList->setFrameShape(QFrame::NoFrame);
+    detailLayout->addWidget(new Divider(themes, Qt::Horizontal, 1.0, detail));
+    m_revisions = new RecoveryRevisionModel(this);
+    m_revisionList = rowList(detail);
+    m_revisionList->setObjectName(QStringLiteral("recoveryRevisions"));
+    m_revisionList->setItemDelegate(new RecoveryRevisionRow(themes, m_d.clock, m_revisionList));
+    m_revisionList->setModel(m_revisions);
     detailLayout->addWidget(m_revisionList, 1);
-    detailLayout->addWidget(divider(detail));
+    detailLayout->addWidget(new Divider(themes, Qt::Horizontal, 1.0, detail));
     auto* actions = new QWidget(detail);
     auto* actionLayout = new QHBoxLayout(actions);
-    actionLayout->setContentsMargins(12, 8, 12, 8);
-    m_message = new QLabel(actions);
-    m_message->setFont(smallFont(this));
-    m_message->setStyleSheet(secondaryStyle());
-    m_message->setWordWrap(true);
-    m_message->setMaximumHeight(QFontMetrics(m_message->font()).lineSpacing() * 2 + 2);
-    m_reveal = new QPushButton(QStringLiteral("Show in Files"), actions);
-    m_reveal->setAutoDefault(false);
-    m_restore = new QPushButton(QStringLiteral("Restore\u2026"), actions);
-    m_restore->setDefault(true);
-    actionLayout->addWidget(m_message);
-    actionLayout->addStretch(1);
-    actionLayout->addWidget(m_reveal);
-    actionLayout->addWidget(m_restore);
+    actionLayout->setContentsMargins(14, 8, 12, 8);
+    actionLayout->setSpacing(8);
+    // The status line wraps wherever it must (a path has no blanks) and shows its whole text.
+    m_message = new WrappedTextView(QString(), DashboardStyle::font(10.5), themes.current().textDim, INT_MAX, actions);
+    m_message->setObjectName(QStringLiteral("restoreMessage"));
+    m_reveal = new TavrilonSecondaryButton(themes, QStringLiteral("Show in Files"), QStringLiteral("doc.text"), actions);
+    m_restore = new TavrilonSecondaryButton(themes, restoreText, QStringLiteral("arrow.uturn.backward"), actions);
+    for (TavrilonSecondaryButton* b : {m_reveal, m_restore}) b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    actionLayout->addWidget(m_message, 1, Qt::AlignVCenter);
+    actionLayout->addWidget(m_reveal, 0, Qt::AlignVCenter);
+    actionLayout->addWidget(m_restore, 0, Qt::AlignVCenter);
     detailLayout->addWidget(actions);
     m_right->addWidget(detail);
     split->setStretchFactor(0, 0);
@@ -182,21 +184,23 @@ RecoveryView::RecoveryView(Deps deps, QWidget* parent) : QWidget(parent), m_d(st
     split->setSizes({380, 520});
 
     connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& q) {
-        m_query = q;
-        refreshFiles();
+        m_filling = true;
+        m_files->setQuery(q);
+        m_filling = false;
+        showSelectionInList();
     });
-    connect(refresh, &QPushButton::clicked, this, &RecoveryView::reload);
-    connect(m_files, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
-        if (m_filling || !item) return;
-        selectBucket(item->data(Qt::UserRole).toString());
+    connect(m_refresh, &QAbstractButton::clicked, this, &RecoveryView::reload);
+    connect(m_fileList->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& index) {
+        if (m_filling || !index.isValid()) return;
+        selectBucket(index.data(Qt::UserRole).toString());
     });
-    connect(m_revisionList, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
-        if (m_filling || !item) return;
-        m_selectedRevision = item->data(Qt::UserRole).toString();
+    connect(m_revisionList->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& index) {
+        if (m_filling || !index.isValid()) return;
+        m_selectedRevision = index.data(Qt::UserRole).toString();
         refreshButtons();
     });
-    connect(m_reveal, &QPushButton::clicked, this, &RecoveryView::revealSelected);
-    connect(m_restore, &QPushButton::clicked, this, [this] { restoreSelected(false); });
+    connect(m_reveal, &QAbstractButton::clicked, this, &RecoveryView::revealSelected);
+    connect(m_restore, &QAbstractButton::clicked, this, [this] { restoreSelected(false); });
     // "Restore…" is the window's default button: Return presses it.
     for (const int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
         auto* press = new QShortcut(QKeySequence(key), this);
@@ -204,8 +208,13 @@ RecoveryView::RecoveryView(Deps deps, QWidget* parent) : QWidget(parent), m_d(st
             if (m_restore->isEnabled() && m_right->currentIndex() == 1) m_restore->click();
         });
     }
+    connect(&themes, &ThemeManager::currentChanged, this, [this] {
+        applyColorScheme();
+        update();
+    });
 
-    refreshFiles();
+    applyColorScheme();
+    m_footer->setText(countText(0, "file"));
     refreshDetail();
 }
 
@@ -215,57 +224,134 @@ RecoveryView::~RecoveryView()
     for (QFutureWatcherBase* w : findChildren<QFutureWatcherBase*>()) w->waitForFinished();
 }
 
+void RecoveryView::applyColorScheme()
+{
+    // The window follows the application's palette, light or dark; standard parts (the filter
+    // field, scroll bars, the alert) take these roles.
+    const PaletteTheme& theme = m_d.themes.current();
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, theme.background);
+    pal.setColor(QPalette::WindowText, theme.text);
+    pal.setColor(QPalette::Base, theme.surface);
+    pal.setColor(QPalette::AlternateBase, theme.surfaceElevated);
+    pal.setColor(QPalette::Text, theme.text);
+    pal.setColor(QPalette::BrightText, theme.textBright);
+    pal.setColor(QPalette::Button, theme.surfaceElevated);
+    pal.setColor(QPalette::ButtonText, theme.text);
+    pal.setColor(QPalette::Highlight, withOpacity(theme.accent, 0.6));
+    pal.setColor(QPalette::HighlightedText, theme.textBright);
+    pal.setColor(QPalette::PlaceholderText, theme.textDim);
+    pal.setColor(QPalette::Light, theme.border);
+    pal.setColor(QPalette::Midlight, theme.border);
+    pal.setColor(QPalette::Mid, theme.border);
+    pal.setColor(QPalette::Dark, theme.background);
+    pal.setColor(QPalette::Shadow, theme.background);
+    pal.setColor(QPalette::ToolTipBase, theme.surfaceElevated);
+    pal.setColor(QPalette::ToolTipText, theme.text);
+    pal.setColor(QPalette::Disabled, QPalette::Text, theme.textDim);
+    pal.setColor(QPalette::Disabled, QPalette::WindowText, theme.textDim);
+    setPalette(pal);
+    for (QListView* list : {m_fileList, m_revisionList}) {
+        QPalette clear = list->palette();
+        clear.setColor(QPalette::Base, Qt::transparent);
+        list->setPalette(clear);
+    }
+    for (QLabel* dim : {m_footer, m_loading, m_placeholder, m_path}) {
+        QPalette p = dim->palette();
+        p.setColor(QPalette::WindowText, theme.textDim);
+        dim->setPalette(p);
+    }
+    QPalette bright = m_title->palette();
+    bright.setColor(QPalette::WindowText, theme.textBright);
+    m_title->setPalette(bright);
+    m_message->setColor(theme.textDim);
+    const qreal dpr = devicePixelRatioF();
+    m_glass->setPixmap(symbolPixmap(QStringLiteral("magnifyingglass"), 14, theme.textDim, dpr));
+    m_trayIcon->setPixmap(symbolPixmap(QStringLiteral("tray"), 48, theme.textDim, dpr));
+}
+
 template <typename T>
 void RecoveryView::runAsync(std::function<T()> work, std::function<void(T)> done)
 {
-    ++m_busy;
     auto* watcher = new QFutureWatcher<T>(this);
-    connect(watcher, &QFutureWatcher<T>::finished, this, [this, watcher, done = std::move(done)] {
+    connect(watcher, &QFutureWatcher<T>::finished, this, [watcher, done = std::move(done)] {
         watcher->deleteLater();
-        --m_busy;
         done(watcher->result());
     });
     watcher->setFuture(QtConcurrent::run(std::move(work)));
 }
 
-QList<WorkRecovery::RecoverableFile> RecoveryView::filteredEntries() const
-{
-    if (m_query.isEmpty()) return m_entries;
-    const QString q = m_query.toLower();
-    QList<WorkRecovery::RecoverableFile> out;
-    for (const auto& e : m_entries) {
-        if (e.originalPath.toLower().contains(q)) out.append(e);
-    }
-    return out;
-}
+QList<WorkRecovery::RecoverableFile> RecoveryView::filteredEntries() const { return m_files->shown(); }
+
+const QList<WorkRecovery::RecoverableFile>& RecoveryView::entries() const { return m_files->entries(); }
+
+const QList<WorkRecovery::SnapshotRevision>& RecoveryView::revisions() const { return m_revisions->revisions(); }
 
 void RecoveryView::reload()
 {
+    if (m_listLoading) {
+        // What the running listing read may already be out of date: read once more after it.
+        m_listAgain = true;
+        return;
+    }
+    startListing();
+}
+
+void RecoveryView::startListing()
+{
+    m_listLoading = true;
+    m_listAgain = false;
+    refreshButtons();
     const WorkRecovery& recovery = m_d.recovery;
-    runAsync<QList<WorkRecovery::RecoverableFile>>([&recovery] { return recovery.recoverableFiles(); },
-                                                   [this](QList<WorkRecovery::RecoverableFile> files) {
-                                                       m_entries = std::move(files);
-                                                       refreshFiles();
-                                                       if (!m_selectedBucket && !m_entries.isEmpty()) {
-                                                           selectBucket(m_entries.first().id);
-                                                       } else {
-                                                           refreshDetail();
-                                                       }
-                                                   });
+    runAsync<RecoveryFileModel::Listing>(
+        [&recovery] { return RecoveryFileModel::Listing::of(recovery.recoverableFiles()); },
+        [this](RecoveryFileModel::Listing listing) {
+            if (m_listAgain) {
+                startListing();
+                return;
+            }
+            m_listLoading = false;
+            m_filling = true;
+            m_files->setListing(std::move(listing));
+            m_filling = false;
+            m_footer->setText(countText(m_files->entries().size(), "file"));
+            if (!m_selectedBucket && !m_files->entries().isEmpty()) {
+                selectBucket(m_files->entries().first().id);
+            } else {
+                showSelectionInList();
+                refreshDetail();
+            }
+            runPendingRestore();
+        });
 }
 
 void RecoveryView::selectBucket(const std::optional<QString>& bucket)
 {
     if (bucket == m_selectedBucket) return;
     m_selectedBucket = bucket;
-    refreshFiles();
+    showSelectionInList();
     loadRevisions();
+}
+
+void RecoveryView::showSelectionInList()
+{
+    m_filling = true;
+    const int row = m_selectedBucket ? m_files->rowOf(*m_selectedBucket) : -1;
+    if (row >= 0) {
+        const QModelIndex index = m_files->index(row);
+        m_fileList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        m_fileList->scrollTo(index);
+    } else {
+        m_fileList->selectionModel()->clear();
+    }
+    m_filling = false;
 }
 
 void RecoveryView::selectRevision(const std::optional<QString>& revision)
 {
     m_selectedRevision = revision;
-    refreshRevisions();
+    refreshRevisionSelection();
+    refreshButtons();
 }
 
 void RecoveryView::setQuery(const QString& query) { m_filter->setText(query); }
@@ -274,37 +360,66 @@ void RecoveryView::loadRevisions()
 {
     m_restoreMessage.reset();
     m_selectedRevision.reset();
+    // A restore waiting for a listing was meant for the file that was selected.
+    m_pendingRestore.reset();
     const quint64 load = ++m_revisionLoad;
-    if (!m_selectedBucket) {
-        m_revisions.clear();
-        refreshDetail();
-        return;
-    }
-    m_revisions.clear();
+    m_filling = true;
+    m_revisions->setRevisions({});
+    m_filling = false;
     refreshDetail();
+    if (!m_selectedBucket) return;
+    ++m_revisionLoads;
+    refreshButtons();
     const WorkRecovery& recovery = m_d.recovery;
     const QString bucket = *m_selectedBucket;
     runAsync<QList<WorkRecovery::SnapshotRevision>>([&recovery, bucket] { return recovery.listRevisions(bucket); },
                                                     [this, load](QList<WorkRecovery::SnapshotRevision> revisions) {
-                                                        if (load != m_revisionLoad) return;
-                                                        m_revisions = std::move(revisions);
-                                                        if (!m_revisions.isEmpty()) m_selectedRevision = m_revisions.first().id;
-                                                        refreshDetail();
+                                                        --m_revisionLoads;
+                                                        if (load == m_revisionLoad) {
+                                                            m_filling = true;
+                                                            m_revisions->setRevisions(std::move(revisions));
+                                                            m_filling = false;
+                                                            if (!m_revisions->revisions().isEmpty())
+                                                                m_selectedRevision = m_revisions->revisions().first().id;
+                                                            refreshDetail();
+                                                        }
+                                                        refreshButtons();
+                                                        runPendingRestore();
                                                     });
 }
 
 void RecoveryView::restoreSelected(bool force)
 {
-    if (!m_selectedRevision || isBusy()) return;
+    if (!m_selectedRevision || m_restoring) return;
+    if (isLoading()) {
+        m_pendingRestore = force;
+        refreshButtons();
+        return;
+    }
+    m_pendingRestore.reset();
+    m_restoring = true;
+    refreshButtons();
     const WorkRecovery& recovery = m_d.recovery;
     const QString revision = *m_selectedRevision;
-    m_restore->setEnabled(false);
     runAsync<WorkRecovery::RestoreResult>(
         [&recovery, revision, force] { return recovery.restoreSnapshot(revision, std::nullopt, force); },
         [this](WorkRecovery::RestoreResult result) {
+            m_restoring = false;
             refreshButtons();
             handleRestore(result);
         });
+}
+
+void RecoveryView::runPendingRestore()
+{
+    if (!m_pendingRestore || isLoading()) return;
+    const bool force = *m_pendingRestore;
+    m_pendingRestore.reset();
+    if (m_selectedRevision) {
+        restoreSelected(force);
+    } else {
+        refreshButtons();
+    }
 }
 
 void RecoveryView::handleRestore(const WorkRecovery::RestoreResult& result)
@@ -324,13 +439,22 @@ void RecoveryView::handleRestore(const WorkRecovery::RestoreResult& result)
         auto* box = new QMessageBox(QMessageBox::Warning, windowTitleText,
                                     QStringLiteral("The current file is newer than this snapshot."), QMessageBox::NoButton,
                                     this);
+        box->setTextFormat(Qt::PlainText);
         box->setInformativeText(QStringLiteral("Current file modified: ") + dateText(result.originalMtime) +
                                 QStringLiteral("\nSnapshot captured: ") + dateText(result.snapshotMtime) +
                                 QStringLiteral("\n\nRestoring will move the current file aside as a .bak and put the "
                                                "snapshot in its place."));
-        QPushButton* anyway = box->addButton(QStringLiteral("Restore Anyway"), QMessageBox::AcceptRole);
-        box->addButton(QMessageBox::Cancel);
-        box->setDefaultButton(anyway);
+        box->setPalette(palette());
+        auto* anyway = new TavrilonSecondaryButton(m_d.themes, QStringLiteral("Restore Anyway"),
+                                                   QStringLiteral("arrow.uturn.backward"), box);
+        auto* cancel = new TavrilonSecondaryButton(m_d.themes, QStringLiteral("Cancel"), QStringLiteral("xmark.circle"), box);
+        for (TavrilonSecondaryButton* b : {anyway, cancel}) b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        box->addButton(anyway, QMessageBox::AcceptRole);
+        box->addButton(cancel, QMessageBox::RejectRole);
+        box->setEscapeButton(cancel);
+        // The first button is the default one: Return chooses it.
+        for (const int key : {int(Qt::Key_Return), int(Qt::Key_Enter)})
+            connect(new QShortcut(QKeySequence(key), box), &QShortcut::activated, anyway, &QAbstractButton::click);
         box->setAttribute(Qt::WA_DeleteOnClose);
         m_alert = box;
         connect(box, &QMessageBox::finished, this, [this, box, anyway] {
@@ -354,7 +478,11 @@ QString RecoveryView::dateText(const QDateTime& date)
 
 QString RecoveryView::footerText() const { return m_footer->text(); }
 
+QString RecoveryView::statusText() const { return m_message->text(); }
+
 QString RecoveryView::placeholderText() const { return m_right->currentIndex() == 0 ? m_placeholder->text() : QString(); }
+
+QMessageBox* RecoveryView::alert() const { return m_alert; }
 
 void RecoveryView::showEvent(QShowEvent* event)
 {
@@ -362,118 +490,49 @@ void RecoveryView::showEvent(QShowEvent* event)
     reload();
 }
 
-void RecoveryView::refreshFiles()
-{
-    m_filling = true;
-    m_files->clear();
-    const QDateTime now = m_d.clock.now();
-    for (const auto& e : filteredEntries()) {
-        auto* item = new QListWidgetItem(m_files);
-        item->setData(Qt::UserRole, e.id);
-        auto* row = new QWidget;
-        auto* layout = new QVBoxLayout(row);
-        layout->setContentsMargins(8, 5, 8, 5);
-        layout->setSpacing(2);
-        const QFileInfo info(e.originalPath);
-        auto* name = new QLabel(info.fileName(), row);
-        QFont semibold = font();
-        semibold.setWeight(QFont::DemiBold);
-        name->setFont(semibold);
-        auto* folder = new QLabel(row);
-        folder->setFont(smallMono(this));
-        folder->setStyleSheet(secondaryStyle());
-        folder->setText(QFontMetrics(folder->font()).elidedText(info.path(), Qt::ElideMiddle, 330));
-        folder->setToolTip(info.path());
-        auto* line = new QWidget(row);
-        auto* lineLayout = new QHBoxLayout(line);
-        lineLayout->setContentsMargins(0, 0, 0, 0);
-        auto* badge = new QLabel(countText(e.snapshotCount, "rev"), line);
-        badge->setFont(smallFont(this));
-        badge->setStyleSheet(QStringLiteral("background: rgba(128,128,128,38); border-radius: 4px; padding: 0 4px;"));
-        auto* age = new QLabel(relativeAgeText(e.mostRecentAt, now), line);
-        auto* size = new QLabel(formatByteCount(e.mostRecentBytes), line);
-        for (QLabel* l : {age, size}) {
-            l->setFont(smallFont(this));
-            l->setStyleSheet(secondaryStyle());
-        }
-        lineLayout->addWidget(badge);
-        lineLayout->addWidget(age);
-        lineLayout->addWidget(size);
-        lineLayout->addStretch(1);
-        layout->addWidget(name);
-        layout->addWidget(folder);
-        layout->addWidget(line);
-        item->setSizeHint(row->sizeHint());
-        m_files->setItemWidget(item, row);
-        if (m_selectedBucket == e.id) m_files->setCurrentItem(item);
-    }
-    m_footer->setText(countText(int(m_entries.size()), "file"));
-    m_filling = false;
-}
-
 void RecoveryView::refreshDetail()
 {
-    const WorkRecovery::RecoverableFile* shown = nullptr;
-    for (const auto& e : m_entries) {
-        if (m_selectedBucket && e.id == *m_selectedBucket) {
-            shown = &e;
-            break;
-        }
-    }
+    const WorkRecovery::RecoverableFile* shown = m_selectedBucket ? m_files->find(*m_selectedBucket) : nullptr;
     if (!shown) {
-        m_placeholder->setText(m_entries.isEmpty() ? emptyText : selectText);
+        m_placeholder->setText(m_files->entries().isEmpty() ? emptyText : selectText);
         m_right->setCurrentIndex(0);
+        refreshButtons();
         return;
     }
-    const QFileInfo info(shown->originalPath);
-    m_title->setText(info.fileName());
+    m_title->setText(QFileInfo(shown->originalPath).fileName());
     m_path->setText(shown->originalPath);
+    m_path->setToolTip(PlainText::toolTip(shown->originalPath));
     m_message->setText(m_restoreMessage.value_or(QString()));
     m_message->setVisible(m_restoreMessage.has_value());
-    refreshRevisions();
+    refreshRevisionSelection();
+    refreshButtons();
     m_right->setCurrentIndex(1);
 }
 
-void RecoveryView::refreshRevisions()
+void RecoveryView::refreshRevisionSelection()
 {
     m_filling = true;
-    m_revisionList->clear();
-    const QDateTime now = m_d.clock.now();
-    const QPixmap clock = symbolPixmap(QStringLiteral("clock.arrow.circlepath"), 16, palette().color(QPalette::Highlight),
-                                       devicePixelRatioF());
-    for (const auto& r : m_revisions) {
-        auto* item = new QListWidgetItem(m_revisionList);
-        item->setData(Qt::UserRole, r.id);
-        auto* row = new QWidget;
-        auto* layout = new QHBoxLayout(row);
-        layout->setContentsMargins(8, 5, 8, 5);
-        auto* icon = new QLabel(row);
-        icon->setPixmap(clock);
-        auto* texts = new QVBoxLayout;
-        texts->setSpacing(1);
-        auto* date = new QLabel(dateText(r.capturedAt), row);
-        QFont medium = font();
-        medium.setWeight(QFont::Medium);
-        date->setFont(medium);
-        auto* detail = new QLabel(relativeAgeText(r.capturedAt, now) + QStringLiteral(" \u2014 ") + formatByteCount(r.bytes), row);
-        detail->setFont(smallFont(this));
-        detail->setStyleSheet(secondaryStyle());
-        texts->addWidget(date);
-        texts->addWidget(detail);
-        layout->addWidget(icon);
-        layout->addLayout(texts, 1);
-        item->setSizeHint(row->sizeHint());
-        m_revisionList->setItemWidget(item, row);
-        if (m_selectedRevision == r.id) m_revisionList->setCurrentItem(item);
+    const int row = m_selectedRevision ? m_revisions->rowOf(*m_selectedRevision) : -1;
+    if (row >= 0) {
+        m_revisionList->selectionModel()->setCurrentIndex(m_revisions->index(row), QItemSelectionModel::ClearAndSelect);
+    } else {
+        m_revisionList->selectionModel()->clear();
     }
     m_filling = false;
-    refreshButtons();
 }
 
 void RecoveryView::refreshButtons()
 {
+    // While a restore runs, or waits for a listing to finish, its button says so.
+    const bool restoring = m_restoring || m_pendingRestore.has_value();
+    m_restore->setText(restoring ? restoringText : restoreText);
+    m_restore->setSystemImage(restoring ? QStringLiteral("hourglass") : QStringLiteral("arrow.uturn.backward"));
+    m_restore->setEnabled(m_selectedRevision.has_value() && !restoring);
     m_reveal->setEnabled(m_selectedRevision.has_value());
-    m_restore->setEnabled(m_selectedRevision.has_value());
+    m_loading->setVisible(m_listLoading);
+    if (isBusy()) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
 }
-
-QMessageBox* RecoveryView::alert() const { return m_alert; }

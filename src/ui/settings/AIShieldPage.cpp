@@ -4,6 +4,7 @@
 #include "ui/settings/SettingsPage.h"
 #include "ui/settings/SettingsPages.h"
 #include "ui/settings/SettingsServices.h"
+#include "ui/theme/PlainText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -111,7 +112,7 @@ public:
                 QLabel* shown = makeText(path, mono(11), Qt::white, false, row);
                 shown->setMinimumWidth(40);
                 shown->setText(shown->fontMetrics().elidedText(path, Qt::ElideMiddle, 420));
-                shown->setToolTip(path);
+                shown->setToolTip(PlainText::toolTip(path));
                 line->addWidget(shown, 1);
                 auto* remove = new QToolButton(row);
                 remove->setObjectName(QStringLiteral("removeBoundaryPath"));

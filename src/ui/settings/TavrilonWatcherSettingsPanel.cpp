@@ -1,7 +1,10 @@
 #include "ui/settings/TavrilonWatcherSettingsPanel.h"
 
+#include "ui/theme/PlainText.h"
+
 #include "core/AppSettings.h"
 #include "guards/TavrilonWatcher.h"
+#include "ui/theme/PlainText.h"
 #include "ui/theme/SymbolIcon.h"
 
 #include <QCheckBox>
@@ -63,7 +66,7 @@ QColor roleColor(const QWidget* w, const QString& role)
 
 QLabel* secondaryLabel(const QString& text, qreal pointSize, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = PlainText::literal(new QLabel(text, parent));
     QFont f = label->font();
     if (pointSize > 0) f.setPointSizeF(pointSize);
     label->setFont(f);
@@ -85,7 +88,7 @@ class MiddleElidedLabel : public QLabel {
 public:
     MiddleElidedLabel(const QString& text, QWidget* parent) : QLabel(parent), m_full(text)
     {
-        setToolTip(text);
+        setToolTip(PlainText::toolTip(text));
         setMinimumWidth(40);
         setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     }
@@ -334,7 +337,7 @@ QWidget* TavrilonWatcherSettingsPanel::makeCard(const TavrilonWatchTarget& targe
     auto* names = new QVBoxLayout;
     names->setSpacing(2);
     const QString path = target.path.isLocalFile() ? target.path.toLocalFile() : target.path.toString();
-    auto* name = new QLabel(QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName(), card);
+    auto* name = PlainText::literal(new QLabel(QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName(), card));
     name->setObjectName(QStringLiteral("folderName"));
     QFont bold = name->font();
     bold.setBold(true);

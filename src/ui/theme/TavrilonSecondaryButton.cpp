@@ -18,6 +18,13 @@ TavrilonSecondaryButton::TavrilonSecondaryButton(ThemeManager& themes, const QSt
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
+void TavrilonSecondaryButton::setSystemImage(const QString& name)
+{
+    if (name == m_systemImage) return;
+    m_systemImage = name;
+    update();
+}
+
 QSize TavrilonSecondaryButton::sizeHint() const
 {
     const QFontMetricsF fm(titleFont());
@@ -42,6 +49,7 @@ void TavrilonSecondaryButton::paintEvent(QPaintEvent*)
     const PaletteTheme& t = m_theme.theme();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    if (!isEnabled()) p.setOpacity(0.4);
     const QRectF r = rect();
     QPainterPath shape;
     shape.addRoundedRect(r, 9, 9);

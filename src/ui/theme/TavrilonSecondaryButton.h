@@ -7,7 +7,7 @@
 class ThemeManager;
 
 // A quiet full-width button: icon and title on a raised surface whose edge lights up with the
-// palette's stops under the pointer. clicked() is the action.
+// palette's stops under the pointer; faded while disabled. clicked() is the action.
 class TavrilonSecondaryButton : public QAbstractButton {
     Q_OBJECT
 public:
@@ -15,6 +15,7 @@ public:
 
     ThemeBinding& themeBinding() { return m_theme; }
     QString systemImage() const { return m_systemImage; }
+    void setSystemImage(const QString& name);
     bool isHovering() const { return m_hovering; }
 
     QSize sizeHint() const override;
