@@ -41,6 +41,9 @@ struct Guards final : SnoozeGuardService, SnoozeGuardStatus, AIShieldStatus, Wor
     bool isRunning() const override { return running; }
     bool cameraPermissionDenied() const override { return cameraDenied; }
     bool accessibilityPermissionDenied() const override { return false; }
+    bool cameraWatchRunning() const override { return running && !cameraDenied; }
+    bool keyWatchRunning() const override { return running; }
+    QString cameraFailure() const override { return {}; }
     void showAlert(const QString& reason, int level) override { journal << QStringLiteral("alert %1 %2").arg(level).arg(reason); }
     QList<AIProcessInfo> processes() const override { return ai; }
     std::optional<QString> lastSuspiciousEvent() const override { return std::nullopt; }

@@ -155,6 +155,9 @@ StatusMenuState StatusItemController::menuState() const
     s.snoozeRunning = m_d.snooze.isRunning();
     s.cameraDenied = m_d.snooze.cameraPermissionDenied();
     s.accessibilityDenied = m_d.snooze.accessibilityPermissionDenied();
+    s.cameraRunning = m_d.snooze.cameraWatchRunning();
+    s.keyWatchRunning = m_d.snooze.keyWatchRunning();
+    s.cameraFailure = m_d.snooze.cameraFailure();
     for (const auto& p : m_d.aiShield.processes()) s.aiProcesses.append({p.id, p.name});
     s.lastSuspiciousEvent = m_d.aiShield.lastSuspiciousEvent();
     s.totalSnapshots = m_d.workGuardState.totalSnapshots();
