@@ -388,3 +388,24 @@ TEST(ChatInDashboard, TheConversationAndALateReplyOutliveTheTabThePaletteAndTheW
     QDir().mkpath(QStringLiteral(VELTRANMOOR_SCREENSHOTS));
     ASSERT_TRUE(d.window->grab().save(QStringLiteral(VELTRANMOOR_SCREENSHOTS "/chat-after-tab-switch.png")));
 }
+
+TEST(ChatInDashboard, ASheetClosedWithItsWindowIsDismissedWithoutCounting)
+{
+    ChatDashboard d;
+    TavrilonChatView* chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    d.type(chat, QStringLiteral("stop nothingrunning"));
+    ASSERT_NE(chat->warningSheet(), nullptr);
+    ASSERT_TRUE(d.chat.pendingAction());
+
+    // The user closes the window with the sheet up: the conversation stays, the sheet does not.
+    d.openWindow();
+    EXPECT_FALSE(d.chat.pendingAction());
+    EXPECT_EQ(d.rig.gate.destructiveWarnings().value(QStringLiteral("Stop nothingrunning")), 0);
+    chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    EXPECT_EQ(chat->warningSheet(), nullptr);
+    EXPECT_TRUE(chat->input()->isEnabled());
+    EXPECT_TRUE(d.window->sidebar()->button(DashboardTab::overview)->isEnabled());
+    EXPECT_EQ(chat->rows().at(1)->bubble()->text(), QStringLiteral("stop nothingrunning"));
+}
