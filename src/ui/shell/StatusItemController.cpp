@@ -131,8 +131,9 @@ StatusIconState StatusItemController::iconState() const
         const BatteryInfo& info = m_d.battery.batteryInfo();
         s.battery = StatusIconState::Battery{int(info.level), info.isCharging};
     }
-    s.snooze = snoozeDot(m_d.settings.snoozeGuardEnabled(), m_d.snooze.isRunning(), m_d.snooze.cameraPermissionDenied(),
-                         m_d.snooze.accessibilityPermissionDenied());
+    // As the status menu says it: armed only while both watches run.
+    const bool camera = m_d.snooze.cameraWatchRunning(), keys = m_d.snooze.keyWatchRunning();
+    s.snooze = snoozeDot(m_d.settings.snoozeGuardEnabled(), m_d.snooze.isRunning() && (camera || keys), !camera, !keys);
     return s;
 }
 
