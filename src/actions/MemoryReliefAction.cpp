@@ -20,6 +20,7 @@ TavrilonAction MemoryReliefAction::makeAction(std::function<QString()> relieve)
     a.perform = std::move(relieve);
     a.epitopeID = epitopeID();
     a.outcomeMetric = OutcomeMetric::memPressureDrop;
+    a.history = TavrilonAction::HistoryRow{ActionType::memoryFreed, a.title, {}};
     return a;
 }
 

@@ -2,6 +2,7 @@
 
 #include "actions/ActionRisk.h"
 #include "actions/OutcomeMetric.h"
+#include "core/Models.h"
 
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,17 @@ struct TavrilonAction {
     std::function<void()> undo;
     std::optional<QString> epitopeID;  // action kind in the epitope library, e.g. "relieve-mem"
     std::optional<OutcomeMetric> outcomeMetric;
+
+    // The action history's row for a run the user started (logUserAction): its kind and target,
+    // the outcome text as its detail. `changed` tells from that text whether the run changed
+    // anything (no row when it did not); empty, every run counts. None for an action of no kind
+    // the history lists (a profile switch, a DNS flush).
+    struct HistoryRow {
+        ActionType type = ActionType::systemCheck;
+        QString target;
+        std::function<bool(const QString& outcome)> changed;
+    };
+    std::optional<HistoryRow> history;
 
     bool hasUndo() const { return static_cast<bool>(undo); }
 };

@@ -35,6 +35,7 @@
 #include "guards/StuckKeyWatcher.h"
 #include "app/SnoozePauseForwarder.h"
 #include "guards/DrowsinessDetector.h"
+#include "assistant/TavrilonChatController.h"
 #include "guards/TavrilonWatcher.h"
 #include "guards/WorkGuard.h"
 #include "monitoring/BatteryMonitor.h"
@@ -81,6 +82,7 @@
 #include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/XcbAllDesktopsPin.h"
 #include "platform/linux/XcbGlobalShortcut.h"
+#include "platform/linux/UserAccount.h"
 #include "platform/linux/XInputKeyEventSource.h"
 #include "platform/linux/PactlOutputVolume.h"
 #include "services/SnoozeBlackoutAI.h"
@@ -306,6 +308,7 @@ AppContext::AppContext()
         .volume = *m_outputVolume,
         .alarm = *m_alarmSound,
         .clock = m_clock,
+        .addressee = UserAccount::currentFirstName(),
     });
     m_snoozeGuard = std::make_unique<SnoozeGuard>(m_clock, *m_settings, *m_drowsinessDetector, *m_stuckKeyWatcher,
                                                   *m_snoozeAlert);
@@ -508,7 +511,7 @@ AppContext::AppContext()
     m_hotkey = std::make_unique<HotkeyManager>(*m_defaults, *m_globalShortcut, [this] { m_desktopHUD->toggle(); });
     m_quickOptimizer = std::make_unique<QuickOptimizer>(QuickOptimizer::Collaborators{
         .gate = *m_actionGate,
-        .harness = *m_outcomeHarness,
+        .history = *m_performanceMonitor,
         .scheduler = m_scheduler,
         .worker = *m_utilityQueue,
         .cleanCaches = [this] { return performCacheCleanup(*m_diskCleaner); },
@@ -619,6 +622,7 @@ AppContext::AppContext()
     });
     m_settingsWindow = std::make_unique<SettingsWindowController>(*m_settingsEnvironment);
 
+    m_chat = std::make_unique<TavrilonChatController>(*m_actionGate, *m_modelRouter, *m_assistantServices);
     m_dashboard = std::make_unique<DashboardWindowController>(DashboardEnvironment{
         .monitor = *m_performanceMonitor,
         .settings = *m_settings,
@@ -631,8 +635,7 @@ AppContext::AppContext()
             TavrilonTabDeps{
                 .themes = *m_theme,
                 .gate = *m_actionGate,
-                .router = *m_modelRouter,
-                .services = *m_assistantServices,
+                .chat = *m_chat,
             },
         .processes =
             ProcessTabDeps{
@@ -671,12 +674,11 @@ QWidget* AppContext::makeHUDContent(std::function<void()> close)
         .optimize =
             QuickOptimizer::Collaborators{
                 .gate = *m_actionGate,
-                .harness = *m_outcomeHarness,
+                .history = *m_performanceMonitor,
                 .scheduler = m_scheduler,
                 .worker = *m_utilityQueue,
                 .cleanCaches = [this] { return performCacheCleanup(*m_diskCleaner); },
                 .relieveMemory = [] { return performMemoryRelief(); },
-                .measured = false,
             },
         .openDashboard = [this] { m_dashboard->open(); },
         .openSettings =
@@ -694,6 +696,7 @@ AppContext::~AppContext()
     // Members go in reverse order of construction; the windows and the delegate first.
     m_settingsWindow.reset();
     m_dashboard.reset();
+    m_chat.reset();
     m_delegate.reset();
     // The HUD's content reads the managers below; it goes before them.
     m_desktopHUD.reset();

@@ -18,6 +18,7 @@ class DashboardWindowController;
 class AssistantStandIns;
 class ModelBackendClient;
 class ModelRouter;
+class TavrilonChatController;
 struct AssistantServices;
 class ActionGate;
 class AIWorkloadMode;
@@ -247,6 +248,9 @@ private:
     std::unique_ptr<ShieldSettingsControls> m_shieldControls;
     std::unique_ptr<CheckerUpdateFeed> m_updateFeed;
     std::unique_ptr<CenterUserDataFeed> m_userDataFeed;
+    // The dashboard chat's conversation, kept for the life of the process; after the managers
+    // it drives, before the window that shows it.
+    std::unique_ptr<TavrilonChatController> m_chat;
     // Declared last: the window goes before every manager it reads.
     std::unique_ptr<DashboardWindowController> m_dashboard;
     std::unique_ptr<SettingsEnvironment> m_settingsEnvironment;

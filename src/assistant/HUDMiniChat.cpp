@@ -4,6 +4,7 @@
 #include "actions/EpitopeLibrary.h"
 #include "actions/OutcomeHarness.h"
 #include "actions/ReversibleShell.h"
+#include "actions/UserActionLog.h"
 #include "assistant/IntentParser.h"
 #include "assistant/LiveMachineContext.h"
 #include "assistant/ModelRouter.h"
@@ -139,19 +140,22 @@ void HUDMiniChat::runNow(const TavrilonAction& action)
     if (!action.slow) {
         const QString outcome = action.perform ? action.perform() : QString();
         m_c.gate.record(action, outcome, false);
+        logUserAction(m_c.services.monitor, m_c.gate, action);
         append(HUDChatLine::reply(outcome));
         return;
     }
     // The body walks or moves files: on the worker; the ledger and the line come back here.
     QPointer<HUDMiniChat> self(this);
     QPointer<ActionGate> gate(&m_c.gate);
-    m_c.worker.async([self, gate, action] {
+    MonitorState* history = &m_c.services.monitor;
+    m_c.worker.async([self, gate, history, action] {
         const QString outcome = action.perform ? action.perform() : QString();
         if (!gate) return;
         QMetaObject::invokeMethod(
             gate.data(),
-            [self, gate, action, outcome] {
+            [self, gate, history, action, outcome] {
                 gate->record(action, outcome, false);
+                logUserAction(*history, *gate, action);
                 if (self) self->append(HUDChatLine::reply(outcome));
             },
             Qt::QueuedConnection);
@@ -190,15 +194,21 @@ void HUDMiniChat::runMeasured(const TavrilonAction& action)
         gate->attachMeasurement(entry, result);
     };
 
+    MonitorState* history = &m_c.services.monitor;
     if (!action.slow) {
         m_c.harness.measureOutcomeSync(
-            metric, epitopeID, [shell, action, entryID] { *entryID = shell->runGuardedAction(action); }, completion);
+            metric, epitopeID,
+            [shell, gate, history, action, entryID] {
+                *entryID = shell->runGuardedAction(action);
+                if (*entryID && gate) logUserAction(*history, *gate, action);
+            },
+            completion);
         return;
     }
     Executor* worker = &m_c.worker;
     m_c.harness.measureOutcome(
         metric, epitopeID,
-        [gate, worker, action, entryID](std::function<void()> done) {
+        [gate, worker, history, action, entryID](std::function<void()> done) {
             // The shell's guarded rule, with the body on the worker.
             const GateDecision decision = gate->evaluate(action);
             if (!allows(decision)) {
@@ -206,13 +216,14 @@ void HUDMiniChat::runMeasured(const TavrilonAction& action)
                 done();
                 return;
             }
-            worker->async([gate, action, entryID, done] {
+            worker->async([gate, history, action, entryID, done] {
                 const QString outcome = action.perform ? action.perform() : QString();
                 if (!gate) return done();
                 QMetaObject::invokeMethod(
                     gate.data(),
-                    [gate, action, entryID, outcome, done] {
+                    [gate, history, action, entryID, outcome, done] {
                         gate->record(action, outcome, false);
+                        logUserAction(*history, *gate, action);
                         *entryID = gate->lastEntryID();
                         done();
                     },

@@ -73,10 +73,17 @@ QString machineStatusSummary(const MonitorState& monitor)
            cformat("%.0fGB free", freeGB);
 }
 
+QString nothingToCleanText() { return QStringLiteral("Nothing safe to clean right now."); }
+
+TavrilonAction::HistoryRow cacheCleanupHistory(const QString& title)
+{
+    return {ActionType::cacheCleared, title, [](const QString& outcome) { return outcome != nothingToCleanText(); }};
+}
+
 QString performCacheCleanup(CacheCleaner& cleaner)
 {
     const QList<CleanupTarget> cleaned = cleaner.cleanSafeTargets();
-    if (cleaned.isEmpty()) return QStringLiteral("Nothing safe to clean right now.");
+    if (cleaned.isEmpty()) return nothingToCleanText();
     uint64_t bytes = 0;
     for (const CleanupTarget& target : cleaned) bytes += target.sizeBytes;
     // In the byte-count formatter's units: 41 MB moved must not read "0.0GB", as if nothing was.
@@ -97,6 +104,8 @@ QString performProfileSwitch(PerformanceMode mode, const AssistantServices& serv
     return QStringLiteral("Switched to ") + PerformanceModes::rawValue(mode) + QStringLiteral(" profile.");
 }
 
+static QString stopSentText() { return QStringLiteral("Sent stop signal to "); }
+
 QString performStopProcess(const QString& name, const AssistantServices& services)
 {
     const QString wanted = name.toLower();
@@ -114,7 +123,7 @@ QString performStopProcess(const QString& name, const AssistantServices& service
             if (othersOnly.isEmpty()) othersOnly = named + QStringLiteral(" belongs to another user and was not stopped.");
             continue;
         }
-        const QString sent = QStringLiteral("Sent stop signal to ") + named;
+        const QString sent = stopSentText() + named;
         if (!stopped) return sent + QStringLiteral(" \u2014 failed: ") + stopped.error() + QLatin1Char('.');
         return sent + QLatin1Char('.');
     }
@@ -145,6 +154,7 @@ TavrilonAction makeCleanAction(qint64 sizeGB, const AssistantServices& services)
     action.slow = true;
     action.epitopeID = QStringLiteral("clean-caches");
     action.outcomeMetric = OutcomeMetric::diskFreedGB;
+    action.history = cacheCleanupHistory(action.title);
     return action;
 }
 
@@ -157,6 +167,7 @@ TavrilonAction makeMemoryReliefAction()
     action.perform = [] { return performMemoryRelief(); };
     action.epitopeID = QStringLiteral("relieve-mem");
     action.outcomeMetric = OutcomeMetric::memPressureDrop;
+    action.history = TavrilonAction::HistoryRow{ActionType::memoryFreed, action.title, {}};
     return action;
 }
 
@@ -205,5 +216,9 @@ TavrilonAction makeStopAction(const QString& name, const AssistantServices& serv
     action.perform = [name, services] { return performStopProcess(name, services); };
     action.epitopeID = QStringLiteral("stop:") + name.toLower();
     action.outcomeMetric = OutcomeMetric::cpuDrop;
+    // A stop that was refused, failed or found nothing killed nothing.
+    action.history = TavrilonAction::HistoryRow{ActionType::processKilled, name, [](const QString& outcome) {
+        return outcome.startsWith(stopSentText()) && !outcome.contains(QStringLiteral(" \u2014 failed: "));
+    }};
     return action;
 }

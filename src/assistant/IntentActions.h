@@ -24,6 +24,10 @@ TavrilonAction makeStopAction(const QString& name, const AssistantServices& serv
 // Perform bodies, also used outside the chats (the fleet's clean directive).
 QString machineStatusSummary(const MonitorState& monitor);
 QString performCacheCleanup(CacheCleaner& cleaner);
+// What the cleanup answers when it found nothing to clean.
+QString nothingToCleanText();
+// The history row of a cleanup the user started (no row when it found nothing).
+TavrilonAction::HistoryRow cacheCleanupHistory(const QString& title);
 QString performDNSFlush(DnsFlusher& dns);
 QString performProfileSwitch(PerformanceMode mode, const AssistantServices& services);
 QString performStopProcess(const QString& name, const AssistantServices& services);

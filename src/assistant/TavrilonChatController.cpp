@@ -1,5 +1,7 @@
 #include "assistant/TavrilonChatController.h"
 
+#include "actions/UserActionLog.h"
+
 #include "actions/ActionGate.h"
 #include "assistant/IntentParser.h"
 #include "assistant/LiveMachineContext.h"
@@ -176,6 +178,7 @@ void TavrilonChatController::run(TavrilonAction action, bool offerUndo)
 void TavrilonChatController::finish(const TavrilonAction& action, const QString& outcome, bool offerUndo)
 {
     m_gate.record(action, outcome, false);
+    logUserAction(m_services.monitor, m_gate, action);
     std::function<void()> undo;
     if (offerUndo && action.risk == ActionRisk::reversible && action.undo) undo = undoOnce(action.undo);
     if (action.slow) {

@@ -86,7 +86,7 @@ FrameSource::OpenResult V4l2FrameSource::open()
     if (refused)
         result.permissionDenied = true;
     else
-        result.error = QStringLiteral("No camera");
+        result.error = noCameraError();
     return result;
 }
 

@@ -40,13 +40,14 @@ public:
         closeSource();
         auto source = m_makeSource ? m_makeSource() : nullptr;
         const FrameSource::OpenResult opened =
-            source ? source->open() : FrameSource::OpenResult{false, false, QStringLiteral("No camera")};
+            source ? source->open() : FrameSource::OpenResult{false, false, FrameSource::noCameraError()};
         if (opened.permissionDenied || !opened.ok) {
             if (!opened.permissionDenied) Log::line(setupFailed + opened.error);
-            toMain([session, denied = opened.permissionDenied](DrowsinessDetector* d) {
+            const QString failure = opened.permissionDenied ? QString() : opened.error;
+            toMain([session, denied = opened.permissionDenied, failure](DrowsinessDetector* d) {
                 if (session != d->m_session) return;
                 d->setPermissionDeniedValue(denied);
-                d->startFinished(session, false);
+                d->startFinished(session, false, failure);
             });
             return;
         }
@@ -59,7 +60,7 @@ public:
             if (!m_landmarker) {
                 Log::line(setupFailed + error);
                 source->stop();
-                toMain([session](DrowsinessDetector* d) { d->startFinished(session, false); });
+                toMain([session, error](DrowsinessDetector* d) { d->startFinished(session, false, error); });
                 return;
             }
         }
@@ -189,10 +190,11 @@ void DrowsinessDetector::start()
     QMetaObject::invokeMethod(worker, [worker, session] { worker->beginCapture(session); }, Qt::QueuedConnection);
 }
 
-void DrowsinessDetector::startFinished(quint64 session, bool running)
+void DrowsinessDetector::startFinished(quint64 session, bool running, QString failure)
 {
     if (session != m_session) return;
     m_starting = false;
+    setFailure(std::move(failure));
     setRunning(running);
 }
 
@@ -204,6 +206,7 @@ void DrowsinessDetector::stop()
     }
     ++m_session;
     m_starting = false;
+    setFailure(QString());
     VideoWorker* worker = m_worker;
     QMetaObject::invokeMethod(worker, [worker] { worker->closeSource(); }, Qt::QueuedConnection);
     setRunning(false);
@@ -217,6 +220,13 @@ void DrowsinessDetector::setRunning(bool running)
     if (m_isRunning == running) return;
     m_isRunning = running;
     Q_EMIT isRunningChanged(running);
+}
+
+void DrowsinessDetector::setFailure(QString failure)
+{
+    if (m_failure == failure) return;
+    m_failure = std::move(failure);
+    Q_EMIT failureChanged();
 }
 
 void DrowsinessDetector::setPermissionDeniedValue(bool denied)

@@ -38,6 +38,8 @@ public:
     void stop() override;
     bool isRunning() const override { return m_isRunning; }
     bool permissionDenied() const override { return m_permissionDenied; }
+    // FrameSource::noCameraError() when there is no camera.
+    QString failure() const override { return m_failure; }
     DrowsyEvent lastVerdict() const { return m_lastVerdict; }
 
     const double eyeShutAspectThreshold = 0.28;
@@ -71,8 +73,9 @@ private:
     class VideoWorker;
     void setRunning(bool running);
     void setPermissionDeniedValue(bool denied);
+    void setFailure(QString failure);
     void frameResult(quint64 session, bool face, std::optional<double> eyeAspect, std::optional<double> pitch);
-    void startFinished(quint64 session, bool running);
+    void startFinished(quint64 session, bool running, QString failure = QString());
 
     const Clock& m_clock;
     QThread* m_videoThread = nullptr;
@@ -81,6 +84,7 @@ private:
     bool m_isRunning = false;
     bool m_starting = false;
     bool m_permissionDenied = false;
+    QString m_failure;
     DrowsyEvent m_lastVerdict = DrowsyEvent::noFace();
     std::optional<QDateTime> m_eyeShutSince;
     std::optional<QDateTime> m_headDownSince;

@@ -1,5 +1,7 @@
 #include "guards/SnoozeGuard.h"
 
+#include "core/CFormat.h"
+
 #include "core/AppSettings.h"
 #include "core/Clock.h"
 #include "core/Log.h"
@@ -35,6 +37,7 @@ SnoozeGuard::SnoozeGuard(const Clock& clock, AppSettings& settings, SnoozeWatche
     for (SnoozeWatcher* w : {&m_drowsiness, &m_stuckKey}) {
         connect(w, &SnoozeWatcher::isRunningChanged, this, &SnoozeGuard::statusChanged);
         connect(w, &SnoozeWatcher::permissionDeniedChanged, this, &SnoozeGuard::statusChanged);
+        connect(w, &SnoozeWatcher::failureChanged, this, &SnoozeGuard::statusChanged);
     }
 }
 
@@ -115,9 +118,17 @@ void SnoozeGuard::handleDrowsyEvent(const DrowsyEvent& event)
     fire(QStringLiteral("Drowsiness detected \u2014 ") + event.reason);
 }
 
+QString SnoozeGuard::stuckKeyText(const StuckKeyEvent& event)
+{
+    // What the user sees: the key as its cap names it, not the keyboard's code for it.
+    if (event.keycode < 0) return cformat("Keys mashed for %.1fs", event.heldFor);
+    const QString key = event.label.isEmpty() ? QString::number(event.keycode) : event.label;
+    return QStringLiteral("Key ") + key + cformat(" held %.1fs \u2014 released", event.heldFor);
+}
+
 void SnoozeGuard::handleStuckKeyEvent(const StuckKeyEvent& event)
 {
-    fire(QString::asprintf("Key %lld held %.1fs \u2014 released", static_cast<long long>(event.keycode), event.heldFor));
+    fire(stuckKeyText(event));
 }
 
 void SnoozeGuard::grantCompromise(int minutes)

@@ -62,6 +62,9 @@ public:
     // The status item and its menu.
     bool cameraPermissionDenied() const override { return m_drowsiness.permissionDenied(); }
     bool accessibilityPermissionDenied() const override { return m_stuckKey.permissionDenied(); }
+    bool cameraWatchRunning() const override { return m_drowsiness.isRunning(); }
+    bool keyWatchRunning() const override { return m_stuckKey.isRunning(); }
+    QString cameraFailure() const override { return m_drowsiness.failure(); }
     // The status menu's test alert: straight to the window, nothing of the guard changes.
     void showAlert(const QString& reason, int level) override;
 
@@ -70,6 +73,8 @@ public:
 
     // Times in the console lines: "2026-12-09 10:41:07 +0000".
     static QString logTime(const QDateTime& time);
+    // The alert's reason for a stuck key ("Key A held 3.2s — released") or a burst of mashing.
+    static QString stuckKeyText(const StuckKeyEvent& event);
 
 public Q_SLOTS:
     void handleDrowsyEvent(const DrowsyEvent& event);

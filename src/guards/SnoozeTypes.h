@@ -27,8 +27,9 @@ struct DrowsyEvent {
 // The keyboard watcher's finding: a letter key held past the threshold (released for the
 // user), or a key-mash burst, sent with keycode -1 and the burst window as heldFor.
 struct StuckKeyEvent {
-    qint64 keycode = 0;
+    qint64 keycode = 0;  // -1: a burst of key mashing
     double heldFor = 0;
+    QString label;       // the key's label ("A"), empty when not known
 };
 
 // The remote coach's answer at the blackout.
@@ -56,10 +57,14 @@ public:
     virtual void stop() = 0;
     virtual bool isRunning() const = 0;
     virtual bool permissionDenied() const = 0;
+    // Why the last start left the watcher stopped, other than a denied permission; empty when
+    // it runs, was never started or was stopped.
+    virtual QString failure() const { return {}; }
 
 Q_SIGNALS:
     void isRunningChanged(bool running);
     void permissionDeniedChanged(bool denied);
+    void failureChanged();
 };
 
 // The full-screen alert surface as the guard uses it. Levels are clamped to 0-5; level 5 shows

@@ -67,6 +67,7 @@ void StuckKeyWatcher::stop()
         m_installed = false;
     }
     m_heldKeys.clear();
+    m_keyLabels.clear();
     updatePoll();
     // A stopped watcher stays stopped: a permission arriving later must not switch it back on.
     cancelTrustPoll();
@@ -95,12 +96,14 @@ void StuckKeyWatcher::handleTapEvent(const KeyEventSource::KeyEvent& event)
         if (!event.letter) return;
         // Automatic repeats keep the time of the first key-down.
         m_heldKeys.try_emplace(event.keycode, m_clock.now());
+        m_keyLabels[event.keycode] = event.label;
         updatePoll();
         checkBurst(event.keycode);
         return;
     case Type::keyUp:
         if (!event.letter) return;
         m_heldKeys.erase(event.keycode);
+        m_keyLabels.erase(event.keycode);
         m_lastStuckFired.erase(event.keycode);
         updatePoll();
         return;
@@ -123,7 +126,9 @@ void StuckKeyWatcher::pollHeldKeys()
         m_lastStuckFired[keycode] = now;
         m_source.postKeyUp(keycode);  // when no key-up can be made, the key is still reported
         m_heldKeys.erase(keycode);
-        Q_EMIT eventOccurred(StuckKeyEvent{keycode, heldFor});
+        const QString label = m_keyLabels[keycode];
+        m_keyLabels.erase(keycode);
+        Q_EMIT eventOccurred(StuckKeyEvent{keycode, heldFor, label});
     }
     updatePoll();
 }

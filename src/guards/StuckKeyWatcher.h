@@ -70,6 +70,7 @@ private:
     bool m_installed = false;
     bool m_unavailableSaid = false;
     std::map<qint64, QDateTime> m_heldKeys;
+    std::map<qint64, QString> m_keyLabels;  // of the held keys
     std::map<qint64, QDateTime> m_lastStuckFired;
     struct KeyDown {
         QDateTime at;

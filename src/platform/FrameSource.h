@@ -23,6 +23,8 @@ public:
         QString error;                  // why it failed, when neither ok nor permissionDenied
     };
     using FrameHandler = std::function<void(GrayFrame frame)>;
+    // The error of an open() that found no camera at all.
+    static QString noCameraError() { return QStringLiteral("No camera"); }
 
     virtual ~FrameSource() = default;
     virtual OpenResult open() = 0;

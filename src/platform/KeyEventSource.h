@@ -16,6 +16,8 @@ public:
         qint64 keycode = 0;
         // The key gives one of the 26 letters in the current layout.
         bool letter = false;
+        // The key's label as its cap shows it ("A" for a letter), empty when not known.
+        QString label;
         // Command (Super) held, for modifiersChanged.
         bool commandDown = false;
     };

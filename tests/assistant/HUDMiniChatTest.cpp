@@ -134,6 +134,10 @@ TEST(HUDMiniChat, AMeasuredRunAttachesItsDeltaToItsOwnLedgerEntryAndToTheEpitope
     // The measuring line stays; the result shows in the hero card and the ledger.
     EXPECT_EQ(r.texts()[1], QStringLiteral("Relieve memory pressure \u2014 measuring\u2026"));
     EXPECT_TRUE(r.shell.hasPendingRevert());
+    // History lists the relief as the user's; the DNS flush is none of its kinds.
+    ASSERT_EQ(r.world.monitor.actions.size(), 1);
+    EXPECT_EQ(r.world.monitor.actions.first().action, ActionType::memoryFreed);
+    EXPECT_FALSE(r.world.monitor.actions.first().wasAutomatic);
 }
 
 TEST(HUDMiniChat, ASlowMeasuredCleanupRunsOnTheWorkerAndItsUndoRunsOnce)
@@ -151,6 +155,9 @@ TEST(HUDMiniChat, ASlowMeasuredCleanupRunsOnTheWorkerAndItsUndoRunsOnce)
     EXPECT_TRUE(r.gate.ledger().isEmpty());
     QCoreApplication::processEvents();
     ASSERT_EQ(r.gate.ledger().size(), 1);
+    ASSERT_EQ(r.world.monitor.actions.size(), 1);
+    EXPECT_EQ(r.world.monitor.actions.first().action, ActionType::cacheCleared);
+    EXPECT_EQ(r.world.monitor.actions.first().detail, r.gate.ledger().first().outcome);
     r.world.monitor.snapshot.diskUsed = 59 * kGiB;
     r.scheduler.advance(800ms);
     EXPECT_EQ(r.gate.ledger().first().measuredDelta, 1.0);

@@ -381,7 +381,14 @@ TEST(DrowsinessDetector, StartWithoutAUsableCamera)
         QTest::qWait(50);
         EXPECT_FALSE(detector.isRunning());
         EXPECT_FALSE(detector.permissionDenied());
-        return log.matching(QStringLiteral("[SnoozeGuard] capture setup failed: "));
+        const QStringList lines = log.matching(QStringLiteral("[SnoozeGuard] capture setup failed: "));
+        // The status menu shows the same reason; a stop clears it.
+        EXPECT_EQ(QStringList{QStringLiteral("[SnoozeGuard] capture setup failed: ") + detector.failure()}, lines);
+        QSignalSpy cleared(&detector, &SnoozeWatcher::failureChanged);
+        detector.stop();
+        EXPECT_TRUE(detector.failure().isEmpty());
+        EXPECT_EQ(cleared.count(), 1);
+        return lines;
     };
     const auto dlib = [](QString* error) -> std::unique_ptr<FaceLandmarker> {
         return DlibFaceLandmarker::create(QStringLiteral("/nonexistent/model.dat"), error);

@@ -85,17 +85,33 @@ TEST(SnoozeGuard, WatcherFindingsBecomeReasonTexts)
         reasons << (at ? r.guard.lastTrigger().value_or(QString()) : QStringLiteral("<none>"));
     });
 
-    Q_EMIT r.stuckKey.eventOccurred(StuckKeyEvent{38, 3.04});
+    Q_EMIT r.stuckKey.eventOccurred(StuckKeyEvent{38, 3.04, QStringLiteral("A")});
     Q_EMIT r.stuckKey.eventOccurred(StuckKeyEvent{-1, 3.0});  // a key-mash burst
     // The camera's verdicts: only drowsy raises an alert.
     Q_EMIT r.drowsiness.eventOccurred(DrowsyEvent::awake());
     Q_EMIT r.drowsiness.eventOccurred(DrowsyEvent::noFace());
     Q_EMIT r.drowsiness.eventOccurred(DrowsyEvent::drowsy(QStringLiteral("Head dropped")));
 
-    EXPECT_EQ(reasons, (QStringList{QStringLiteral("<none>"), QStringLiteral("Key 38 held 3.0s \u2014 released"),
-                                    QStringLiteral("Key -1 held 3.0s \u2014 released"),
+    EXPECT_EQ(reasons, (QStringList{QStringLiteral("<none>"), QStringLiteral("Key A held 3.0s \u2014 released"),
+                                    QStringLiteral("Keys mashed for 3.0s"),
                                     QStringLiteral("Drowsiness detected \u2014 Head dropped")}));
     EXPECT_EQ(r.alert.calls.size(), 3);
+}
+
+TEST(SnoozeGuard, AStuckKeyIsNamedByItsLabelWithPrintfRounding)
+{
+    const struct {
+        StuckKeyEvent event;
+        QString text;
+    } cases[] = {
+        // 3.25 lies exactly between 3.2 and 3.3: printf rounds to the even digit.
+        {{38, 3.25, QStringLiteral("A")}, QStringLiteral("Key A held 3.2s \u2014 released")},
+        {{40, 3.35, QStringLiteral("D")}, QStringLiteral("Key D held 3.4s \u2014 released")},
+        // A key whose label is not known is named by its number rather than not at all.
+        {{38, 3.0, QString()}, QStringLiteral("Key 38 held 3.0s \u2014 released")},
+        {{-1, 3.0, QString()}, QStringLiteral("Keys mashed for 3.0s")},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SnoozeGuard::stuckKeyText(c.event), c.text) << c.text.toStdString();
 }
 
 TEST(SnoozeGuard, OneEyesClosedEpisodeIsOneAlert)

@@ -37,7 +37,9 @@ public:
 
     void send(KeyEvent::Type type, qint64 code, bool letter = true)
     {
-        if (handler) handler(KeyEvent{.type = type, .keycode = code, .letter = letter});
+        // Letters carry their cap's label, as the X source gives them: code 38 is "A".
+        const QString label = letter ? QString(QLatin1Char(char('A' + (code - 38) % 26))) : QString();
+        if (handler) handler(KeyEvent{.type = type, .keycode = code, .letter = letter, .label = label});
     }
     void down(qint64 code, bool letter = true) { send(KeyEvent::Type::keyDown, code, letter); }
     void up(qint64 code, bool letter = true) { send(KeyEvent::Type::keyUp, code, letter); }
@@ -105,6 +107,7 @@ TEST(StuckKeyWatcher, HeldKeys)
         if (c.reported) {
             ASSERT_EQ(r.found.size(), 1) << c.name;
             EXPECT_EQ(r.found[0].keycode, 38);
+            EXPECT_EQ(r.found[0].label, QStringLiteral("A"));
             EXPECT_GE(r.found[0].heldFor, 3.0);
             EXPECT_LE(r.found[0].heldFor, 3.25) << "found within one poll pass";
             EXPECT_EQ(r.keyboard.keyUps, QList<qint64>{38}) << "released for the user";

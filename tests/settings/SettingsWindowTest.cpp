@@ -358,6 +358,37 @@ TEST(SettingsPages, ApiKeyIsMaskedStoredPrivatelyAndRefusedWithControlCharacters
     EXPECT_FALSE(w.find(QStringLiteral("apiKeyError"))->isVisibleTo(w.view.get()));
 }
 
+TEST(SettingsPages, PushButtonsAreDrawnInThePaletteNotThePlatformBevel)
+{
+    Rig rig;
+    Window w(rig);
+    const auto near = [](QRgb a, const QColor& b) {
+        return std::abs(qRed(a) - b.red()) <= 8 && std::abs(qGreen(a) - b.green()) <= 8 &&
+               std::abs(qBlue(a) - b.blue()) <= 8;
+    };
+    for (const PaletteTheme* palette : {&PaletteTheme::ember(), &PaletteTheme::daylight()}) {
+        rig.base.themes.setCurrent(*palette);
+        int checked = 0;
+        for (SettingsSection section : {SettingsSection::permissions, SettingsSection::myData, SettingsSection::aiShield,
+                                        SettingsSection::autopilot}) {
+            w.open(section);
+            QCoreApplication::processEvents();
+            for (QPushButton* b : w.view->page()->findChildren<QPushButton*>()) {
+                if (!b->isVisibleTo(w.view->page()) || b->isCheckable()) continue;  // segments have their own look
+                const QImage img = b->grab().toImage();
+                // A flat fill in the palette's raised surface, top to bottom: a bevel is a gradient.
+                const QRgb top = img.pixel(img.width() / 2, 2), bottom = img.pixel(img.width() / 2, img.height() - 3);
+                EXPECT_TRUE(near(top, palette->surfaceElevated) && near(bottom, palette->surfaceElevated))
+                    << SettingsSections::rawValue(section).toStdString() << " " << b->text().toStdString() << " in "
+                    << palette->id.toStdString() << ": " << QColor(top).name().toStdString() << " "
+                    << QColor(bottom).name().toStdString();
+                ++checked;
+            }
+        }
+        EXPECT_GE(checked, 6) << palette->id.toStdString();
+    }
+}
+
 TEST(SettingsPages, AIShieldPathsAndAlerts)
 {
     Rig rig;

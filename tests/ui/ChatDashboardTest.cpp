@@ -17,6 +17,8 @@
 #include "ui/chat/YoloArmingSheet.h"
 #include "ui/chat/YoloBadge.h"
 #include "ui/dashboard/DetailedView.h"
+#include "ui/dashboard/HistoryTab.h"
+#include "ui/dashboard/TextView.h"
 #include "ui/dashboard/Sidebar.h"
 #include "ui/dashboard/SidebarButton.h"
 
@@ -48,10 +50,18 @@ struct ChatDashboard {
     LinuxProcessControl control;
     QtScheduler scheduler;
     ProcessManager processes{control, scheduler};
+    // The application's conversation: it outlives the window.
+    TavrilonChatController chat{rig.gate, rig.router,
+                                AssistantServices{rig.monitor, rig.quiet, rig.profiles, rig.quiet, cleaner, rig.quiet,
+                                                  processes}};
     std::unique_ptr<DetailedView> window;
 
-    ChatDashboard()
+    ChatDashboard() { openWindow(); }
+
+    // Builds the window anew, as the window controller does after the user closed it.
+    void openWindow()
     {
+        window.reset();
         window = std::make_unique<DetailedView>(DashboardEnvironment{
             .monitor = rig.monitor,
             .settings = rig.settings,
@@ -60,11 +70,7 @@ struct ChatDashboard {
             .networkMonitor = rig.network,
             .aiEngine = rig.ai,
             .themeManager = rig.themes,
-            .tavrilon = TavrilonTabDeps{.themes = rig.themes,
-                                        .gate = rig.gate,
-                                        .router = rig.router,
-                                        .services = AssistantServices{rig.monitor, rig.quiet, rig.profiles, rig.quiet,
-                                                                      cleaner, rig.quiet, processes}},
+            .tavrilon = TavrilonTabDeps{.themes = rig.themes, .gate = rig.gate, .chat = chat},
             .processes = ProcessTabDeps{.stopper = processes,
                                         .incidents = processes,
                                         .control = control,
@@ -138,6 +144,20 @@ TEST(ChatInDashboard, FreeUpSpaceCleansTheFixtureHomeAndAnUndoRunsOnce)
     EXPECT_EQ(d.rig.gate.ledger().first().title, QStringLiteral("Clean caches & junk"));
     // The clean action carries no undo operation; its reply shows no Undo.
     EXPECT_EQ(chat->rows().last()->undoButton(), nullptr);
+    // History lists it beside the automatic actions, as the user's own.
+    QTest::mouseClick(d.window->sidebar()->button(DashboardTab::history), Qt::LeftButton);
+    auto* history = qobject_cast<HistoryTab*>(d.window->tabView());
+    ASSERT_NE(history, nullptr);
+    settle();
+    EXPECT_EQ(history->countText()->text(), QStringLiteral("1 actions"));
+    ASSERT_EQ(d.rig.monitor.actionHistory().size(), 1);
+    const ActionRecord cleaned = d.rig.monitor.actionHistory().first();
+    EXPECT_EQ(cleaned.action, ActionType::cacheCleared);
+    EXPECT_EQ(cleaned.target, QStringLiteral("Clean caches & junk"));
+    EXPECT_EQ(cleaned.detail, d.rig.gate.ledger().first().outcome);
+    EXPECT_FALSE(cleaned.wasAutomatic);
+    chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
 
     // A reversible action that has one: Undo once puts the profile back and marks the entry.
     ASSERT_EQ(d.rig.profiles.activeProfile(), PerformanceMode::balanced);
@@ -154,11 +174,13 @@ TEST(ChatInDashboard, FreeUpSpaceCleansTheFixtureHomeAndAnUndoRunsOnce)
     QTest::mouseClick(undo, Qt::LeftButton);
     EXPECT_EQ(d.rig.profiles.activeProfile(), PerformanceMode::developer);
 
-    // Another visit to the tab is a new conversation.
+    // Another visit to the tab shows the same conversation.
+    const qsizetype rows = chat->rows().size();
     QTest::mouseClick(d.window->sidebar()->button(DashboardTab::overview), Qt::LeftButton);
     chat = d.openChat();
     ASSERT_NE(chat, nullptr);
-    EXPECT_EQ(chat->rows().size(), 1);
+    EXPECT_EQ(chat->rows().size(), rows);
+    EXPECT_TRUE(lastText(chat).startsWith(QStringLiteral("Switched to "))) << lastText(chat).toStdString();
 }
 
 TEST(ChatInDashboard, StopWarnsTwiceIsBlockedAndArmingTakesThePasswordAndThreeConfirmations)
@@ -236,6 +258,10 @@ TEST(ChatInDashboard, StopWarnsTwiceIsBlockedAndArmingTakesThePasswordAndThreeCo
     EXPECT_EQ(lastText(chat), QStringLiteral("Sent stop signal to sleep (pid %1).").arg(child.pid()));
     ASSERT_TRUE(child.waitForExit(std::chrono::seconds(5)));
     EXPECT_EQ(child.terminatingSignal(), SIGTERM);
+    // Only the stop that happened is in History; the cancelled and refused requests are not.
+    ASSERT_EQ(d.rig.monitor.actionHistory().size(), 1);
+    EXPECT_EQ(d.rig.monitor.actionHistory().first().action, ActionType::processKilled);
+    EXPECT_EQ(d.rig.monitor.actionHistory().first().target, QStringLiteral("sleep"));
 }
 
 TEST(ChatInDashboard, BadgeFollowsTheStoredFlagAndTheWindowAnswersWhileAModelThinks)
@@ -268,7 +294,7 @@ TEST(ChatInDashboard, BadgeFollowsTheStoredFlagAndTheWindowAnswersWhileAModelThi
     });
     tick.start(10);
     QTest::qWait(100);
-    // The window still reacts: another tab and back (a new conversation), and a line answered at once.
+    // The window still reacts: another tab and back, and a line answered at once.
     QTest::mouseClick(d.window->sidebar()->button(DashboardTab::overview), Qt::LeftButton);
     chat = d.openChat();
     ASSERT_NE(chat, nullptr);
@@ -322,4 +348,64 @@ TEST(ChatInDashboard, GateSheetIsModalOverTheWholeWindow)
     QTest::qWait(20);
     QTest::mouseClick(d.window->windowHandle(), Qt::LeftButton, {}, onButton);
     EXPECT_EQ(d.window->selectedTab(), DashboardTab::overview);
+}
+
+TEST(ChatInDashboard, TheConversationAndALateReplyOutliveTheTabThePaletteAndTheWindow)
+{
+    ChatDashboard d;
+    ScriptedServer ollama;
+    ollama.script({ScriptedServer::Reply{200, R"({"message":{"content":"Rain on the roof."}})", false, 800}});
+    d.rig.settings.setOllamaEnabled(true);
+    d.rig.settings.setOllamaEndpoint(ollama.base());
+
+    TavrilonChatView* chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    d.type(chat, QStringLiteral("write me a poem about rain"));
+    ASSERT_TRUE(chat->thinkingLine()->isVisible());
+
+    // Away from the tab, another palette, and back while the model is still answering.
+    QTest::mouseClick(d.window->sidebar()->button(DashboardTab::overview), Qt::LeftButton);
+    d.rig.themes.setCurrent(PaletteTheme::daylight());
+    chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    ASSERT_EQ(chat->rows().size(), 2);
+    EXPECT_EQ(chat->rows().at(1)->bubble()->text(), QStringLiteral("write me a poem about rain"));
+    EXPECT_TRUE(chat->thinkingLine()->isVisible()) << "the question is still open";
+
+    // The window closed and the reply arrives while no chat is shown.
+    QTest::mouseClick(d.window->sidebar()->button(DashboardTab::overview), Qt::LeftButton);
+    d.openWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d.chat.isThinking(); }, 10000));
+    chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    ASSERT_EQ(chat->rows().size(), 3);
+    EXPECT_EQ(chat->rows().at(1)->bubble()->text(), QStringLiteral("write me a poem about rain"));
+    EXPECT_EQ(lastText(chat), QStringLiteral("Rain on the roof."));
+    EXPECT_EQ(chat->rows().last()->backendLabel()->text(), QStringLiteral("Ollama (local)"));
+    EXPECT_FALSE(chat->thinkingLine()->isVisible());
+
+    QTest::qWait(100);
+    QDir().mkpath(QStringLiteral(VELTRANMOOR_SCREENSHOTS));
+    ASSERT_TRUE(d.window->grab().save(QStringLiteral(VELTRANMOOR_SCREENSHOTS "/chat-after-tab-switch.png")));
+}
+
+TEST(ChatInDashboard, ASheetClosedWithItsWindowIsDismissedWithoutCounting)
+{
+    ChatDashboard d;
+    TavrilonChatView* chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    d.type(chat, QStringLiteral("stop nothingrunning"));
+    ASSERT_NE(chat->warningSheet(), nullptr);
+    ASSERT_TRUE(d.chat.pendingAction());
+
+    // The user closes the window with the sheet up: the conversation stays, the sheet does not.
+    d.openWindow();
+    EXPECT_FALSE(d.chat.pendingAction());
+    EXPECT_EQ(d.rig.gate.destructiveWarnings().value(QStringLiteral("Stop nothingrunning")), 0);
+    chat = d.openChat();
+    ASSERT_NE(chat, nullptr);
+    EXPECT_EQ(chat->warningSheet(), nullptr);
+    EXPECT_TRUE(chat->input()->isEnabled());
+    EXPECT_TRUE(d.window->sidebar()->button(DashboardTab::overview)->isEnabled());
+    EXPECT_EQ(chat->rows().at(1)->bubble()->text(), QStringLiteral("stop nothingrunning"));
 }

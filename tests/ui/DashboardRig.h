@@ -8,6 +8,7 @@
 #include "assistant/InsightSource.h"
 #include "assistant/ModelBackendClient.h"
 #include "assistant/ModelRouter.h"
+#include "assistant/TavrilonChatController.h"
 #include "core/AppSettings.h"
 #include "core/UserDefaults.h"
 #include "monitoring/AutoProfileChoice.h"
@@ -127,6 +128,8 @@ struct Rig {
     ActionGate gate{defaults, clock};
     ModelBackendClient backends{settings};
     ModelRouter router{settings, backends, [](const QString&, bool) {}};
+    TavrilonChatController chat{gate, router,
+                                AssistantServices{monitor, quiet, profiles, quiet, quiet, quiet, quiet}};
 
     Rig()
     {
@@ -147,11 +150,7 @@ struct Rig {
             .networkMonitor = network,
             .aiEngine = ai,
             .themeManager = themes,
-            .tavrilon = TavrilonTabDeps{.themes = themes,
-                                        .gate = gate,
-                                        .router = router,
-                                        .services = AssistantServices{monitor, quiet, profiles, quiet, quiet, quiet,
-                                                                      quiet}},
+            .tavrilon = TavrilonTabDeps{.themes = themes, .gate = gate, .chat = chat},
             .processes = ProcessTabDeps{.stopper = processManager,
                                         .incidents = processManager,
                                         .control = processControl,

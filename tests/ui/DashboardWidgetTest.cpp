@@ -3,6 +3,7 @@
 #include "DashboardRig.h"
 #include "assistant/TavrilonChatController.h"
 #include "ui/chat/MessageRow.h"
+#include "ui/chat/TavrilonChatView.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/dashboard/DetailedView.h"
 #include "ui/dashboard/HealthRing.h"
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QChartView>
 #include <QElapsedTimer>
@@ -122,20 +124,24 @@ TEST_F(Dashboard, OpensOnOverviewAndAClickSwitchesTheOneTabView)
     EXPECT_EQ(view.tabView(), current.data());
 }
 
-TEST_F(Dashboard, EachVisitToTavrilonStartsANewConversation)
+TEST_F(Dashboard, EachVisitToTavrilonShowsTheSameConversation)
 {
     view.selectTab(DashboardTab::tavrilon);
-    QPointer<TavrilonChatController> first = view.tabView()->findChild<TavrilonChatController*>();
-    ASSERT_TRUE(first);
-    ASSERT_EQ(first->messages().size(), 1);
-    ASSERT_TRUE(view.tabView()->findChild<MessageRow*>());
-    EXPECT_EQ(view.tabView()->findChild<MessageRow*>()->bubble()->text(), TavrilonChatController::welcomeText());
+    auto* chat = qobject_cast<TavrilonChatView*>(view.tabView());
+    ASSERT_TRUE(chat);
+    ASSERT_EQ(chat->rows().size(), 1);
+    EXPECT_EQ(chat->rows().first()->bubble()->text(), TavrilonChatController::welcomeText());
+    chat->input()->setText(QStringLiteral("hi"));
+    chat->sendInput();
+    const qsizetype rows = chat->rows().size();
+    ASSERT_GT(rows, 1);
     view.selectTab(DashboardTab::overview);
-    EXPECT_TRUE(first.isNull());
     view.selectTab(DashboardTab::tavrilon);
-    auto* second = view.tabView()->findChild<TavrilonChatController*>();
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->messages().size(), 1);
+    chat = qobject_cast<TavrilonChatView*>(view.tabView());
+    ASSERT_TRUE(chat);
+    EXPECT_EQ(chat->rows().size(), rows);
+    EXPECT_EQ(chat->rows().at(1)->bubble()->text(), QStringLiteral("hi"));
+    EXPECT_EQ(&chat->controller(), &rig.chat) << "the application's conversation, not one of the view's own";
 }
 
 TEST_F(Dashboard, SidebarFollowsWhatTheManagersPublish)
@@ -167,18 +173,35 @@ TEST_F(Dashboard, SidebarFollowsWhatTheManagersPublish)
     EXPECT_EQ(overview()->profileLabel()->style().name, QStringLiteral("Gaming"));
 }
 
-TEST_F(Dashboard, ASidebarButtonWithKeyboardFocusShowsARing)
+TEST_F(Dashboard, KeyboardFocusLooksUnlikeTheSelectionAndEnterOpensTheEntry)
 {
     view.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     SidebarButton* history = view.sidebar()->button(DashboardTab::history);
     EXPECT_EQ(history->focusPolicy(), Qt::TabFocus);
     const QColor accent = PaletteTheme::ember().accent;
-    const QImage before = history->grab().toImage();
-    EXPECT_FALSE(uses(before, accent, 24, 200)) << "an unselected button without focus has no accent";
+    const QImage plain = history->grab().toImage();
+    EXPECT_FALSE(uses(plain, accent, 24, 200)) << "an unselected button without focus has no accent";
+
     history->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(history->hasFocus());
-    EXPECT_TRUE(uses(history->grab().toImage(), accent, 24, 200));
+    const QImage focused = history->grab().toImage();
+    // A ring, light and dashed, with neither the selection's accent nor its tint.
+    EXPECT_NE(focused, plain);
+    EXPECT_TRUE(uses(focused, QColor(Qt::white), 40, 150));
+    EXPECT_FALSE(uses(focused, accent, 24, 90));
+    const QPoint inside(6, focused.height() / 2);
+    EXPECT_EQ(focused.pixel(inside), plain.pixel(inside)) << "no fill";
+
+    // Return, and the keypad's Enter, open the focused entry.
+    QTest::keyClick(history, Qt::Key_Return);
+    EXPECT_EQ(view.selectedTab(), DashboardTab::history);
+    SidebarButton* battery = view.sidebar()->button(DashboardTab::battery);
+    battery->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(battery, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(view.selectedTab(), DashboardTab::battery);
+    // Only the selected one reads as selected, whichever has the focus.
+    for (SidebarButton* b : view.sidebar()->buttons()) EXPECT_EQ(b->isSelected(), b == battery);
 }
 
 TEST_F(Dashboard, RingArcTakesTheScoresBandColour)

@@ -37,7 +37,7 @@ struct HUDRig {
             .optimize =
                 QuickOptimizer::Collaborators{
                     .gate = rig.gate,
-                    .harness = harness,
+                    .history = rig.monitor,
                     .scheduler = rig.scheduler,
                     .worker = rig.executor,
                     .cleanCaches = [this] { calls << QStringLiteral("clean"); return cleanText; },

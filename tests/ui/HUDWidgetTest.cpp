@@ -1,4 +1,6 @@
 #include "ui/HUDRig.h"
+#include "ui/dashboard/AIInsightsTab.h"
+#include "ui/dashboard/DetailedView.h"
 #include "ui/shell/HUDReadout.h"
 #include "ui/shell/HeroDeltaView.h"
 #include "ui/theme/HexGauge.h"
@@ -394,6 +396,37 @@ TEST(HUDWidgetView, OptimizeNowRunsBothActionsThroughTheGateUnmeasured)
     ASSERT_EQ(r.rig.gate.ledger().size(), 2);
     for (const GateLedgerEntry& e : r.rig.gate.ledger()) EXPECT_FALSE(e.metricLabel.has_value()) << e.title.toStdString();
     EXPECT_FALSE(r.library.epitope(QStringLiteral("clean-caches")).has_value());
+    // Both are in History, as the user's own actions.
+    const QList<ActionRecord>& history = r.rig.monitor.actionHistory();
+    ASSERT_EQ(history.size(), 2);
+    EXPECT_EQ(history[0].action, ActionType::memoryFreed);
+    EXPECT_EQ(history[1].action, ActionType::cacheCleared);
+    EXPECT_EQ(history[1].target, QStringLiteral("Clean caches & junk"));
+    EXPECT_EQ(history[1].detail, QStringLiteral("Freed 1.2 GB"));
+    EXPECT_FALSE(history[0].wasAutomatic || history[1].wasAutomatic);
+}
+
+TEST(HUDWidgetView, TheHUDAndTheAIInsightsCardShowOneLeakCount)
+{
+    // Both built, not painted: what is compared is what each reads and the words it shows.
+    HUDRig r;
+    HUDWidgetView hud(r.deps());
+    DetailedView dashboard(r.rig.env());
+    dashboard.selectTab(DashboardTab::aiInsights);
+    auto* tab = dashboard.findChild<AIInsightsTab*>();
+    ASSERT_TRUE(tab);
+    const MemoryLeak xvfb{.processName = QStringLiteral("Xvfb"), .pid = 41, .currentMemoryMB = 900,
+                          .growthRateMBPerHour = 80, .confidence = 0.9};
+    const struct {
+        qsizetype leaks;
+        QString text;
+    } cases[] = {{1, QStringLiteral("1 leak")}, {2, QStringLiteral("2 leaks")}, {0, QStringLiteral("0 leaks")}};
+    for (const auto& c : cases) {
+        r.rig.ai.setDetectedLeaks(QList<MemoryLeak>(c.leaks, xvfb));
+        dashboard_rig::settle();
+        EXPECT_EQ(tab->statTexts().value(2), c.text);
+        EXPECT_TRUE(hud.readoutText().contains(c.text + QLatin1Char(' '))) << hud.readoutText().toStdString();
+    }
 }
 
 TEST(HUDWidgetView, TheMiniChatShowsTheLastThreeLinesAndKeepsABlankDraft)

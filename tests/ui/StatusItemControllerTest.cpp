@@ -25,6 +25,7 @@ struct Guards final : SnoozeGuardService, SnoozeGuardStatus, AIShieldStatus, Wor
     QStringList journal;
     bool running = false;
     bool cameraDenied = false;
+    bool noCamera = false;  // the camera watch found no camera to open
     QList<AIProcessInfo> ai;
     int64_t snapshots = 0;
 
@@ -41,6 +42,9 @@ struct Guards final : SnoozeGuardService, SnoozeGuardStatus, AIShieldStatus, Wor
     bool isRunning() const override { return running; }
     bool cameraPermissionDenied() const override { return cameraDenied; }
     bool accessibilityPermissionDenied() const override { return false; }
+    bool cameraWatchRunning() const override { return running && !cameraDenied && !noCamera; }
+    bool keyWatchRunning() const override { return running; }
+    QString cameraFailure() const override { return noCamera ? QStringLiteral("No camera") : QString(); }
     void showAlert(const QString& reason, int level) override { journal << QStringLiteral("alert %1 %2").arg(level).arg(reason); }
     QList<AIProcessInfo> processes() const override { return ai; }
     std::optional<QString> lastSuspiciousEvent() const override { return std::nullopt; }
@@ -162,6 +166,22 @@ TEST(StatusItemController, MenuIsRebuiltFromLiveStateAtEveryOpening)
     EXPECT_NE(r.entry(QStringLiteral("AI Shield: 1 AI process")), nullptr);
     EXPECT_NE(r.entry(QStringLiteral("  \u2022 agent (pid 42)")), nullptr);
     EXPECT_NE(r.entry(QStringLiteral("Work Guard: 1 snapshot")), nullptr);
+}
+
+TEST(StatusItemController, WithoutACameraNeitherTheMenuNorTheIconSaysArmed)
+{
+    ControllerRig r;
+    r.controller.install();
+    r.rig.settings.setSnoozeGuardEnabled(true);
+    r.guards.running = true;
+    r.guards.noCamera = true;
+    r.rig.publishSample(10, 20, 42);
+    settle();
+    EXPECT_EQ(r.controller.trayIcon()->toolTip(), QStringLiteral("Veltranmoor AI \u2014 42 \u25D0"));
+    Q_EMIT r.controller.menu()->aboutToShow();
+    EXPECT_NE(r.entry(QStringLiteral("Snooze Guard: Partial \u25D0")), nullptr);
+    EXPECT_NE(r.entry(QStringLiteral("  Camera: none")), nullptr);
+    EXPECT_NE(r.entry(QStringLiteral("  Accessibility: OK")), nullptr);
 }
 
 TEST(StatusItemController, MenuActions)

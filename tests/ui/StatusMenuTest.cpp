@@ -42,16 +42,27 @@ TEST(RelativeAgeText, WholeUnitsCutTowardZero)
 
 TEST(StatusMenu, SnoozeSectionPerState)
 {
+    // "Armed" only while both watches run; the camera line says why its watch does not.
     const struct {
-        bool enabled, running, cameraDenied, accessibilityDenied;
+        bool enabled, running, cameraDenied, accessibilityDenied, cameraRunning, keysRunning;
+        const char* cameraFailure;
         const char *header, *camera, *accessibility;
     } cases[] = {
-        {false, true, false, false, "Snooze Guard: Disabled", "  Camera: OK", "  Accessibility: OK"},
-        {true, false, false, false, "Snooze Guard: Off", "  Camera: OK", "  Accessibility: OK"},
-        {true, true, false, false, "Snooze Guard: Armed \u25CF", "  Camera: OK", "  Accessibility: OK"},
-        {true, true, true, false, "Snooze Guard: Partial \u25D0", "  Camera: denied / not granted", "  Accessibility: OK"},
-        {true, true, false, true, "Snooze Guard: Partial \u25D0", "  Camera: OK",
+        {false, false, false, false, false, false, "", "Snooze Guard: Disabled", "  Camera: off", "  Accessibility: off"},
+        {true, false, false, false, false, false, "", "Snooze Guard: Off", "  Camera: off", "  Accessibility: off"},
+        {true, true, false, false, true, true, "", "Snooze Guard: Armed \u25CF", "  Camera: OK", "  Accessibility: OK"},
+        {true, true, true, false, false, true, "", "Snooze Guard: Partial \u25D0", "  Camera: denied / not granted",
+         "  Accessibility: OK"},
+        {true, true, false, true, true, false, "", "Snooze Guard: Partial \u25D0", "  Camera: OK",
          "  Accessibility: denied / restart after grant"},
+        // No camera on the machine: not armed, and the menu says so.
+        {true, true, false, false, false, true, "No camera", "Snooze Guard: Partial \u25D0", "  Camera: none",
+         "  Accessibility: OK"},
+        {true, true, false, false, false, true, "Cannot open the camera /dev/video0", "Snooze Guard: Partial \u25D0",
+         "  Camera: Cannot open the camera /dev/video0", "  Accessibility: OK"},
+        // Started, but neither watch runs: nothing is watched.
+        {true, true, false, false, false, false, "No camera", "Snooze Guard: Off", "  Camera: none",
+         "  Accessibility: off"},
     };
     for (const auto& c : cases) {
         StatusMenuState s = baseState();
@@ -59,18 +70,21 @@ TEST(StatusMenu, SnoozeSectionPerState)
         s.snoozeRunning = c.running;
         s.cameraDenied = c.cameraDenied;
         s.accessibilityDenied = c.accessibilityDenied;
+        s.cameraRunning = c.cameraRunning;
+        s.keyWatchRunning = c.keysRunning;
+        s.cameraFailure = QString::fromUtf8(c.cameraFailure);
         const QList<StatusMenuRow> rows = statusMenuRows(s);
-        EXPECT_EQ(rows[0].title, QString::fromUtf8(c.header));
+        EXPECT_EQ(rows[0].title, QString::fromUtf8(c.header)) << c.camera;
         EXPECT_TRUE(rows[0].header);
         EXPECT_EQ(rows[1].title, QString::fromUtf8(c.camera));
-        EXPECT_EQ(rows[2].title, QString::fromUtf8(c.accessibility));
+        EXPECT_EQ(rows[2].title, QString::fromUtf8(c.accessibility)) << c.camera;
     }
 }
 
 TEST(StatusMenu, WholeMenuOfAnIdleMachine)
 {
     const QStringList expected{
-        "Snooze Guard: Disabled", "  Camera: OK", "  Accessibility: OK", "---", "Test Alert",
+        "Snooze Guard: Disabled", "  Camera: off", "  Accessibility: off", "---", "Test Alert",
         "Recheck Permissions / Restart Watch", "---", "AI Shield: 0 AI processes", "Show AI Shield Log in Files", "---",
         "Work Guard: 0 snapshots", "  Last sweep: never", "Snapshot Now", "Open Recovery Browser\u2026",
         "Show Snapshots in Files", "---", "Show Desktop HUD", "Open Dashboard", "Settings\u2026", "Quit Veltranmoor"};
@@ -164,7 +178,7 @@ TEST(StatusMenu, FilledMenuTriggersActionsAndGreysStatusLines)
         if (!a->isSeparator()) byTitle.insert(a->text(), a);
     ASSERT_TRUE(byTitle.contains(QStringLiteral("Hide Desktop HUD")));
     EXPECT_FALSE(byTitle.value(QStringLiteral("Snooze Guard: Disabled"))->isEnabled());
-    EXPECT_FALSE(byTitle.value(QStringLiteral("  Camera: OK"))->isEnabled());
+    EXPECT_FALSE(byTitle.value(QStringLiteral("  Camera: off"))->isEnabled());
     EXPECT_TRUE(byTitle.value(QStringLiteral("Test Alert"))->isEnabled());
     EXPECT_EQ(byTitle.value(QStringLiteral("Quit Veltranmoor"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     EXPECT_EQ(byTitle.value(QStringLiteral("Open Recovery Browser\u2026"))->shortcut(),

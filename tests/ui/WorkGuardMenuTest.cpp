@@ -31,6 +31,9 @@ struct OtherGuards final : SnoozeGuardService, SnoozeGuardStatus, AIShieldStatus
     bool isRunning() const override { return false; }
     bool cameraPermissionDenied() const override { return false; }
     bool accessibilityPermissionDenied() const override { return false; }
+    bool cameraWatchRunning() const override { return false; }
+    bool keyWatchRunning() const override { return false; }
+    QString cameraFailure() const override { return {}; }
     void showAlert(const QString&, int) override {}
     QList<AIProcessInfo> processes() const override { return {}; }
     std::optional<QString> lastSuspiciousEvent() const override { return std::nullopt; }

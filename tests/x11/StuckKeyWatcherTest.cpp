@@ -101,10 +101,9 @@ TEST(StuckKeyWatcherX11, AHeldLetterIsReleasedAndReported)
     EXPECT_GE(held.elapsed(), 2900);
     ASSERT_TRUE(waitFor([&] { return !r.alert.calls.isEmpty(); }, 1000));
     const QString reason = r.alert.calls.first();
-    const QRegularExpression line(QStringLiteral("^show 0 Key (\\d+) held (3\\.\\d)s \u2014 released$"));
-    const auto match = line.match(reason);
-    ASSERT_TRUE(match.hasMatch()) << reason.toStdString();
-    EXPECT_EQ(match.captured(1).toInt(), a);
+    // The key as its cap names it, not the server's code for it.
+    const QRegularExpression line(QStringLiteral("^show 0 Key A held 3\\.\\ds \u2014 released$"));
+    EXPECT_TRUE(line.match(reason).hasMatch()) << reason.toStdString();
     EXPECT_TRUE(server.isDown(one)) << "the digit is left alone";
 
     // The digit stays held past 3 s: nothing more is reported, and once released the poll stops.
@@ -138,7 +137,7 @@ TEST(StuckKeyWatcherX11, KeyMashingIsABurst)
     for (int i = 0; i < 50; ++i) keys << letters[i % letters.size()];
     ASSERT_EQ(xdotool(keys), 0);
     ASSERT_TRUE(waitFor([&] { return !r.alert.calls.isEmpty(); }, 3000));
-    EXPECT_EQ(r.alert.calls, QStringList{QStringLiteral("show 0 Key -1 held 3.0s \u2014 released")});
+    EXPECT_EQ(r.alert.calls, QStringList{QStringLiteral("show 0 Keys mashed for 3.0s")});
 }
 
 TEST(StuckKeyWatcherX11, WaylandSaysOnceThatItCannotWatch)

@@ -114,9 +114,8 @@ struct TrayRig {
     WorkGuard workGuard{{.clock = rig.clock, .scheduler = rig.scheduler}};
     DesktopHUDController hud{DesktopHUDDeps{.defaults = rig.defaults}};
     QStringList calls;
-    OutcomeHarness harness{rig.monitor, rig.scheduler, rig.clock};
     QuickOptimizer optimizer{{.gate = rig.gate,
-                              .harness = harness,
+                              .history = rig.monitor,
                               .scheduler = rig.scheduler,
                               .worker = rig.executor,
                               .cleanCaches = [] { return QStringLiteral("Nothing safe to clean right now."); },

@@ -132,12 +132,19 @@ bool XInputKeyEventSource::isLetterKeysym(unsigned long keysym)
     return (keysym >= XK_a && keysym <= XK_z) || (keysym >= XK_A && keysym <= XK_Z);
 }
 
-bool XInputKeyEventSource::isLetterKey(unsigned keycode) const
+QString XInputKeyEventSource::letterLabel(unsigned keycode) const
 {
     // The letter the key gives in the layout in use; a layout of another script (its first
     // group usually Latin) still watches the keys that carry the Latin letters there.
-    if (isLetterKeysym(XkbKeycodeToKeysym(m_dpy, KeyCode(keycode), m_group, 0))) return true;
-    return m_group != 0 && isLetterKeysym(XkbKeycodeToKeysym(m_dpy, KeyCode(keycode), 0, 0));
+    for (int group : {m_group, 0}) {
+        const unsigned long keysym = XkbKeycodeToKeysym(m_dpy, KeyCode(keycode), group, 0);
+        if (isLetterKeysym(keysym)) {
+            const char letter = char(keysym >= XK_a ? keysym - XK_a + 'A' : keysym - XK_A + 'A');
+            return QString(QLatin1Char(letter));
+        }
+        if (m_group == 0) break;
+    }
+    return {};
 }
 
 // The modifier bit the Super keys set (Mod4 in every common keymap).
@@ -185,9 +192,11 @@ void XInputKeyEventSource::readEvents()
                     if (ours) continue;
                 }
             }
+            const QString label = letterLabel(keycode);
             KeyEvent e{.type = down ? KeyEvent::Type::keyDown : KeyEvent::Type::keyUp,
                        .keycode = qint64(keycode),
-                       .letter = isLetterKey(keycode)};
+                       .letter = !label.isEmpty(),
+                       .label = label};
             if (m_handler) m_handler(e);
         } else if (ev.type == m_xkbEventBase) {
             const auto* xkb = reinterpret_cast<const XkbEvent*>(&ev);

@@ -31,7 +31,8 @@ public:
 
 private:
     void readEvents();
-    bool isLetterKey(unsigned keycode) const;
+    // The capital of the letter the key gives, empty for any other key.
+    QString letterLabel(unsigned keycode) const;
     void updateModifiers(unsigned mods);
     unsigned commandMask() const;
 

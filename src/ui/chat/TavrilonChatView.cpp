@@ -45,8 +45,14 @@ private:
 
 TavrilonChatView::TavrilonChatView(ThemeManager& themes, ActionGate& gate, ModelRouter& router,
                                    AssistantServices services, QWidget* parent)
-    : QWidget(parent), m_themes(themes), m_gate(gate), m_theme(this, themes),
-      m_controller(new TavrilonChatController(gate, router, services, this))
+    : TavrilonChatView(themes, gate, *new TavrilonChatController(gate, router, services), parent)
+{
+    m_controller->setParent(this);
+}
+
+TavrilonChatView::TavrilonChatView(ThemeManager& themes, ActionGate& gate, TavrilonChatController& controller,
+                                   QWidget* parent)
+    : QWidget(parent), m_themes(themes), m_gate(gate), m_theme(this, themes), m_controller(&controller)
 {
     setObjectName(QStringLiteral("TavrilonChatView"));
     auto* outer = new QVBoxLayout(this);
@@ -125,7 +131,27 @@ TavrilonChatView::TavrilonChatView(ThemeManager& themes, ActionGate& gate, Model
     connect(&themes, &ThemeManager::currentChanged, this, &TavrilonChatView::applyTheme);
 
     syncMessages();
+    syncThinking();
     applyTheme();
+}
+
+void TavrilonChatView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_shownOnce) return;
+    m_shownOnce = true;
+    if (m_rows.size() < 2) return;
+    // Once the window has laid the view out, the conversation so far shows its newest line.
+    QPointer<TavrilonChatView> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self] {
+            if (!self) return;
+            self->m_listLayout->activate();
+            QScrollBar* bar = self->m_scroll->verticalScrollBar();
+            bar->setValue(bar->maximum());
+        },
+        Qt::QueuedConnection);
 }
 
 void TavrilonChatView::syncThinking()
@@ -137,6 +163,12 @@ void TavrilonChatView::syncThinking()
 
 TavrilonChatView::~TavrilonChatView()
 {
+    // The controller may outlive this view: nothing it publishes from here on reaches it.
+    m_controller->disconnect(this);
+    // A sheet that goes with the view (its window closed) was dismissed without its buttons:
+    // nothing is counted, and the next view opens without it.
+    if (m_controller->pendingAction()) m_controller->clearPending();
+    if (m_controller->showYoloSheet()) m_controller->setShowYoloSheet(false);
     // The sheets and rows call into the controller; they go before it does. The sheets live on
     // the window, which outlives this view when another tab replaces it.
     delete m_warningOverlay;

@@ -26,12 +26,15 @@ class YoloArmingSheet;
 class YoloBadge;
 
 // The assistant's chat panel: header with the YOLO badge, the conversation with its thinking
-// line, the input row, and the gate's two sheets over it. It owns one controller for as long
-// as it lives (a new view is a new conversation) and shows only what the controller, the gate
-// and the palette publish.
+// line, the input row, and the gate's two sheets over it. It shows only what the controller,
+// the gate and the palette publish. Built over a controller that outlives it (the dashboard's),
+// it shows the conversation so far, and a reply that arrives later lands in the controller
+// whether or not a view is open; built with its own controller, it is a new conversation.
 class TavrilonChatView : public QWidget {
     Q_OBJECT
 public:
+    TavrilonChatView(ThemeManager& themes, ActionGate& gate, TavrilonChatController& controller,
+                     QWidget* parent = nullptr);
     TavrilonChatView(ThemeManager& themes, ActionGate& gate, ModelRouter& router, AssistantServices services,
                      QWidget* parent = nullptr);
     ~TavrilonChatView() override;
@@ -54,6 +57,9 @@ public:
     // Takes the field's text, empties the field and hands the text to the controller as typed.
     void sendInput();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     // The thinking line: shown while a model question is open or a slow action runs, with the
     // action's title.
@@ -73,7 +79,9 @@ private:
     ThemeManager& m_themes;
     ActionGate& m_gate;
     ThemeBinding m_theme;
-    TavrilonChatController* m_controller;  // a child: it goes with the view
+    TavrilonChatController* m_controller;  // a child when the view made it
+    // A conversation shown anew opens at its newest message.
+    bool m_shownOnce = false;
     ThemedColors m_colors;
 
     QWidget* m_panel = nullptr;

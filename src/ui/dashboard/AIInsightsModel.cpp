@@ -1,18 +1,30 @@
 #include "ui/dashboard/AIInsightsModel.h"
 
 #include "core/CFormat.h"
+#include "optimisation/AIEngine.h"
 
 namespace AIInsightsModel {
 
-QList<Stat> decisionEngineStats(qsizetype baselines, qsizetype anomalies, qsizetype leaks)
+Counts counts(const AIEngine& engine)
 {
+    return {.baselines = engine.processBaselineCount(),
+            .anomalies = engine.anomalyCount(),
+            .leaks = int(engine.detectedLeaks().size())};
+}
+
+QString baselineWord(qint64 n) { return n == 1 ? QStringLiteral("baseline") : QStringLiteral("baselines"); }
+QString leakWord(qint64 n) { return n == 1 ? QStringLiteral("leak") : QStringLiteral("leaks"); }
+QString anomalyWord(qint64 n) { return n == 1 ? QStringLiteral("anomaly") : QStringLiteral("anomalies"); }
+
+QList<Stat> decisionEngineStats(const Counts& c)
+{
+    const auto text = [](qint64 n, const QString& word) { return cformat("%lld", n) + QLatin1Char(' ') + word; };
     return {
-        {cformat("%lld", qint64(baselines)) + QStringLiteral(" baselines"), QStringLiteral("chart.bar.fill"),
-         NamedColor::gray},
-        {cformat("%lld", qint64(anomalies)) + QStringLiteral(" anomalies"),
-         QStringLiteral("exclamationmark.triangle"), anomalies > 0 ? NamedColor::orange : NamedColor::gray},
-        {cformat("%lld", qint64(leaks)) + QStringLiteral(" leaks"), QStringLiteral("drop.triangle.fill"),
-         leaks != 0 ? NamedColor::red : NamedColor::gray},
+        {text(c.baselines, baselineWord(c.baselines)), QStringLiteral("chart.bar.fill"), NamedColor::gray},
+        {text(c.anomalies, anomalyWord(c.anomalies)), QStringLiteral("exclamationmark.triangle"),
+         c.anomalies > 0 ? NamedColor::orange : NamedColor::gray},
+        {text(c.leaks, leakWord(c.leaks)), QStringLiteral("drop.triangle.fill"),
+         c.leaks != 0 ? NamedColor::red : NamedColor::gray},
     };
 }
 

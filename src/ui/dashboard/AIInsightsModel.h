@@ -8,16 +8,31 @@
 #include <QList>
 #include <QString>
 
+class AIEngine;
+
 // What the AI Insights tab shows, from the learning engine's published state.
 namespace AIInsightsModel {
+
+// The learning engine's three counters, read from its published state. The dashboard's engine
+// card and the HUD both show them from here, so the two never disagree.
+struct Counts {
+    int baselines = 0;
+    int anomalies = 0;
+    int leaks = 0;
+};
+Counts counts(const AIEngine& engine);
+// The word after each count: "1 baseline", "2 baselines"; "1 leak"; "1 anomaly", "0 anomalies".
+QString baselineWord(qint64 n);
+QString leakWord(qint64 n);
+QString anomalyWord(qint64 n);
 
 struct Stat {
     QString text;
     QString symbol;
     NamedColor color;
 };
-// "N baselines", "N anomalies", "N leaks" (never singular).
-QList<Stat> decisionEngineStats(qsizetype baselines, qsizetype anomalies, qsizetype leaks);
+// "3 baselines", "0 anomalies", "1 leak".
+QList<Stat> decisionEngineStats(const Counts& counts);
 
 // "PID 812 | 420 MB → 960 MB | +75 MB/hr"
 QString leakLine(const MemoryLeak& leak);

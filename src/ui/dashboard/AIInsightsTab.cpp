@@ -123,8 +123,7 @@ QWidget* AIInsightsTab::makeDecisionEngineCard()
 
     auto* stats = new QHBoxLayout;
     stats->setSpacing(16);
-    for (const AIInsightsModel::Stat& stat :
-         AIInsightsModel::decisionEngineStats(engine.processBaselineCount(), engine.anomalyCount(), engine.detectedLeaks().size())) {
+    for (const AIInsightsModel::Stat& stat : AIInsightsModel::decisionEngineStats(AIInsightsModel::counts(engine))) {
         auto* label = new IconTextRow(stat.symbol, 11, DashboardStyle::font(11), namedColor(stat.color), 4, card);
         label->setText(stat.text);
         stats->addWidget(label);

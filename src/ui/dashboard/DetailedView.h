@@ -11,7 +11,8 @@ class Sidebar;
 class QVBoxLayout;
 
 // The dashboard window's content: the sidebar, a divider and the selected tab's view. Only the
-// selected tab's view exists; choosing another tab discards it with everything it held.
+// selected tab's view exists; choosing another tab discards it with everything it held, except
+// the chat's conversation, which belongs to the application (see TavrilonTabDeps).
 class DetailedView : public QWidget {
     Q_OBJECT
 public:

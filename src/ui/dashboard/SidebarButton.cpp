@@ -5,6 +5,7 @@
 #include "ui/theme/PaletteTheme.h"
 #include "ui/theme/SymbolIcon.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -46,6 +47,17 @@ void SidebarButton::setBadge(qsizetype badge)
     update();
 }
 
+void SidebarButton::keyPressEvent(QKeyEvent* event)
+{
+    // Space is the button's own; Return and Enter (either key) open the entry as well.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && plain && !event->isAutoRepeat()) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
 QSize SidebarButton::sizeHint() const
 {
     const QFontMetrics fm(DashboardStyle::font(13, QFont::DemiBold));
@@ -65,11 +77,14 @@ void SidebarButton::paintEvent(QPaintEvent*)
         p.drawPath(shape);
     }
 
-    // Keyboard focus shows: a ring in the accent, inside the button's shape.
+    // Keyboard focus shows as a dashed light ring inside the button's shape: never the accent
+    // and never a fill, which are the selection's.
     if (hasFocus()) {
         QPainterPath ring;
         ring.addRoundedRect(box.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
-        p.setPen(QPen(m_accent, 2));
+        QPen pen(withOpacity(Qt::white, 0.85), 1.5);
+        pen.setDashPattern({3, 2});
+        p.setPen(pen);
         p.setBrush(Qt::NoBrush);
         p.drawPath(ring);
     }

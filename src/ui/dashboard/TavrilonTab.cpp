@@ -4,5 +4,5 @@
 
 QWidget* makeTavrilonTab(const TavrilonTabDeps& deps, QWidget* parent)
 {
-    return new TavrilonChatView(deps.themes, deps.gate, deps.router, deps.services, parent);
+    return new TavrilonChatView(deps.themes, deps.gate, deps.chat, parent);
 }

@@ -1,20 +1,18 @@
 #pragma once
 
-#include "assistant/AssistantServices.h"
-
 class ActionGate;
-class ModelRouter;
 class QWidget;
+class TavrilonChatController;
 class ThemeManager;
 
-// What the Tavrilon tab's chat is built with.
+// What the Tavrilon tab's chat is shown with.
 struct TavrilonTabDeps {
     ThemeManager& themes;
     ActionGate& gate;
-    ModelRouter& router;
-    AssistantServices services;
+    // The conversation. It lives as long as the application: leaving the tab, changing the
+    // palette or closing the window keeps it, and a reply still on its way arrives in it.
+    TavrilonChatController& chat;
 };
 
-// The content of the Tavrilon tab, built anew each time the tab is selected: a new chat
-// controller, so each visit starts a new conversation with only the welcome line.
+// The content of the Tavrilon tab: a chat view over the application's one conversation.
 QWidget* makeTavrilonTab(const TavrilonTabDeps& deps, QWidget* parent);

@@ -84,6 +84,7 @@ public:
         visibleWhen(banner, [&shield] { return shield.quietHoursActive(); });
         quiet->content()->addWidget(banner);
         auto* resume = new QPushButton(QStringLiteral("Resume any paused AI processes now"));
+        SettingsStyle::themedButton(resume);
         resume->setObjectName(QStringLiteral("resumeButton"));
         resume->setFont(sysFont(11, QFont::Medium));
         connect(resume, &QPushButton::clicked, this, [&shield] {
@@ -139,8 +140,10 @@ public:
         path->setFont(mono(11));
         path->setText(state.newBoundaryPath);
         auto* add = new QPushButton(QStringLiteral("Add"), addRow);
+        SettingsStyle::themedButton(add);
         add->setObjectName(QStringLiteral("addBoundaryPath"));
         auto* reset = new QPushButton(QStringLiteral("Reset Defaults"), addRow);
+        SettingsStyle::themedButton(reset);
         reset->setObjectName(QStringLiteral("resetBoundaryPaths"));
         auto updateAdd = [this, add] { add->setEnabled(!this->state().newBoundaryPath.trimmed().isEmpty()); };
         connect(path, &QLineEdit::textChanged, this, [this, updateAdd](const QString& t) {
@@ -216,6 +219,7 @@ public:
         alertTextColumn->addWidget(where);
         alertColumn->addWidget(alertText);
         auto* clear = new QPushButton(QStringLiteral("Clear alerts"), alert);
+        SettingsStyle::themedButton(clear);
         clear->setObjectName(QStringLiteral("clearAlerts"));
         connect(clear, &QPushButton::clicked, this, [this, &shield] {
             shield.clearBoundaryAlerts();

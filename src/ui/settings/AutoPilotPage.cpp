@@ -134,6 +134,7 @@ public:
         runColumn->addWidget(makeText(QStringLiteral("Run Maintenance Now"), sysFont(13, QFont::Medium), Qt::white));
         runColumn->addWidget(runCaption);
         auto* runNow = new QPushButton;
+        SettingsStyle::themedButton(runNow);
         runNow->setObjectName(QStringLiteral("runNowButton"));
         onRefresh([runNow, &pilot] {
             runNow->setText(pilot.isRunning() ? QStringLiteral("Running\u2026") : QStringLiteral("Run Now"));

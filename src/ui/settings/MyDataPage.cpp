@@ -36,6 +36,7 @@ public:
         // Updates.
         auto* update = new SettingsCard(12);
         auto* check = new QPushButton;
+        SettingsStyle::themedButton(check);
         check->setObjectName(QStringLiteral("checkForUpdates"));
         onRefresh([check, &updates] {
             const bool checking = updates.state().kind == UpdateStateView::Kind::checking;
@@ -80,6 +81,7 @@ public:
                                            s.current + QStringLiteral("."),
                                        sysFont(11, QFont::Medium), accent()));
                 auto* open = new QPushButton(QStringLiteral("Open Download Page"), host);
+                SettingsStyle::themedButton(open);
                 open->setObjectName(QStringLiteral("openDownloadPage"));
                 connect(open, &QPushButton::clicked, this, [&updates] { updates.openDownloadPage(); });
                 column->addWidget(open, 0, Qt::AlignLeft);
@@ -112,9 +114,11 @@ public:
         buttonRow->setContentsMargins(0, 0, 0, 0);
         buttonRow->setSpacing(10);
         auto* exportButton = new QPushButton(QStringLiteral("Export My Data\u2026"), buttons);
+        SettingsStyle::themedButton(exportButton);
         exportButton->setObjectName(QStringLiteral("exportMyData"));
         connect(exportButton, &QPushButton::clicked, this, [this, &data] { data.exportMyData(window()); });
         auto* reveal = new QPushButton(QStringLiteral("Show in Files"), buttons);
+        SettingsStyle::themedButton(reveal);
         reveal->setObjectName(QStringLiteral("revealStoredData"));
         connect(reveal, &QPushButton::clicked, this, [&data] { data.revealStoredData(); });
         buttonRow->addWidget(exportButton);
@@ -129,6 +133,7 @@ public:
         // Restore and clear.
         auto* reset = new SettingsCard(14);
         auto* restore = new QPushButton(QStringLiteral("Restore\u2026"));
+        SettingsStyle::themedButton(restore);
         restore->setObjectName(QStringLiteral("restoreButton"));
         connect(restore, &QPushButton::clicked, this, [this] { confirmRestore(); });
         reset->content()->addWidget(controlRow(settingsToggleLabel(QStringLiteral("Restore Default Settings"),
@@ -137,6 +142,7 @@ public:
                                                restore));
         reset->content()->addWidget(divider());
         auto* clear = new QPushButton(QStringLiteral("Clear\u2026"));
+        SettingsStyle::themedButton(clear);
         clear->setObjectName(QStringLiteral("clearButton"));
         connect(clear, &QPushButton::clicked, this, [this] { confirmClear(); });
         reset->content()->addWidget(controlRow(settingsToggleLabel(QStringLiteral("Clear Collected Data"),
@@ -173,6 +179,7 @@ public:
             }
         }));
         auto* uninstallButton = new QPushButton(QStringLiteral("Uninstall\u2026"));
+        SettingsStyle::themedButton(uninstallButton);
         uninstallButton->setObjectName(QStringLiteral("uninstallButton"));
         connect(uninstallButton, &QPushButton::clicked, this, [this] { confirmUninstall(); });
         uninstall->content()->addWidget(uninstallButton, 0, Qt::AlignRight);
@@ -197,7 +204,9 @@ private:
         box->setObjectName(QStringLiteral("confirmation"));
         box->setAttribute(Qt::WA_DeleteOnClose);
         QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+        SettingsStyle::themedButton(cancel);
         QPushButton* go = box->addButton(action, QMessageBox::DestructiveRole);
+        SettingsStyle::themedButton(go);
         go->setObjectName(QStringLiteral("destructiveButton"));
         cancel->setObjectName(QStringLiteral("cancelButton"));
         box->setDefaultButton(cancel);

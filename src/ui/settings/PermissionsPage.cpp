@@ -74,12 +74,14 @@ public:
         buttons->setSpacing(8);
         const bool grant = item.canPrompt && item.state == PermissionState::notDetermined;
         auto* primary = new QPushButton(grant ? QStringLiteral("Grant\u2026") : QStringLiteral("Open Settings"), this);
+        SettingsStyle::themedButton(primary);
         primary->setObjectName(QStringLiteral("primaryButton"));
         primary->setDefault(true);
         buttons->addWidget(primary);
         QList<QPushButton*> actions{primary};
         if (item.canPrompt && item.state == PermissionState::denied) {
             auto* again = new QPushButton(QStringLiteral("Ask Me Again"), this);
+            SettingsStyle::themedButton(again);
             again->setObjectName(QStringLiteral("askAgainButton"));
             again->setToolTip(QStringLiteral("Attempts the access again. Linux will not re-prompt after a denial, so this "
                                              "also opens Settings."));
@@ -135,6 +137,7 @@ public:
         titles->addWidget(summary);
         headerRow->addLayout(titles, 1);
         auto* recheck = new QPushButton(QStringLiteral("Re-check"));
+        SettingsStyle::themedButton(recheck);
         recheck->setObjectName(QStringLiteral("recheckButton"));
         connect(recheck, &QPushButton::clicked, this, [&center] { center.refresh(); });
         headerRow->addWidget(recheck, 0, Qt::AlignTop);

@@ -172,6 +172,33 @@ void Stepper::move(int direction)
     Q_EMIT stepped(next);
 }
 
+QPushButton* SettingsStyle::themedButton(QPushButton* button)
+{
+    button->setProperty("themedButton", true);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+QString SettingsStyle::themedButtonStyleSheet(const PaletteTheme& t)
+{
+    const auto rgba = [](const QColor& c) {
+        return QStringLiteral("rgba(%1, %2, %3, %4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alphaF());
+    };
+    const QColor hover = QColor::fromRgbF(t.surfaceElevated.redF() * 0.8 + t.accent.redF() * 0.2,
+                                          t.surfaceElevated.greenF() * 0.8 + t.accent.greenF() * 0.2,
+                                          t.surfaceElevated.blueF() * 0.8 + t.accent.blueF() * 0.2);
+    return QStringLiteral(
+               "QPushButton[themedButton=\"true\"] { color: %1; background: %2; border: 1px solid %3;"
+               " border-radius: 8px; padding: 5px 12px; font-weight: 600; }"
+               "QPushButton[themedButton=\"true\"]:hover { color: %4; background: %5; border-color: %6; }"
+               "QPushButton[themedButton=\"true\"]:pressed { background: %7; }"
+               "QPushButton[themedButton=\"true\"]:default { border-color: %6; }"
+               "QPushButton[themedButton=\"true\"]:focus { border: 1px dashed %4; }"
+               "QPushButton[themedButton=\"true\"]:disabled { color: %8; border-color: %3; background: %2; }")
+        .arg(rgba(t.text), rgba(t.surfaceElevated), rgba(t.border), rgba(t.textBright), rgba(hover), rgba(t.accent),
+             rgba(withOpacity(t.accent, 0.35)), rgba(t.textDim));
+}
+
 Segmented::Segmented(const QStringList& labels, int width, QWidget* parent) : QWidget(parent)
 {
     m_group = new QButtonGroup(this);

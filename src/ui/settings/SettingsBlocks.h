@@ -14,6 +14,7 @@ class QAbstractButton;
 class QButtonGroup;
 class QHBoxLayout;
 class QLineEdit;
+class QPushButton;
 class QToolButton;
 class QVBoxLayout;
 
@@ -42,6 +43,12 @@ QLabel* makeText(const QString& text, const QFont& font, const QColor& color, bo
 
 // A named symbol as an icon of `side` points in one colour.
 QIcon symbolIcon(const QString& name, int side, const QColor& color);
+
+// Marks a push button of the pages to be drawn as the palette's button (a flat raised surface
+// with a border, no platform bevel); the page's style sheet does the drawing.
+QPushButton* themedButton(QPushButton* button);
+// The pages' style sheet for the marked buttons, in the palette's colours.
+QString themedButtonStyleSheet(const PaletteTheme& theme);
 
 }  // namespace SettingsStyle
 

@@ -24,6 +24,12 @@ SettingsPage::SettingsPage(const SettingsEnvironment& env, SettingsViewState& st
     m_rows->setAlignment(Qt::AlignTop);
     refreshOn(&env.settings, &AppSettings::changed);
     refreshOn(&env.themeManager, &ThemeManager::currentChanged);
+    // The page's buttons (and its dialogs') take the palette's look.
+    const auto styleButtons = [this] {
+        setStyleSheet(SettingsStyle::themedButtonStyleSheet(m_env.themeManager.current()));
+    };
+    styleButtons();
+    connect(&env.themeManager, &ThemeManager::currentChanged, this, styleButtons);
 }
 
 void SettingsPage::refresh()

@@ -4,7 +4,7 @@
 
 #include "core/AppSettings.h"
 #include "guards/TavrilonWatcher.h"
-#include "ui/theme/PlainText.h"
+#include "ui/settings/SettingsBlocks.h"
 #include "ui/theme/SymbolIcon.h"
 
 #include <QCheckBox>
@@ -179,6 +179,7 @@ TavrilonWatcherSettingsPanel::TavrilonWatcherSettingsPanel(AppSettings& settings
     header->addWidget(heading);
     header->addStretch(1);
     auto* assign = new QPushButton(QStringLiteral("Assign a Tavrilon\u2026"), content);
+    SettingsStyle::themedButton(assign);
     assign->setObjectName(QStringLiteral("assignButton"));
     assign->setProperty("symbolName", QStringLiteral("plus.circle.fill"));
     assign->setProperty("symbolRole", QStringLiteral("button"));

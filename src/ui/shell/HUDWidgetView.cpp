@@ -1,5 +1,7 @@
 #include "ui/shell/HUDWidgetView.h"
 
+#include "ui/dashboard/AIInsightsModel.h"
+
 #include "actions/EpitopeLibrary.h"
 #include "core/AppSettings.h"
 #include "monitoring/PerformanceMonitor.h"
@@ -349,8 +351,9 @@ protected:
         const struct {
             int n;
             QString word;
-        } counters[] = {{v.baselines, QStringLiteral("baselines")}, {v.leaks, QStringLiteral("leaks")},
-                        {v.anomalies, QStringLiteral("anomalies")}};
+        } counters[] = {{v.baselines, AIInsightsModel::baselineWord(v.baselines)},
+                        {v.leaks, AIInsightsModel::leakWord(v.leaks)},
+                        {v.anomalies, AIInsightsModel::anomalyWord(v.anomalies)}};
         for (const auto& c : counters) {
             const QString n = QString::number(c.n);
             const QFont number = mono(11, QFont::Bold), word = mono(8);
@@ -473,9 +476,7 @@ HUDWidgetView::HUDWidgetView(HUDWidgetDeps deps, QWidget* parent)
     setObjectName(QStringLiteral("HUDWidgetView"));
     setFixedWidth(width);
     m_chat = std::make_unique<HUDMiniChat>(m_d.chat);
-    QuickOptimizer::Collaborators optimize = m_d.optimize;
-    optimize.measured = false;
-    m_optimizer = std::make_unique<QuickOptimizer>(std::move(optimize));
+    m_optimizer = std::make_unique<QuickOptimizer>(m_d.optimize);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(padding, padding, padding, padding);
@@ -646,12 +647,13 @@ HUDWidgetView::~HUDWidgetView()
 
 HUDReadout::Values HUDWidgetView::values() const
 {
+    const AIInsightsModel::Counts counts = AIInsightsModel::counts(m_d.ai);
     HUDReadout::LearnedInput learned{
         .learningLevel = m_d.ai.learningLevel(),
         .personality = m_d.ai.systemPersonality(),
-        .baselines = m_d.ai.processBaselineCount(),
-        .leaks = int(m_d.ai.detectedLeaks().size()),
-        .anomalies = m_d.ai.anomalyCount(),
+        .baselines = counts.baselines,
+        .leaks = counts.leaks,
+        .anomalies = counts.anomalies,
         .insights = m_d.ai.insights(),
     };
     return HUDReadout::compute(m_d.monitor.currentSnapshot(), m_d.monitor.currentHealth(), m_d.monitor.cpuHistory(),
@@ -770,7 +772,13 @@ QString HUDWidgetView::readoutText() const
         v.awaitingTelemetry ? QStringLiteral("AWAITING TELEMETRY") : QStringLiteral("CPU trace"),
         QStringLiteral("AI LEARNED-STATE %1%").arg(v.learningPercent),
         v.personality,
-        QStringLiteral("%1 baselines %2 leaks %3 anomalies").arg(v.baselines).arg(v.leaks).arg(v.anomalies),
+        QStringLiteral("%1 %2 %3 %4 %5 %6")
+            .arg(v.baselines)
+            .arg(AIInsightsModel::baselineWord(v.baselines))
+            .arg(v.leaks)
+            .arg(AIInsightsModel::leakWord(v.leaks))
+            .arg(v.anomalies)
+            .arg(AIInsightsModel::anomalyWord(v.anomalies)),
     };
     if (v.topInsight) lines << *v.topInsight;
     return lines.join(QLatin1Char('\n'));

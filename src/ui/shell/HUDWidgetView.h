@@ -38,7 +38,7 @@ struct HUDWidgetDeps {
     ReversibleShell& shell;
     // The mini chat's collaborators; the chat lives as long as this view.
     HUDMiniChat::Collaborators chat;
-    // "Optimize Now"'s collaborators; this view's run is not measured.
+    // "Optimize Now"'s collaborators.
     QuickOptimizer::Collaborators optimize;
     // Brings up the dashboard when no dashboard window is open.
     std::function<void()> openDashboard;

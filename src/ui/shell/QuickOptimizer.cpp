@@ -2,7 +2,8 @@
 
 #include "actions/ActionGate.h"
 #include "actions/MemoryReliefAction.h"
-#include "actions/OutcomeHarness.h"
+#include "actions/UserActionLog.h"
+#include "assistant/IntentActions.h"
 #include "core/Executor.h"
 #include "core/MainThread.h"
 #include "core/Scheduler.h"
@@ -29,6 +30,7 @@ TavrilonAction QuickOptimizer::cleanAction(std::function<QString()> perform)
     a.perform = std::move(perform);
     a.epitopeID = QStringLiteral("clean-caches");
     a.outcomeMetric = OutcomeMetric::diskFreedGB;
+    a.history = cacheCleanupHistory(a.title);
     return a;
 }
 
@@ -39,7 +41,7 @@ TavrilonAction QuickOptimizer::reliefAction(std::function<QString()> perform)
 
 void QuickOptimizer::optimizeNow()
 {
-    // The button is disabled while busy; a second run would measure across the first.
+    // The button is disabled while busy.
     if (m_optimizing) return;
     m_optimizing = true;
     m_lastOutcome.reset();
@@ -72,46 +74,23 @@ void QuickOptimizer::step(std::shared_ptr<Run> run)
         return;
     }
 
+    // The cleanup walks folders and moves files: on a worker; the ledger entry and the history
+    // row are made back on the main thread.
     QPointer<QuickOptimizer> self(this);
-    auto entryID = std::make_shared<std::optional<QUuid>>();
-    Executor* worker = &m_c.worker;
     ActionGate* gate = &m_c.gate;
-    if (!m_c.measured) {
-        worker->async([self, gate, action, run] {
-            const QString text = action.perform();
-            QMetaObject::invokeMethod(
-                gate,
-                [self, gate, action, run, text] {
-                    gate->record(action, text, false);
-                    run->texts << text;
-                    if (self) self->step(run);
-                },
-                Qt::QueuedConnection);
-        });
-        return;
-    }
-    m_c.harness.measureOutcome(
-        *action.outcomeMetric, *action.epitopeID,
-        // The body walks folders and moves files: it runs on a worker, and the ledger entry is
-        // made back on the main thread as soon as it is done, so the measurement lands in it.
-        [self, worker, gate, action, run, entryID](std::function<void()> done) {
-            worker->async([self, gate, action, run, entryID, done] {
-                const QString text = action.perform();
-                QMetaObject::invokeMethod(
-                    gate,
-                    [gate, action, run, entryID, text, done] {
-                        gate->record(action, text, false);
-                        *entryID = gate->lastEntryID();
-                        run->texts << text;
-                        done();
-                    },
-                    Qt::QueuedConnection);
-            });
-        },
-        [self, gate, run, entryID](const SampleResult& result) {
-            if (*entryID) gate->attachMeasurement(**entryID, result);
-            if (self) self->step(run);
-        });
+    MonitorState* history = &m_c.history;
+    m_c.worker.async([self, gate, history, action, run] {
+        const QString text = action.perform();
+        QMetaObject::invokeMethod(
+            gate,
+            [self, gate, history, action, run, text] {
+                gate->record(action, text, false);
+                logUserAction(*history, *gate, action);
+                run->texts << text;
+                if (self) self->step(run);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void QuickOptimizer::finish(const std::shared_ptr<Run>& run)

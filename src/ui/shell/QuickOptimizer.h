@@ -11,25 +11,23 @@
 
 class ActionGate;
 class Executor;
-class OutcomeHarness;
+class MonitorState;
 class Scheduler;
 
 // The one-click "Optimize Now" of the popover and of the HUD: a cache clean and a memory relief,
-// each asked of the action gate, run off the main thread when allowed and recorded in the
-// ledger; the popover's run also measures each, the before-and-after delta written into its
-// ledger entry.
+// each asked of the action gate, run off the main thread when allowed, recorded in the ledger
+// and, when it changed something, logged in the action history. Neither is measured.
 class QuickOptimizer : public QObject {
     Q_OBJECT
 public:
     struct Collaborators {
         ActionGate& gate;
-        OutcomeHarness& harness;
+        // Where the runs are logged for History.
+        MonitorState& history;
         Scheduler& scheduler;
         Executor& worker;
         std::function<QString()> cleanCaches;    // performCacheCleanup
         std::function<QString()> relieveMemory;  // performMemoryRelief
-        // The popover measures each action into its ledger entry; the HUD's button does not.
-        bool measured = true;
     };
 
     explicit QuickOptimizer(Collaborators c, QObject* parent = nullptr);

@@ -131,8 +131,9 @@ StatusIconState StatusItemController::iconState() const
         const BatteryInfo& info = m_d.battery.batteryInfo();
         s.battery = StatusIconState::Battery{int(info.level), info.isCharging};
     }
-    s.snooze = snoozeDot(m_d.settings.snoozeGuardEnabled(), m_d.snooze.isRunning(), m_d.snooze.cameraPermissionDenied(),
-                         m_d.snooze.accessibilityPermissionDenied());
+    // As the status menu says it: armed only while both watches run.
+    const bool camera = m_d.snooze.cameraWatchRunning(), keys = m_d.snooze.keyWatchRunning();
+    s.snooze = snoozeDot(m_d.settings.snoozeGuardEnabled(), m_d.snooze.isRunning() && (camera || keys), !camera, !keys);
     return s;
 }
 
@@ -155,6 +156,9 @@ StatusMenuState StatusItemController::menuState() const
     s.snoozeRunning = m_d.snooze.isRunning();
     s.cameraDenied = m_d.snooze.cameraPermissionDenied();
     s.accessibilityDenied = m_d.snooze.accessibilityPermissionDenied();
+    s.cameraRunning = m_d.snooze.cameraWatchRunning();
+    s.keyWatchRunning = m_d.snooze.keyWatchRunning();
+    s.cameraFailure = m_d.snooze.cameraFailure();
     for (const auto& p : m_d.aiShield.processes()) s.aiProcesses.append({p.id, p.name});
     s.lastSuspiciousEvent = m_d.aiShield.lastSuspiciousEvent();
     s.totalSnapshots = m_d.workGuardState.totalSnapshots();

@@ -1,5 +1,7 @@
 #include "ui/shell/StatusMenu.h"
 
+#include "platform/FrameSource.h"
+
 #include <QFileInfo>
 #include <QMenu>
 #include <QTextBoundaryFinder>
@@ -46,23 +48,43 @@ QString relativeAgeText(const QDateTime& date, const QDateTime& now)
     return QString::number(s / 86400) + QStringLiteral("d ago");
 }
 
-QString snoozeStateText(bool enabled, bool running, bool cameraOK, bool accessibilityOK)
+QString snoozeStateText(bool enabled, bool running, bool cameraRunning, bool keyWatchRunning)
 {
     if (!enabled) return QStringLiteral("Disabled");
     if (!running) return QStringLiteral("Off");
-    if (cameraOK && accessibilityOK) return QStringLiteral("Armed \u25CF");
-    return QStringLiteral("Partial \u25D0");
+    if (cameraRunning && keyWatchRunning) return QStringLiteral("Armed \u25CF");
+    if (cameraRunning || keyWatchRunning) return QStringLiteral("Partial \u25D0");
+    return QStringLiteral("Off");
+}
+
+SnoozeMenuTexts snoozeMenuTexts(const StatusMenuState& s)
+{
+    SnoozeMenuTexts t;
+    t.header = QStringLiteral("Snooze Guard: ") +
+               snoozeStateText(s.snoozeGuardEnabled, s.snoozeRunning, s.cameraRunning, s.keyWatchRunning);
+    QString camera;
+    if (s.cameraDenied) camera = QStringLiteral("denied / not granted");
+    else if (s.cameraRunning) camera = QStringLiteral("OK");
+    else if (s.cameraFailure == FrameSource::noCameraError()) camera = QStringLiteral("none");
+    else if (!s.cameraFailure.isEmpty()) camera = s.cameraFailure;
+    else camera = QStringLiteral("off");
+    t.camera = QStringLiteral("  Camera: ") + camera;
+    QString keys;
+    if (s.accessibilityDenied) keys = QStringLiteral("denied / restart after grant");
+    else if (s.keyWatchRunning) keys = QStringLiteral("OK");
+    else keys = QStringLiteral("off");
+    t.accessibility = QStringLiteral("  Accessibility: ") + keys;
+    return t;
 }
 
 QList<StatusMenuRow> statusMenuRows(const StatusMenuState& s)
 {
     using A = StatusMenuRow::Action;
     QList<StatusMenuRow> rows;
-    rows << header(QStringLiteral("Snooze Guard: ") +
-                   snoozeStateText(s.snoozeGuardEnabled, s.snoozeRunning, !s.cameraDenied, !s.accessibilityDenied));
-    rows << line(QStringLiteral("  Camera: ") + (s.cameraDenied ? QStringLiteral("denied / not granted") : QStringLiteral("OK")));
-    rows << line(QStringLiteral("  Accessibility: ") +
-                 (s.accessibilityDenied ? QStringLiteral("denied / restart after grant") : QStringLiteral("OK")));
+    const SnoozeMenuTexts snooze = snoozeMenuTexts(s);
+    rows << header(snooze.header);
+    rows << line(snooze.camera);
+    rows << line(snooze.accessibility);
     rows << separator();
     rows << entry(QStringLiteral("Test Alert"), A::testSnoozeAlert, QKeySequence(Qt::CTRL | Qt::Key_T));
     rows << entry(QStringLiteral("Recheck Permissions / Restart Watch"), A::restartSnooze, QKeySequence(Qt::CTRL | Qt::Key_R));

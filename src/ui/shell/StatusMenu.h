@@ -25,6 +25,10 @@ struct StatusMenuState {
     bool snoozeRunning = false;
     bool cameraDenied = false;
     bool accessibilityDenied = false;
+    // Whether each watch runs now, and why the camera's did not start.
+    bool cameraRunning = false;
+    bool keyWatchRunning = false;
+    QString cameraFailure;
     QList<AIProcess> aiProcesses;
     std::optional<QString> lastSuspiciousEvent;
     int64_t totalSnapshots = 0;
@@ -62,8 +66,16 @@ struct StatusMenuRow {
 // The age of `date` at `now` in whole seconds, minutes, hours or days ("59s ago", "1m ago").
 QString relativeAgeText(const QDateTime& date, const QDateTime& now);
 
-// "Disabled", "Off", "Armed ●" or "Partial ◐".
-QString snoozeStateText(bool enabled, bool running, bool cameraOK, bool accessibilityOK);
+// "Disabled", "Off", "Armed ●" (both watches run) or "Partial ◐" (one of them runs).
+QString snoozeStateText(bool enabled, bool running, bool cameraRunning, bool keyWatchRunning);
+
+// The texts of the Snooze Guard section's three status lines.
+struct SnoozeMenuTexts {
+    QString header;         // "Snooze Guard: Armed ●"
+    QString camera;         // "  Camera: OK", "  Camera: none", or why it failed
+    QString accessibility;  // "  Accessibility: OK"
+};
+SnoozeMenuTexts snoozeMenuTexts(const StatusMenuState& state);
 
 // The menu, entry by entry.
 QList<StatusMenuRow> statusMenuRows(const StatusMenuState& state);

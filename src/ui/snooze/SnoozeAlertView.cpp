@@ -31,8 +31,8 @@ QFont fitting(QFont f, const QString& text, qreal width)
 
 }  // namespace
 
-SnoozeAlertView::SnoozeAlertView(const QString& reason, int level, QWidget* parent)
-    : QWidget(parent), m_reason(reason), m_level(level)
+SnoozeAlertView::SnoozeAlertView(const QString& reason, int level, const QString& addressee, QWidget* parent)
+    : QWidget(parent), m_reason(reason), m_level(level), m_headline(headlineText(addressee))
 {
     setObjectName(QStringLiteral("SnoozeAlertView"));
     setAttribute(Qt::WA_TranslucentBackground);
@@ -42,6 +42,12 @@ SnoozeAlertView::SnoozeAlertView(const QString& reason, int level, QWidget* pare
         else update(m_symbolArea);
         return true;
     });
+}
+
+QString SnoozeAlertView::headlineText(const QString& addressee)
+{
+    if (addressee.trimmed().isEmpty()) return QStringLiteral("WAKE UP");
+    return QStringLiteral("WAKE UP, ") + addressee.trimmed().toUpper();
 }
 
 QColor SnoozeAlertView::levelColor(int level)
@@ -87,7 +93,7 @@ void SnoozeAlertView::paintEvent(QPaintEvent*)
 
     const qreal width = qMax<qreal>(1, this->width() - 2 * inset);
     const QFont headlineFont = fitting(SnoozeViewStyle::font(96, QFont::Black, Design::rounded),
-                                       QStringLiteral("WAKE UP, PELLORIN"), width);
+                                       m_headline, width);
     const QFont reasonFont = SnoozeViewStyle::font(32, QFont::DemiBold, Design::rounded);
     const QFont hintFont = fitting(SnoozeViewStyle::font(24, QFont::Bold, Design::monospaced), hintText(), width - 56);
     const QFont counterFont = SnoozeViewStyle::font(16, QFont::Medium);
@@ -117,7 +123,7 @@ void SnoozeAlertView::paintEvent(QPaintEvent*)
     auto drawHeadline = [&](QPainter& painter) {
         painter.setFont(headlineFont);
         painter.setPen(Qt::white);
-        painter.drawText(headlineRect, Qt::AlignCenter, QStringLiteral("WAKE UP, PELLORIN"));
+        painter.drawText(headlineRect, Qt::AlignCenter, m_headline);
     };
     // The headline's text and font follow the width alone, so the size keys its shape.
     m_headlineShadow.draw(p, headlineRect, Qt::black, 6, QPointF(0, 2), quint64(headlineFont.pixelSize()), drawHeadline);

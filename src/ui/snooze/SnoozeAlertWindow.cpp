@@ -157,9 +157,10 @@ QWidget* SnoozeAlertWindow::makeRootView(const QString& reason, int level)
             },
             [self](int minutes) {
                 if (self) self->acceptCompromise(minutes);
-            });
+            },
+            m_c.addressee);
     }
-    auto* view = new SnoozeAlertView(reason, level);
+    auto* view = new SnoozeAlertView(reason, level, m_c.addressee);
     view->setFocusPolicy(Qt::StrongFocus);
     return view;
 }

@@ -32,6 +32,8 @@ public:
         OutputVolume& volume;
         AlarmSound& alarm;
         const Clock& clock;
+        // The user's first name, which the alert and the blackout address.
+        QString addressee;
         std::chrono::milliseconds alarmInterval{4000};
         std::chrono::milliseconds autoDismissAfter{60000};
         // The keyboard grab needs the window mapped: it is tried this often, this many times.

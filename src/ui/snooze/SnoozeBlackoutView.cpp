@@ -25,7 +25,6 @@ constexpr qreal textWidth = 720;
 constexpr double pulseSeconds = 1.6;
 constexpr qreal spinnerSize = 32;
 
-const QString headlineText = QStringLiteral("Pellorin, you're done.");
 const QString bodyText = QStringLiteral(
     "You're going to make mistakes. This is not smart.\nI'll save your work and back everything up.\nI'll be here when "
     "you get back.");
@@ -61,9 +60,10 @@ struct SnoozeBlackoutView::Layout {
 };
 
 SnoozeBlackoutView::SnoozeBlackoutView(const QString& reason, RequestCompromise requestCompromise,
-                                       AcceptCompromise acceptCompromise, QWidget* parent)
+                                       AcceptCompromise acceptCompromise, const QString& addressee, QWidget* parent)
     : QWidget(parent),
       m_reason(reason),
+      m_headline(headlineText(addressee)),
       m_requestCompromise(std::move(requestCompromise)),
       m_acceptCompromise(std::move(acceptCompromise))
 {
@@ -98,6 +98,12 @@ SnoozeBlackoutView::SnoozeBlackoutView(const QString& reason, RequestCompromise 
     placeChildren();
 }
 
+QString SnoozeBlackoutView::headlineText(const QString& addressee)
+{
+    if (addressee.trimmed().isEmpty()) return QStringLiteral("You're done.");
+    return addressee.trimmed() + QStringLiteral(", you're done.");
+}
+
 QString SnoozeBlackoutView::footnoteText()
 {
     return QStringLiteral("Emergency-only: triple-press  ") + SnoozeViewStyle::shortcutLabel +
@@ -119,7 +125,7 @@ SnoozeBlackoutView::Layout SnoozeBlackoutView::layout() const
     const qreal centreX = width() / 2.0;
     auto centred = [centreX](qreal w, qreal y, qreal h) { return QRectF(centreX - w / 2, y, w, h); };
 
-    const QSizeF headline = wrapped(headlineFont(), headlineText, available);
+    const QSizeF headline = wrapped(headlineFont(), m_headline, available);
     const QSizeF body = wrapped(bodyFont(), bodyText, column);
     const qreal footnoteHeight = QFontMetricsF(footnoteFont()).height();
 
@@ -265,7 +271,7 @@ void SnoozeBlackoutView::paintEvent(QPaintEvent*)
 
     p.setPen(Qt::white);
     p.setFont(headlineFont());
-    p.drawText(l.headline, Qt::TextWordWrap | Qt::AlignHCenter | Qt::AlignTop, headlineText);
+    p.drawText(l.headline, Qt::TextWordWrap | Qt::AlignHCenter | Qt::AlignTop, m_headline);
     p.setPen(white(0.88));
     p.setFont(bodyFont());
     p.drawText(l.body, Qt::TextWordWrap | Qt::AlignHCenter | Qt::AlignTop, bodyText);

@@ -21,10 +21,13 @@ public:
     using RequestCompromise = std::function<void(const QString& text, BlackoutVerdictSource::Completion completion)>;
     using AcceptCompromise = std::function<void(int minutes)>;
 
+    // `addressee`: the user's first name (none: the headline names no one).
     SnoozeBlackoutView(const QString& reason, RequestCompromise requestCompromise, AcceptCompromise acceptCompromise,
-                       QWidget* parent = nullptr);
+                       const QString& addressee = QString(), QWidget* parent = nullptr);
 
     const QString& reason() const { return m_reason; }
+    const QString& headline() const { return m_headline; }
+    static QString headlineText(const QString& addressee);
     bool awaitingAI() const { return m_awaiting; }
     const std::optional<BlackoutVerdict>& verdict() const { return m_verdict; }
     QPlainTextEdit* editor() const { return m_editor; }
@@ -46,6 +49,7 @@ private:
     void receive(const BlackoutVerdict& verdict);
 
     QString m_reason;
+    QString m_headline;
     RequestCompromise m_requestCompromise;
     AcceptCompromise m_acceptCompromise;
     bool m_awaiting = false;

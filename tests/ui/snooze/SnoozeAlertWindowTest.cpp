@@ -61,14 +61,16 @@ TEST(SnoozeAlertWindow, CoversThePrimaryScreenAndUpdatesInPlace)
     ASSERT_TRUE(alertView(t));
     EXPECT_EQ(alertView(t)->level(), 3);
     EXPECT_EQ(alertView(t)->counterText(), QStringLiteral("Alert 4 of 5 before mandatory rest"));
+    EXPECT_EQ(alertView(t)->headline(), QStringLiteral("WAKE UP, ADA")) << "the user's own first name";
     EXPECT_EQ(t.alarm.plays, 1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return t.pactl.calls().size() == 2; }, 5000));
 
     // The fifth alert turns the same window into the blackout, without sounding or reading again.
-    t.window->show(QStringLiteral("Key 38 held 3.2s — released"), 5);
+    t.window->show(QStringLiteral("Key A held 3.2s — released"), 5);
     EXPECT_EQ(t.window->window(), surface);
     ASSERT_TRUE(blackoutView(t));
-    EXPECT_EQ(blackoutView(t)->reason(), QStringLiteral("Key 38 held 3.2s — released"));
+    EXPECT_EQ(blackoutView(t)->reason(), QStringLiteral("Key A held 3.2s — released"));
+    EXPECT_EQ(blackoutView(t)->headline(), QStringLiteral("Ada, you're done."));
     EXPECT_EQ(t.alarm.plays, 1);
     QTest::qWait(200);
     EXPECT_EQ(t.pactl.calls(), (QStringList{QStringLiteral("get-sink-volume @DEFAULT_SINK@"),
@@ -239,7 +241,7 @@ TEST(SnoozeAlertWindow, BlackoutAsksOnceAndAcceptsTheCompromise)
 
     // Another alert at the blackout (typing fast is itself a key burst) keeps this blackout and
     // its pending question.
-    t.window->show(QStringLiteral("Key -1 held 3.0s — released"), 5);
+    t.window->show(QStringLiteral("Keys mashed for 3.0s"), 5);
     EXPECT_EQ(blackoutView(t), view);
     EXPECT_TRUE(view->awaitingAI());
     EXPECT_EQ(coach.reasons[0], QStringLiteral("Drowsiness detected — Eyes closed"));
@@ -272,7 +274,7 @@ TEST(SnoozeAlertWindow, Screenshots)
         t.window->show(QStringLiteral("Drowsiness detected — Eyes closed"), 0);
         QTest::qWait(50);
         ASSERT_TRUE(t.window->window()->grab().save(shotPath(QStringLiteral("snooze-alert-level0"))));
-        t.window->show(QStringLiteral("Key 38 held 3.2s — released"), 3);
+        t.window->show(QStringLiteral("Key A held 3.2s — released"), 3);
         QTest::qWait(50);
         ASSERT_TRUE(t.window->window()->grab().save(shotPath(QStringLiteral("snooze-alert-level3"))));
     }

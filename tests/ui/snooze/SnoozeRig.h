@@ -95,6 +95,7 @@ struct AlertRig {
             .volume = volume,
             .alarm = alarm,
             .clock = clock,
+            .addressee = QStringLiteral("Ada"),
             .alarmInterval = alarmInterval,
             .autoDismissAfter = autoDismiss,
             .grabRetry = std::chrono::milliseconds(10),
