@@ -1,5 +1,6 @@
 #include "core/HttpTransfer.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QPointer>
@@ -69,6 +70,13 @@ public:
             fail(Outcome::Failure::transport, QStringLiteral("Unsupported address"));
             return;
         }
+        for (const auto& [name, value] : m_request.headers) {
+            // A line break would end the header and start another the caller never set.
+            if (name.contains('\r') || name.contains('\n') || value.contains('\r') || value.contains('\n')) {
+                fail(Outcome::Failure::transport, QStringLiteral("A request header holds a line break"));
+                return;
+            }
+        }
         if (tls && !QSslSocket::supportsSsl()) {
             fail(Outcome::Failure::transport, QStringLiteral("TLS is not available"));
             return;
@@ -111,7 +119,17 @@ private:
         if (m_request.url.hasQuery()) target += '?' + m_request.url.query(QUrl::FullyEncoded).toUtf8();
         QByteArray head = m_request.verb + ' ' + target + " HTTP/1.1\r\nHost: " +
                           m_request.url.authority(QUrl::RemoveUserInfo | QUrl::FullyEncoded).toUtf8() + "\r\n";
-        for (const auto& [name, value] : m_request.headers) head += name + ": " + value + "\r\n";
+        bool agent = false;
+        for (const auto& [name, value] : m_request.headers) {
+            head += name + ": " + value + "\r\n";
+            agent = agent || name.compare("User-Agent", Qt::CaseInsensitive) == 0;
+        }
+        // As every HTTP stack names itself; some servers (the release feed's) refuse a request
+        // without it.
+        if (!agent) {
+            const QByteArray version = QCoreApplication::applicationVersion().toUtf8();
+            head += "User-Agent: Veltranmoor" + (version.isEmpty() ? QByteArray() : '/' + version) + "\r\n";
+        }
         if (!m_request.body.isNull()) head += "Content-Length: " + QByteArray::number(m_request.body.size()) + "\r\n";
         head += "Connection: close\r\n\r\n";
         m_socket->write(head + m_request.body);
@@ -243,14 +261,12 @@ private:
     void closed()
     {
         if (m_finished) return;
-        if (m_headDone) {
-            receive();
-            if (m_finished) return;
-            // A body without a length or chunks runs until the connection closes.
-            if (!m_length && !m_chunked) {
-                complete();
-                return;
-            }
+        receive();  // what arrived before the close
+        if (m_finished) return;
+        // A body without a length or chunks runs until the connection closes.
+        if (m_headDone && !m_length && !m_chunked) {
+            complete();
+            return;
         }
         fail(Outcome::Failure::transport, closedEarlyText());
     }
@@ -324,7 +340,9 @@ private:
     void report(const Outcome& outcome)
     {
         finish();
-        if (m_done) m_done(outcome);
+        // The caller may delete its context, and this exchange with it, from `done`.
+        const auto done = std::move(m_done);
+        if (done) done(outcome);
     }
 
     Request m_request;

@@ -15,7 +15,8 @@ class QObject;
 // the request (a server that sends a byte now and then does not stretch it), a reply larger
 // than its cap is stopped as it arrives, the request goes out once on a connection of its own
 // (a connection that drops is a failure, never a silent second request), and it carries only
-// the caller's headers and those HTTP itself needs (Host, Content-Length, Connection: close).
+// the caller's headers and those HTTP itself needs (Host, Content-Length, Connection: close,
+// and a User-Agent naming the application where the caller sets none).
 // Qt's network access manager resends a request whose connection drops before the answer, and
 // adds headers of its own, so the exchange is spoken here over a plain or TLS socket.
 namespace HttpTransfer {

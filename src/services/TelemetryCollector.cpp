@@ -80,7 +80,7 @@ QString TelemetryCollector::anonymousID(const std::optional<QString>& machineId)
     return QString::fromLatin1(QCryptographicHash::hash(seed, QCryptographicHash::Sha256).toHex().left(16));
 }
 
-TelemetryCollector::ConsentQuestion TelemetryCollector::consentQuestion(bool euRegion)
+TelemetryCollector::ConsentQuestion TelemetryCollector::consentQuestion(bool euRegion, bool regionKnown)
 {
     ConsentQuestion q;
     q.message = QStringLiteral("Help improve Veltranmoor");
@@ -88,7 +88,9 @@ TelemetryCollector::ConsentQuestion TelemetryCollector::consentQuestion(bool euR
         QStringLiteral("Veltranmoor can share anonymized usage & performance data to help us improve the product. We "
                        "never sell your data, and never collect your files, file names, keystrokes, or what you type in "
                        "chat.\n\n") +
-        (euRegion ? QStringLiteral("Because you're in the EU/EEA, this is OFF unless you choose to turn it on.")
+        (!regionKnown ? QStringLiteral("Your region can't be told from this computer's regional settings, so this is OFF "
+                                       "unless you choose to turn it on.")
+         : euRegion ? QStringLiteral("Because you're in the EU/EEA, this is OFF unless you choose to turn it on.")
                   : QStringLiteral("It's on by default \u2014 you can turn it off now or anytime in Settings \u2192 About "
                                    "\u2192 Privacy & Data."));
     q.firstButton = euRegion ? QStringLiteral("Turn on sharing") : QStringLiteral("Sounds good");
@@ -112,7 +114,8 @@ void TelemetryCollector::setStatus(const QString& status)
 void TelemetryCollector::presentConsentPrompt()
 {
     if (m_c.settings.telemetryConsentDecided() || !m_c.ask) return;
-    const std::optional<bool> chosen = m_c.ask(consentQuestion(isEURegion()));
+    const std::optional<QString> region = m_c.region();
+    const std::optional<bool> chosen = m_c.ask(consentQuestion(isEURegion(region), region.has_value()));
     // Unanswered stays undecided: the next launch asks again.
     if (!chosen) return;
     m_c.settings.setTelemetryEnabled(*chosen);

@@ -37,7 +37,8 @@ public:
         // sharing starts off.
         bool firstIsDefault = false;
     };
-    static ConsentQuestion consentQuestion(bool euRegion);
+    // `regionKnown` false: the region could not be told, and the question says so.
+    static ConsentQuestion consentQuestion(bool euRegion, bool regionKnown = true);
 
     static constexpr std::chrono::seconds flushInterval{300};
     static constexpr int sizeTrigger = 50;
@@ -73,6 +74,7 @@ public:
     // told: sharing then starts off.
     static bool isEURegion(const std::optional<QString>& territory);
     bool isEURegion() const override { return isEURegion(m_c.region()); }
+    bool regionKnown() const override { return m_c.region().has_value(); }
     // 16 lower-case hex digits: SHA-256 of the app-specific machine id ("no-uuid" without one)
     // and the collector's salt.
     static QString anonymousID(const std::optional<QString>& machineId);

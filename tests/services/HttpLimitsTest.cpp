@@ -10,6 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTest>
 
 #include <memory>
@@ -116,8 +122,14 @@ TEST(HttpExchange, NothingIsSentTwice)
     ASSERT_TRUE(e.send(request).success());
     const ReceivedRequest received = server.requests().at(0);
     EXPECT_EQ(received.header("Accept"), "application/vnd.github+json");
+    EXPECT_EQ(received.header("User-Agent").rfind("Veltranmoor", 0), 0u) << "names itself, as the release feed requires";
     for (const char* added : {"Cache-Control", "Pragma", "Content-Length", "Content-Type", "Cookie"})
         EXPECT_FALSE(received.hasHeader(added)) << added;
+
+    // A value edited to hold a line break would add a header of its own: nothing is sent.
+    request.headers = {{"X-Machine-Id", "abc\r\nX-Forged: 1"}};
+    EXPECT_TRUE(e.send(request).transportError.has_value());
+    EXPECT_EQ(server.requests().size(), 1u);
 }
 
 // "Check for Updates" against a server that drops the connection: one click, one request.
@@ -154,4 +166,65 @@ TEST(HttpExchange, RedirectOfAServiceRequestIsNotFollowed)
         EXPECT_EQ(outcome.failureText(), QStringLiteral("HTTP %1").arg(status));
     }
     EXPECT_TRUE(elsewhere.requests().empty());
+}
+
+namespace {
+
+QByteArray fixture(const char* name)
+{
+    QFile f(QStringLiteral(VELTRANMOOR_FIXTURES "/tls/") + QLatin1String(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// An https peer on 127.0.0.1 with a certificate for that address (valid 2000-2100), signed by
+// itself: trusted only where a test adds it to the trusted roots.
+struct TlsServer {
+    QSslServer server;
+    QSslCertificate certificate{fixture("loopback-cert.pem")};
+    QList<QByteArray> requests;
+
+    TlsServer()
+    {
+        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+        config.setLocalCertificate(certificate);
+        config.setPrivateKey(QSslKey(fixture("loopback-key.pem"), QSsl::Rsa));
+        server.setSslConfiguration(config);
+        QObject::connect(&server, &QTcpServer::pendingConnectionAvailable, &server, [this] {
+            auto* socket = static_cast<QSslSocket*>(server.nextPendingConnection());
+            QObject::connect(socket, &QSslSocket::readyRead, socket, [this, socket] {
+                requests << socket->readAll();
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 11\r\n\r\n{\"ok\":true}");
+                socket->disconnectFromHost();
+            });
+        });
+        server.listen(QHostAddress::LocalHost);
+    }
+    QString base() const { return QStringLiteral("https://127.0.0.1:%1").arg(server.serverPort()); }
+};
+
+}  // namespace
+
+// Over https the peer's certificate must be valid for the host: an untrusted one ends the
+// request before anything is sent; a trusted one carries it.
+TEST(HttpExchange, HttpsNeedsACertificateTheSystemTrusts)
+{
+    if (!QSslSocket::supportsSsl()) GTEST_SKIP() << "no TLS backend";
+    TlsServer tls;
+    ASSERT_FALSE(tls.certificate.isNull());
+    Exchange e;
+    const HttpOutcome refused = e.send(post(tls.base() + QStringLiteral("/api/veltranmoor/telemetry")));
+    ASSERT_TRUE(refused.transportError.has_value());
+    EXPECT_TRUE(tls.requests.isEmpty());
+
+    const QSslConfiguration original = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = original;
+    trusting.addCaCertificate(tls.certificate);
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    const HttpOutcome answered = e.send(post(tls.base() + QStringLiteral("/api/veltranmoor/telemetry")));
+    QSslConfiguration::setDefaultConfiguration(original);
+    EXPECT_TRUE(answered.success()) << answered.failureText().toStdString();
+    EXPECT_EQ(answered.body, QByteArray(R"({"ok":true})"));
+    ASSERT_EQ(tls.requests.size(), 1);
+    EXPECT_TRUE(tls.requests[0].startsWith("POST /api/veltranmoor/telemetry HTTP/1.1\r\n")) << tls.requests[0].constData();
+    EXPECT_TRUE(tls.requests[0].contains("\r\nHost: 127.0.0.1:" + QByteArray::number(tls.server.serverPort()) + "\r\n"));
 }

@@ -97,7 +97,7 @@ TEST(TelemetryCollector, ConsentQuestionFollowsTheRegionAndItsAnswerStarts)
     } cases[] = {
         {QStringLiteral("DE"), true, "Turn on sharing", "No thanks", "Because you're in the EU/EEA"},
         {QStringLiteral("FR"), false, "Turn on sharing", "No thanks", "OFF unless you choose"},
-        {std::nullopt, true, "Turn on sharing", "No thanks", "Because you're in the EU/EEA"},
+        {std::nullopt, true, "Turn on sharing", "No thanks", "Your region can't be told from this computer's regional settings"},
         {QStringLiteral("JP"), true, "Sounds good", "Opt out", "Settings \u2192 About \u2192 Privacy & Data."},
         {QStringLiteral("US"), false, "Sounds good", "Opt out", "It's on by default"},
         {QStringLiteral("IT"), std::nullopt, "Turn on sharing", "No thanks", "Because you're in the EU/EEA"},

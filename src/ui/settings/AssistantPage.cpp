@@ -110,8 +110,8 @@ public:
         consentColumn->addWidget(makeText(
             QStringLiteral("Every question the local parser cannot answer then goes, with the assistant's instructions "
                            "and a summary of this computer's current state (load, memory, disk, temperature and the "
-                           "busiest processes by name), to the provider chosen below under your key. It is billed to "
-                           "your account and kept under that provider's terms. Nothing is sent until you accept."),
+                           "busiest processes by name), to the provider chosen below under your key, billed to your "
+                           "account. Nothing is sent until you accept."),
             sysFont(11), gray, true, consent));
         auto* accept = new QPushButton(QStringLiteral("Accept and Use My Key"), consent);
         accept->setObjectName(QStringLiteral("acceptDisclosure"));
