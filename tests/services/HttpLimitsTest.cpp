@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSslCertificate>
@@ -149,6 +150,43 @@ TEST(UpdateChecker, OneClickSendsOneRequestWhenTheConnectionDrops)
     QTest::qWait(300);
     EXPECT_EQ(drops.requests().size(), 1u);
     EXPECT_EQ(drops.connections(), 1);
+}
+
+// The release feed may move: a redirect is followed while it keeps to the rule for addresses,
+// as a request of its own within the same limits; one to plain http elsewhere is not.
+TEST(UpdateChecker, FeedRedirectsAreFollowedOnlyWithinTheRuleForAddresses)
+{
+    ScriptedServer moved;
+    moved.answer(200, R"({"tag_name":"v2.0"})");
+    ScriptedServer feed;
+    ManualClock clock;
+    UpdateChecker checker(clock, UpdateChecker::Config{
+                                     .latestReleaseAPI = feed.base() + QStringLiteral("/repos/a/b/releases/latest"),
+                                     .downloadPage = QStringLiteral("https://veltranmoor.example/download"),
+                                     .timeout = 12s,
+                                     .openUrl = [](const QUrl&) {},
+                                 });
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.9.0"));
+    auto check = [&] {
+        checker.fetchLatestRelease();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return checker.state().kind != UpdateChecker::State::Kind::checking; }, 20000));
+        return checker.state();
+    };
+    feed.script({ScriptedServer::Reply{301, "{}", false, 0, moved.base().toStdString() + "/repos/a/c/releases/latest"}});
+    EXPECT_EQ(check().kind, UpdateChecker::State::Kind::updateAvailable);
+    ASSERT_EQ(moved.requests().size(), 1u);
+    EXPECT_EQ(moved.requests()[0].path, "/repos/a/c/releases/latest");
+    EXPECT_EQ(moved.requests()[0].header("Accept"), "application/vnd.github+json");
+
+    feed.script({ScriptedServer::Reply{302, "{}", false, 0, "http://feed.example.com/latest"}});
+    EXPECT_EQ(check(), UpdateChecker::State::failed(QStringLiteral("HTTP 302")));
+    EXPECT_EQ(moved.requests().size(), 1u);
+
+    // A loop ends after five hops.
+    feed.script({ScriptedServer::Reply{307, "{}", false, 0, "/repos/a/b/releases/latest"}});
+    const size_t before = feed.requests().size();
+    EXPECT_EQ(check().kind, UpdateChecker::State::Kind::failed);
+    EXPECT_EQ(feed.requests().size() - before, 6u);
 }
 
 // The services' POSTs carry data for the address that was checked: a redirect is the answer,
