@@ -89,6 +89,7 @@
 #include "ui/snooze/PaplayAlarmSound.h"
 #include "ui/snooze/SnoozeAlertWindow.h"
 #include "ui/recovery/RecoveryView.h"
+#include "ui/shell/ConsentPrompt.h"
 #include "ui/shell/DesktopHUDController.h"
 #include "ui/shell/HUDWidgetView.h"
 #include "ui/shell/MenuReadoutView.h"
@@ -108,8 +109,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QThreadPool>
 
 namespace {
@@ -267,24 +266,7 @@ AppContext::AppContext()
         .scheduler = m_scheduler,
         .identity = *m_machineIdentity,
         .host = *m_hostFacts,
-        .ask =
-            [](const TelemetryCollector::ConsentQuestion& question) -> std::optional<bool> {
-                QMessageBox box;
-                box.setIcon(QMessageBox::Information);
-                box.setText(question.message);
-                box.setInformativeText(question.informative);
-                QPushButton* first = box.addButton(question.firstButton, QMessageBox::AcceptRole);
-                box.addButton(question.secondButton, QMessageBox::RejectRole);
-                box.setDefaultButton(first);
-                // Only a button the user pressed (or Escape, which presses the second) answers:
-                // windows closed by a quit leave the question unanswered.
-                QAbstractButton* answered = nullptr;
-                QObject::connect(&box, &QMessageBox::buttonClicked, &box,
-                                 [&answered](QAbstractButton* button) { answered = button; });
-                box.exec();
-                if (!answered) return std::nullopt;
-                return answered == first;
-            },
+        .ask = &askConsent,
     });
     m_updateChecker = std::make_unique<UpdateChecker>(m_clock);
     m_userDataCenter = std::make_unique<UserDataCenter>(UserDataCenter::Collaborators{

@@ -2,13 +2,10 @@
 
 #include "assistant/ModelRouterError.h"
 #include "core/AppSettings.h"
+#include "core/HttpTransfer.h"
 
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 
 namespace {
 
@@ -30,29 +27,28 @@ std::optional<QJsonObject> topObject(const QByteArray& reply)
 }
 
 // The key goes only to https, or to plain http on this machine (the tests' servers): a base
-// address edited to plain http elsewhere would hand the key to anyone on the path.
-std::optional<QUrl> ownKeyURL(const QString& base, const QString& path)
+// address edited to plain http elsewhere would hand the key to anyone on the path. The failure
+// is the text the chat shows.
+Result<QUrl> ownKeyURL(const QString& backend, const QString& base, const QString& path)
 {
     QString text = base.trimmed();
     while (text.endsWith(QLatin1Char('/'))) text.chop(1);
     const QUrl url(text + path, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty()) return std::nullopt;
-    const QString scheme = url.scheme().toLower();
-    if (scheme == QLatin1String("https")) return url;
-    if (scheme != QLatin1String("http")) return std::nullopt;
-    const QString host = url.host();
-    if (host == QLatin1String("localhost") || QHostAddress(host).isLoopback()) return url;
-    return std::nullopt;
+    if (!url.isValid() || url.host().isEmpty()) {
+        return Result<QUrl>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("bad ") + backend + QStringLiteral(" URL")));
+    }
+    if (const QString refused = HttpTransfer::refusal(url); !refused.isEmpty()) {
+        return Result<QUrl>::failure(ModelRouterError::noBackendAvailable(backend + QStringLiteral(": ") + refused));
+    }
+    return Result<QUrl>::success(url);
 }
 
 }  // namespace
 
 ModelBackendClient::ModelBackendClient(AppSettings& settings, std::chrono::milliseconds timeout, QObject* parent)
-    : QObject(parent), m_settings(settings), m_timeout(timeout), m_network(new QNetworkAccessManager(this))
-{
     // Nothing of a model exchange is kept: no cookies, no cache, no stored credentials.
-    m_network->setCookieJar(nullptr);
-    m_network->setCache(nullptr);
+    : QObject(parent), m_settings(settings), m_timeout(timeout)
+{
 }
 
 ModelBackendClient::~ModelBackendClient() = default;
@@ -74,62 +70,52 @@ void ModelBackendClient::postJSON(const QUrl& url, const QJsonObject& body,
         done(Result<QByteArray>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("HTTP -1"))));
         return;
     }
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    for (const auto& [name, value] : headers) request.setRawHeader(name, value);
-    request.setTransferTimeout(int(m_timeout.count()));
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     // The key travels in the headers, and the address was checked (https, or http to this
     // machine) for this URL only: a redirect is never followed, to any origin.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-
-    QNetworkReply* reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
-    const QString timedOut = timeoutText(m_timeout, backend.isEmpty() ? url.host() : backend);
-    connect(reply, &QNetworkReply::finished, this, [reply, timedOut, done = std::move(done)] {
-        reply->deleteLater();
-        const QNetworkReply::NetworkError error = reply->error();
-        // Nothing else cancels a request: the transfer time-out did.
-        if (error == QNetworkReply::OperationCanceledError) {
-            done(Result<QByteArray>::failure(timedOut));
-            return;
+    QList<QPair<QByteArray, QByteArray>> all{{QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")}};
+    for (const auto& [name, value] : headers) {
+        all.removeIf([&name](const auto& h) { return h.first.compare(name, Qt::CaseInsensitive) == 0; });
+        all.append({name, value});
+    }
+    const HttpTransfer::Request request{
+        .verb = QByteArrayLiteral("POST"),
+        .url = url,
+        .headers = all,
+        .body = QJsonDocument(body).toJson(QJsonDocument::Compact),
+        .timeout = m_timeout,
+        .maxReplyBytes = maxReplyBytes,
+        .followSafeRedirects = false,
+    };
+    const QString name = backend.isEmpty() ? url.host() : backend;
+    const QString timedOut = timeoutText(m_timeout, name);
+    const QString tooLarge = name + QStringLiteral(": the reply was larger than ") + HttpTransfer::sizeText(maxReplyBytes) +
+                             QStringLiteral(" and was stopped");
+    HttpTransfer::send(request, this, [timedOut, tooLarge, done = std::move(done)](const HttpTransfer::Outcome& reply) {
+        using Failure = HttpTransfer::Outcome::Failure;
+        switch (reply.failure) {
+        case Failure::timedOut: done(Result<QByteArray>::failure(timedOut)); return;
+        case Failure::tooLarge: done(Result<QByteArray>::failure(ModelRouterError::noBackendAvailable(tooLarge))); return;
+        case Failure::transport: done(Result<QByteArray>::failure(reply.transportText)); return;
+        case Failure::none: break;
         }
-        // A transfer that broke after the status line (a dropped connection, a truncated body)
-        // is that failure, not a reply to parse. Errors of 200 and above stand for HTTP statuses.
-        const bool transport = error != QNetworkReply::NoError &&
-                               (error < QNetworkReply::ContentAccessDenied ||
-                                (error >= QNetworkReply::ProtocolUnknownError && error < QNetworkReply::InternalServerError));
-        if (transport) {
-            done(Result<QByteArray>::failure(reply->errorString()));
-            return;
+        const int code = reply.status;
+        if (code == 0) {
+            done(Result<QByteArray>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("HTTP -1"))));
+        } else if (code >= 200 && code <= 299) {
+            done(Result<QByteArray>::success(reply.body));
+        } else if (code >= 300 && code <= 399) {
+            // Only the origin is named: the rest of the target may carry tokens.
+            const QUrl target = reply.url.resolved(QUrl(QString::fromUtf8(reply.location)));
+            const QString origin = target.isValid() && !target.host().isEmpty()
+                                       ? target.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
+                                                         QUrl::RemoveUserInfo)
+                                             .toString()
+                                       : QStringLiteral("an unknown address");
+            done(Result<QByteArray>::failure(ModelRouterError::noBackendAvailable(
+                QStringLiteral("HTTP %1: the server redirected to %2; redirects are not followed").arg(code).arg(origin))));
+        } else {
+            done(Result<QByteArray>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("HTTP ") + QString::number(code))));
         }
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid()) {
-            const int code = status.toInt();
-            if (code >= 200 && code <= 299) {
-                done(Result<QByteArray>::success(reply->readAll()));
-            } else if (code >= 300 && code <= 399) {
-                // Only the origin is named: the rest of the target may carry tokens.
-                const QUrl target = reply->url().resolved(
-                    QUrl(QString::fromUtf8(reply->rawHeader(QByteArrayLiteral("Location")))));
-                const QString origin = target.isValid() && !target.host().isEmpty()
-                                           ? target.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
-                                                             QUrl::RemoveUserInfo)
-                                                 .toString()
-                                           : QStringLiteral("an unknown address");
-                done(Result<QByteArray>::failure(ModelRouterError::noBackendAvailable(
-                    QStringLiteral("HTTP %1: the server redirected to %2; redirects are not followed").arg(code).arg(origin))));
-            } else {
-                done(Result<QByteArray>::failure(
-                    ModelRouterError::noBackendAvailable(QStringLiteral("HTTP ") + QString::number(code))));
-            }
-            return;
-        }
-        if (error != QNetworkReply::NoError) {
-            done(Result<QByteArray>::failure(reply->errorString()));
-            return;
-        }
-        done(Result<QByteArray>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("HTTP -1"))));
     });
 }
 
@@ -172,9 +158,9 @@ void ModelBackendClient::askOwnKey(const QString& provider, const QString& promp
     const QString model = m_settings.byoKeyModel();
 
     if (provider.toLower() == QLatin1String("anthropic")) {
-        const auto url = ownKeyURL(m_settings.anthropicBaseURL(), QStringLiteral("/v1/messages"));
+        const auto url = ownKeyURL(QStringLiteral("Anthropic"), m_settings.anthropicBaseURL(), QStringLiteral("/v1/messages"));
         if (!url) {
-            done(Result<QString>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("bad Anthropic URL"))));
+            done(Result<QString>::failure(url.error()));
             return;
         }
         QJsonObject body{
@@ -189,9 +175,9 @@ void ModelBackendClient::askOwnKey(const QString& provider, const QString& promp
         return;
     }
 
-    const auto url = ownKeyURL(m_settings.openAIBaseURL(), QStringLiteral("/v1/chat/completions"));
+    const auto url = ownKeyURL(QStringLiteral("OpenAI"), m_settings.openAIBaseURL(), QStringLiteral("/v1/chat/completions"));
     if (!url) {
-        done(Result<QString>::failure(ModelRouterError::noBackendAvailable(QStringLiteral("bad OpenAI URL"))));
+        done(Result<QString>::failure(url.error()));
         return;
     }
     const QJsonObject body{{QStringLiteral("model"), model.isEmpty() ? QStringLiteral("gpt-4o") : model},

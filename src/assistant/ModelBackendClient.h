@@ -12,7 +12,6 @@
 #include <optional>
 
 class AppSettings;
-class QNetworkAccessManager;
 
 // The HTTP model backends: one JSON POST per question, no streaming, no retries, no history.
 // Settings are read at the moment of each call. Callbacks run on the main thread; a failure
@@ -24,15 +23,20 @@ public:
     using DataCallback = std::function<void(Result<QByteArray>)>;
     using TextCallback = std::function<void(Result<QString>)>;
 
+    // A model's answer is text: a reply larger than this is stopped as it arrives.
+    static constexpr qint64 maxReplyBytes = 8 * 1024 * 1024;
+
     explicit ModelBackendClient(AppSettings& settings,
                                 std::chrono::milliseconds timeout = std::chrono::seconds(30),
                                 QObject* parent = nullptr);
     ~ModelBackendClient() override;
 
     // Content-Type application/json, then `headers` (a later value of a name replaces it). A
-    // status outside 200-299 fails with "HTTP <code>"; the body of such a reply is not read. No
-    // answer within the time-out fails with timeoutText for `backend` (the host when empty);
+    // status outside 200-299 fails with "HTTP <code>"; the body of such a reply is not used. A
+    // request not answered in full within the time-out (counted from its start) fails with
+    // timeoutText for `backend` (the host when empty); a reply above maxReplyBytes is stopped;
     // a connection that breaks, also after the status line, fails with the transport's error.
+    // The request goes out once: nothing resends it.
     void postJSON(const QUrl& url, const QJsonObject& body, const QList<QPair<QByteArray, QByteArray>>& headers,
                   DataCallback done, const QString& backend = QString());
     // "Timed out after 30 s waiting for Ollama".
@@ -55,5 +59,4 @@ private:
 
     AppSettings& m_settings;
     std::chrono::milliseconds m_timeout;
-    QNetworkAccessManager* m_network;
 };

@@ -14,6 +14,7 @@ struct ModelRouter::Walk {
     QList<ModelBackend> list;
     qsizetype next = 0;
     bool declined = false;
+    bool disclosureMissing = false;  // an own-key candidate was passed over for it
     std::optional<QString> lastError;
     AnswerCallback done;
 };
@@ -107,6 +108,7 @@ void ModelRouter::step(std::shared_ptr<Walk> walk)
         // Nothing leaves the machine for the user's own key before the disclosure is accepted.
         if ((candidate.kind == ModelBackend::Kind::byoKey || candidate.kind == ModelBackend::Kind::none) &&
             !m_settings.aiChatDisclosureAccepted()) {
+            walk->disclosureMissing = true;
             continue;
         }
         const bool isLast = index == walk->list.size() - 1;
@@ -132,6 +134,9 @@ void ModelRouter::step(std::shared_ptr<Walk> walk)
     }
     if (walk->declined) {
         walk->done(Result<ModelAnswer>::failure(ModelRouterError::noBackendAvailable(declinedText())));
+    } else if (walk->disclosureMissing) {
+        // What the user can do about it: the key they set up waits for the disclosure.
+        walk->done(Result<ModelAnswer>::failure(ModelRouterError::disclosureNotAccepted()));
     } else if (walk->lastError) {
         walk->done(Result<ModelAnswer>::failure(*walk->lastError));
     } else {

@@ -8,7 +8,9 @@ QString disabled() { return QStringLiteral("AI chat is off. Turn it on in Settin
 
 QString disclosureNotAccepted()
 {
-    return QStringLiteral("This backend sends your message off the computer. Accept the disclosure to use it.");
+    return QStringLiteral("Your own API key sends your message off this computer, so it is not used until you accept "
+                          "its disclosure: Settings \u2192 AI Assistant \u2192 Use My Own API Key \u2192 "
+                          "\u201cAccept and Use My Key\u201d.");
 }
 
 }  // namespace ModelRouterError

@@ -1,9 +1,6 @@
 #include "services/HttpExchange.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QPointer>
+#include "core/HttpTransfer.h"
 
 QString HttpOutcome::failureText() const
 {
@@ -13,14 +10,6 @@ QString HttpOutcome::failureText() const
 
 namespace HttpExchange {
 
-QNetworkAccessManager* makeEphemeral(QObject* parent)
-{
-    auto* network = new QNetworkAccessManager(parent);
-    network->setCookieJar(nullptr);
-    network->setCache(nullptr);
-    return network;
-}
-
 QString timeoutText(std::chrono::milliseconds timeout)
 {
     const qint64 ms = timeout.count();
@@ -28,46 +17,34 @@ QString timeoutText(std::chrono::milliseconds timeout)
     return QStringLiteral("Timed out after ") + seconds + QStringLiteral(" s");
 }
 
-void send(QNetworkAccessManager& network, const Request& request, QObject* context,
-          std::function<void(const HttpOutcome&)> done)
+void send(const Request& request, QObject* context, std::function<void(const HttpOutcome&)> done)
 {
-    QNetworkRequest r(request.url);
-    for (const auto& [name, value] : request.headers) r.setRawHeader(name, value);
-    r.setTransferTimeout(int(request.timeout.count()));
-    r.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    r.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    r.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    r.setAttribute(QNetworkRequest::RedirectPolicyAttribute, request.followSafeRedirects
-                                                                  ? QNetworkRequest::NoLessSafeRedirectPolicy
-                                                                  : QNetworkRequest::ManualRedirectPolicy);
-    QNetworkReply* reply = request.body.isNull() && request.verb == "GET"
-                               ? network.get(r)
-                               : network.sendCustomRequest(r, request.verb, request.body);
+    HttpTransfer::Request transfer{
+        .verb = request.verb,
+        .url = request.url,
+        .headers = request.headers,
+        .body = request.body,
+        .timeout = request.timeout,
+        .maxReplyBytes = request.maxReplyBytes,
+        .followSafeRedirects = request.followSafeRedirects,
+    };
     const QString timedOut = timeoutText(request.timeout);
-    QPointer<QObject> guard(context);
-    QObject::connect(reply, &QNetworkReply::finished, context, [reply, timedOut, guard, done = std::move(done)] {
-        reply->deleteLater();
-        if (!guard) return;
-        HttpOutcome outcome;
-        const QNetworkReply::NetworkError error = reply->error();
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        // Nothing else cancels a request: the transfer time-out did.
-        if (error == QNetworkReply::OperationCanceledError) {
-            outcome.transportError = timedOut;
-        } else if (error != QNetworkReply::NoError &&
-                   (error < QNetworkReply::ContentAccessDenied ||
-                    (error >= QNetworkReply::ProtocolUnknownError && error < QNetworkReply::InternalServerError))) {
-            // Errors from 200 on stand for HTTP statuses; these below broke the transfer itself,
-            // also after the status line (a dropped connection, a truncated body).
-            outcome.transportError = reply->errorString();
-        } else if (status.isValid()) {
-            outcome.status = status.toInt();
-            outcome.body = reply->readAll();
-        } else if (error != QNetworkReply::NoError) {
-            outcome.transportError = reply->errorString();
-        }
-        done(outcome);
-    });
+    const QString tooLarge = HttpTransfer::tooLargeText(request.maxReplyBytes);
+    HttpTransfer::send(transfer, context,
+                       [timedOut, tooLarge, done = std::move(done)](const HttpTransfer::Outcome& result) {
+                           HttpOutcome outcome;
+                           using Failure = HttpTransfer::Outcome::Failure;
+                           switch (result.failure) {
+                           case Failure::timedOut: outcome.transportError = timedOut; break;
+                           case Failure::tooLarge: outcome.transportError = tooLarge; break;
+                           case Failure::transport: outcome.transportError = result.transportText; break;
+                           case Failure::none:
+                               outcome.status = result.status;
+                               outcome.body = result.body;
+                               break;
+                           }
+                           done(outcome);
+                       });
 }
 
 }  // namespace HttpExchange

@@ -10,7 +10,6 @@
 #include <functional>
 #include <optional>
 
-class QNetworkAccessManager;
 class QObject;
 
 // What came back from one request of a connected service.
@@ -24,8 +23,11 @@ struct HttpOutcome {
     QString failureText() const;
 };
 
-// One request of a connected service: Qt's network stack does the I/O on its own thread and
-// `done` runs on the thread of `context` (the main thread), unless `context` went first.
+// One request of a connected service (see HttpTransfer): `done` runs on the thread of
+// `context` (the main thread), unless `context` went first. Nothing is kept between requests:
+// no cookies, no cache. The
+// time-out is a limit on the whole request, a reply above its cap is stopped, and nothing is
+// sent twice.
 namespace HttpExchange {
 
 struct Request {
@@ -34,16 +36,14 @@ struct Request {
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
     std::chrono::milliseconds timeout{10000};
+    // Every service's answer is a small JSON document.
+    qint64 maxReplyBytes = 1024 * 1024;
     // The data goes only to the address that was checked: redirects are not followed, except
     // where the caller allows those that keep https.
     bool followSafeRedirects = false;
 };
 
-// A network access manager that keeps nothing: no cookies, no cache.
-QNetworkAccessManager* makeEphemeral(QObject* parent);
-
-void send(QNetworkAccessManager& network, const Request& request, QObject* context,
-          std::function<void(const HttpOutcome&)> done);
+void send(const Request& request, QObject* context, std::function<void(const HttpOutcome&)> done);
 
 // "Timed out after 10 s".
 QString timeoutText(std::chrono::milliseconds timeout);

@@ -1,17 +1,12 @@
 #include "services/ServiceEndpoint.h"
 
-#include <QHostAddress>
+#include "core/HttpTransfer.h"
 
 namespace ServiceEndpoint {
 
-const QString refusedText = QStringLiteral("refused: the address must use https (plain http only to this computer)");
+QString refusedText() { return HttpTransfer::refusedText(); }
 
-bool isLoopbackHost(const QString& host)
-{
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
-}
+bool isLoopbackHost(const QString& host) { return HttpTransfer::isLoopbackHost(host); }
 
 std::optional<QUrl> parse(const QString& text)
 {
@@ -20,13 +15,7 @@ std::optional<QUrl> parse(const QString& text)
     return url;
 }
 
-QString refusal(const QUrl& url)
-{
-    const QString scheme = url.scheme().toLower();
-    if (scheme == QLatin1String("https") && !url.host().isEmpty()) return {};
-    if (scheme == QLatin1String("http") && isLoopbackHost(url.host())) return {};
-    return refusedText;
-}
+QString refusal(const QUrl& url) { return HttpTransfer::refusal(url); }
 
 QString remoteBase(const QString& setting)
 {

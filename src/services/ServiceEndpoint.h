@@ -11,7 +11,7 @@
 namespace ServiceEndpoint {
 
 // Shown (and published as a status) when an address breaks the rule; nothing is sent then.
-extern const QString refusedText;
+QString refusedText();
 
 bool isLoopbackHost(const QString& host);
 

@@ -84,7 +84,7 @@ const QString& SnoozeBlackoutAI::systemPrompt()
 }
 
 SnoozeBlackoutAI::SnoozeBlackoutAI(Collaborators c, QObject* parent)
-    : QObject(parent), m_c(std::move(c)), m_network(HttpExchange::makeEphemeral(this))
+    : QObject(parent), m_c(std::move(c))
 {
 }
 
@@ -131,7 +131,7 @@ void SnoozeBlackoutAI::ask(const QString& text, const QString& reason, Completio
                        {"User-Agent", (QStringLiteral("Veltranmoor/") + currentAppVersion() +
                                        QStringLiteral(" SnoozeBlackoutAI")).toUtf8()}};
     request.body = QJsonDocument(requestObject(trimmed, reason, id)).toJson(QJsonDocument::Compact);
-    HttpExchange::send(*m_network, request, this, [once](const HttpOutcome& outcome) {
+    HttpExchange::send(request, this, [once](const HttpOutcome& outcome) {
         if (outcome.transportError) {
             Log::line(logTag + QStringLiteral("request failed: ") + *outcome.transportError);
             once->finish(offlineVerdict());

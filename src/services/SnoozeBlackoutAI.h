@@ -11,7 +11,6 @@
 #include <optional>
 
 class AppSettings;
-class QNetworkAccessManager;
 
 // The blackout's remote coach: sends what the user typed, with the reason of the blackout, as
 // one JSON-RPC "tools/call" to the remote-control server's "/mcp" endpoint and turns the answer
@@ -49,5 +48,4 @@ public:
 
 private:
     Collaborators m_c;
-    QNetworkAccessManager* m_network;
 };

@@ -22,7 +22,7 @@ const QString kShowOnLaunch = QStringLiteral("tavrilon.hud.showOnLaunch");
 }
 
 TavrilonFleetClient::TavrilonFleetClient(Collaborators c, QObject* parent)
-    : QObject(parent), m_c(std::move(c)), m_network(HttpExchange::makeEphemeral(this))
+    : QObject(parent), m_c(std::move(c))
 {
 }
 
@@ -126,7 +126,7 @@ void TavrilonFleetClient::sendHeartbeat(std::function<void()> then)
     request.body = QJsonDocument(heartbeatBody()).toJson(QJsonDocument::Compact);
     request.timeout = m_c.timeout;
     const quint64 generation = m_generation;
-    HttpExchange::send(*m_network, request, this, [this, generation, then = std::move(then)](const HttpOutcome& outcome) {
+    HttpExchange::send(request, this, [this, generation, then = std::move(then)](const HttpOutcome& outcome) {
         if (generation != m_generation) return;
         setStatus(outcome.success() ? Status::connected(m_c.clock.now()) : Status::offline(outcome.failureText()));
         then();
@@ -164,7 +164,7 @@ void TavrilonFleetClient::fetchDirectives()
     request.headers = {{"X-Machine-Id", m_c.identity.id().toUtf8()}};
     request.timeout = m_c.timeout;
     const quint64 generation = m_generation;
-    HttpExchange::send(*m_network, request, this, [this, generation](const HttpOutcome& outcome) {
+    HttpExchange::send(request, this, [this, generation](const HttpOutcome& outcome) {
         if (generation != m_generation) return;
         if (outcome.success()) {
             for (const QString& name : directiveNames(outcome.body)) executeDirective(name);

@@ -19,7 +19,6 @@ class Clock;
 class Executor;
 class MachineIdentity;
 class MonitorState;
-class QNetworkAccessManager;
 
 // Reports this machine to the fleet API of the remote-control server every 300 s while
 // "fleetCommsEnabled" is on, then fetches the pending directives and carries out the four it
@@ -100,7 +99,6 @@ private:
     void setLastDirective(const QString& text);
 
     Collaborators m_c;
-    QNetworkAccessManager* m_network;
     Status m_status;
     std::optional<QString> m_lastDirective;
     WorkHandle m_timer;

@@ -11,12 +11,13 @@
 #include "services/UpdateChecker.h"
 
 #include <QCryptographicHash>
+#include <QLocale>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
 
 TelemetryCollector::TelemetryCollector(Collaborators c, QObject* parent)
-    : QObject(parent), m_c(std::move(c)), m_network(HttpExchange::makeEphemeral(this))
+    : QObject(parent), m_c(std::move(c))
 {
 }
 
@@ -34,22 +35,43 @@ QString TelemetryCollector::wireName(Category category)
     return {};
 }
 
-bool TelemetryCollector::isEURegion(const QLocale& locale)
+std::optional<QString> TelemetryCollector::territoryOf(const QByteArray& localeName)
 {
-    using T = QLocale::Territory;
-    static const T regions[] = {
-        // European Union
-        T::Austria, T::Belgium, T::Bulgaria, T::Croatia, T::Cyprus, T::Czechia, T::Denmark, T::Estonia,
-        T::Finland, T::France, T::Germany, T::Greece, T::Hungary, T::Ireland, T::Italy, T::Latvia, T::Lithuania,
-        T::Luxembourg, T::Malta, T::Netherlands, T::Poland, T::Portugal, T::Romania, T::Slovakia, T::Slovenia,
-        T::Spain, T::Sweden,
-        // EEA, the United Kingdom and Switzerland
-        T::Iceland, T::Liechtenstein, T::Norway, T::UnitedKingdom, T::Switzerland};
-    const T territory = locale.territory();
-    for (T t : regions) {
-        if (t == territory) return true;
+    // language[_territory][.codeset][@modifier]
+    QByteArray name = localeName;
+    if (const qsizetype at = name.indexOf('@'); at >= 0) name.truncate(at);
+    if (const qsizetype dot = name.indexOf('.'); dot >= 0) name.truncate(dot);
+    const qsizetype underscore = name.indexOf('_');
+    if (underscore < 0) return std::nullopt;
+    const QString code = QString::fromLatin1(name.mid(underscore + 1)).toUpper();
+    if (code.size() != 2 || !code[0].isLetter() || !code[1].isLetter()) return std::nullopt;
+    if (QLocale::codeToTerritory(code) == QLocale::AnyTerritory) return std::nullopt;
+    return code;
+}
+
+std::optional<QString> TelemetryCollector::regionFromEnvironment(const std::function<QByteArray(const char*)>& variable)
+{
+    for (const char* name : {"LC_ALL", "LC_MONETARY", "LC_TIME", "LC_PAPER", "LC_MEASUREMENT", "LANG"}) {
+        const QByteArray value = variable(name);
+        if (!value.isEmpty()) return territoryOf(value);
     }
-    return false;
+    return std::nullopt;
+}
+
+bool TelemetryCollector::isEURegion(const std::optional<QString>& territory)
+{
+    if (!territory) return true;
+    static const QStringList regions = {
+        // European Union
+        QStringLiteral("AT"), QStringLiteral("BE"), QStringLiteral("BG"), QStringLiteral("HR"), QStringLiteral("CY"),
+        QStringLiteral("CZ"), QStringLiteral("DK"), QStringLiteral("EE"), QStringLiteral("FI"), QStringLiteral("FR"),
+        QStringLiteral("DE"), QStringLiteral("GR"), QStringLiteral("HU"), QStringLiteral("IE"), QStringLiteral("IT"),
+        QStringLiteral("LV"), QStringLiteral("LT"), QStringLiteral("LU"), QStringLiteral("MT"), QStringLiteral("NL"),
+        QStringLiteral("PL"), QStringLiteral("PT"), QStringLiteral("RO"), QStringLiteral("SK"), QStringLiteral("SI"),
+        QStringLiteral("ES"), QStringLiteral("SE"),
+        // EEA, the United Kingdom and Switzerland
+        QStringLiteral("IS"), QStringLiteral("LI"), QStringLiteral("NO"), QStringLiteral("GB"), QStringLiteral("CH")};
+    return regions.contains(*territory);
 }
 
 QString TelemetryCollector::anonymousID(const std::optional<QString>& machineId)
@@ -58,7 +80,7 @@ QString TelemetryCollector::anonymousID(const std::optional<QString>& machineId)
     return QString::fromLatin1(QCryptographicHash::hash(seed, QCryptographicHash::Sha256).toHex().left(16));
 }
 
-TelemetryCollector::ConsentQuestion TelemetryCollector::consentQuestion(bool euRegion)
+TelemetryCollector::ConsentQuestion TelemetryCollector::consentQuestion(bool euRegion, bool regionKnown)
 {
     ConsentQuestion q;
     q.message = QStringLiteral("Help improve Veltranmoor");
@@ -66,11 +88,14 @@ TelemetryCollector::ConsentQuestion TelemetryCollector::consentQuestion(bool euR
         QStringLiteral("Veltranmoor can share anonymized usage & performance data to help us improve the product. We "
                        "never sell your data, and never collect your files, file names, keystrokes, or what you type in "
                        "chat.\n\n") +
-        (euRegion ? QStringLiteral("Because you're in the EU/EEA, this is OFF unless you choose to turn it on.")
+        (!regionKnown ? QStringLiteral("Your region can't be told from this computer's regional settings, so this is OFF "
+                                       "unless you choose to turn it on.")
+         : euRegion ? QStringLiteral("Because you're in the EU/EEA, this is OFF unless you choose to turn it on.")
                   : QStringLiteral("It's on by default \u2014 you can turn it off now or anytime in Settings \u2192 About "
                                    "\u2192 Privacy & Data."));
     q.firstButton = euRegion ? QStringLiteral("Turn on sharing") : QStringLiteral("Sounds good");
     q.secondButton = euRegion ? QStringLiteral("No thanks") : QStringLiteral("Opt out");
+    q.firstIsDefault = !euRegion;
     return q;
 }
 
@@ -89,7 +114,8 @@ void TelemetryCollector::setStatus(const QString& status)
 void TelemetryCollector::presentConsentPrompt()
 {
     if (m_c.settings.telemetryConsentDecided() || !m_c.ask) return;
-    const std::optional<bool> chosen = m_c.ask(consentQuestion(isEURegion()));
+    const std::optional<QString> region = m_c.region();
+    const std::optional<bool> chosen = m_c.ask(consentQuestion(isEURegion(region), region.has_value()));
     // Unanswered stays undecided: the next launch asks again.
     if (!chosen) return;
     m_c.settings.setTelemetryEnabled(*chosen);
@@ -166,7 +192,7 @@ void TelemetryCollector::flush()
     request.body = QJsonDocument(QJsonObject{{QStringLiteral("events"), events}}).toJson(QJsonDocument::Compact);
     request.timeout = m_c.timeout;
     m_inFlight = true;
-    HttpExchange::send(*m_network, request, this,
+    HttpExchange::send(request, this,
                        [this, batch](const HttpOutcome& outcome) { finishFlush(batch, outcome); });
 }
 

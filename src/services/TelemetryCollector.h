@@ -4,8 +4,8 @@
 #include "services/TelemetryService.h"
 
 #include <QJsonObject>
+#include <QByteArray>
 #include <QList>
-#include <QLocale>
 #include <QObject>
 
 #include <chrono>
@@ -16,7 +16,6 @@ class AppSettings;
 class Clock;
 class HostFactsSource;
 class MachineIdentity;
-class QNetworkAccessManager;
 struct HttpOutcome;
 
 // Anonymous usage records, sent only once the user has decided on consent and left sharing
@@ -32,10 +31,14 @@ public:
     struct ConsentQuestion {
         QString message;
         QString informative;
-        QString firstButton;  // the default: turns sharing on
+        QString firstButton;  // turns sharing on
         QString secondButton;
+        // Enter presses the button that keeps the regional default: never an opt-in where
+        // sharing starts off.
+        bool firstIsDefault = false;
     };
-    static ConsentQuestion consentQuestion(bool euRegion);
+    // `regionKnown` false: the region could not be told, and the question says so.
+    static ConsentQuestion consentQuestion(bool euRegion, bool regionKnown = true);
 
     static constexpr std::chrono::seconds flushInterval{300};
     static constexpr int sizeTrigger = 50;
@@ -51,16 +54,27 @@ public:
         // Asks the question modally: true for the first button, false for the second, none
         // when it ended unanswered (the application quit meanwhile).
         std::function<std::optional<bool>(const ConsentQuestion&)> ask;
-        std::function<QLocale()> locale = [] { return QLocale::system(); };
+        // The territory of the regional formats (see regionFromEnvironment); none when it
+        // cannot be told.
+        std::function<std::optional<QString>()> region = [] { return regionFromEnvironment(); };
         std::chrono::milliseconds timeout{15000};
     };
 
     explicit TelemetryCollector(Collaborators c, QObject* parent = nullptr);
     static TelemetryCollector& shared();
 
-    // True in the EU/EEA, the United Kingdom and Switzerland.
-    static bool isEURegion(const QLocale& locale);
-    bool isEURegion() const override { return isEURegion(m_c.locale()); }
+    // The upper-case ISO territory of a POSIX locale name ("de_DE.UTF-8@euro" gives "DE");
+    // none for "C", "POSIX", a name without a territory or a code no locale knows.
+    static std::optional<QString> territoryOf(const QByteArray& localeName);
+    // The region of the regional formats, not of the interface language: the first of LC_ALL,
+    // LC_MONETARY, LC_TIME, LC_PAPER, LC_MEASUREMENT and LANG that is set and not empty.
+    static std::optional<QString> regionFromEnvironment(
+        const std::function<QByteArray(const char*)>& variable = [](const char* name) { return qgetenv(name); });
+    // True in the EU/EEA, the United Kingdom and Switzerland, and when the region cannot be
+    // told: sharing then starts off.
+    static bool isEURegion(const std::optional<QString>& territory);
+    bool isEURegion() const override { return isEURegion(m_c.region()); }
+    bool regionKnown() const override { return m_c.region().has_value(); }
     // 16 lower-case hex digits: SHA-256 of the app-specific machine id ("no-uuid" without one)
     // and the collector's salt.
     static QString anonymousID(const std::optional<QString>& machineId);
@@ -86,7 +100,6 @@ private:
     void setStatus(const QString& status);
 
     Collaborators m_c;
-    QNetworkAccessManager* m_network;
     QList<QJsonObject> m_buffer;
     WorkHandle m_flushTimer;
     QString m_anonymousID;

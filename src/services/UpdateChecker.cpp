@@ -75,7 +75,7 @@ bool compareVersions(const QString& latest, const QString& current)
 UpdateChecker::UpdateChecker(const Clock& clock, QObject* parent) : UpdateChecker(clock, Config{}, parent) {}
 
 UpdateChecker::UpdateChecker(const Clock& clock, Config config, QObject* parent)
-    : QObject(parent), m_clock(clock), m_config(std::move(config)), m_network(HttpExchange::makeEphemeral(this))
+    : QObject(parent), m_clock(clock), m_config(std::move(config))
 {
     if (!m_config.openUrl) m_config.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
 }
@@ -104,7 +104,7 @@ void UpdateChecker::fetchLatestRelease()
     request.headers = {{"Accept", "application/vnd.github+json"}};
     request.timeout = m_config.timeout;
     request.followSafeRedirects = true;
-    HttpExchange::send(*m_network, request, this, [this](const HttpOutcome& outcome) { parseRelease(outcome); });
+    HttpExchange::send(request, this, [this](const HttpOutcome& outcome) { parseRelease(outcome); });
 }
 
 void UpdateChecker::parseRelease(const HttpOutcome& outcome)

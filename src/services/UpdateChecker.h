@@ -10,7 +10,6 @@
 #include <optional>
 
 class Clock;
-class QNetworkAccessManager;
 struct HttpOutcome;
 
 // The running version (the application's version), "unknown" when it has none.
@@ -80,7 +79,6 @@ private:
 
     const Clock& m_clock;
     Config m_config;
-    QNetworkAccessManager* m_network;
     State m_state;
     std::optional<QDateTime> m_lastChecked;
 };

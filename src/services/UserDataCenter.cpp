@@ -19,10 +19,13 @@
 #include <QJsonDocument>
 #include <QPointer>
 #include <QProcess>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -54,36 +57,108 @@ QJsonValue exportedSetting(const QString& key, const QJsonValue& value)
     return value;
 }
 
-QJsonObject storedFiles(const QString& folder)
+// A JSON value as text, nested `level` deep in the pretty-printed document.
+QByteArray jsonText(const QJsonValue& value, int level)
 {
-    QJsonObject files;
+    QByteArray text;
+    if (value.isObject() || value.isArray()) {
+        text = value.isObject() ? QJsonDocument(value.toObject()).toJson(QJsonDocument::Indented)
+                                : QJsonDocument(value.toArray()).toJson(QJsonDocument::Indented);
+        if (text.endsWith('\n')) text.chop(1);
+        // Strings never hold a raw line break, so every one starts a line of the value.
+        text.replace("\n", "\n" + QByteArray(4 * level, ' '));
+    } else {
+        text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+        text = text.mid(1, text.size() - 2);
+    }
+    return text;
+}
+
+struct StoredFile {
+    QString relative;
+    QString path;
+    qint64 bytes;
+    QDateTime modified;
+};
+
+// What a stored file contributes: its size and time, and its content when it is the
+// application's own data. Work Guard's revisions are copies of the user's documents: they are
+// listed, never copied into the export.
+QJsonObject storedFileEntry(const StoredFile& file)
+{
+    QJsonObject entry{{QStringLiteral("bytes"), double(file.bytes)},
+                      {QStringLiteral("modifiedAt"), isoDate(file.modified)}};
+    const bool revision = file.relative.startsWith(QLatin1String("Snapshots/"));
+    if (revision || file.bytes > kMaxEmbeddedBytes) return entry;
+    QFile f(file.path);
+    if (!f.open(QIODevice::ReadOnly)) return entry;
+    const QByteArray bytes = f.read(kMaxEmbeddedBytes + 1);
+    if (bytes.size() > kMaxEmbeddedBytes) return entry;  // it grew meanwhile
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error == QJsonParseError::NoError && !document.isNull()) {
+        entry.insert(QStringLiteral("json"), document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object()));
+    } else {
+        entry.insert(QStringLiteral("base64"), QString::fromLatin1(bytes.toBase64()));
+    }
+    return entry;
+}
+
+QList<StoredFile> storedFiles(const QString& folder)
+{
+    QList<StoredFile> files;
     const QDir root(folder);
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         const QFileInfo info = it.fileInfo();
         if (info.isSymLink()) continue;
-        QJsonObject entry{{QStringLiteral("bytes"), double(info.size())},
-                          {QStringLiteral("modifiedAt"), isoDate(info.lastModified())}};
-        if (info.size() <= kMaxEmbeddedBytes) {
-            QFile file(path);
-            if (file.open(QIODevice::ReadOnly)) {
-                const QByteArray bytes = file.readAll();
-                QJsonParseError error{};
-                const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-                if (error.error == QJsonParseError::NoError && !document.isNull()) {
-                    entry.insert(QStringLiteral("json"),
-                                 document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object()));
-                } else {
-                    entry.insert(QStringLiteral("base64"), QString::fromLatin1(bytes.toBase64()));
-                }
-            }
-        }
-        files.insert(root.relativeFilePath(path), entry);
+        files.append({root.relativeFilePath(path), path, info.size(), info.lastModified()});
     }
+    // The document's keys are sorted, as QJsonDocument sorts them.
+    std::sort(files.begin(), files.end(), [](const StoredFile& a, const StoredFile& b) { return a.relative < b.relative; });
     return files;
 }
+
+// Writes the pieces of the document as they are made: a file is read only while its entry is
+// written, so memory stays the size of the largest embedded file whatever the folder holds.
+class ExportWriter {
+public:
+    explicit ExportWriter(const QString& path) : m_file(path) {}
+
+    Status open()
+    {
+        const QFileInfo info(m_file.fileName());
+        if (!QDir().mkpath(info.absolutePath())) return Status::failure(QStringLiteral("Cannot create folder ") + info.absolutePath());
+        if (!m_file.open(QIODevice::WriteOnly)) return Status::failure(m_file.errorString());
+        return Status::success();
+    }
+    void write(const QByteArray& bytes)
+    {
+        if (m_failed) return;
+        if (m_file.write(bytes) != bytes.size()) m_failed = true;
+    }
+    // `"key": value` at `level`, after a comma unless it is the first member.
+    void member(const QString& key, const QByteArray& value, int level, bool& first)
+    {
+        write((first ? QByteArray("\n") : QByteArray(",\n")) + QByteArray(4 * level, ' ') + jsonText(key, 0) + ": " + value);
+        first = false;
+    }
+    Status commit()
+    {
+        if (m_failed) {
+            const QString error = m_file.errorString();
+            m_file.cancelWriting();
+            return Status::failure(error);
+        }
+        if (!m_file.commit()) return Status::failure(m_file.errorString());  // the commit syncs the file first
+        return Status::success();
+    }
+
+private:
+    QSaveFile m_file;
+    bool m_failed = false;
+};
 
 bool exists(const QString& path)
 {
@@ -112,19 +187,35 @@ void UserDataCenter::setBusy(bool busy)
     Q_EMIT busyChanged();
 }
 
-QJsonObject UserDataCenter::exportDocument(const QJsonObject& settings, const QString& folder, const QString& exportedAt)
+Status UserDataCenter::writeExport(const QJsonObject& settings, const QString& folder, const QString& exportedAt,
+                                  const QString& path)
 {
+    ExportWriter out(path);
+    if (const Status opened = out.open(); !opened) return opened;
     QJsonObject exported;
     for (auto it = settings.begin(); it != settings.end(); ++it) exported.insert(it.key(), exportedSetting(it.key(), it.value()));
-    QJsonObject document{{QStringLiteral("exportedAt"), exportedAt},
-                         {QStringLiteral("appVersion"), currentAppVersion()},
-                         {QStringLiteral("settings"), exported}};
+
+    // The members in sorted order, as the platform's sorted-keys encoding writes them.
+    bool first = true;
+    out.write("{");
+    out.member(QStringLiteral("appVersion"), jsonText(currentAppVersion(), 1), 1, first);
+    out.member(QStringLiteral("exportedAt"), jsonText(exportedAt, 1), 1, first);
     if (const auto history = Json::readFile(folder + QStringLiteral("/autopilot_history.json"))) {
-        document.insert(QStringLiteral("maintenanceHistory"),
-                        history->isArray() ? QJsonValue(history->array()) : QJsonValue(history->object()));
+        out.member(QStringLiteral("maintenanceHistory"),
+                   jsonText(history->isArray() ? QJsonValue(history->array()) : QJsonValue(history->object()), 1), 1, first);
     }
-    document.insert(QStringLiteral("storedFiles"), storedFiles(folder));
-    return document;
+    out.member(QStringLiteral("settings"), jsonText(exported, 1), 1, first);
+    const QList<StoredFile> files = storedFiles(folder);
+    if (files.isEmpty()) {
+        out.member(QStringLiteral("storedFiles"), "{\n    }", 1, first);
+    } else {
+        out.member(QStringLiteral("storedFiles"), "{", 1, first);
+        bool firstFile = true;
+        for (const StoredFile& file : files) out.member(file.relative, jsonText(storedFileEntry(file), 2), 2, firstFile);
+        out.write("\n    }");
+    }
+    out.write("\n}\n");
+    return out.commit();
 }
 
 void UserDataCenter::exportMyData(const QString& path)
@@ -136,9 +227,7 @@ void UserDataCenter::exportMyData(const QString& path)
     QPointer<UserDataCenter> self(this);
     setBusy(true);
     m_c.worker.async([self, settings, exportedAt, folder, path] {
-        // QJsonDocument writes keys in sorted order.
-        const QByteArray bytes = QJsonDocument(exportDocument(settings, folder, exportedAt)).toJson(QJsonDocument::Indented);
-        const Status written = Json::writeFileAtomically(path, bytes);
+        const Status written = writeExport(settings, folder, exportedAt, path);
         if (!self) return;
         postTo(self, [self, written, path] {
             if (!self) return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QJsonObject>
 #include <QObject>
 #include <QSet>
@@ -82,8 +84,11 @@ public:
     // remove it (lastAction), and nothing moves.
     void uninstallApp();
 
-    // The export document for these settings entries and data folder.
-    static QJsonObject exportDocument(const QJsonObject& settings, const QString& folder, const QString& exportedAt);
+    // Writes the export document for these settings entries and data folder to `path`, piece by
+    // piece as it is made (a file's content is read only while its entry is written). Work
+    // Guard's revisions under Snapshots are listed with their size, never embedded.
+    static Status writeExport(const QJsonObject& settings, const QString& folder, const QString& exportedAt,
+                              const QString& path);
     static InstallKind installKind(const QString& executablePath);
     static UninstallPlan uninstallPlan(const QString& executablePath);
     // Moves the plan's items to the Trash (failures skipped); returns how many moved.

@@ -13,7 +13,7 @@
 #include <QJsonDocument>
 
 VRAXClient::VRAXClient(Collaborators c, QObject* parent)
-    : QObject(parent), m_c(std::move(c)), m_network(HttpExchange::makeEphemeral(this))
+    : QObject(parent), m_c(std::move(c))
 {
 }
 
@@ -113,7 +113,7 @@ void VRAXClient::post(const QString& action, const QJsonObject& body)
     request.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
     request.timeout = m_c.timeout;
     const quint64 generation = m_generation;
-    HttpExchange::send(*m_network, request, this, [this, generation](const HttpOutcome& outcome) {
+    HttpExchange::send(request, this, [this, generation](const HttpOutcome& outcome) {
         if (generation != m_generation) return;
         setStatus(outcome.success() ? Status::connected(m_c.clock.now()) : Status::error(outcome.failureText()));
     });

@@ -18,7 +18,6 @@ class Clock;
 class HostFactsSource;
 class MachineIdentity;
 class MonitorState;
-class QNetworkAccessManager;
 
 // The remote-control link: registers this machine with the server the setting
 // "vraxEndpointURL" names, then a heartbeat with a few load figures every 60 s, while
@@ -80,7 +79,6 @@ private:
     void setStatus(Status status);
 
     Collaborators m_c;
-    QNetworkAccessManager* m_network;
     Status m_status;
     WorkHandle m_heartbeatTimer;
     std::optional<bool> m_lastApplyInputs;

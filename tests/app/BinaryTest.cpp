@@ -24,6 +24,8 @@ QProcessEnvironment privateEnvironment(const QTemporaryDir& home)
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
+    // The region comes from the regional formats: none of the runner's may decide it.
+    for (const char* category : {"LC_ALL", "LC_MONETARY", "LC_TIME", "LC_PAPER", "LC_MEASUREMENT"}) env.remove(category);
     env.insert("LANG", "en_US.UTF-8");
     return env;
 }

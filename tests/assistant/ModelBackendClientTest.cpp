@@ -1,5 +1,6 @@
 #include "AssistantTestSupport.h"
 #include "ScriptedServer.h"
+#include "support/HostileServer.h"
 
 #include "assistant/ModelBackendClient.h"
 #include "core/Log.h"
@@ -67,8 +68,8 @@ TEST(ModelBackendClient, OllamaRequestAndAnswer)
          R"({"model":"llama3.2:3b","stream":false,"messages":[{"role":"system","content":"Be brief."},{"role":"user","content":"why slow"}]})"},
         {QStringLiteral("\n"), QString(), "/api/chat",
          R"({"model":"llama3.2:3b","stream":false,"messages":[{"role":"system","content":""},{"role":"user","content":"why slow"}]})"},
-        // Qt's HTTP layer merges the doubled slash of an endpoint that ends in "/".
-        {QStringLiteral("/"), std::nullopt, "/api/chat",
+        // An endpoint that ends in "/" gives a doubled slash: the path is sent as made.
+        {QStringLiteral("/"), std::nullopt, "//api/chat",
          R"({"model":"llama3.2:3b","stream":false,"messages":[{"role":"user","content":"why slow"}]})"},
     };
     for (const auto& c : cases) {
@@ -227,12 +228,17 @@ TEST(ModelBackendClient, AddressesThatAreNotSent)
     EXPECT_EQ(b.ollama(QStringLiteral("q"), std::nullopt).error(), QStringLiteral("No model backend available. bad Ollama URL"));
 
     // The key only travels over https or to this machine; plain http elsewhere is refused
-    // before anything is sent (0.0.0.0 would reach the local server if it were tried).
+    // before anything is sent (0.0.0.0 would reach the local server if it were tried), with
+    // the words the connected services use.
+    const QString refused = QStringLiteral("refused: the address must use https (plain http only to this computer)");
     const QString wildcard = QStringLiteral("http://0.0.0.0:%1").arg(b.server.port());
     b.store.settings->setOpenAIBaseURL(wildcard);
     EXPECT_EQ(b.ownKey(QStringLiteral("openai"), QStringLiteral("q"), std::nullopt).error(),
-              QStringLiteral("No model backend available. bad OpenAI URL"));
+              QStringLiteral("No model backend available. OpenAI: ") + refused);
     b.store.settings->setAnthropicBaseURL(QStringLiteral("ftp://127.0.0.1:%1").arg(b.server.port()));
+    EXPECT_EQ(b.ownKey(QStringLiteral("anthropic"), QStringLiteral("q"), std::nullopt).error(),
+              QStringLiteral("No model backend available. Anthropic: ") + refused);
+    b.store.settings->setAnthropicBaseURL(QStringLiteral("https://[::1"));
     EXPECT_EQ(b.ownKey(QStringLiteral("anthropic"), QStringLiteral("q"), std::nullopt).error(),
               QStringLiteral("No model backend available. bad Anthropic URL"));
     EXPECT_TRUE(b.server.requests().empty());
@@ -340,4 +346,42 @@ TEST(ModelBackendClient, ATransferCutAfterTheStatusLineReportsTheTransportError)
     // The connection's own failure, not a 200 whose half a body failed to parse.
     EXPECT_TRUE(result.error().contains(QStringLiteral("closed"), Qt::CaseInsensitive)) << result.error().toStdString();
     EXPECT_FALSE(result.error().contains(QStringLiteral("unparseable"))) << result.error().toStdString();
+}
+
+// Peers that misbehave: the time-out counts from the start of the question, an answer above
+// 8 MiB is stopped as it arrives, and a dropped connection is not asked again.
+TEST(ModelBackendClient, HostilePeers)
+{
+    {
+        Backends b(2500ms);
+        HostileServer drip(HostileServer::Mode::drip, 1s);
+        b.store.settings->setOllamaEndpoint(drip.base());
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(b.ollama(QStringLiteral("q"), std::nullopt).error(), QStringLiteral("Timed out after 2.5 s waiting for Ollama"));
+        EXPECT_LT(clock.elapsed(), 4500);
+    }
+    {
+        Backends b;
+        HostileServer endless(HostileServer::Mode::endless);
+        b.store.settings->setAnthropicBaseURL(endless.base());
+        EXPECT_EQ(b.ownKey(QStringLiteral("anthropic"), QStringLiteral("q"), std::nullopt).error(),
+                  QStringLiteral("No model backend available. Anthropic: the reply was larger than 8 MiB and was stopped"));
+        EXPECT_LT(endless.sent(), 64LL * 1024 * 1024) << "stopped as it arrived";
+    }
+    {
+        Backends b;
+        b.server.answer(200, R"({"choices":[{"message":{"content":")" + std::string(8 * 1024 * 1024, 'a') + R"("}}]})");
+        EXPECT_EQ(b.ownKey(QStringLiteral("openai"), QStringLiteral("q"), std::nullopt).error(),
+                  QStringLiteral("No model backend available. OpenAI: the reply was larger than 8 MiB and was stopped"));
+    }
+    {
+        Backends b;
+        HostileServer drops(HostileServer::Mode::dropFirst, 1s, R"({"message":{"content":"late"}})");
+        b.store.settings->setOllamaEndpoint(drops.base());
+        EXPECT_FALSE(b.ollama(QStringLiteral("q"), std::nullopt).ok());
+        QTest::qWait(300);
+        EXPECT_EQ(drops.requests().size(), 1u);
+        EXPECT_EQ(drops.connections(), 1);
+    }
 }

@@ -121,12 +121,22 @@ TEST(ModelRouter, NoBackendContacted)
         EXPECT_EQ(w.ask().error(), nothing());
     }
     {
-        // Own key set up but the disclosure not accepted: nothing reaches the key's server.
-        Walk w;
-        w.enableOwnKey(false);
-        EXPECT_EQ(w.ask().error(), nothing());
-        EXPECT_TRUE(w.ownKey.requests().empty());
-        EXPECT_TRUE(w.recorded.isEmpty());
+        // Own key set up but the disclosure not accepted: nothing reaches the key's server, and
+        // the chat says what is missing and where to accept it, also after a local model failed.
+        for (const bool ollamaFails : {false, true}) {
+            Walk w;
+            w.enableOwnKey(false);
+            if (ollamaFails) {
+                w.enableOllama();
+                w.store.settings->setOllamaEndpoint(QStringLiteral("http://127.0.0.1:%1").arg(ScriptedServer::closedPort()));
+            }
+            EXPECT_EQ(w.ask().error(),
+                      QStringLiteral("Your own API key sends your message off this computer, so it is not used until "
+                                     "you accept its disclosure: Settings \u2192 AI Assistant \u2192 Use My Own API Key "
+                                     "\u2192 \u201cAccept and Use My Key\u201d."));
+            EXPECT_TRUE(w.ownKey.requests().empty());
+            EXPECT_TRUE(w.recorded.isEmpty());
+        }
     }
     {
         Walk w;

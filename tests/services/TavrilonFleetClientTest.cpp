@@ -226,7 +226,7 @@ TEST(TavrilonFleetClient, UnusableEndpointSendsNothing)
         const char* endpoint;
         QString text;
     } cases[] = {
-        {"http://fleet.example.com/mcp", ServiceEndpoint::refusedText},
+        {"http://fleet.example.com/mcp", ServiceEndpoint::refusedText()},
         {"::::", QStringLiteral("bad URL")},
     };
     for (const auto& c : cases) {

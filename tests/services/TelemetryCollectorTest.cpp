@@ -24,7 +24,7 @@ struct Telemetry {
     ScriptedServer server;
     FakeHost host;
     MachineIdentity identity{{}};
-    QLocale locale{QLocale::English, QLocale::UnitedStates};
+    std::optional<QString> region = QStringLiteral("US");
     QList<TelemetryCollector::ConsentQuestion> asked;
     std::optional<bool> answer = true;
     TelemetryCollector collector;
@@ -40,7 +40,7 @@ struct Telemetry {
                   asked.append(q);
                   return answer;
               },
-              .locale = [this] { return locale; },
+              .region = [this] { return region; },
               .timeout = timeout,
           })
     {
@@ -89,21 +89,22 @@ TEST(TelemetryCollector, SendsNothingUndecidedOrWithSharingOff)
 TEST(TelemetryCollector, ConsentQuestionFollowsTheRegionAndItsAnswerStarts)
 {
     const struct {
-        QLocale locale;
+        std::optional<QString> region;
         std::optional<bool> answer;
         const char* first;
         const char* second;
         const char* sentence;
     } cases[] = {
-        {QLocale(QLocale::German, QLocale::Germany), true, "Turn on sharing", "No thanks", "Because you're in the EU/EEA"},
-        {QLocale(QLocale::French, QLocale::France), false, "Turn on sharing", "No thanks", "OFF unless you choose"},
-        {QLocale::c(), true, "Sounds good", "Opt out", "Settings \u2192 About \u2192 Privacy & Data."},
-        {QLocale(QLocale::English, QLocale::UnitedStates), false, "Sounds good", "Opt out", "It's on by default"},
-        {QLocale(QLocale::Italian, QLocale::Italy), std::nullopt, "Turn on sharing", "No thanks", "Because you're in the EU/EEA"},
+        {QStringLiteral("DE"), true, "Turn on sharing", "No thanks", "Because you're in the EU/EEA"},
+        {QStringLiteral("FR"), false, "Turn on sharing", "No thanks", "OFF unless you choose"},
+        {std::nullopt, true, "Turn on sharing", "No thanks", "Your region can't be told from this computer's regional settings"},
+        {QStringLiteral("JP"), true, "Sounds good", "Opt out", "Settings \u2192 About \u2192 Privacy & Data."},
+        {QStringLiteral("US"), false, "Sounds good", "Opt out", "It's on by default"},
+        {QStringLiteral("IT"), std::nullopt, "Turn on sharing", "No thanks", "Because you're in the EU/EEA"},
     };
     for (const auto& c : cases) {
         Telemetry t;
-        t.locale = c.locale;
+        t.region = c.region;
         t.answer = c.answer;
         t.collector.presentConsentPrompt();
         ASSERT_EQ(t.asked.size(), 1);

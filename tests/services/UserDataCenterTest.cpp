@@ -130,10 +130,77 @@ TEST(UserDataCenter, ExportIsOneJsonDocumentWithEveryStoredFile)
                                          "autopilot_history.json", "process_incidents.json"}));
     EXPECT_EQ(files.value(QLatin1String("AI/baselines.json")).toObject().value(QLatin1String("json")).toObject()
                   .value(QLatin1String("firefox")).toObject().value(QLatin1String("mean")).toDouble(), 12.5);
-    const QJsonObject binary = files.value(QLatin1String("Snapshots/3f/thesis.tex.rev1")).toObject();
-    EXPECT_EQ(QByteArray::fromBase64(binary.value(QLatin1String("base64")).toString().toLatin1()),
-              QByteArray("\x00\x01\xfe\xff binary", 11));
-    EXPECT_EQ(binary.value(QLatin1String("bytes")).toDouble(), 11);
+    EXPECT_EQ(QByteArray::fromBase64(files.value(QLatin1String("ai-shield.log")).toObject().value(QLatin1String("base64")).toString().toLatin1()),
+              QByteArray("[2026-03-02T12:00:00Z] started\n"));
+    // A Work Guard revision is a copy of the user's document: listed with its size, not copied.
+    const QJsonObject revision = files.value(QLatin1String("Snapshots/3f/thesis.tex.rev1")).toObject();
+    EXPECT_EQ(revision.keys(), (QStringList{"bytes", "modifiedAt"}));
+    EXPECT_EQ(revision.value(QLatin1String("bytes")).toDouble(), 11);
+}
+
+namespace {
+
+qint64 statusKiB(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field)) return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+}  // namespace
+
+// A store of about 300 MB, nearly all of it Work Guard's revisions: the export lists them
+// without reading them, is valid JSON, and the application grows by far less than 50 MiB.
+TEST(UserDataCenter, ExportOfALargeStoreStaysSmallInMemory)
+{
+    DataCenter t;
+    makeFixtureDataFolder();
+    const QString data = Paths::appSupportDir();
+    constexpr int revisions = 300;
+    constexpr qint64 revisionBytes = 1024 * 1024;
+    for (int i = 0; i < revisions; ++i) {
+        const QString path = data + QStringLiteral("/Snapshots/%1/report-%2.odt").arg(i % 30, 2, 16, QLatin1Char('0')).arg(i);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(revisionBytes));  // sparse: made at once, read back as zeros
+    }
+    QByteArray history = "[";
+    for (int i = 0; i < 4000; ++i) history += (i ? "," : "") + QByteArray(R"({"cpu":12.5,"t":800000000})");
+    writeFile(data + QStringLiteral("/AI/cpu_history.json"), history + "]");
+
+    const QString target = QDir::homePath() + QStringLiteral("/") + UserDataCenter::exportFileName;
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    ASSERT_TRUE(clear.open(QIODevice::WriteOnly) && clear.write("5") == 1) << "resets the peak resident size";
+    clear.close();
+    const qint64 before = statusKiB("VmRSS:");
+    t.center.exportMyData(target);
+    ASSERT_TRUE(t.waitForAction());
+    const qint64 peak = statusKiB("VmHWM:");
+    ASSERT_GT(before, 0);
+    EXPECT_LT(peak - before, 50 * 1024) << "peak " << peak << " KiB, before " << before << " KiB";
+    EXPECT_EQ(t.center.lastAction(), QStringLiteral("Exported to Veltranmoor-my-data.json."));
+
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_LT(file.size(), 2 * 1024 * 1024);
+    QJsonParseError error{};
+    const QJsonObject doc = QJsonDocument::fromJson(file.readAll(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    const QJsonObject files = doc.value(QLatin1String("storedFiles")).toObject();
+    int listed = 0;
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        if (!it.key().startsWith(QLatin1String("Snapshots/"))) continue;
+        ++listed;
+        EXPECT_EQ(it.value().toObject().keys(), (QStringList{"bytes", "modifiedAt"})) << it.key().toStdString();
+    }
+    EXPECT_EQ(listed, revisions + 1);
+    EXPECT_EQ(files.value(QLatin1String("Snapshots/00/report-0.odt")).toObject().value(QLatin1String("bytes")).toDouble(),
+              double(revisionBytes));
+    EXPECT_EQ(files.value(QLatin1String("AI/cpu_history.json")).toObject().value(QLatin1String("json")).toArray().size(), 4000);
 }
 
 TEST(UserDataCenter, ExportWithoutHistoryOrToAnUnwritablePlace)

@@ -156,8 +156,8 @@ TEST(VRAXClient, UnusableEndpointSendsNothing)
         const char* endpoint;
         QString error;
     } cases[] = {
-        {"http://vrax.example.com/mcp", ServiceEndpoint::refusedText},
-        {"http://10.1.2.3:8080", ServiceEndpoint::refusedText},
+        {"http://vrax.example.com/mcp", ServiceEndpoint::refusedText()},
+        {"http://10.1.2.3:8080", ServiceEndpoint::refusedText()},
         {"not a url", QStringLiteral("bad endpoint URL")},
     };
     for (const auto& c : cases) {

@@ -23,6 +23,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -509,6 +510,93 @@ TEST(SettingsEndToEnd, OllamaChosenInTheSettingsTabAnswersTheChat)
         },
         10000));
     stall_watch::expectNoStall("chat");
+    window.reset();
+}
+
+// The user's own key, set up in the settings tab: the chat says the disclosure is missing
+// until it is accepted there, and then the question reaches the provider's server.
+TEST(SettingsEndToEnd, OwnKeyWorksOnceItsDisclosureIsAccepted)
+{
+    Rig rig;
+    AppSettings& s = rig.base.settings;
+    SettingsEnvironment env = rig.env();
+    DashboardEnvironment dashboard = rig.base.env();
+    dashboard.settingsView = &env;
+    ScriptedServer anthropic;
+    anthropic.answer(200, R"({"content":[{"type":"text","text":"Fog lifts by noon."}]})");
+    s.setAnthropicBaseURL(anthropic.base());
+
+    auto window = std::make_unique<DetailedView>(dashboard);
+    window->resize(DetailedView::defaultWindowSize);
+    window->show();
+    (void)QTest::qWaitForWindowExposed(window.get());
+    auto openSettings = [&]() -> SettingsView* {
+        QTest::mouseClick(window->sidebar()->button(DashboardTab::settings), Qt::LeftButton);
+        dashboard_rig::settle();
+        auto* settings = qobject_cast<SettingsView*>(window->tabView());
+        if (settings) QTest::mouseClick(settings->sidebarRow(SettingsSection::assistant), Qt::LeftButton);
+        return settings;
+    };
+    auto ask = [&](const QString& question) -> TavrilonChatView* {
+        QTest::mouseClick(window->sidebar()->button(DashboardTab::tavrilon), Qt::LeftButton);
+        dashboard_rig::settle();
+        auto* chat = window->tabView()->findChild<TavrilonChatView*>();
+        if (!chat) chat = qobject_cast<TavrilonChatView*>(window->tabView());
+        if (!chat) return nullptr;
+        QTest::keyClicks(chat->input(), question);
+        QTest::keyClick(chat->input(), Qt::Key_Return);
+        return chat;
+    };
+
+    SettingsView* settings = openSettings();
+    ASSERT_NE(settings, nullptr);
+    QWidget* page = settings->page();
+    EXPECT_FALSE(page->findChild<QWidget*>(QStringLiteral("ownKeyDisclosure"))->isVisibleTo(page));
+    QTest::mouseClick(page->findChild<QWidget*>(QStringLiteral("byoKeyEnabled")), Qt::LeftButton);
+    auto* key = page->findChild<QLineEdit*>(QStringLiteral("byoKeyValue"));
+    ASSERT_TRUE(key && key->isVisible());
+    QTest::keyClicks(key, QStringLiteral("sk-ant-own"));
+    EXPECT_TRUE(page->findChild<QWidget*>(QStringLiteral("ownKeyDisclosure"))->isVisibleTo(page));
+
+    // Asked before accepting: nothing is sent, and the chat says what to do.
+    TavrilonChatView* chat = ask(QStringLiteral("write me a poem about fog"));
+    ASSERT_NE(chat, nullptr);
+    auto lastText = [&] {
+        const auto labels = chat->rows().last()->findChildren<QLabel*>();
+        QStringList texts;
+        for (QLabel* label : labels) texts << label->text();
+        return texts.join(QLatin1Char('\n'));
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lastText().contains(QStringLiteral("accept its disclosure")); }, 10000))
+        << lastText().toStdString();
+    EXPECT_TRUE(lastText().contains(QStringLiteral("Settings \u2192 AI Assistant"))) << lastText().toStdString();
+    EXPECT_TRUE(anthropic.requests().empty());
+
+    settings = openSettings();
+    ASSERT_NE(settings, nullptr);
+    page = settings->page();
+    auto* accept = page->findChild<QPushButton*>(QStringLiteral("acceptDisclosure"));
+    ASSERT_TRUE(accept && accept->isVisible());
+    QTest::mouseClick(accept, Qt::LeftButton);
+    EXPECT_TRUE(s.aiChatDisclosureAccepted());
+    EXPECT_TRUE(rig.stored().value(QStringLiteral("aiChatDisclosureAccepted")).toBool());
+    EXPECT_FALSE(page->findChild<QWidget*>(QStringLiteral("ownKeyDisclosure"))->isVisibleTo(page));
+
+    chat = ask(QStringLiteral("write me a poem about mist"));
+    ASSERT_NE(chat, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !anthropic.requests().empty(); }, 10000));
+    const ReceivedRequest request = anthropic.requests().front();
+    EXPECT_EQ(request.path, "/v1/messages");
+    EXPECT_EQ(request.header("x-api-key"), "sk-ant-own");
+    EXPECT_EQ(request.json().object().value(QStringLiteral("messages")).toArray().at(0).toObject().value(QStringLiteral("content")).toString(),
+              QStringLiteral("write me a poem about mist"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QLabel* label = chat->rows().last()->backendLabel();
+            return label && label->text() == QStringLiteral("anthropic (your key)");
+        },
+        10000));
+    stall_watch::expectNoStall("own key");
     window.reset();
 }
 

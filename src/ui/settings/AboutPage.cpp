@@ -76,8 +76,11 @@ public:
         liveText(explanation, [&telemetry] {
             return QStringLiteral("Helps us improve Veltranmoor. We never sell your data, and never collect your files, "
                                   "file names, keystrokes, or what you type in chat. ") +
-                   (telemetry.isEURegion() ? QStringLiteral("You're in the EU/EEA, so this is OFF unless you turn it on.")
-                                           : QStringLiteral("On by default \u2014 turn it off anytime."));
+                   (!telemetry.regionKnown()
+                        ? QStringLiteral("Your region can't be told from your regional settings, so this is OFF unless "
+                                         "you turn it on.")
+                    : telemetry.isEURegion() ? QStringLiteral("You're in the EU/EEA, so this is OFF unless you turn it on.")
+                                             : QStringLiteral("On by default \u2014 turn it off anytime."));
         });
         privacy->content()->addWidget(explanation);
         rows()->addWidget(privacy);

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 using namespace SettingsStyle;
@@ -97,6 +98,30 @@ public:
         auto* ownColumn = new QVBoxLayout(ownFields);
         ownColumn->setContentsMargins(0, 0, 0, 0);
         ownColumn->setSpacing(10);
+
+        // Nothing is sent with the key until the user has read what goes where and accepted it.
+        auto* consent = new QWidget;
+        consent->setObjectName(QStringLiteral("ownKeyDisclosure"));
+        auto* consentColumn = new QVBoxLayout(consent);
+        consentColumn->setContentsMargins(0, 0, 0, 0);
+        consentColumn->setSpacing(8);
+        consentColumn->addWidget(makeText(QStringLiteral("Before your key is used"), sysFont(12, QFont::DemiBold),
+                                          Qt::white, false, consent));
+        consentColumn->addWidget(makeText(
+            QStringLiteral("Every question the local parser cannot answer then goes, with the assistant's instructions "
+                           "and a summary of this computer's current state (load, memory, disk, temperature and the "
+                           "busiest processes by name), to the provider chosen below under your key, billed to your "
+                           "account. Nothing is sent until you accept."),
+            sysFont(11), gray, true, consent));
+        auto* accept = new QPushButton(QStringLiteral("Accept and Use My Key"), consent);
+        accept->setObjectName(QStringLiteral("acceptDisclosure"));
+        connect(accept, &QPushButton::clicked, this, [this, &s] { write([&s] { s.setAiChatDisclosureAccepted(true); }); });
+        auto* acceptRow = new QHBoxLayout;
+        acceptRow->addWidget(accept);
+        acceptRow->addStretch(1);
+        consentColumn->addLayout(acceptRow);
+        visibleWhen(consent, [&s] { return !s.aiChatDisclosureAccepted(); });
+        ownColumn->addWidget(consent);
         ownColumn->addWidget(controlRow(
             makeText(QStringLiteral("Provider"), sysFont(11), gray),
             segmented(QStringLiteral("byoKeyProvider"), {QStringLiteral("Anthropic"), QStringLiteral("OpenAI")}, 190,
