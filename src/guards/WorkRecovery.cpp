@@ -92,7 +92,8 @@ QList<WorkRecovery::SnapshotRevision> WorkRecovery::listRevisions(const QString&
     const QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                             QDir::NoSort);
     for (const QString& name : names) {
-        if (name == WorkSnapshotter::manifestName) continue;
+        // Hidden entries are the store's own: revisions still being written, marks.
+        if (name == WorkSnapshotter::manifestName || name.startsWith(QLatin1Char('.'))) continue;
         const QString path = bucket + QLatin1Char('/') + name;
         struct stat st;
         // A folder or anything else without a file size is no revision.

@@ -34,7 +34,7 @@ struct Recovery : ::testing::Test {
         EXPECT_TRUE(write(file, content));
         EXPECT_TRUE(setMtime(file, savedAt));
         EXPECT_TRUE(store.snapshotFile(file, 3, 1 << 30, 30));
-        clock.advance(std::chrono::seconds(1));
+        clock.advance(std::chrono::seconds(31));  // the next capture of the file is due
         const auto revisions = recovery.listRevisions(store.bucketURL(file));
         return revisions.isEmpty() ? QString() : revisions.first().id;
     }
@@ -71,15 +71,15 @@ TEST_F(Recovery, ListsProtectedFilesNewestFirst)
     EXPECT_EQ(read(files[0].mostRecentURL), "a2 longer");
     EXPECT_EQ(files[1].originalPath, b);
 
-    // A hidden file in a bucket is a revision too; revisions come newest first.
-    const QString hidden = store.bucketURL(a) + QStringLiteral("/.hidden");
+    // A hidden entry of a bucket is the store's own (a revision still being written): never
+    // listed. Revisions come newest first.
+    const QString hidden = store.bucketURL(a) + QStringLiteral("/.partial-x1");
     ASSERT_TRUE(write(hidden, "h"));
-    ASSERT_TRUE(setMtime(hidden, t.addSecs(10)));
+    ASSERT_TRUE(setMtime(hidden, t.addSecs(200)));
     const auto revisions = recovery.listRevisions(store.bucketURL(a));
-    ASSERT_EQ(revisions.size(), 3);
+    ASSERT_EQ(revisions.size(), 2);
     EXPECT_EQ(revisions[0].capturedAt, t.addSecs(100));
-    EXPECT_EQ(revisions[1].id, hidden);
-    EXPECT_EQ(revisions[2].capturedAt, t);
+    EXPECT_EQ(revisions[1].capturedAt, t);
 }
 
 // One row per state of the file at the target when a revision saved at T is restored.
