@@ -88,11 +88,17 @@ bool isTempSuffix(const char* s)
 
 // A save's temporary in the folder open at `dirFd`: "sedXXXXXX" (sed -i), or "NAME.XXXXXX"
 // beside an existing NAME (a temporary file renamed over NAME when written).
+bool mayBeSaveTemporary(const char* name)
+{
+    const size_t length = std::strlen(name);
+    return length >= 9 && name[length - 7] == '.' && isTempSuffix(name + length - 6);
+}
+
 bool isSaveTemporaryAt(int dirFd, const char* name)
 {
     const size_t length = std::strlen(name);
     if (length == 9 && !std::strncmp(name, "sed", 3) && isTempSuffix(name + 3)) return true;
-    if (length < 9 || name[length - 7] != '.' || !isTempSuffix(name + length - 6)) return false;
+    if (!mayBeSaveTemporary(name)) return false;
     const std::string stem(name, length - 7);
     struct stat st;
     return ::fstatat(dirFd, stem.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
@@ -481,10 +487,12 @@ void WorkGuard::handleFSEventsBatch(const QSet<QString>& paths)
 bool WorkGuard::isSaveTemporary(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QByteArray name = QFile::encodeName(path.mid(slash + 1));
+    if (!name.startsWith("sed") && !mayBeSaveTemporary(name.constData())) return false;
     const int dir = ::open(QFile::encodeName(slash > 0 ? path.left(slash) : QStringLiteral("/")).constData(),
                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return false;
-    const bool temporary = isSaveTemporaryAt(dir, QFile::encodeName(path.mid(slash + 1)).constData());
+    const bool temporary = isSaveTemporaryAt(dir, name.constData());
     ::close(dir);
     return temporary;
 }

@@ -155,7 +155,8 @@ Opened openSource(const QString& path, const QStringList& roots)
         o.parent = Fd(::open(QFile::encodeName(slash > 0 ? path.left(slash) : QStringLiteral("/")).constData(),
                              O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     } else {
-        o.parent = Fd(::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        // The root as resolved: a link put in its place since is not followed.
+        o.parent = Fd(::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         const QStringList folders = slash > root.size()
                                         ? path.mid(root.size() + 1, slash - root.size() - 1).split(QLatin1Char('/'), Qt::SkipEmptyParts)
                                         : QStringList();
