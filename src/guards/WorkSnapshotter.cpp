@@ -326,6 +326,7 @@ WorkSnapshotter::Result WorkSnapshotter::snapshotFile(const QString& file, int k
     };
     const auto errorText = [](int error) { return QString::fromLocal8Bit(std::strerror(error)); };
 
+    const bool newBucket = !QFileInfo::exists(bucket);
     QDir().mkpath(bucket);
     const Fd dir = openFolder(bucket);
     if (!dir.valid()) return fail(errorText(errno));
@@ -339,8 +340,16 @@ WorkSnapshotter::Result WorkSnapshotter::snapshotFile(const QString& file, int k
                           st.st_mode & 0777));
         if (!dst.valid() && errno != EEXIST) break;
     }
-    if (!dst.valid()) return fail(errorText(errno));
-    const auto discard = [&] { ::unlinkat(dir.get(), temp.constData(), 0); };
+    if (!dst.valid()) {
+        const int error = errno;
+        if (newBucket) ::rmdir(QFile::encodeName(bucket).constData());
+        return fail(errorText(error));
+    }
+    // A bucket made for this snapshot does not outlive its failure.
+    const auto discard = [&] {
+        ::unlinkat(dir.get(), temp.constData(), 0);
+        if (newBucket) ::rmdir(QFile::encodeName(bucket).constData());
+    };
 
     Status copied = cloneFileContents(src.file.get(), dst.get());
     if (copied.ok()) {

@@ -173,7 +173,7 @@ TEST_F(Store, FailedCopyLeavesTheBucketAsItWasAndSaysSo)
         EXPECT_FALSE(snap(file));
     }
     EXPECT_EQ(revisions(file), QStringList());
-    EXPECT_FALSE(QFileInfo::exists(store.bucketURL(file) + QStringLiteral("/manifest.txt")));
+    EXPECT_FALSE(QFileInfo::exists(store.bucketURL(file))) << "no empty bucket is left behind";
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines.first().startsWith(QStringLiteral("[WorkGuard] snapshot failed for big.txt: "))) << lines.first().toStdString();
     EXPECT_TRUE(snap(file));  // and nothing stands in the way afterwards
