@@ -7,6 +7,9 @@
 // - the recovery window opened over 500 and over 10,000 protected files, each in a child process
 //   of its own (offscreen): the longest the main thread was busy with one event, the time until
 //   the list was filled and the newest file's revisions shown, and the memory it took (KiB).
+// - a checkout writing 10,000 files under ~/Documents (by a child process) while the guard runs:
+//   the guard's CPU seconds, and the buckets and bytes the store gained;
+// - the resident memory before and after one sweep over 200,000 files (KiB).
 #include "BenchClock.h"
 
 #include "core/Clock.h"
@@ -27,6 +30,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstring>
@@ -165,6 +171,36 @@ void recoveryWindowFigures(const char* self)
         std::fputs(child.readAllStandardOutput().constData(), stdout);
     }
     std::fflush(stdout);
+// A clock moved by hand: saves 31 s apart without waiting for them.
+class StepClock final : public Clock {
+public:
+    QDateTime now() const override { return m_now; }
+    void advance(int seconds) { m_now = m_now.addSecs(seconds); }
+
+private:
+    QDateTime m_now = QDateTime::currentDateTimeUtc();
+};
+
+double cpuSeconds()
+{
+    struct rusage ru {};
+    ::getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+long rssKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+int bucketCount(const QString& root)
+{
+    return QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden).size();
 }
 
 }  // namespace
@@ -238,7 +274,7 @@ int main(int argc, char** argv)
     }
 
     {
-        SystemClock storeClock;
+        StepClock storeClock;
         WorkSnapshotter store(storeClock, home.path() + QStringLiteral("/store"));
         const QString path = documents + QStringLiteral("/thesis.pdf");
         QByteArray content(1 << 20, '\0');
@@ -249,8 +285,9 @@ int main(int argc, char** argv)
             writeFile(path, content);
             const struct timespec t[2] = {{base + 31 * i, 0}, {base + 31 * i, 0}};
             ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), t, 0);
-            written += store.snapshotFile(path, WorkGuard::snapshotsPerFile, WorkGuard::maxFileBytesToSnapshot,
-                                          WorkGuard::minMtimeDeltaForNewSnapshot);
+            storeClock.advance(31);
+            written += bool(store.snapshotFile(path, WorkGuard::snapshotsPerFile, WorkGuard::maxFileBytesToSnapshot,
+                                               WorkGuard::minMtimeDeltaForNewSnapshot));
         }
         const auto [apparent, allocated] = storeSize(store.snapshotsRoot());
         std::printf("store_revisions_written_of_100_saves %d\nstore_bytes_after_100_saves_1MiB %lld\n"
@@ -258,5 +295,71 @@ int main(int argc, char** argv)
                     written, (long long)apparent, (long long)allocated);
     }
     recoveryWindowFigures(argv[0]);
+
+    {
+        // A checkout: 10,000 files written by another process into a watched folder.
+        QDir(documents).removeRecursively();
+        QDir().mkpath(documents + QStringLiteral("/repo/src"));
+        WorkGuard guard({.clock = clock, .scheduler = scheduler});
+        guard.start();
+        guard.queue().sync([] {});
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const int bucketsBefore = bucketCount(guard.snapshotsRoot());
+        const qint64 bytesBefore = storeSize(guard.snapshotsRoot()).first;
+        const double cpuBefore = cpuSeconds();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (int i = 0; i < 10000; ++i) {
+                const QByteArray path = QFile::encodeName(documents + QStringLiteral("/repo/src/module%1.c").arg(i));
+                const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                const QByteArray text = "int f" + QByteArray::number(i) + "(void) { return " + QByteArray::number(i) + "; }\n";
+                if (fd >= 0 && ::write(fd, text.constData(), size_t(text.size())) < 0) ::_exit(1);
+                if (fd >= 0) ::close(fd);
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        // Until the stream has delivered and the queue is idle: nothing new for 4 s.
+        int lastCount = -1;
+        for (int quiet = 0; quiet < 8;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            guard.queue().sync([] {});
+            app.processEvents();
+            const int count = bucketCount(guard.snapshotsRoot());
+            quiet = count == lastCount ? quiet + 1 : 0;
+            lastCount = count;
+        }
+        const double cpu = cpuSeconds() - cpuBefore;
+        guard.stop();
+        std::printf("checkout_10000_files_guard_cpu_s %.2f\ncheckout_10000_files_buckets_added %d\n"
+                    "checkout_10000_files_store_bytes_added %lld\n",
+                    cpu, bucketCount(guard.snapshotsRoot()) - bucketsBefore,
+                    (long long)(storeSize(guard.snapshotsRoot()).first - bytesBefore));
+    }
+
+    {
+        // 200,000 files: 50 projects of 20 folders of 200 files.
+        QDir(documents).removeRecursively();
+        for (int p = 0; p < 50; ++p) {
+            for (int d = 0; d < 20; ++d) {
+                const QString folder = documents + QStringLiteral("/p%1/d%2").arg(p).arg(d);
+                QDir().mkpath(folder);
+                const QByteArray native = QFile::encodeName(folder);
+                for (int f = 0; f < 200; ++f) {
+                    const QByteArray path = native + "/file" + QByteArray::number(f) + ".txt";
+                    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                    if (fd >= 0) ::close(fd);
+                }
+            }
+        }
+        WorkGuard guard({.clock = clock, .scheduler = scheduler});
+        guard.queue().sync([] {});
+        const long before = rssKiB();
+        guard.queue().sync([&] { guard.runSweep(QStringLiteral("periodic")); });
+        app.processEvents();
+        const long after = rssKiB();
+        std::printf("rss_before_sweep_200000_files_kib %ld\nrss_after_sweep_200000_files_kib %ld\n", before, after);
+    }
     return 0;
 }

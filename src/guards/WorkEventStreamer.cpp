@@ -19,8 +19,8 @@
 
 namespace {
 
-constexpr uint32_t kMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_ATTRIB | IN_ONLYDIR |
-                           IN_DONT_FOLLOW | IN_EXCL_UNLINK;
+constexpr uint32_t kMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_ATTRIB | IN_MOVE_SELF |
+                           IN_DELETE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
 constexpr auto kOwnWriteWindow = std::chrono::seconds(10);
 
 }  // namespace
@@ -58,9 +58,11 @@ void WorkEventStreamer::start(const QStringList& folders)
     m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     m_wake = m_inotify >= 0 ? ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC) : -1;
     if (m_inotify < 0 || m_wake < 0) {
+        const int error = errno;
         if (m_inotify >= 0) ::close(m_inotify);
         m_inotify = -1;
-        Log::line(cformat("[WorkGuard] FSEventStreamCreate failed for %d roots", int(folders.size())));
+        Log::line(cformat("[WorkGuard] inotify could not be set up for %d roots: %s", int(folders.size()),
+                          std::strerror(error)));
         return;
     }
     m_stopping = false;
@@ -68,7 +70,16 @@ void WorkEventStreamer::start(const QStringList& folders)
     m_watchCount = 0;
     m_running = true;
     m_thread = std::thread([this, folders] { run(folders); });
-    Log::line(cformat("[WorkGuard] FSEvents started on %d roots latency=%.1fs", int(folders.size()), m_options.latency));
+    Log::line(cformat("[WorkGuard] inotify started on %d roots latency=%.1fs", int(folders.size()), m_options.latency));
+}
+
+QString WorkEventStreamer::resolveRoot(const QString& root)
+{
+    char buffer[PATH_MAX];
+    if (!::realpath(QFile::encodeName(root).constData(), buffer)) return {};
+    struct stat st;
+    if (::stat(buffer, &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+    return QFile::decodeName(buffer);
 }
 
 void WorkEventStreamer::stop()
@@ -105,49 +116,104 @@ bool WorkEventStreamer::isOwnWrite(const QString& path)
 
 void WorkEventStreamer::run(QStringList folders)
 {
-    QSet<QString> pending;
+    m_roots.clear();
     for (const QString& folder : folders) {
-        if (m_stopping) return;
-        watchTree(QDir::cleanPath(folder), false, pending);
+        Root root;
+        root.configured = QDir::cleanPath(folder);
+        root.leaf = root.configured.section(QLatin1Char('/'), -1);
+        // The root's name in its parent: another folder or link given that name replaces it.
+        const QString parent = root.configured.section(QLatin1Char('/'), 0, -2);
+        root.parentWd = ::inotify_add_watch(m_inotify, QFile::encodeName(parent.isEmpty() ? QStringLiteral("/") : parent).constData(),
+                                            IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR | IN_MASK_ADD);
+        m_roots.push_back(root);
     }
+    for (size_t i = 0; i < m_roots.size() && !m_stopping; ++i) {
+        m_roots[i].resolved = resolveRoot(m_roots[i].configured);
+        if (!m_roots[i].resolved.isEmpty()) watchTree(m_roots[i].resolved);
+    }
+    announceRoots();
 
-    const auto latency = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(m_options.latency));
+    const auto toDuration = [](double seconds) {
+        return std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    };
+    const auto latency = toDuration(m_options.latency);
+    const auto settle = toDuration(m_options.settle);
+    const auto maxHold = toDuration(m_options.maxHold);
+    PendingMap pending;
     SteadyTime lastDelivery = SteadyTime::min();
     bool delivered = false;
+    // The set goes when all of it has settled, so a bulk writer arrives as one batch; a file
+    // that keeps changing holds the others back no longer than `maxHold`.
+    const auto dueAt = [&] {
+        SteadyTime settled = SteadyTime::min(), held = SteadyTime::max();
+        for (const auto& [path, p] : pending) {
+            settled = std::max(settled, p.last + settle);
+            held = std::min(held, p.first + maxHold);
+        }
+        const SteadyTime due = std::min(settled, held);
+        return delivered ? std::max(due, lastDelivery + latency) : due;
+    };
     while (!m_stopping) {
         const SteadyTime now = std::chrono::steady_clock::now();
         int timeout = -1;
-        if (!pending.isEmpty()) {
-            const SteadyTime due = delivered ? lastDelivery + latency : now;
-            timeout = due <= now ? 0
-                                 : int(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
+        if (!pending.empty()) {
+            const SteadyTime due = dueAt();
+            timeout = due <= now ? 0 : int(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
         }
-        if (timeout != 0) {
-            pollfd fds[2] = {{m_inotify, POLLIN, 0}, {m_wake, POLLIN, 0}};
-            const int ready = ::poll(fds, 2, timeout);
-            if (ready < 0 && errno != EINTR) break;
-            if (m_stopping) break;
-            if (ready > 0 && (fds[0].revents & POLLIN)) readEvents(pending);
-        }
+        pollfd fds[2] = {{m_inotify, POLLIN, 0}, {m_wake, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, timeout);
+        if (ready < 0 && errno != EINTR) break;
+        if (m_stopping) break;
+        if (ready > 0 && (fds[0].revents & POLLIN)) readEvents(pending);
         const SteadyTime after = std::chrono::steady_clock::now();
-        if (!pending.isEmpty() && (!delivered || after >= lastDelivery + latency)) {
-            QSet<QString> batch;
-            batch.swap(pending);
-            lastDelivery = after;
-            delivered = true;
-            if (onChanges) onChanges(batch);
+        if (pending.empty() || dueAt() > after) continue;
+        QSet<QString> batch;
+        for (auto it = pending.begin(); it != pending.end();) {
+            if (it->second.last + settle <= after || it->second.first + maxHold <= after) {
+                batch.insert(it->first);
+                it = pending.erase(it);
+            } else {
+                ++it;
+            }
         }
+        if (batch.isEmpty()) continue;
+        lastDelivery = after;
+        delivered = true;
+        if (onChanges) onChanges(batch);
     }
 }
 
-void WorkEventStreamer::watchTree(const QString& folder, bool reportFiles, QSet<QString>& pending)
+void WorkEventStreamer::announceRoots()
 {
-    if (m_stopping || isInSkippedFolder(folder)) return;
+    QStringList resolved;
+    for (const Root& r : m_roots) resolved << r.resolved;
+    if (onRootsResolved) onRootsResolved(resolved);
+}
+
+void WorkEventStreamer::resolveAgain(size_t index)
+{
+    Root& root = m_roots[index];
+    const QString now = resolveRoot(root.configured);
+    bool watched = false;
+    for (const auto& [wd, path] : m_watches) watched = watched || path == root.resolved;
+    if (now == root.resolved && watched) return;
+    if (!root.resolved.isEmpty()) unwatchTree(root.resolved);
+    root.resolved = now;
+    if (!now.isEmpty()) {
+        Log::line(QStringLiteral("[WorkGuard] root ") + root.configured + QStringLiteral(" now leads to ") + now);
+        watchTree(now);
+    }
+    announceRoots();
+}
+
+int WorkEventStreamer::watchTree(const QString& folder)
+{
+    if (m_stopping || isInSkippedFolder(folder)) return -1;
+    int wd = -1;
     if (m_options.maxWatches > 0 && m_watchCount.load() >= m_options.maxWatches) {
         errno = ENOSPC;
     } else {
-        const int wd = ::inotify_add_watch(m_inotify, QFile::encodeName(folder).constData(), kMask);
+        wd = ::inotify_add_watch(m_inotify, QFile::encodeName(folder).constData(), kMask);
         if (wd >= 0) {
             if (!m_watches.count(wd)) ++m_watchCount;
             m_watches[wd] = folder;
@@ -161,34 +227,34 @@ void WorkEventStreamer::watchTree(const QString& folder, bool reportFiles, QSet<
                               "the periodic sweep only",
                               m_watchCount.load()));
         }
-        return;
+        return -1;
     }
-    if (errno != 0) return;
+    if (errno != 0) return -1;
 
-    // Listed after the watch is in place, so nothing created meanwhile is missed.
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir) return;
+    // Listed after the watch is in place, so no folder created meanwhile is missed. The
+    // files already there are not news.
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0) ::close(fd);
+        return wd;
+    }
     std::vector<QString> subfolders;
     while (dirent* e = ::readdir(dir)) {
         const char* name = e->d_name;
         if (!std::strcmp(name, ".") || !std::strcmp(name, "..")) continue;
-        const QString path = folder + QLatin1Char('/') + QFile::decodeName(name);
         unsigned char type = e->d_type;
         if (type == DT_UNKNOWN) {
             struct stat st;
-            if (::lstat(QFile::encodeName(path).constData(), &st) != 0) continue;
-            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+            if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            type = S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
         }
-        if (type == DT_DIR) {
-            subfolders.push_back(path);
-        } else if (type == DT_REG && reportFiles && !isInSkippedFolder(path) && !isOwnWrite(path)) {
-            pending.insert(path);
-        }
+        if (type == DT_DIR) subfolders.push_back(folder + QLatin1Char('/') + QFile::decodeName(name));
     }
     ::closedir(dir);
-    for (const QString& sub : subfolders) watchTree(sub, reportFiles, pending);
+    for (const QString& sub : subfolders) watchTree(sub);
+    return wd;
 }
-
 void WorkEventStreamer::unwatchTree(const QString& folder)
 {
     const QString prefix = folder + QLatin1Char('/');
@@ -203,7 +269,7 @@ void WorkEventStreamer::unwatchTree(const QString& folder)
     }
 }
 
-void WorkEventStreamer::readEvents(QSet<QString>& pending)
+void WorkEventStreamer::readEvents(PendingMap& pending)
 {
     alignas(inotify_event) char buffer[64 * 1024];
     for (;;) {
@@ -216,7 +282,20 @@ void WorkEventStreamer::readEvents(QSet<QString>& pending)
                 Log::line(QStringLiteral("[WorkGuard] inotify queue overflowed; the periodic sweep covers what was lost"));
                 continue;
             }
+            // The root's name in its parent was taken by another folder or link, or let go.
+            for (size_t i = 0; i < m_roots.size(); ++i) {
+                if (event->wd == m_roots[i].parentWd && event->len > 0 &&
+                    QFile::decodeName(event->name) == m_roots[i].leaf)
+                    resolveAgain(i);
+            }
             const auto it = m_watches.find(event->wd);
+            if ((event->mask & (IN_MOVE_SELF | IN_DELETE_SELF)) && it != m_watches.end()) {
+                const QString moved = it->second;
+                for (size_t i = 0; i < m_roots.size(); ++i) {
+                    if (m_roots[i].resolved == moved) resolveAgain(i);
+                }
+                continue;
+            }
             if (event->mask & IN_IGNORED) {
                 if (it != m_watches.end()) {
                     m_watches.erase(it);
@@ -227,15 +306,21 @@ void WorkEventStreamer::readEvents(QSet<QString>& pending)
             if (it == m_watches.end() || event->len == 0) continue;
             const QString path = it->second + QLatin1Char('/') + QFile::decodeName(event->name);
             if (event->mask & IN_ISDIR) {
-                // Folders are not reported; a new one is watched and its files are news.
-                if (event->mask & (IN_CREATE | IN_MOVED_TO)) watchTree(path, true, pending);
+                // Folders are not reported; a new one is watched from now on.
+                if (event->mask & (IN_CREATE | IN_MOVED_TO)) watchTree(path);
                 if (event->mask & IN_MOVED_FROM) unwatchTree(path);
                 continue;
             }
-            // A file only created is still being written: its closing write reports it.
-            if (event->mask == IN_CREATE) continue;
+            const SteadyTime now = std::chrono::steady_clock::now();
+            // A file only created is still being written: its closing write reports it. Any
+            // event of a file already waiting tells that it is not done yet.
+            if (event->mask == IN_CREATE) {
+                if (const auto p = pending.find(path); p != pending.end()) p->second.last = now;
+                continue;
+            }
             if (isInSkippedFolder(path) || isOwnWrite(path)) continue;
-            pending.insert(path);
+            const auto [p, inserted] = pending.try_emplace(path, Pending{now, now});
+            if (!inserted) p->second.last = now;
         }
     }
 }

@@ -9,6 +9,7 @@
 #include "guards/WorkSnapshotter.h"
 #include "platform/SleepWatch.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
 
@@ -48,6 +49,8 @@ public:
         QStringList watchedRoots = defaultRoots();
         QString snapshotsRoot = WorkSnapshotter::defaultRoot();
         WorkEventStreamer::Options streamer = {};
+        // Free space of the store's file system; statvfs when not given.
+        WorkSnapshotter::SpaceSource space = {};
     };
 
     // A value another component publishes: its current value and a way to hear of changes
@@ -78,13 +81,15 @@ public:
 
     // Queue side; public so tests and benchmarks can call them directly.
     void runSweep(const QString& reason);
-    std::vector<RankedFile> rankRoots() const;
-    static void rankRecentFiles(const QString& folder, const QDateTime& cutoff, int depth, const QDateTime& now,
-                                std::vector<RankedFile>& out);
+    // The `limit` best files below the roots, best first (of equal scores, the first found).
+    // Only the best are held while walking, never an object per file.
+    std::vector<RankedFile> rankRoots(int limit = topN);
     static double rankScore(const QString& file, const QDateTime& modifiedAt, qint64 size, const QDateTime& now);
     void enqueueFSEventsBatch(const QSet<QString>& paths);
     void handleFSEventsBatch(const QSet<QString>& paths);
     static bool isSnapshotCandidate(const QString& path);
+    // A save's temporary: "sedXXXXXX", or "NAME.XXXXXX" beside an existing file NAME.
+    static bool isSaveTemporary(const QString& path);
 
     // Recovery, on the caller's thread.
     QList<RecoverableFile> recoverableFiles() const { return m_recovery.recoverableFiles(); }
@@ -102,6 +107,9 @@ public:
     std::optional<QString> lastTrigger() const override { return m_lastTrigger; }
     QList<RankedFile> lastRanked() const override { return m_lastRanked; }
     QString snapshotsRoot() const override { return m_snapshotter.snapshotsRoot(); }
+    std::optional<QString> storeNotice() const override { return m_storeNotice; }
+    // Files whose last change waits for the 30 s rule (main thread).
+    int deferredCount() const { return int(m_deferred.size()); }
 
     WorkSnapshotter& snapshotter() { return m_snapshotter; }
     WorkEventStreamer& streamer() { return m_streamer; }
@@ -112,8 +120,20 @@ Q_SIGNALS:
     void changed();
 
 private:
+    struct Deferred {
+        WorkHandle timer;
+        bool single = false;
+    };
+
     void subscribeTriggers();
     void publishSweepResult(const QList<RankedFile>& top, const QString& reason, int total, int created);
+    // Queue side: one capture, whose deferral is handed to the main thread.
+    bool capture(const QString& path, bool single);
+    void captureLater(const QString& path, const QDateTime& due, bool single);
+    void publishBatch(int created);
+    void publishStoreNotice();
+    void useRoots(const QStringList& resolved);
+    const QStringList& sweepRoots();
 
     Collaborators m_c;
     TriggerSources m_sources;
@@ -129,6 +149,12 @@ private:
     std::optional<QDateTime> m_lastSweepAt;
     std::optional<QString> m_lastTrigger;
     QList<RankedFile> m_lastRanked;
+    std::optional<QString> m_storeNotice;
+    QHash<QString, Deferred> m_deferred;  // main thread
+
+    // Queue side: the real folders the roots lead to, once known.
+    QStringList m_sweepRoots;
+    bool m_rootsKnown = false;
 
     // Last, so it is the first to go: its thread ends before what its work touches.
     SerialQueue m_queue{QStringLiteral("com.brellowquint.veltranmoor.workguard")};

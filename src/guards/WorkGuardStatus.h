@@ -24,4 +24,6 @@ public:
     virtual std::optional<QString> lastTrigger() const = 0;
     virtual QList<RankedFile> lastRanked() const = 0;
     virtual QString snapshotsRoot() const = 0;  // the snapshot store folder
+    // Set while snapshots are held back (the disk is nearly full).
+    virtual std::optional<QString> storeNotice() const { return std::nullopt; }
 };

@@ -118,7 +118,7 @@ QList<WorkRecovery::SnapshotRevision> WorkRecovery::listRevisions(const QString&
     const QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                             QDir::NoSort);
     for (const QString& name : names) {
-        // A name starting with a dot is a revision still being written (or left by a crash).
+        // Hidden entries are the store's own: revisions still being written, marks.
         if (name == WorkSnapshotter::manifestName || name.startsWith(QLatin1Char('.'))) continue;
         const QString path = bucket + QLatin1Char('/') + name;
         struct stat st;

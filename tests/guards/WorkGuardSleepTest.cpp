@@ -79,8 +79,7 @@ TEST(WorkGuardSleep, PrepareForSleepSweepsWhileTheInhibitorIsHeld)
     const QString doc = Paths::home() + QStringLiteral("/Documents/open-work.md");
     ASSERT_TRUE(write(doc, "unsaved thoughts"));
     {
-        SystemClock realClock;  // revisions are named by the time they are taken
-        WorkGuard guard({.clock = realClock, .scheduler = scheduler, .sleep = &watch});
+        WorkGuard guard({.clock = clock, .scheduler = scheduler, .sleep = &watch});
         guard.start();
         ASSERT_TRUE(waitUntil([&] { return watch.holdsInhibitor(); }));
         ASSERT_EQ(logind.calls.size(), 1);
@@ -101,6 +100,7 @@ TEST(WorkGuardSleep, PrepareForSleepSweepsWhileTheInhibitorIsHeld)
         EXPECT_TRUE(logind.held(0));
         ASSERT_TRUE(write(doc, "more thoughts"));
         ASSERT_TRUE(setMtime(doc, QDateTime::currentDateTimeUtc().addSecs(60)));
+        clock.advance(std::chrono::seconds(31));  // past the 30 s since the startup capture
         release.set_value();
 
         ASSERT_TRUE(waitUntil([&] { return guard.lastTrigger() == QStringLiteral("willSleep"); }));

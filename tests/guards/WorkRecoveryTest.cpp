@@ -41,7 +41,7 @@ struct Recovery : ::testing::Test {
         EXPECT_TRUE(write(file, content));
         EXPECT_TRUE(setMtime(file, savedAt));
         EXPECT_TRUE(store.snapshotFile(file, 3, 1 << 30, 30));
-        clock.advance(std::chrono::seconds(1));
+        clock.advance(std::chrono::seconds(31));  // the next capture of the file is due
         const auto revisions = recovery.listRevisions(store.bucketURL(file));
         return revisions.isEmpty() ? QString() : revisions.first().id;
     }

@@ -84,8 +84,8 @@ struct Recovery : ::testing::Test {
     // Saves `file` with `content`, `minutesAgo`, and snapshots it.
     void save(const QString& file, const QByteArray& content, int minutesAgo)
     {
+        clock.advance(std::chrono::seconds(31));  // each capture 30 s after the last
         ASSERT_TRUE(write(file, content, clock.now().addSecs(-60 * minutesAgo)));
-        clock.advance(std::chrono::seconds(1));  // each revision is named by its own moment
         ASSERT_TRUE(store.snapshotFile(file, 3, 1 << 30, 30));
     }
     static void settle(RecoveryView& view)

@@ -140,6 +140,7 @@ TEST(StatusMenu, WorkGuardLinesPerState)
         std::optional<QString> trigger;
         int ranked;
         QStringList lines;
+        std::optional<QString> notice = std::nullopt;
     } cases[] = {
         {1, std::nullopt, std::nullopt, 0, {"Work Guard: 1 snapshot", "  Last sweep: never"}},
         {2, 59, QStringLiteral("startup"), 0, {"Work Guard: 2 snapshots", "  Last sweep: 59s ago (startup)"}},
@@ -150,12 +151,20 @@ TEST(StatusMenu, WorkGuardLinesPerState)
          4,
          {"Work Guard: 40 snapshots", "  Last sweep: 1m ago (sleep)", "  \u2022 report.odt  [score 0.50]",
           "  \u2022 report.odt  [score 1.50]", "  \u2022 report.odt  [score 2.50]"}},
+        {3,
+         5,
+         QStringLiteral("inotify"),
+         1,
+         {"Work Guard: 3 snapshots", "  Last sweep: 5s ago (inotify)", "  \u26A0 Snapshots paused: the disk is nearly full",
+          "  \u2022 report.odt  [score 0.50]"},
+         QStringLiteral("Snapshots paused: the disk is nearly full")},
     };
     for (const auto& c : cases) {
         StatusMenuState s = baseState();
         s.totalSnapshots = c.snapshots;
         if (c.sweptSecondsAgo) s.lastSweepAt = now.addSecs(-*c.sweptSecondsAgo);
         s.lastTrigger = c.trigger;
+        s.workGuardNotice = c.notice;
         for (int i = 0; i < c.ranked; ++i) s.lastRanked.append({file, 0.5 + i});
         const QStringList t = titles(statusMenuRows(s));
         const qsizetype header = t.indexOf(c.lines.first());

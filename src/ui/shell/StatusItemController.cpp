@@ -164,6 +164,7 @@ StatusMenuState StatusItemController::menuState() const
     s.totalSnapshots = m_d.workGuardState.totalSnapshots();
     s.lastSweepAt = m_d.workGuardState.lastSweepAt();
     s.lastTrigger = m_d.workGuardState.lastTrigger();
+    s.workGuardNotice = m_d.workGuardState.storeNotice();
     for (const auto& f : m_d.workGuardState.lastRanked()) s.lastRanked.append({f.id, f.score});
     s.hudVisible = m_d.hud.isPanelVisible();
     s.now = m_d.clock.now();

@@ -111,6 +111,7 @@ QList<StatusMenuRow> statusMenuRows(const StatusMenuState& s)
     } else {
         rows << line(QStringLiteral("  Last sweep: never"));
     }
+    if (s.workGuardNotice) rows << line(QStringLiteral("  \u26A0 ") + *s.workGuardNotice);
     for (qsizetype i = 0; i < std::min<qsizetype>(s.lastRanked.size(), 3); ++i) {
         const auto& f = s.lastRanked[i];
         rows << line(QStringLiteral("  \u2022 ") + QFileInfo(f.file.path()).fileName() + QStringLiteral("  [score ") +

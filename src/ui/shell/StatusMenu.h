@@ -35,6 +35,7 @@ struct StatusMenuState {
     std::optional<QDateTime> lastSweepAt;
     std::optional<QString> lastTrigger;
     QList<RankedFile> lastRanked;
+    std::optional<QString> workGuardNotice;
     bool hudVisible = false;
     QDateTime now;
 };
