@@ -168,6 +168,9 @@ public:
     static QHash<int32_t, ProcessInfoItem> processesByPid(const QList<ProcessInfoItem>& processes);
     static QString explainProcessLoad(const QString& name);
     static bool anyNameContains(const QStringList& lowerNames, const QStringList& fragments);
+    // A lowercased process name against one fragment of the name lists: a substring, except
+    // for the fragments that name a single program, which must be the whole name.
+    static bool nameMatches(const QString& lowerName, const QString& fragment);
     static QString hourLabel(int hour);  // 0 -> 12AM, 15 -> 3PM
 
     // The published results of one rule pass.

@@ -350,7 +350,7 @@ QString AIEngine::explainProcessLoad(const QString& name)
     };
     const QString lower = name.toLower();
     for (const auto& [fragment, text] : table) {
-        if (lower.contains(fragment)) return text;
+        if (nameMatches(lower, fragment)) return text;
     }
     return name;
 }
@@ -394,11 +394,20 @@ std::optional<AIInsight> AIEngine::detectBottlenecks(const PerformanceSnapshot& 
     return std::nullopt;
 }
 
+bool AIEngine::nameMatches(const QString& lowerName, const QString& fragment)
+{
+    // These fragments each name one program, and as substrings they hit unrelated Linux
+    // processes (systemd-resolved, thunderbird): they match that program's name only.
+    static const QStringList wholeNames = {QStringLiteral("bird"), QStringLiteral("resolve")};
+    if (wholeNames.contains(fragment)) return lowerName == fragment;
+    return lowerName.contains(fragment);
+}
+
 bool AIEngine::anyNameContains(const QStringList& lowerNames, const QStringList& fragments)
 {
     for (const QString& name : lowerNames) {
         for (const QString& fragment : fragments) {
-            if (name.contains(fragment)) return true;
+            if (nameMatches(name, fragment)) return true;
         }
     }
     return false;

@@ -574,6 +574,6 @@ TEST(PerformanceMonitor, SafeCleanupLogsWhatWasFreedThenSamples)
     ASSERT_TRUE(waitUntil([&] { return monitor.pollCount() == 1; }));
     ASSERT_EQ(monitor.actionHistory().size(), 1);
     EXPECT_EQ(monitor.actionHistory()[0].action, ActionType::cacheCleared);
-    EXPECT_EQ(monitor.actionHistory()[0].detail, QStringLiteral("Freed 52.3 MB"));
+    EXPECT_EQ(monitor.actionHistory()[0].detail, QStringLiteral("Moved 52.3 MB to the Trash"));
     EXPECT_FALSE(monitor.actionHistory()[0].wasAutomatic);
 }

@@ -187,6 +187,23 @@ TEST(DiskCleanerView, ScansSelectsAndMovesExactlyTheSelectedTargetsToTheTrash)
     settle();
     EXPECT_EQ(view.rows()[0]->target().category, CleanupCategory::trashBin);
     EXPECT_EQ(view.rows()[1]->target().path, yarn);
+    EXPECT_EQ(view.freedText()->text(), QStringLiteral("Moved ") + formatByteCount(qint64(freed)) + " to the Trash");
+
+    // The Trash shows its size and where it is emptied, but a click or "Select All" never picks it.
+    CleanupTargetRow* trashRow = view.rows()[0];
+    ASSERT_NE(trashRow->note(), nullptr);
+    EXPECT_EQ(trashRow->note()->text(), trashNote);
+    EXPECT_EQ(view.rows()[1]->note(), nullptr);
+    QTest::mouseClick(trashRow, Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(trashRow->isSelected());
+    EXPECT_TRUE(view.selectedTargets().isEmpty());
+    EXPECT_FALSE(view.cleanButton()->isEnabled());
+    view.selectionButton()->click();
+    settle();
+    EXPECT_EQ(view.selectedTargets(), QSet<QUuid>{view.rows()[1]->target().id});
+    EXPECT_FALSE(trashRow->isSelected());
+    EXPECT_EQ(view.selectionButton()->text(), QStringLiteral("Deselect All"));
     ASSERT_TRUE(saveTabShot(view, QStringLiteral("disk-done")));
 }
 
