@@ -35,6 +35,10 @@ class AIEngine final : public QObject, public ThrottleAdvisor {
     Q_OBJECT
 public:
     static constexpr int maxInsights = 50;
+    // Disk readings are kept at most one per this many seconds, and the disk-full forecast
+    // waits until the readings it fits span at least six hours.
+    static constexpr int64_t diskReadingSpacingSeconds = 240;
+    static constexpr double diskForecastMinSpanSeconds = 6 * 3600.0;
 
     struct Collaborators {
         AppSettings& settings;  // read on the main thread only

@@ -99,6 +99,9 @@ std::optional<AIInsight> AIEngine::predictDiskFull()
     if (history.size() < 20) return std::nullopt;
     QList<QPair<double, double>> points;
     for (const DiskHistoryEntry& e : lastOf(history, 100)) points.append({epochSeconds(e.timestamp), double(e.usedBytes)});
+    // One large download in the last minutes is not a trend: the fitted readings must cover
+    // hours before they forecast anything. Until then the published date stays as it is.
+    if (points.last().first - points.first().first < diskForecastMinSpanSeconds) return std::nullopt;
     const std::optional<double> slope = linearSlope(points);
     if (!slope || *slope <= 0) {
         setPrediction(&AIEngine::m_predictedDiskFullDate, std::nullopt);

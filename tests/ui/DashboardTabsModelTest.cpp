@@ -117,6 +117,7 @@ TEST(ProcessListModel, FormatsAndThresholds)
     EXPECT_TRUE(row.showsShield);
 
     EXPECT_EQ(ProcessListModel::countText(0), u"0 processes"_qs);
+    EXPECT_EQ(ProcessListModel::countText(1), u"1 process"_qs);
     EXPECT_EQ(ProcessListModel::countText(12), u"12 processes"_qs);
 }
 
