@@ -7,6 +7,7 @@
 #include <optional>
 
 class AppSettings;
+enum class PermissionRemedy;
 
 // The small rules of the settings pages, apart from their widgets.
 
@@ -35,6 +36,11 @@ QString clockText(qint64 minutes);
 
 // The Permissions page's summary for this many missing permissions.
 QString permissionsSummary(int missing);
+// The button a missing permission's card offers; empty where there is nothing to press.
+QString remedyButtonText(PermissionRemedy remedy);
+inline const QString permissionsFooter =
+    QStringLiteral("Linux does not prompt for any of these. Where one is missing, its card says what to change; "
+                   "Re-check reads them again.");
 
 // Why an API key cannot be stored (a line break or another control character in it), or none.
 std::optional<QString> apiKeyProblem(const QString& key);
