@@ -160,6 +160,11 @@ TEST(SettingsPages, ProfilesProtectedProcessesAndThemesActOnTheirStores)
     EXPECT_EQ(s.sustainedTimeBeforeAction(), 8.0);
     dashboard_rig::settle();
     EXPECT_EQ(visibleNamed(w.view->page(), QStringLiteral("historyRow")), 5);
+    // A profile applied without a switch from another reads as itself, not "initial → ...".
+    EXPECT_EQ(profileHistoryLine(ProfileSwitchEvent{.from = QStringLiteral("initial"), .to = QStringLiteral("Balanced")}),
+              QStringLiteral("Balanced"));
+    EXPECT_EQ(profileHistoryLine(ProfileSwitchEvent{.from = QStringLiteral("Balanced"), .to = QStringLiteral("Gaming")}),
+              QStringLiteral("Balanced \u2192 Gaming"));
     EXPECT_FALSE(w.find(QStringLiteral("lastSwitchReason"))->isVisibleTo(w.view.get()));
     rig.base.profiles.setLastAutoSwitchReason(QStringLiteral("Xcode running"));
     EXPECT_EQ(w.find<QLabel>(QStringLiteral("lastSwitchReason"))->text(), QStringLiteral("Last switch: Xcode running"));

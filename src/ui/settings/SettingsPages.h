@@ -8,6 +8,7 @@
 
 class AppSettings;
 enum class PermissionRemedy;
+struct ProfileSwitchEvent;
 
 // The small rules of the settings pages, apart from their widgets.
 
@@ -33,6 +34,10 @@ qint64 withHour(qint64 minutes, qint64 hour);
 // "%02d:%02d" of the minutes clamped to the day.
 QString clockText(qint64 minutes);
 }  // namespace QuietHours
+
+// A profile history row's left text: "from → to", or the profile alone where it was applied
+// without a switch from another one (at start-up, or chosen again).
+QString profileHistoryLine(const ProfileSwitchEvent& event);
 
 // The Permissions page's summary for this many missing permissions.
 QString permissionsSummary(int missing);
