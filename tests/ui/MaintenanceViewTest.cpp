@@ -3,6 +3,7 @@
 // sleep and wake analysis.
 #include "DashboardRig.h"
 #include "actions/MaintenanceTools.h"
+#include "platform/linux/LinuxProcessControl.h"
 #include "platform/linux/SysfsWakeupSourceReader.h"
 #include "support/FakeMonitorState.h"
 #include "support/FixtureTree.h"
@@ -114,7 +115,7 @@ protected:
         t.processDeadline = 20s;
         t.adminDeadline = 20s;
         t.wakeupReadInterval = 0ms;  // the readings are the test's own (recordLidWakes)
-        return std::make_unique<MaintenanceTools>(monitor, rig.clock, wakeups, t);
+        return std::make_unique<MaintenanceTools>(monitor, rig.clock, wakeups, processes, t);
     }
 
     // Readings of the wake-up sources around each wake, oldest first, as the running
@@ -154,6 +155,7 @@ protected:
     QByteArray oldPath;
     Rig rig;
     FakeMonitorState monitor;
+    LinuxProcessControl processes;
     SysfsWakeupSourceReader wakeups{fixturePath(QStringLiteral("sys/wakeup/laptop"))};
 };
 
