@@ -499,6 +499,29 @@ TEST(SettingsEndToEnd, OllamaChosenInTheSettingsTabAnswersTheChat)
     window.reset();
 }
 
+TEST(SettingsScreenshots, AFreshProfileShowsLinuxNamesOnly)
+{
+    Rig rig;
+    Window w(rig);
+    w.view->resize(900, 760);
+    w.open(SettingsSection::processes);
+    QStringList listed;
+    for (QWidget* row : w.view->page()->findChildren<QWidget*>(QStringLiteral("protectedRow")))
+        listed << row->property("processName").toString();
+    EXPECT_EQ(listed, AppSettings::defaultProtectedProcesses());
+    for (const char* other : {"Finder", "WindowServer", "kernel_task", "launchd", "Spotlight"})
+        EXPECT_FALSE(listed.contains(QLatin1String(other))) << other;
+    EXPECT_TRUE(dashboard_rig::saveTabShot(*w.view, QStringLiteral("settings-protected-defaults")));
+
+    w.open(SettingsSection::automation);
+    QStringList texts;
+    for (QLabel* l : w.view->page()->findChildren<QLabel*>()) texts << l->text();
+    const QString all = texts.join(QLatin1Char('\n'));
+    for (const char* other : {"MLX", "Xcode", "Mail)"}) EXPECT_FALSE(all.contains(QLatin1String(other))) << other;
+    EXPECT_TRUE(all.contains(QStringLiteral("llama-server")));
+    EXPECT_TRUE(dashboard_rig::saveTabShot(*w.view, QStringLiteral("settings-automation-linux")));
+}
+
 TEST(SettingsScreenshots, EverySectionRenders)
 {
     Rig rig;
