@@ -3,6 +3,7 @@
 #include "monitoring/NetworkSnapshot.h"
 
 #include <QList>
+#include <QStringList>
 #include <QWidget>
 
 class AppSettings;
