@@ -96,7 +96,7 @@ TEST(AppSettings, WrongTypedValuesReadAsDefault)
     EXPECT_DOUBLE_EQ(store.settings->cpuThreshold(), 80.0);
     EXPECT_EQ(store.settings->scheduledMaintenanceHour(), 3);
     EXPECT_TRUE(store.settings->notificationsEnabled());
-    EXPECT_EQ(store.settings->protectedProcesses().size(), 38);
+    EXPECT_EQ(store.settings->protectedProcesses(), AppSettings::defaultProtectedProcesses());
 }
 
 TEST(AppSettings, MigrationAcrossLaunches)

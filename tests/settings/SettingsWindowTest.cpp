@@ -275,6 +275,7 @@ TEST(SettingsPages, PermissionsShowWhatIsMissingAndTheButtonThatHelps)
     EXPECT_EQ(cardOf(QStringLiteral("notifications"))->findChild<QLabel*>(QStringLiteral("howToFix"))->text(),
               PermissionsCenter::notificationServerFix);
     EXPECT_EQ(cardOf(QStringLiteral("notifications"))->findChild<QPushButton*>(QStringLiteral("primaryButton")), nullptr);
+    w.view->resize(900, 1300);  // every card in the picture
     ASSERT_TRUE(dashboard_rig::saveTabShot(*w.view, QStringLiteral("settings-permissions-missing")));
     QPushButton* create = cardOf(QStringLiteral("downloads"))->findChild<QPushButton*>(QStringLiteral("primaryButton"));
     ASSERT_NE(create, nullptr);
