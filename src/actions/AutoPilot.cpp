@@ -177,9 +177,11 @@ void AutoPilot::performRun(const Plan& plan)
     uint64_t freed = 0;
     for (const CleanupTarget& t : cleaned) freed += t.sizeBytes;
     total = freed;
+    // Everything goes to the Trash: the space returns when it is emptied.
     run.steps << step(QStringLiteral("Cache cleanup"),
-                      QString::number(cleaned.size()) + QStringLiteral(" targets, ") + sizeText(freed) +
-                          QStringLiteral(" freed"));
+                      QString::number(cleaned.size()) +
+                          (cleaned.size() == 1 ? QStringLiteral(" target, ") : QStringLiteral(" targets, ")) +
+                          sizeText(freed) + QStringLiteral(" moved to Trash"));
 
     if (plan.downloads) {
         setProgress(QStringLiteral("Pruning old downloads"));
@@ -250,8 +252,8 @@ void AutoPilot::finishRun(const MaintenanceRun& run)
     computeNextRun();
 
     m_c.monitor.logAction(ActionRecord::make(ActionType::systemCheck, QStringLiteral("AutoPilot"),
-                                             MaintenanceRun::rawValue(run.trigger) + QStringLiteral(" run freed ") +
-                                                 sizeText(run.bytesFreed) + QStringLiteral(", health ") +
+                                             MaintenanceRun::rawValue(run.trigger) + QStringLiteral(" run moved ") +
+                                                 sizeText(run.bytesFreed) + QStringLiteral(" to the Trash, health ") +
                                                  QString::number(run.finalHealthScore),
                                              m_c.clock.now(), run.trigger == RunTrigger::scheduled));
 

@@ -185,13 +185,11 @@ QList<DiskCleaner::Row> DiskCleaner::cleanupTargets() const
          C::xcodeCache, D::regenerable},
         {h + QStringLiteral("/Library/Developer/Xcode/Archives"), QStringLiteral("Xcode Archives"), C::xcodeCache,
          D::recoverable},
-        {h + QStringLiteral("/Library/Developer/CoreSimulator/Caches"), QStringLiteral("Simulator Caches"),
-         C::xcodeCache, D::regenerable},
+        {h + QStringLiteral("/.cache/chromium"), QStringLiteral("Chromium Cache"), C::chromeCache, D::regenerable},
         {h + QStringLiteral("/.cache/google-chrome"), QStringLiteral("Chrome Cache"), C::chromeCache, D::regenerable},
         {h + QStringLiteral("/.config/google-chrome/Default/Service Worker/CacheStorage"),
          QStringLiteral("Chrome SW Cache"), C::chromeCache, D::regenerable},
-        {h + QStringLiteral("/Library/Caches/com.apple.Safari"), QStringLiteral("Safari Cache"), C::safariCache,
-         D::regenerable},
+        {h + QStringLiteral("/.cache/mozilla/firefox"), QStringLiteral("Firefox Cache"), C::safariCache, D::regenerable},
         // Not a folder to empty: the row stands for the old log files below the state and cache
         // folders (oldUserLogs), shown under the state folder.
         {Paths::stateHome(), QStringLiteral("User Logs"), C::systemLogs, D::regenerable},
@@ -200,8 +198,7 @@ QList<DiskCleaner::Row> DiskCleaner::cleanupTargets() const
          C::dockerImages, D::regenerable},
         // "App Temp Files" has no row here: /tmp and $XDG_RUNTIME_DIR hold other programs' live
         // sockets and locks.
-        {h + QStringLiteral("/Library/Caches/com.apple.dt.Xcode"), QStringLiteral("Xcode Temp"), C::tempFiles,
-         D::regenerable},
+        {h + QStringLiteral("/.cache/thumbnails"), QStringLiteral("Thumbnails"), C::tempFiles, D::regenerable},
         {Paths::trashDir(), QStringLiteral("Trash"), C::trashBin, D::neverAuto},
     };
     QList<Row> rows;
@@ -309,8 +306,9 @@ DiskCleaner::Removal DiskCleaner::trashUserLogs(const QList<UserLog>& logs)
 
 double DiskCleaner::freeDiskSpace()
 {
+    // The cleanups move files out of the home folder, so its file system is the one that counts.
     struct statvfs fs;
-    if (statvfs("/", &fs) != 0) return 0;
+    if (statvfs(QFile::encodeName(Paths::home()).constData(), &fs) != 0) return 0;
     return double(uint64_t(fs.f_bavail) * uint64_t(fs.f_frsize)) / double(1ull << 30);
 }
 

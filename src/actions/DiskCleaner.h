@@ -92,7 +92,7 @@ public:
     void setLogCleanupDays(qint64 days) { m_logCleanupDays.store(days); }
     qint64 logCleanupDays() const { return m_logCleanupDays.load(); }
 
-    // Free space of the volume holding "/", in GiB.
+    // Free space of the file system holding the home folder, in GiB.
     static double freeDiskSpace();
 
     // The disposition a scan recorded for a path, if any.

@@ -1,7 +1,7 @@
 #include "actions/MaintenanceTools.h"
 
 #include "actions/ProgramRestart.h"
-#include "platform/linux/LinuxProcessControl.h"
+#include "platform/ProcessControl.h"
 
 #include "core/Clock.h"
 #include "core/MainThread.h"
@@ -30,6 +30,7 @@
 struct MaintenanceTools::Context {
     Tools tools;
     const WakeupSourceReader* wakeups = nullptr;
+    ProcessControl* processes = nullptr;
     mutable std::atomic_bool stopping{false};
 };
 
@@ -166,10 +167,9 @@ std::pair<bool, QString> restartFirstRunning(const Context& context, const QStri
         }
 
         if (program.argv.isEmpty()) return {false, name + QStringLiteral(" has no command line to start it again with")};
-        LinuxProcessControl control;
         for (const RunningProgram& instance : running) {
             // Found as this user's just now, and only that very process is stopped.
-            const OpenedProcess opened = control.openProcess({instance.pid, instance.startTime}, ProcessOwner::thisUser);
+            const OpenedProcess opened = context.processes->openProcess({instance.pid, instance.startTime}, ProcessOwner::thisUser);
             if (opened.status.leftAlone()) continue;  // gone already
             if (!opened) return {false, name + QStringLiteral(" could not be stopped: ") + opened.status.error()};
             const std::shared_ptr<ProcessHandle> handle = opened.handle;
@@ -410,13 +410,14 @@ QDateTime parseJournalTime(QStringView token)
 
 }  // namespace
 
-MaintenanceTools::MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups)
-    : MaintenanceTools(monitor, clock, wakeups, Tools{})
+MaintenanceTools::MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups,
+                                   ProcessControl& processes)
+    : MaintenanceTools(monitor, clock, wakeups, processes, Tools{})
 {
 }
 
 MaintenanceTools::MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups,
-                                   Tools tools, QObject* parent)
+                                   ProcessControl& processes, Tools tools, QObject* parent)
     : QObject(parent), m_monitor(monitor), m_clock(clock)
 {
     if (tools.userName.isEmpty()) {
@@ -454,6 +455,7 @@ MaintenanceTools::MaintenanceTools(MonitorState& monitor, const Clock& clock, co
     auto context = std::make_shared<Context>();
     context->tools = std::move(tools);
     context->wakeups = &wakeups;
+    context->processes = &processes;
     m_context = std::move(context);
     m_pool.setMaxThreadCount(4);
 

@@ -20,6 +20,7 @@
 
 class Clock;
 class MonitorState;
+class ProcessControl;
 
 // The maintenance tab's engine: instant fixes that restart or flush a system service, the
 // quick-fix table, local snapshots and the wake analysis. System tools run as child processes
@@ -81,9 +82,12 @@ public:
     // How a restart fix's message begins when none of its programs was running.
     static constexpr const char* nothingToRestartText = "Nothing to restart";
 
-    MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups);
-    MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups, Tools tools,
-                     QObject* parent = nullptr);
+    // `processes` stops the file manager or panel a restart fix restarts; it is used from the
+    // workers and must outlive this object.
+    MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups,
+                     ProcessControl& processes);
+    MaintenanceTools(MonitorState& monitor, const Clock& clock, const WakeupSourceReader& wakeups,
+                     ProcessControl& processes, Tools tools, QObject* parent = nullptr);
     // Kills tools still running and waits for their workers.
     ~MaintenanceTools() override;
 

@@ -61,6 +61,7 @@
 #include "platform/linux/SysfsNetStatsReader.h"
 #include "platform/linux/SysfsPowerSupplyReader.h"
 #include "platform/linux/SysfsThermalZoneReader.h"
+#include "platform/linux/CameraModule.h"
 #include "platform/linux/LinuxProcessControl.h"
 #include "platform/linux/ProcHostCpuSource.h"
 #include "platform/linux/ProcMemorySource.h"
@@ -279,7 +280,10 @@ AppContext::AppContext()
     });
     m_keyEvents = std::make_unique<XInputKeyEventSource>(QByteArray(), XcbGlobalShortcut::isWaylandSession());
     m_stuckKeyWatcher = std::make_unique<StuckKeyWatcher>(*m_keyEvents, m_clock, m_scheduler);
-    m_drowsinessDetector = std::make_unique<DrowsinessDetector>(m_clock);
+    // The camera (V4L2) and dlib's landmarks, from the camera library loaded at the first start.
+    m_drowsinessDetector = std::make_unique<DrowsinessDetector>(
+        m_clock, [] { return CameraModule::makeCameraSource(); },
+        [](QString* error) { return CameraModule::makeLandmarker(error); });
     m_outputVolume = std::make_unique<PactlOutputVolume>();
     m_alarmSound = std::make_unique<PaplayAlarmSound>();
     m_blackoutAI = std::make_unique<SnoozeBlackoutAI>(SnoozeBlackoutAI::Collaborators{.settings = *m_settings});
@@ -454,7 +458,8 @@ AppContext::AppContext()
         .runMemoryRelief = [this] { m_memoryRelief->run(); },
     });
     parts.advisor.advisor = m_aiEngine.get();
-    m_maintenanceTools = std::make_unique<MaintenanceTools>(*m_performanceMonitor, m_clock, parts.wakeupSources);
+    m_maintenanceTools =
+        std::make_unique<MaintenanceTools>(*m_performanceMonitor, m_clock, parts.wakeupSources, parts.processControl);
     parts.dnsFlusher = std::make_unique<MaintenanceDnsFlusher>(*m_maintenanceTools);
     m_vrax = std::make_unique<VRAXClient>(VRAXClient::Collaborators{
         .settings = *m_settings,

@@ -87,8 +87,12 @@ QString performCacheCleanup(CacheCleaner& cleaner)
     uint64_t bytes = 0;
     for (const CleanupTarget& target : cleaned) bytes += target.sizeBytes;
     // In the byte-count formatter's units: 41 MB moved must not read "0.0GB", as if nothing was.
-    return QStringLiteral("Freed ") + formatByteCount(qint64(std::min<uint64_t>(bytes, uint64_t(INT64_MAX)))) +
-           QString::asprintf(" across %d cache locations.", int(cleaned.size()));
+    // The bytes are in the Trash, on the same disk, until it is emptied: "moved", not "freed".
+    const int locations = int(cleaned.size());
+    return QStringLiteral("Moved ") + formatByteCount(qint64(std::min<uint64_t>(bytes, uint64_t(INT64_MAX)))) +
+           cformat(" from %d ", locations) +
+           (locations == 1 ? QStringLiteral("cache location") : QStringLiteral("cache locations")) +
+           QStringLiteral(" to the Trash.");
 }
 
 QString performDNSFlush(DnsFlusher& dns)

@@ -107,16 +107,16 @@ std::optional<AppSettings::DataRateUnit> AppSettings::dataRateUnit(const QString
 
 const QStringList& AppSettings::defaultProtectedProcesses()
 {
+    // Only names a Linux desktop runs: display servers and compositors, session managers, init,
+    // audio, terminals, file managers, panels and the system services the session rests on. A
+    // list the user already stored is read as stored.
     static const QStringList names = {
-        QStringLiteral("Finder"),           QStringLiteral("WindowServer"),    QStringLiteral("loginwindow"),
-        QStringLiteral("SystemUIServer"),   QStringLiteral("Terminal"),        QStringLiteral("iTerm2"),
-        QStringLiteral("Claude"),           QStringLiteral("Xcode"),           QStringLiteral("Activity Monitor"),
-        QStringLiteral("kernel_task"),      QStringLiteral("launchd"),         QStringLiteral("UserEventAgent"),
-        QStringLiteral("dock"),             QStringLiteral("Spotlight"),       QStringLiteral("mds"),
-        QStringLiteral("coreaudiod"),       QStringLiteral("bluetoothd"),      QStringLiteral("AirPlayXPCHelper"),
-        QStringLiteral("corebrightnessd"),  QStringLiteral("powerd"),
-        // Their Linux counterparts: window server, session, terminal, file manager, audio.
-        QStringLiteral("Xorg"), QStringLiteral("Xwayland"), QStringLiteral("gnome-shell"), QStringLiteral("kwin_wayland"), QStringLiteral("kwin_x11"), QStringLiteral("plasmashell"), QStringLiteral("mutter"), QStringLiteral("gdm"), QStringLiteral("sddm"), QStringLiteral("lightdm"), QStringLiteral("systemd"), QStringLiteral("pipewire"), QStringLiteral("wireplumber"), QStringLiteral("pulseaudio"), QStringLiteral("gnome-terminal-server"), QStringLiteral("konsole"), QStringLiteral("nautilus"), QStringLiteral("dolphin")};
+        QStringLiteral("Xorg"), QStringLiteral("Xwayland"), QStringLiteral("gnome-shell"), QStringLiteral("kwin_wayland"),
+        QStringLiteral("kwin_x11"), QStringLiteral("plasmashell"), QStringLiteral("mutter"), QStringLiteral("gdm"),
+        QStringLiteral("sddm"), QStringLiteral("lightdm"), QStringLiteral("systemd"), QStringLiteral("pipewire"),
+        QStringLiteral("wireplumber"), QStringLiteral("pulseaudio"), QStringLiteral("gnome-terminal-server"), QStringLiteral("konsole"),
+        QStringLiteral("nautilus"), QStringLiteral("dolphin"), QStringLiteral("bluetoothd"), QStringLiteral("dbus-daemon"),
+        QStringLiteral("NetworkManager"), QStringLiteral("xfce4-panel"), QStringLiteral("xfwm4"), QStringLiteral("xfce4-terminal")};
     return names;
 }
 

@@ -4,7 +4,6 @@
 #include "core/Log.h"
 #include "platform/FaceLandmarker.h"
 #include "platform/FrameSource.h"
-#include "platform/linux/CameraModule.h"
 
 #include <QPointer>
 #include <QThread>
@@ -156,14 +155,6 @@ DrowsinessDetector::DrowsinessDetector(const Clock& clock, SourceFactory makeSou
     m_worker = new VideoWorker(this, std::move(makeSource), std::move(makeLandmarker));
     m_worker->moveToThread(m_videoThread);
     m_videoThread->start();
-}
-
-DrowsinessDetector::DrowsinessDetector(const Clock& clock, QObject* parent)
-    : DrowsinessDetector(
-          clock, [] { return CameraModule::makeCameraSource(); },
-          [](QString* error) { return CameraModule::makeLandmarker(error); },
-          parent)
-{
 }
 
 DrowsinessDetector::~DrowsinessDetector()

@@ -28,10 +28,9 @@ public:
     using SourceFactory = std::function<std::unique_ptr<FrameSource>()>;
     using LandmarkerFactory = std::function<std::unique_ptr<FaceLandmarker>(QString* error)>;
 
+    // The application hands in the camera and the landmark finder of the platform layer.
     DrowsinessDetector(const Clock& clock, SourceFactory makeSource, LandmarkerFactory makeLandmarker,
                        QObject* parent = nullptr);
-    // The camera (V4L2) and dlib's landmarks from libdlib-data.
-    explicit DrowsinessDetector(const Clock& clock, QObject* parent = nullptr);
     ~DrowsinessDetector() override;
 
     void start() override;

@@ -125,7 +125,7 @@ void NotificationManager::notify(const QString& title, const QString& body)
 void NotificationManager::notifyCleanupComplete(const QString& sizeText)
 {
     post(QStringLiteral("cleanup-") + timeText(), QStringLiteral("Cleanup Complete"),
-         QStringLiteral("Successfully freed ") + sizeText + QStringLiteral(" of disk space."),
+         QStringLiteral("Moved ") + sizeText + QStringLiteral(" to the Trash. Empty it to free the disk space."),
          QStringLiteral("CLEANUP_COMPLETE"), Urgency::normal);
 }
 

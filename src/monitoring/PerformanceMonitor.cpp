@@ -294,6 +294,9 @@ void PerformanceMonitor::logCleaned(const QList<CleanupTarget>& targets, ActionT
 {
     const QDateTime now = m_c.clock.now();
     for (const CleanupTarget& t : targets) {
-        logAction(ActionRecord::make(type, t.name, QStringLiteral("Freed ") + formatByteCount(qint64(t.sizeBytes)), now, automatic));
+        logAction(ActionRecord::make(type, t.name,
+                                     QStringLiteral("Moved ") + formatByteCount(qint64(t.sizeBytes)) +
+                                         QStringLiteral(" to the Trash"),
+                                     now, automatic));
     }
 }

@@ -221,8 +221,13 @@ void AIEngine::ingestSnapshot(const PerformanceSnapshot& snapshot, const QList<P
     keepLivePids(s.memoryTracker, pids);
     keepLivePids(s.pendingThrottleAudits, pids);
 
-    s.diskGrowthHistory.append(DiskHistoryEntry{now, snapshot.diskUsed});
-    keepLast(s.diskGrowthHistory, 1000, 500);
+    // Disk use moves slowly: one reading per few minutes lets the kept history (and the
+    // forecast's last 100 readings) cover hours rather than the last quarter of an hour.
+    if (s.diskGrowthHistory.isEmpty() || !(s.diskGrowthHistory.last().timestamp.secsTo(now) < diskReadingSpacingSeconds &&
+                                           s.diskGrowthHistory.last().timestamp <= now)) {
+        s.diskGrowthHistory.append(DiskHistoryEntry{now, snapshot.diskUsed});
+        keepLast(s.diskGrowthHistory, 1000, 500);
+    }
     s.lastDiskTotal = snapshot.diskTotal;
     s.memoryPressureHistory.append(MemoryPressureEntry{now, snapshot.memoryPressure});
     keepLast(s.memoryPressureHistory, 1000, 500);

@@ -35,6 +35,10 @@ class AIEngine final : public QObject, public ThrottleAdvisor {
     Q_OBJECT
 public:
     static constexpr int maxInsights = 50;
+    // Disk readings are kept at most one per this many seconds, and the disk-full forecast
+    // waits until the readings it fits span at least six hours.
+    static constexpr int64_t diskReadingSpacingSeconds = 240;
+    static constexpr double diskForecastMinSpanSeconds = 6 * 3600.0;
 
     struct Collaborators {
         AppSettings& settings;  // read on the main thread only
@@ -168,6 +172,9 @@ public:
     static QHash<int32_t, ProcessInfoItem> processesByPid(const QList<ProcessInfoItem>& processes);
     static QString explainProcessLoad(const QString& name);
     static bool anyNameContains(const QStringList& lowerNames, const QStringList& fragments);
+    // A lowercased process name against one fragment of the name lists: a substring, except
+    // for the fragments that name a single program, which must be the whole name.
+    static bool nameMatches(const QString& lowerName, const QString& fragment);
     static QString hourLabel(int hour);  // 0 -> 12AM, 15 -> 3PM
 
     // The published results of one rule pass.

@@ -99,6 +99,9 @@ std::optional<AIInsight> AIEngine::predictDiskFull()
     if (history.size() < 20) return std::nullopt;
     QList<QPair<double, double>> points;
     for (const DiskHistoryEntry& e : lastOf(history, 100)) points.append({epochSeconds(e.timestamp), double(e.usedBytes)});
+    // One large download in the last minutes is not a trend: the fitted readings must cover
+    // hours before they forecast anything. Until then the published date stays as it is.
+    if (points.last().first - points.first().first < diskForecastMinSpanSeconds) return std::nullopt;
     const std::optional<double> slope = linearSlope(points);
     if (!slope || *slope <= 0) {
         setPrediction(&AIEngine::m_predictedDiskFullDate, std::nullopt);
@@ -350,7 +353,7 @@ QString AIEngine::explainProcessLoad(const QString& name)
     };
     const QString lower = name.toLower();
     for (const auto& [fragment, text] : table) {
-        if (lower.contains(fragment)) return text;
+        if (nameMatches(lower, fragment)) return text;
     }
     return name;
 }
@@ -394,11 +397,20 @@ std::optional<AIInsight> AIEngine::detectBottlenecks(const PerformanceSnapshot& 
     return std::nullopt;
 }
 
+bool AIEngine::nameMatches(const QString& lowerName, const QString& fragment)
+{
+    // These fragments each name one program, and as substrings they hit unrelated Linux
+    // processes (systemd-resolved, thunderbird): they match that program's name only.
+    static const QStringList wholeNames = {QStringLiteral("bird"), QStringLiteral("resolve")};
+    if (wholeNames.contains(fragment)) return lowerName == fragment;
+    return lowerName.contains(fragment);
+}
+
 bool AIEngine::anyNameContains(const QStringList& lowerNames, const QStringList& fragments)
 {
     for (const QString& name : lowerNames) {
         for (const QString& fragment : fragments) {
-            if (name.contains(fragment)) return true;
+            if (nameMatches(name, fragment)) return true;
         }
     }
     return false;

@@ -105,6 +105,7 @@ PerformanceProfileManager::PerformanceProfileManager(AppSettings& settings, cons
     : QObject(parent), m_settings(settings), m_clock(clock)
 {
     UserDefaults& defaults = m_settings.defaults();
+    m_hadStoredProfile = defaults.getString(activeProfileKey).has_value();
     const QString stored = defaults.getString(activeProfileKey).value_or(QStringLiteral("Balanced"));
     m_activeProfile = PerformanceModes::fromRaw(stored).value_or(PerformanceMode::balanced);
     m_autoSwitchEnabled = defaults.getBool(autoSwitchKey).value_or(false);
@@ -134,7 +135,12 @@ void PerformanceProfileManager::setLastAutoSwitchReason(const QString& reason)
     Q_EMIT changed();
 }
 
-void PerformanceProfileManager::applyMode(PerformanceMode mode) { apply(mode, m_activeProfile); }
+void PerformanceProfileManager::applyMode(PerformanceMode mode)
+{
+    // The launch's application of the active profile: nobody switched anything.
+    apply(mode, m_activeProfile,
+          m_hadStoredProfile ? QStringLiteral("Restored at start-up") : QStringLiteral("Default at start-up"));
+}
 
 void PerformanceProfileManager::switchProfile(PerformanceMode mode)
 {
@@ -146,7 +152,7 @@ void PerformanceProfileManager::switchProfile(PerformanceMode mode)
     apply(mode, previous);
 }
 
-void PerformanceProfileManager::apply(PerformanceMode mode, PerformanceMode previous)
+void PerformanceProfileManager::apply(PerformanceMode mode, PerformanceMode previous, const QString& reason)
 {
     const ProfileValues values = valuesOf(mode);
     // Each setter announces its key; the sampling engine follows the polling interval at once.
@@ -171,7 +177,9 @@ void PerformanceProfileManager::apply(PerformanceMode mode, PerformanceMode prev
         .id = QUuid::createUuid(),
         .from = previous == mode ? QStringLiteral("initial") : PerformanceModes::rawValue(previous),
         .to = PerformanceModes::rawValue(mode),
-        .reason = m_lastAutoSwitchReason.isEmpty() ? QStringLiteral("Manual switch") : m_lastAutoSwitchReason,
+        .reason = !reason.isEmpty()                 ? reason
+                  : m_lastAutoSwitchReason.isEmpty() ? QStringLiteral("Manual switch")
+                                                     : m_lastAutoSwitchReason,
         .timestamp = m_clock.now(),
     };
     m_profileHistory.prepend(event);

@@ -66,12 +66,13 @@ Q_SIGNALS:
     void changed();
 
 private:
-    void apply(PerformanceMode mode, PerformanceMode previous);
+    void apply(PerformanceMode mode, PerformanceMode previous, const QString& reason = QString());
 
     AppSettings& m_settings;
     const Clock& m_clock;
     PerformanceMode m_activeProfile = PerformanceMode::balanced;
     bool m_autoSwitchEnabled = false;
     QString m_lastAutoSwitchReason;
+    bool m_hadStoredProfile = false;
     QList<ProfileSwitchEvent> m_profileHistory;
 };

@@ -22,4 +22,6 @@ public:
     virtual void notifications(QObject* context, std::function<void(PermissionState)> answer) = 0;
     // Opens the desktop's settings at `pane`; false where no settings application is known.
     virtual bool openSettings(const QString& pane) = 0;
+    // Shows `path` selected in the desktop's file manager.
+    virtual void showInFiles(const QString& path) = 0;
 };

@@ -94,7 +94,7 @@ MaintenanceRun storedRun(int index)
     MaintenanceStep s;
     s.name = QStringLiteral("Cache cleanup");
     s.succeeded = true;
-    s.detail = QStringLiteral("0 targets, Zero KB freed");
+    s.detail = QStringLiteral("0 targets, Zero KB moved to Trash");
     run.steps << s;
     run.finalHealthScore = 90;
     return run;
@@ -264,7 +264,7 @@ TEST(AutoPilot, ARunCleansPrunesReportsAndRecordsItself)
     EXPECT_EQ(stepNames(run),
               (QStringList{"Cache cleanup", "Downloads prune", "Log rotation", "Process health", "Health report"}));
     for (const auto& s : run.steps) EXPECT_TRUE(s.succeeded);
-    EXPECT_EQ(run.steps[0].detail, QStringLiteral("1 targets, ") + formatByteCount(qint64(cacheBytes)) + QStringLiteral(" freed"));
+    EXPECT_EQ(run.steps[0].detail, QStringLiteral("1 target, ") + formatByteCount(qint64(cacheBytes)) + QStringLiteral(" moved to Trash"));
     EXPECT_EQ(run.steps[1].detail, QStringLiteral("2 files older than 30 days moved to Trash, ") +
                                        formatByteCount(qint64(downloadBytes)) + QStringLiteral(" reclaimable"));
     EXPECT_EQ(run.steps[2].detail, QStringLiteral("3 logs older than 7 days moved to Trash, ") +
@@ -303,8 +303,8 @@ TEST(AutoPilot, ARunCleansPrunesReportsAndRecordsItself)
     const ActionRecord& record = rig.monitor.actions.first();
     EXPECT_EQ(record.action, ActionType::systemCheck);
     EXPECT_EQ(record.target, QStringLiteral("AutoPilot"));
-    EXPECT_EQ(record.detail, QStringLiteral("Manual run freed ") + formatByteCount(qint64(run.bytesFreed)) +
-                                 QStringLiteral(", health 87"));
+    EXPECT_EQ(record.detail, QStringLiteral("Manual run moved ") + formatByteCount(qint64(run.bytesFreed)) +
+                                 QStringLiteral(" to the Trash, health 87"));
     EXPECT_FALSE(record.wasAutomatic);
     EXPECT_EQ(rig.notifier.cleanupNotices, QStringList{formatByteCount(qint64(run.bytesFreed))});
 

@@ -6,10 +6,12 @@
 
 #include <QSignalSpy>
 #include <QStorageInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 using fixture::home;
@@ -60,9 +62,9 @@ TEST(DiskCleaner, TableFollowsTheXdgFoldersAndDropsRepeatedPaths)
     };
     // The test home keeps its cache in ~/.cache, so the second pip row repeats the first.
     EXPECT_EQ(rowNames(), (QStringList{"pip Cache", "npm Cache", "Yarn Cache", "Yarn Cache (alt)", "pnpm Store",
-                                       "Homebrew Cache", "Xcode Derived Data", "Xcode Archives", "Simulator Caches",
-                                       "Chrome Cache", "Chrome SW Cache", "Safari Cache", "User Logs",
-                                       "HuggingFace Cache", "Docker Cache", "Xcode Temp", "Trash"}));
+                                       "Homebrew Cache", "Xcode Derived Data", "Xcode Archives", "Chromium Cache",
+                                       "Chrome Cache", "Chrome SW Cache", "Firefox Cache", "User Logs",
+                                       "HuggingFace Cache", "Docker Cache", "Thumbnails", "Trash"}));
     EXPECT_EQ(cleaner.cleanupTargets().last().path, Paths::dataHome() + QStringLiteral("/Trash"));
 
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home() + QStringLiteral("/elsewhere")));
@@ -102,8 +104,26 @@ TEST(DiskCleaner, DirectorySizeCountsAllocatedBytesBelowTheRootOnly)
     EXPECT_EQ(DiskCleaner::directorySize(home() + QStringLiteral("/missing")), 0u);
     EXPECT_EQ(DiskCleaner::directorySize(root + QStringLiteral("/a.bin")), 0u);
 
-    const double expectedFree = double(QStorageInfo(QStringLiteral("/")).bytesAvailable()) / double(1ull << 30);
-    EXPECT_NEAR(DiskCleaner::freeDiskSpace(), expectedFree, 0.5);
+    auto freeGiB = [](const QString& path) { return double(QStorageInfo(path).bytesAvailable()) / double(1ull << 30); };
+    EXPECT_NEAR(DiskCleaner::freeDiskSpace(), freeGiB(home()), 0.5);
+}
+
+TEST(DiskCleaner, FreeSpaceIsThatOfTheHomeFileSystem)
+{
+    // A home on its own file system: the figure follows it, not "/".
+    const QString shm = QStringLiteral("/dev/shm");
+    auto freeGiB = [](const QString& path) { return double(QStorageInfo(path).bytesAvailable()) / double(1ull << 30); };
+    if (QStorageInfo(shm).device() == QStorageInfo(QStringLiteral("/")).device() ||
+        std::abs(freeGiB(shm) - freeGiB(QStringLiteral("/"))) < 2.0) {
+        GTEST_SKIP() << "no tmpfs whose free space differs from that of /";
+    }
+    QTemporaryDir otherHome(shm + QStringLiteral("/veltranmoor-home-XXXXXX"));
+    ASSERT_TRUE(otherHome.isValid());
+    const QByteArray saved = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(otherHome.path()));
+    const double free = DiskCleaner::freeDiskSpace();
+    qputenv("HOME", saved);
+    EXPECT_NEAR(free, freeGiB(shm), 0.5);
 }
 
 TEST(DiskCleaner, ScanListsTargetsOverOneMiBLargestFirstWithTheirDispositions)
@@ -142,6 +162,31 @@ TEST(DiskCleaner, ScanListsTargetsOverOneMiBLargestFirstWithTheirDispositions)
     // One more allocated block puts it over the line.
     fixture::file(chrome() + QStringLiteral("/index"), 1);
     EXPECT_TRUE(names(cleaner.scanTargets()).contains(QStringLiteral("Chrome Cache")));
+}
+
+TEST(DiskCleaner, LinuxBrowserCachesAndThumbnailsAreFoundAndCleanedSafely)
+{
+    const QString chromium = home() + QStringLiteral("/.cache/chromium");
+    const QString firefox = home() + QStringLiteral("/.cache/mozilla/firefox");
+    const QString thumbnails = home() + QStringLiteral("/.cache/thumbnails");
+    fixture::file(chromium + QStringLiteral("/Default/Cache/Cache_Data/data_1"), 4 * MiB);
+    fixture::file(firefox + QStringLiteral("/abcd.default-release/cache2/entries/E1"), 3 * MiB);
+    fixture::file(thumbnails + QStringLiteral("/large/0f3a.png"), 2 * MiB);
+
+    DiskCleaner cleaner;
+    const auto found = cleaner.scanTargets();
+    ASSERT_EQ(names(found), (QStringList{"Chromium Cache", "Firefox Cache", "Thumbnails"}));
+    EXPECT_EQ(found[0].category, CleanupCategory::chromeCache);
+    EXPECT_EQ(found[1].category, CleanupCategory::safariCache);
+    EXPECT_EQ(found[2].category, CleanupCategory::tempFiles);
+    EXPECT_EQ(found[1].path, firefox);
+
+    EXPECT_EQ(names(cleaner.cleanSafeTargets()), names(found));
+    for (const QString& emptied : {chromium, firefox, thumbnails}) {
+        EXPECT_TRUE(fixture::entries(emptied).isEmpty()) << emptied.toStdString();
+    }
+    const QStringList inTrash = fixture::entries(fixture::trashFiles());
+    for (const char* item : {"Default", "abcd.default-release", "large"}) EXPECT_TRUE(inTrash.contains(QLatin1String(item))) << item;
 }
 
 TEST(DiskCleaner, CleanupsEmptyOnlyTheirCategoriesIntoTheFreedesktopTrash)

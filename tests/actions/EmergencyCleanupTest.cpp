@@ -70,7 +70,7 @@ TEST(EmergencyCleanup, CriticalDiskCleansAfterFiveSecondsAndLogsEachTarget)
         details << r.detail;
     }
     details.sort();
-    EXPECT_EQ(details, (QStringList{QStringLiteral("Freed 1.2 MB"), QStringLiteral("Freed 1.5 MB")}));
+    EXPECT_EQ(details, (QStringList{QStringLiteral("Moved 1.2 MB to the Trash"), QStringLiteral("Moved 1.5 MB to the Trash")}));
 
     EXPECT_FALSE(QFile::exists(home + "/.cache/pip/http/a.whl"));
     EXPECT_FALSE(QFile::exists(home + "/.npm/_cacache/content/b"));

@@ -1,5 +1,6 @@
 #include "actions/MaintenanceTools.h"
 #include "actions/ProgramRestart.h"
+#include "platform/linux/LinuxProcessControl.h"
 #include "platform/linux/SysfsWakeupSourceReader.h"
 #include "support/ChildProcess.h"
 
@@ -108,7 +109,7 @@ protected:
 
     std::unique_ptr<MaintenanceTools> make(MaintenanceTools::Tools t)
     {
-        return std::make_unique<MaintenanceTools>(monitor, clock, wakeups, std::move(t));
+        return std::make_unique<MaintenanceTools>(monitor, clock, wakeups, processes, std::move(t));
     }
     std::unique_ptr<MaintenanceTools> make() { return make(tools()); }
 
@@ -124,6 +125,7 @@ protected:
     StubDir stubs;
     FakeMonitorState monitor;
     ManualClock clock;
+    LinuxProcessControl processes;
     SysfsWakeupSourceReader wakeups{fixturePath("sys/wakeup/laptop"), fixturePath("sys/wakeup/bus"),
                                     {fixturePath("sys/wakeup/hwdata/pci.ids")}};
 };

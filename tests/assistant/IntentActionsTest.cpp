@@ -37,7 +37,7 @@ TEST(IntentActions, CleanAndStatus)
 
     EXPECT_EQ(plain.perform(), QStringLiteral("Nothing safe to clean right now."));
     w.cleaner.cleaned = {cleaned(1ULL << 30), cleaned(1ULL << 29)};
-    EXPECT_EQ(sized.perform(), QStringLiteral("Freed 1.61 GB across 2 cache locations."));
+    EXPECT_EQ(sized.perform(), QStringLiteral("Moved 1.61 GB from 2 cache locations to the Trash."));
     EXPECT_TRUE(sized.slow) << "walks and moves files: the chat runs it on a worker";
     EXPECT_EQ(w.cleaner.runs, 2);  // the size changes only the title
 

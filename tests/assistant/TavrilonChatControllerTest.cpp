@@ -74,11 +74,11 @@ TEST(TavrilonChatController, DirectAnswersAndActionsThatRunAtOnce)
     EXPECT_EQ(c.last().text, QStringLiteral("Cleaning regenerable caches and junk."));
     EXPECT_EQ(c.chat->runningAction(), QStringLiteral("Clean caches & junk"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return c.chat->runningAction().isEmpty(); }, 10000));
-    EXPECT_EQ(c.last().text, QStringLiteral("Freed 1.61 GB across 2 cache locations."));
+    EXPECT_EQ(c.last().text, QStringLiteral("Moved 1.61 GB from 2 cache locations to the Trash."));
     EXPECT_FALSE(c.last().undo);
     EXPECT_FALSE(c.last().backendLabel);
     ASSERT_EQ(c.gate.ledger().size(), 2);
-    EXPECT_EQ(c.gate.ledger().first().outcome, QStringLiteral("Freed 1.61 GB across 2 cache locations."));
+    EXPECT_EQ(c.gate.ledger().first().outcome, QStringLiteral("Moved 1.61 GB from 2 cache locations to the Trash."));
     EXPECT_FALSE(c.chat->pendingAction());
 
     // A profile switch carries an undo back to the profile active when the line was parsed.

@@ -65,16 +65,13 @@ TEST(AppSettings, StoredDefaultsAndKeys)
     EXPECT_EQ(QUrl(s.vraxEndpointURL()).path(), QStringLiteral("/mcp"));
     EXPECT_EQ(QUrl(s.telemetryEndpoint()).path(), QStringLiteral("/api/veltranmoor/telemetry"));
     EXPECT_EQ(QUrl(s.ollamaEndpoint()).port(), 11434);
-    // The 20 described names, then their Linux counterparts.
-    EXPECT_EQ(s.protectedProcesses().size(), 38);
-    EXPECT_EQ(s.protectedProcesses().first(), QStringLiteral("Finder"));
+    // Only names that exist on Linux, in their order; nothing of another platform.
+    EXPECT_EQ(s.protectedProcesses().size(), 24);
     EXPECT_EQ(s.protectedProcessesData(),
-              QByteArray(R"(["Finder","WindowServer","loginwindow","SystemUIServer","Terminal","iTerm2","Claude",)"
-                         R"("Xcode","Activity Monitor","kernel_task","launchd","UserEventAgent","dock","Spotlight",)"
-                         R"("mds","coreaudiod","bluetoothd","AirPlayXPCHelper","corebrightnessd","powerd",)"
-                         R"("Xorg","Xwayland","gnome-shell","kwin_wayland","kwin_x11","plasmashell","mutter","gdm",)"
+              QByteArray(R"(["Xorg","Xwayland","gnome-shell","kwin_wayland","kwin_x11","plasmashell","mutter","gdm",)"
                          R"("sddm","lightdm","systemd","pipewire","wireplumber","pulseaudio","gnome-terminal-server",)"
-                         R"("konsole","nautilus","dolphin"])"));
+                         R"("konsole","nautilus","dolphin","bluetoothd","dbus-daemon","NetworkManager","xfce4-panel",)"
+                         R"("xfwm4","xfce4-terminal"])"));
     // A list the user saved is read as saved, without the new names.
     const QByteArray saved = R"(["Finder","WindowServer","myeditor"])";
     s.setProtectedProcessesData(saved);
@@ -99,7 +96,7 @@ TEST(AppSettings, WrongTypedValuesReadAsDefault)
     EXPECT_DOUBLE_EQ(store.settings->cpuThreshold(), 80.0);
     EXPECT_EQ(store.settings->scheduledMaintenanceHour(), 3);
     EXPECT_TRUE(store.settings->notificationsEnabled());
-    EXPECT_EQ(store.settings->protectedProcesses().size(), 38);
+    EXPECT_EQ(store.settings->protectedProcesses(), AppSettings::defaultProtectedProcesses());
 }
 
 TEST(AppSettings, MigrationAcrossLaunches)

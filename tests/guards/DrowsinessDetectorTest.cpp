@@ -416,7 +416,8 @@ TEST(DrowsinessDetector, LoadsTheCameraLibraryWhenItStarts)
         qputenv("VELTRANMOOR_CAMERA_MODULE", "/nonexistent/libveltranmoor-camera.so");
         LogCapture log;
         ManualClock clock;
-        DrowsinessDetector detector(clock);
+        DrowsinessDetector detector(clock, [] { return CameraModule::makeCameraSource(); },
+                                    [](QString* error) { return CameraModule::makeLandmarker(error); });
         detector.start();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !log.matching(QStringLiteral("[SnoozeGuard] capture setup failed: ")).isEmpty(); }, 10000));
         EXPECT_EQ(log.matching(QStringLiteral("[SnoozeGuard] capture setup failed: ")),

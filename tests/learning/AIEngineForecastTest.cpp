@@ -79,19 +79,24 @@ TEST(AIEngineForecast, DiskFullAtItsThresholds)
     const QDateTime earlier(QDate(2020, 1, 1), QTime(0, 0), QTimeZone::utc());
     const struct {
         int entries;
+        int spacing;  // seconds between readings
         double bytesPerSecond;
         double daysLeft;
         std::optional<AIInsight::Severity> severity;
         const char* days;       // whole days in the detail
         int published;          // 0 unchanged, 1 set, -1 cleared
     } cases[] = {
-        {19, 1000, 2.5, std::nullopt, "", 0},
-        {20, -1000, 2.5, std::nullopt, "", -1},
-        {20, 0, 2.5, std::nullopt, "", -1},
-        {20, 1000, 30.0, std::nullopt, "", -1},
-        {20, 1000, 29.5, AIInsight::Severity::info, "29", 1},
-        {20, 1000, 6.9, AIInsight::Severity::warning, "6", 1},
-        {20, 1000, 2.5, AIInsight::Severity::critical, "2", 1},
+        {19, 1200, 1000, 2.5, std::nullopt, "", 0},
+        // A steep rise over minutes, or over just under six hours, forecasts nothing yet.
+        {20, 30, 1000, 2.5, std::nullopt, "", 0},
+        {100, 218, 1000, 2.5, std::nullopt, "", 0},
+        {91, 240, 1000, 2.5, AIInsight::Severity::critical, "2", 1},  // exactly six hours
+        {20, 1200, -1000, 2.5, std::nullopt, "", -1},
+        {20, 1200, 0, 2.5, std::nullopt, "", -1},
+        {20, 1200, 1000, 30.0, std::nullopt, "", -1},
+        {20, 1200, 1000, 29.5, AIInsight::Severity::info, "29", 1},
+        {20, 1200, 1000, 6.9, AIInsight::Severity::warning, "6", 1},
+        {20, 1200, 1000, 2.5, AIInsight::Severity::critical, "2", 1},
     };
     for (const auto& c : cases) {
         EngineRig rig;
@@ -102,13 +107,14 @@ TEST(AIEngineForecast, DiskFullAtItsThresholds)
         rig.withState([&](AIEngine::LearningState& s) {
             for (int i = 0; i < c.entries; ++i) {
                 const int back = c.entries - 1 - i;
-                s.diskGrowthHistory.append({now.addSecs(-60 * back), uint64_t(lastUsed - back * 60 * c.bytesPerSecond)});
+                s.diskGrowthHistory.append(
+                    {now.addSecs(-qint64(c.spacing) * back), uint64_t(lastUsed - double(back) * c.spacing * c.bytesPerSecond)});
             }
             s.lastDiskTotal = c.bytesPerSecond > 0 ? total : uint64_t(2e12);
         });
         const auto insight = rig.rule([](AIEngine& e) { return e.predictDiskFull(); });
         rig.main.drain();
-        ASSERT_EQ(insight.has_value(), c.severity.has_value()) << c.daysLeft << " " << c.entries;
+        ASSERT_EQ(insight.has_value(), c.severity.has_value()) << c.daysLeft << " " << c.entries << " " << c.spacing;
         if (c.published == 0) {
             EXPECT_EQ(rig.engine->predictedDiskFullDate(), earlier);
         } else if (c.published < 0) {

@@ -93,7 +93,8 @@ TEST(AIEngineIngest, CollectionsStayWithinTheirBounds)
     EXPECT_EQ(rig.onQueue([](auto& s) { return s.hourlySnapshots.first().size(); }), 200);
     EXPECT_EQ(rig.onQueue([](auto& s) { return s.memoryTracker.value(5).size(); }), 120)
         << "a 50 MB reading is not tracked; the last 120 stay";
-    EXPECT_EQ(rig.onQueue([](auto& s) { return s.diskGrowthHistory.size(); }), 500) << "the 1001st leaves 500";
+    // Disk readings are kept one per four minutes: 0 s, 240 s, ... 960 s of the 1000 s.
+    EXPECT_EQ(rig.onQueue([](auto& s) { return s.diskGrowthHistory.size(); }), 5);
     EXPECT_EQ(rig.onQueue([](auto& s) { return s.memoryPressureHistory.size(); }), 500);
     // The 401st pair leaves 200, at the 401st, 602nd and 803rd; 198 more follow.
     EXPECT_EQ(rig.onQueue([](auto& s) { return s.thermalHistory.size(); }), 398);

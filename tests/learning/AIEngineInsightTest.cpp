@@ -131,6 +131,38 @@ TEST(AIEngineRules, BottlenecksWorkflowsAndExplanations)
     EXPECT_FALSE(workflow({proc(1, "bash", 1)}));
 }
 
+// The explanation and workflow lists against names common Linux desktops run: fragments that
+// name one program (bird, resolve) must not catch daemons that merely contain them.
+TEST(AIEngineRules, CommonLinuxProcessNames)
+{
+    EngineRig rig;
+    const struct {
+        const char* name;
+        const char* explained;
+        const char* workflow;  // empty: no workflow insight
+    } rows[] = {
+        {"systemd-resolved", "systemd-resolved", ""},
+        {"thunderbird", "thunderbird", ""},
+        {"tracker-miner-fs-3", "Search Index indexing", ""},
+        {"baloo_file", "Search Index indexing", ""},
+        {"gnome-software", "gnome-software", ""},
+        {"packagekitd", "system updates", ""},
+        {"firefox", "firefox", ""},
+        {"code", "code", ""},
+        {"steam", "steam", ""},
+        {"bird", "cloud syncing", ""},
+        {"resolve", "resolve", "Creative mode"},
+        {"gimp-2.10", "gimp-2.10", "Creative mode"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(AIEngine::explainProcessLoad(QString::fromUtf8(r.name)), QString::fromUtf8(r.explained));
+        const QList<ProcessInfoItem> list = {proc(1, r.name, 1)};
+        const std::optional<AIInsight> found = rig.rule([&](AIEngine& e) { return e.detectWorkflow(list); });
+        EXPECT_EQ(found ? found->title : QString(), QString::fromUtf8(r.workflow));
+    }
+}
+
 TEST(AIEngineRules, Recommendations)
 {
     EngineRig rig;

@@ -54,7 +54,7 @@ TEST(NotificationManager, NoticesReachTheServerWithTheirTextsAndCategories)
         {[&] { notices.notify(QStringLiteral("Profile"), QStringLiteral("Switched to Gaming")); }, "Profile",
          "Switched to Gaming", "", 1},
         {[&] { notices.notifyCleanupComplete(QStringLiteral("1.2 GB")); }, "Cleanup Complete",
-         "Successfully freed 1.2 GB of disk space.", "CLEANUP_COMPLETE", 1},
+         "Moved 1.2 GB to the Trash. Empty it to free the disk space.", "CLEANUP_COMPLETE", 1},
         {[&] { notices.notifyAIWorkloadActive(QStringLiteral("Detected ollama.")); }, "AI Workload Mode active",
          "Detected ollama.", "AI_WORKLOAD_MODE", 1},
     };

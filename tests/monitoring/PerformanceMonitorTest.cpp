@@ -416,7 +416,7 @@ TEST(PerformanceMonitor, DiskAlarmsEmergencyCleanupAndHealthNotice)
     EXPECT_EQ(rig.cleaner.emergencyRuns, 3);
     // Newest first: each step's targets land in the order returned, one in front of the other.
     EXPECT_EQ(recordsOf(monitor, ActionType::emergencyCleanup).mid(0, 2),
-              (QStringList{QStringLiteral("Hugging Face Cache: Freed 350 KB"), QStringLiteral("pip Cache: Freed 1.2 GB")}));
+              (QStringList{QStringLiteral("Hugging Face Cache: Moved 350 KB to the Trash"), QStringLiteral("pip Cache: Moved 1.2 GB to the Trash")}));
     EXPECT_TRUE(monitor.actionHistory().first().wasAutomatic);
 
     // A step that finds enough space does nothing.
@@ -574,6 +574,6 @@ TEST(PerformanceMonitor, SafeCleanupLogsWhatWasFreedThenSamples)
     ASSERT_TRUE(waitUntil([&] { return monitor.pollCount() == 1; }));
     ASSERT_EQ(monitor.actionHistory().size(), 1);
     EXPECT_EQ(monitor.actionHistory()[0].action, ActionType::cacheCleared);
-    EXPECT_EQ(monitor.actionHistory()[0].detail, QStringLiteral("Freed 52.3 MB"));
+    EXPECT_EQ(monitor.actionHistory()[0].detail, QStringLiteral("Moved 52.3 MB to the Trash"));
     EXPECT_FALSE(monitor.actionHistory()[0].wasAutomatic);
 }

@@ -1,4 +1,3 @@
-#include "core/AppSettings.h"
 #include "monitoring/GPUMonitor.h"
 #include "optimisation/AIWorkloadMode.h"
 #include "optimisation/PerformanceProfileManager.h"
@@ -16,9 +15,6 @@ TEST(LinuxNameLists, EveryListEndsWithItsLinuxNames)
         QString firstOwn;
         QStringList linux;
     } rows[] = {
-        {"default protected list", AppSettings::defaultProtectedProcesses(), 20, "Finder",
-         {"Xorg", "Xwayland", "gnome-shell", "kwin_wayland", "kwin_x11", "plasmashell", "mutter", "gdm", "sddm", "lightdm",
-          "systemd", "pipewire", "wireplumber", "pulseaudio", "gnome-terminal-server", "konsole", "nautilus", "dolphin"}},
         {"GPU-heavy fragments", GPUMonitor::gpuHeavyNonCriticalFragments(), 8, "google chrome helper",
          {"chrome", "chromium", "isolated web co", "web content", "firefox", "electron"}},
         {"AI tool fragments", AIWorkloadMode::aiToolFragments(), 10, "cursor",

@@ -45,6 +45,8 @@ TEST(PerformanceProfileManager, StartsFromTheStoredKeysAndWritesNothing)
         PerformanceProfileManager profiles(rig.settings, rig.clock);
         EXPECT_EQ(profiles.activeProfile(), PerformanceMode::developer);
         EXPECT_TRUE(profiles.autoSwitchEnabled()) << "kept from the manager before";
+        profiles.applyMode(profiles.activeProfile());
+        EXPECT_EQ(profiles.profileHistory().first().reason, QStringLiteral("Restored at start-up"));
     }
     {
         ProfileRig rig;
@@ -142,10 +144,11 @@ TEST(PerformanceProfileManager, ApplyWritesEachProfilesValuesWithoutSwitching)
             EXPECT_TRUE(listed.contains(name)) << qPrintable(name);
         }
         ASSERT_EQ(profiles.profileHistory().size(), 1);
-        // The launch application of the stored profile reads "initial".
+        // The launch application of the stored profile reads "initial", and says it was nobody's switch.
         EXPECT_EQ(profiles.profileHistory().first().from, r.mode == PerformanceMode::balanced
                                                               ? QStringLiteral("initial")
                                                               : QStringLiteral("Balanced"));
+        EXPECT_EQ(profiles.profileHistory().first().reason, QStringLiteral("Default at start-up"));
     }
 }
 

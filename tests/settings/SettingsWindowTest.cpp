@@ -163,6 +163,11 @@ TEST(SettingsPages, ProfilesProtectedProcessesAndThemesActOnTheirStores)
     EXPECT_EQ(s.sustainedTimeBeforeAction(), 8.0);
     dashboard_rig::settle();
     EXPECT_EQ(visibleNamed(w.view->page(), QStringLiteral("historyRow")), 5);
+    // A profile applied without a switch from another reads as itself, not "initial → ...".
+    EXPECT_EQ(profileHistoryLine(ProfileSwitchEvent{.from = QStringLiteral("initial"), .to = QStringLiteral("Balanced")}),
+              QStringLiteral("Balanced"));
+    EXPECT_EQ(profileHistoryLine(ProfileSwitchEvent{.from = QStringLiteral("Balanced"), .to = QStringLiteral("Gaming")}),
+              QStringLiteral("Balanced \u2192 Gaming"));
     EXPECT_FALSE(w.find(QStringLiteral("lastSwitchReason"))->isVisibleTo(w.view.get()));
     rig.base.profiles.setLastAutoSwitchReason(QStringLiteral("Xcode running"));
     EXPECT_EQ(w.find<QLabel>(QStringLiteral("lastSwitchReason"))->text(), QStringLiteral("Last switch: Xcode running"));
@@ -233,27 +238,60 @@ TEST(SettingsPages, PermissionsShowWhatIsMissingAndTheButtonThatHelps)
                                      [&](const PermissionItem& i) { return i.id == id; });
         ASSERT_NE(it, rig.permissions.items().end());
         auto* primary = card->findChild<QPushButton*>(QStringLiteral("primaryButton"));
-        auto* again = card->findChild<QPushButton*>(QStringLiteral("askAgainButton"));
+        auto* fix = card->findChild<QLabel*>(QStringLiteral("howToFix"));
         SCOPED_TRACE(id.toStdString());
         if (it->state == PermissionState::granted) {
             EXPECT_EQ(primary, nullptr);
             continue;
         }
-        ASSERT_NE(primary, nullptr);
-        const bool grant = it->canPrompt && it->state == PermissionState::notDetermined;
-        EXPECT_EQ(primary->text(), grant ? QStringLiteral("Grant\u2026") : QStringLiteral("Open Settings"));
-        EXPECT_EQ(again != nullptr, it->canPrompt && it->state == PermissionState::denied);
+        // A button only where it does something; otherwise a line says what to change.
+        if (it->remedy == PermissionRemedy::none) {
+            EXPECT_EQ(primary, nullptr);
+            ASSERT_NE(fix, nullptr);
+            EXPECT_EQ(fix->text(), it->howToFix);
+        } else {
+            ASSERT_NE(primary, nullptr);
+            EXPECT_EQ(primary->text(), remedyButtonText(it->remedy));
+        }
+        EXPECT_FALSE(primary && primary->text().startsWith(QStringLiteral("Grant")));
     }
     EXPECT_EQ(permissionsSummary(0), QStringLiteral("Everything Veltranmoor needs is granted."));
     EXPECT_EQ(permissionsSummary(1),
               QStringLiteral("1 permission is missing. Each one below says exactly what it costs you."));
 
-    // Full Disk Access cannot prompt: its one button opens the settings, which this desktop lacks.
-    QWidget* fda = cards.first();
-    ASSERT_EQ(fda->property("permissionID").toString(), QStringLiteral("fda"));
-    QTest::mouseClick(fda->findChild<QPushButton*>(QStringLiteral("primaryButton")), Qt::LeftButton);
-    dashboard_rig::settle();
-    EXPECT_EQ(w.find<QLabel>(QStringLiteral("permissionsMessage"))->text(), PermissionsCenter::settingsUnavailableText);
+    // The journal row is named for what it is and has nothing to press; the missing
+    // notification server is named with its fix.
+    QWidget* journal = cards.first();
+    ASSERT_EQ(journal->property("permissionID").toString(), QStringLiteral("fda"));
+    EXPECT_EQ(rig.permissions.items().first().name, PermissionsCenter::journalName);
+    EXPECT_EQ(journal->findChild<QLabel*>(QStringLiteral("howToFix"))->text(), PermissionsCenter::journalFix);
+
+    // A missing Downloads folder: "Create Folder" makes it, and the card turns granted.
+    const QString downloads = rig.probes.folderPath(PermissionProbes::Folder::downloads);
+    ASSERT_FALSE(QFileInfo::exists(downloads));
+    auto cardOf = [&](const QString& id) -> QWidget* {
+        for (QWidget* c : w.view->page()->findChildren<QWidget*>(QStringLiteral("permissionCard")))
+            if (c->property("permissionID").toString() == id) return c;
+        return nullptr;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cardOf(QStringLiteral("notifications")) && cardOf(QStringLiteral("notifications"))->findChild<QLabel*>(QStringLiteral("howToFix")); }, 10000));
+    EXPECT_EQ(cardOf(QStringLiteral("notifications"))->findChild<QLabel*>(QStringLiteral("howToFix"))->text(),
+              PermissionsCenter::notificationServerFix);
+    EXPECT_EQ(cardOf(QStringLiteral("notifications"))->findChild<QPushButton*>(QStringLiteral("primaryButton")), nullptr);
+    w.view->resize(900, 1300);  // every card in the picture
+    ASSERT_TRUE(dashboard_rig::saveTabShot(*w.view, QStringLiteral("settings-permissions-missing")));
+    QPushButton* create = cardOf(QStringLiteral("downloads"))->findChild<QPushButton*>(QStringLiteral("primaryButton"));
+    ASSERT_NE(create, nullptr);
+    EXPECT_EQ(create->text(), QStringLiteral("Create Folder"));
+    QTest::mouseClick(create, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(downloads).isDir(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QWidget* c = cardOf(QStringLiteral("downloads"));
+            return c && !c->findChild<QPushButton*>(QStringLiteral("primaryButton"));
+        },
+        10000));
+    EXPECT_EQ(rig.permissions.items()[4].state, PermissionState::granted);
 }
 
 TEST(SettingsPages, DestructiveDataActionsRunOnlyAfterConfirmation)
@@ -598,6 +636,29 @@ TEST(SettingsEndToEnd, OwnKeyWorksOnceItsDisclosureIsAccepted)
         10000));
     stall_watch::expectNoStall("own key");
     window.reset();
+}
+
+TEST(SettingsScreenshots, AFreshProfileShowsLinuxNamesOnly)
+{
+    Rig rig;
+    Window w(rig);
+    w.view->resize(900, 760);
+    w.open(SettingsSection::processes);
+    QStringList listed;
+    for (QWidget* row : w.view->page()->findChildren<QWidget*>(QStringLiteral("protectedRow")))
+        listed << row->property("processName").toString();
+    EXPECT_EQ(listed, AppSettings::defaultProtectedProcesses());
+    for (const char* other : {"Finder", "WindowServer", "kernel_task", "launchd", "Spotlight"})
+        EXPECT_FALSE(listed.contains(QLatin1String(other))) << other;
+    EXPECT_TRUE(dashboard_rig::saveTabShot(*w.view, QStringLiteral("settings-protected-defaults")));
+
+    w.open(SettingsSection::automation);
+    QStringList texts;
+    for (QLabel* l : w.view->page()->findChildren<QLabel*>()) texts << l->text();
+    const QString all = texts.join(QLatin1Char('\n'));
+    for (const char* other : {"MLX", "Xcode", "Mail)"}) EXPECT_FALSE(all.contains(QLatin1String(other))) << other;
+    EXPECT_TRUE(all.contains(QStringLiteral("llama-server")));
+    EXPECT_TRUE(dashboard_rig::saveTabShot(*w.view, QStringLiteral("settings-automation-linux")));
 }
 
 TEST(SettingsScreenshots, EverySectionRenders)

@@ -120,7 +120,7 @@ TEST(AIInsightsTab, LearningStateThenFindingsOfARecordedStream)
     EXPECT_TRUE(titles.contains(QStringLiteral("Memory leak: node"))) << titles.join(", ").toStdString();
     EXPECT_TRUE(titles.contains(QStringLiteral("Coding mode")));
     EXPECT_TRUE(titles.contains(QStringLiteral("Memory pressure high")));
-    EXPECT_TRUE(titles.contains(QStringLiteral("Disk space prediction")));
+    EXPECT_FALSE(titles.contains(QStringLiteral("Disk space prediction"))) << "35 minutes of readings forecast nothing";
     EXPECT_TRUE(rows[0].startsWith(rig.ai.insights()[0].title + QStringLiteral(" \u00B7 ")));
     ASSERT_TRUE(view.grab().save(screenshotPath(QStringLiteral("ai-insights-findings.png"))));
 }

@@ -131,10 +131,10 @@ TEST(ChatInDashboard, FreeUpSpaceCleansTheFixtureHomeAndAnUndoRunsOnce)
     d.type(chat, QStringLiteral("free up space"));
     EXPECT_EQ(lastText(chat),
               QStringLiteral("Still working on \u201CClean caches & junk\u201D. Ask again when it has finished."));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return lastText(chat).startsWith(QStringLiteral("Freed ")); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lastText(chat).startsWith(QStringLiteral("Moved ")); }, 10000));
     EXPECT_FALSE(chat->thinkingLine()->isVisible());
     // 3 MiB of files: the byte-count formatter's megabytes, not "0.0GB".
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Freed 3\\.[0-9] MB across 1 cache locations\\.$"))
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Moved 3\\.[0-9] MB from 1 cache location to the Trash\\.$"))
                     .match(lastText(chat))
                     .hasMatch())
         << lastText(chat).toStdString();

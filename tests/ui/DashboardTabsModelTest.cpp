@@ -49,7 +49,7 @@ TEST(ActionHistoryModel, EachKindHasItsSymbolColourAndName)
 TEST(ActionHistoryModel, CountTagTargetDetailAndTimeInTheLocalesShortForms)
 {
     EXPECT_EQ(ActionHistoryModel::countText(0), u"0 actions"_qs);
-    EXPECT_EQ(ActionHistoryModel::countText(1), u"1 actions"_qs);
+    EXPECT_EQ(ActionHistoryModel::countText(1), u"1 action"_qs);
     EXPECT_EQ(ActionHistoryModel::countText(500), u"500 actions"_qs);
 
     const QDateTime when(QDate(2026, 12, 9), QTime(15, 42, 10), Qt::LocalTime);
@@ -117,6 +117,7 @@ TEST(ProcessListModel, FormatsAndThresholds)
     EXPECT_TRUE(row.showsShield);
 
     EXPECT_EQ(ProcessListModel::countText(0), u"0 processes"_qs);
+    EXPECT_EQ(ProcessListModel::countText(1), u"1 process"_qs);
     EXPECT_EQ(ProcessListModel::countText(12), u"12 processes"_qs);
 }
 

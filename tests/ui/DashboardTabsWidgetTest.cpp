@@ -99,7 +99,7 @@ TEST_F(Tabs, HistoryShowsTheEmptyStateThenTheNewestRecordFirst)
 
     rig.monitor.logAction(record(Type::processThrottled, false));
     settle();
-    EXPECT_EQ(tab->countText()->text(), u"1 actions"_qs);
+    EXPECT_EQ(tab->countText()->text(), u"1 action"_qs);
     EXPECT_FALSE(tab->emptyState()->isVisible());
     EXPECT_TRUE(tab->list()->isVisible());
     ASSERT_EQ(tab->items().rowCount(), 1);

@@ -5,6 +5,7 @@
 #include "actions/EpitopeLibrary.h"
 #include "core/ByteCountFormatter.h"
 #include "core/Paths.h"
+#include "core/Trash.h"
 #include "support/StallWatch.h"
 #include "ui/dashboard/DiskCleanerView.h"
 #include "ui/dashboard/TextView.h"
@@ -187,7 +188,52 @@ TEST(DiskCleanerView, ScansSelectsAndMovesExactlyTheSelectedTargetsToTheTrash)
     settle();
     EXPECT_EQ(view.rows()[0]->target().category, CleanupCategory::trashBin);
     EXPECT_EQ(view.rows()[1]->target().path, yarn);
+    EXPECT_EQ(view.freedText()->text(), QStringLiteral("Moved ") + formatByteCount(qint64(freed)) + " to the Trash");
     ASSERT_TRUE(saveTabShot(view, QStringLiteral("disk-done")));
+}
+
+TEST(DiskCleanerView, LinuxCachesAreListedAndTheTrashCannotBeSelected)
+{
+    Rig rig;
+    DiskCleaner cleaner;
+    const QString home = Paths::home();
+    makeFile(home + QStringLiteral("/.cache/chromium/Default/Cache/Cache_Data/data_1"), 40 * MiB);
+    makeFile(home + QStringLiteral("/.cache/mozilla/firefox/abcd.default-release/cache2/entries/E1"), 12 * MiB);
+    makeFile(home + QStringLiteral("/.cache/thumbnails/large/0f3a.png"), 5 * MiB);
+    const QString old = home + QStringLiteral("/old.iso");
+    makeFile(old, 26 * MiB);
+    ASSERT_TRUE(Trash::move(home, old).ok());
+
+    DiskCleanerView view(cleaner, rig.monitor, nullptr, rig.themes);
+    view.resize(800, 600);
+    view.show();
+    view.scanButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.hasScanned() && !cleaner.isScanning(); }, 10000));
+    settle();
+    QStringList names;
+    for (CleanupTargetRow* row : view.rows()) names << row->target().name;
+    ASSERT_EQ(names, (QStringList{"Chromium Cache", "Trash", "Firefox Cache", "Thumbnails"}));
+
+    // The Trash shows its size and where it is emptied, but a click or "Select All" never picks it.
+    CleanupTargetRow* trashRow = view.rows()[1];
+    ASSERT_NE(trashRow->note(), nullptr);
+    EXPECT_EQ(trashRow->note()->text(), trashNote);
+    EXPECT_EQ(view.rows()[0]->note(), nullptr);
+    QTest::mouseClick(trashRow, Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(trashRow->isSelected());
+    EXPECT_TRUE(view.selectedTargets().isEmpty());
+    EXPECT_FALSE(view.cleanButton()->isEnabled());
+    view.selectionButton()->click();
+    settle();
+    EXPECT_EQ(view.selectedTargets().size(), 3);
+    EXPECT_FALSE(view.selectedTargets().contains(trashRow->target().id));
+    EXPECT_FALSE(trashRow->isSelected());
+    EXPECT_EQ(view.selectionButton()->text(), QStringLiteral("Deselect All"));
+    EXPECT_EQ(view.cleanButton()->text(),
+              cleanButtonText(view.rows()[0]->target().sizeBytes + view.rows()[2]->target().sizeBytes +
+                              view.rows()[3]->target().sizeBytes));
+    ASSERT_TRUE(saveTabShot(view, QStringLiteral("disk-linux-caches")));
 }
 
 TEST(DiskCleanerView, NothingAboveTheFloorReadsClean)

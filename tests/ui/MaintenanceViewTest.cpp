@@ -3,6 +3,7 @@
 // sleep and wake analysis.
 #include "DashboardRig.h"
 #include "actions/MaintenanceTools.h"
+#include "platform/linux/LinuxProcessControl.h"
 #include "platform/linux/SysfsWakeupSourceReader.h"
 #include "support/FakeMonitorState.h"
 #include "support/FixtureTree.h"
@@ -114,7 +115,7 @@ protected:
         t.processDeadline = 20s;
         t.adminDeadline = 20s;
         t.wakeupReadInterval = 0ms;  // the readings are the test's own (recordLidWakes)
-        return std::make_unique<MaintenanceTools>(monitor, rig.clock, wakeups, t);
+        return std::make_unique<MaintenanceTools>(monitor, rig.clock, wakeups, processes, t);
     }
 
     // Readings of the wake-up sources around each wake, oldest first, as the running
@@ -154,6 +155,7 @@ protected:
     QByteArray oldPath;
     Rig rig;
     FakeMonitorState monitor;
+    LinuxProcessControl processes;
     SysfsWakeupSourceReader wakeups{fixturePath(QStringLiteral("sys/wakeup/laptop"))};
 };
 
@@ -193,7 +195,7 @@ TEST(MaintenanceModel, SubtitlesCountWholeMinutesSinceTheLastRun)
     }
 
     EXPECT_EQ(audioSubtitle(std::nullopt, now),
-              QStringLiteral("Recover from stuck devices, AirPods drop-outs, distorted output"));
+              QStringLiteral("Recover from stuck devices, Bluetooth audio drop-outs, distorted output"));
     EXPECT_EQ(audioSubtitle(now.addSecs(-300), now), QStringLiteral("Last reset 5 min. ago"));
     EXPECT_EQ(dnsSubtitle(now.addSecs(-2 * 3600 - 59), now), QStringLiteral("Last flush 2 hr. ago"));
     EXPECT_EQ(dnsSubtitle(std::nullopt, now),
@@ -275,6 +277,14 @@ TEST_F(MaintenanceViewTest, FixShowsProgressRefusesASecondRunAndReportsItsOutcom
                                    "Clear Font Caches"}));
     // The shield marks what asks for the administrator password.
     EXPECT_EQ(locked, (QStringList{"Flush DNS Cache", "Purge Inactive Memory", "Rebuild Search Index", "Clear Font Caches"}));
+    // Only those rows say they prompt for the password; the section says nothing of it.
+    for (MaintenanceActionRow* r : rows) {
+        EXPECT_EQ(r->authNote() != nullptr, r->hasLock()) << r->title().toStdString();
+        if (r->authNote()) EXPECT_EQ(r->authNote()->text(), passwordNote);
+    }
+    qsizetype mentions = 0;
+    for (TextView* t : view->findChildren<TextView*>()) mentions += t->text().contains(QStringLiteral("password"));
+    EXPECT_EQ(mentions, locked.size());
     EXPECT_FALSE(view->statusLine()->isVisible());
     ASSERT_TRUE(saveTabShot(*view, QStringLiteral("maintenance-idle")));
 

@@ -24,6 +24,31 @@ TEST(NetworkTabModel, ChartKeepsTheNewestSixtyAndTheConnectionLineFollowsTheCoun
     EXPECT_TRUE(NetworkTabModel::connectionsNote(12).startsWith(QStringLiteral("Per-process attribution")));
 }
 
+TEST(NetworkTabModel, ChartAxisTicksAreDistinctAndRound)
+{
+    const struct {
+        double highest;
+        bool bits;
+        double top;
+        QStringList labels;
+    } rows[] = {
+        {0, false, 1000, {"0 KB/s", "0.5 KB/s", "1 KB/s"}},
+        {300, false, 1000, {"0 KB/s", "0.5 KB/s", "1 KB/s"}},
+        {1500, false, 2000, {"0 KB/s", "1 KB/s", "2 KB/s"}},
+        {80'000, false, 100'000, {"0 KB/s", "50 KB/s", "100 KB/s"}},
+        {3'200'000, false, 5'000'000, {"0 MB/s", "2.5 MB/s", "5 MB/s"}},
+        {1'000'000, false, 1'000'000, {"0 MB/s", "0.5 MB/s", "1 MB/s"}},
+        {1'000'000, true, 1'250'000, {"0 Mbps", "5 Mbps", "10 Mbps"}},
+        {7e12, false, 1e13, {"0 GB/s", "5000 GB/s", "10000 GB/s"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.highest);
+        const NetworkTabModel::ChartAxis axis = NetworkTabModel::chartAxis(r.highest, r.bits);
+        EXPECT_DOUBLE_EQ(axis.top, r.top);
+        EXPECT_EQ(axis.labels, r.labels);
+    }
+}
+
 TEST(NetworkTab, EmptyThenMeasuredStates)
 {
     Rig rig;

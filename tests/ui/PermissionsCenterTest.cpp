@@ -12,6 +12,8 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,13 +45,15 @@ struct FakeProbes final : PermissionProbes {
     PermissionState all = PermissionState::granted;
     PermissionState notificationAnswer = PermissionState::granted;
     QMap<Folder, PermissionState> folders;
+    QMap<Folder, QString> paths;
     bool settingsAvailable = true;
     QStringList opened;
+    QStringList shown;
     int notificationQueries = 0;
 
     PermissionState fullDiskAccess() const override { return all; }
     PermissionState accessibility() const override { return all; }
-    QString folderPath(Folder) const override { return {}; }
+    QString folderPath(Folder f) const override { return paths.value(f); }
     PermissionState folder(Folder f) const override { return folders.value(f, all); }
     void notifications(QObject* context, std::function<void(PermissionState)> answer) override
     {
@@ -61,6 +65,7 @@ struct FakeProbes final : PermissionProbes {
         opened << pane;
         return settingsAvailable;
     }
+    void showInFiles(const QString& path) override { shown << path; }
 };
 
 struct CenterRig {
@@ -189,23 +194,59 @@ TEST(PermissionsCenter, ItemsCountsAndTheNotificationAnswer)
     EXPECT_EQ(r.center->missing(), 6);
 }
 
-TEST(PermissionsCenter, RequestsOpenTheRightPaneAndRefreshLater)
+TEST(PermissionsCenter, EachMissingItemOffersWhatLinuxCanDo)
 {
+    QTemporaryDir dir;
+    const QString downloads = dir.filePath(QStringLiteral("Downloads"));
+    const QString desktop = dir.filePath(QStringLiteral("Desktop"));
+    ASSERT_TRUE(QDir().mkpath(desktop));
+    ASSERT_TRUE(QFile::setPermissions(desktop, QFile::ReadOwner | QFile::ExeOwner));
     CenterRig r;
-    r.probes.folders[Folder::downloads] = PermissionState::notDetermined;
-    r.probes.folders[Folder::desktop] = PermissionState::granted;
+    r.probes.all = PermissionState::denied;
+    r.probes.notificationAnswer = PermissionState::denied;
+    r.probes.folders = {{Folder::downloads, PermissionState::notDetermined},
+                        {Folder::desktop, PermissionState::denied},
+                        {Folder::documents, PermissionState::granted}};
+    r.probes.paths = {{Folder::downloads, downloads}, {Folder::desktop, desktop}};
     r.create();
     QCoreApplication::processEvents();
 
-    r.center->requestAccess(r.item(QStringLiteral("downloads")));
-    r.center->requestAccess(r.item(QStringLiteral("desktop")));
-    EXPECT_TRUE(r.probes.opened.isEmpty()) << "a missing or granted folder opens no pane";
+    const struct {
+        const char* id;
+        PermissionRemedy remedy;
+        QString fix;
+    } rows[] = {
+        {"fda", PermissionRemedy::none, PermissionsCenter::journalFix},
+        {"accessibility", PermissionRemedy::openSettings, QString()},
+        {"desktop", PermissionRemedy::showInFiles, PermissionsCenter::folderModeText(desktop)},
+        {"documents", PermissionRemedy::none, QString()},
+        {"downloads", PermissionRemedy::createFolder, QString()},
+        {"notifications", PermissionRemedy::none, PermissionsCenter::notificationServerFix},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.id);
+        const PermissionItem& item = r.item(QString::fromLatin1(row.id));
+        EXPECT_EQ(item.remedy, row.remedy);
+        EXPECT_EQ(item.howToFix, row.fix);
+    }
+    EXPECT_EQ(r.item(QStringLiteral("fda")).name, QStringLiteral("System Journal"));
+    EXPECT_TRUE(r.item(QStringLiteral("desktop")).howToFix.contains(QStringLiteral(" with mode dr-x------:")))
+        << r.item(QStringLiteral("desktop")).howToFix.toStdString();
 
-    r.probes.folders[Folder::desktop] = PermissionState::denied;
-    r.center->refresh();
-    r.center->requestAccess(r.item(QStringLiteral("desktop")));
+    // The journal's fix is a line, not a button: asking does nothing visible elsewhere.
     r.center->requestAccess(r.item(QStringLiteral("fda")));
-    EXPECT_EQ(r.probes.opened, (QStringList{"privacy", "privacy"}));
+    r.center->requestAccess(r.item(QStringLiteral("notifications")));
+    EXPECT_TRUE(r.probes.opened.isEmpty());
+    EXPECT_TRUE(r.probes.shown.isEmpty());
+    r.center->requestAccess(r.item(QStringLiteral("desktop")));
+    EXPECT_EQ(r.probes.shown, QStringList{desktop});
+    r.center->requestAccess(r.item(QStringLiteral("accessibility")));
+    EXPECT_EQ(r.probes.opened, QStringList{QStringLiteral("universal-access")});
+
+    // Create Folder makes the folder off the main thread and probes again once it exists.
+    QSignalSpy changed(r.center.get(), &PermissionsCenter::changed);
+    r.center->requestAccess(r.item(QStringLiteral("downloads")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(downloads).isDir() && !changed.isEmpty(); }, 10000));
 
     const int queries = r.probes.notificationQueries;
     r.scheduler.advance(1499ms);
@@ -216,6 +257,24 @@ TEST(PermissionsCenter, RequestsOpenTheRightPaneAndRefreshLater)
     r.probes.settingsAvailable = false;
     r.center->openSettings(r.item(QStringLiteral("accessibility")));
     EXPECT_EQ(r.center->message(), PermissionsCenter::settingsUnavailableText);
+    QFile::setPermissions(desktop, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST(PermissionsCenter, FolderModeTextSaysWhyAFolderIsUnusable)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("Documents"));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_EQ(PermissionsCenter::folderModeText(file), file + QStringLiteral(" is a file, not a folder. Rename or move it, then Re-check."));
+    EXPECT_TRUE(PermissionsCenter::folderModeText(dir.filePath(QStringLiteral("missing"))).isEmpty());
+    const QString open = dir.filePath(QStringLiteral("Open"));
+    ASSERT_TRUE(QDir().mkpath(open));
+    ASSERT_TRUE(QFile::setPermissions(open, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                                QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    EXPECT_TRUE(PermissionsCenter::folderModeText(open).startsWith(open + QStringLiteral(" belongs to ")));
+    EXPECT_TRUE(PermissionsCenter::folderModeText(open).contains(QStringLiteral(" with mode drwxr-xr-x:")));
 }
 
 #include "PermissionsCenterTest.moc"

@@ -100,9 +100,9 @@ TEST(TavrilonChatView, FreeUpSpaceMovesTheFixtureCachesToTheTrash)
     ChatRig r(nullptr, &cleaner);
 
     r.type(QStringLiteral("free up space"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return r.lastRow()->bubble()->text().startsWith(QStringLiteral("Freed ")); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.lastRow()->bubble()->text().startsWith(QStringLiteral("Moved ")); }, 10000));
     const QString reply = r.lastRow()->bubble()->text();
-    EXPECT_TRUE(reply.endsWith(QStringLiteral(" MB across 1 cache locations."))) << reply.toStdString();
+    EXPECT_TRUE(reply.endsWith(QStringLiteral(" MB from 1 cache location to the Trash."))) << reply.toStdString();
     EXPECT_TRUE(fixture::entries(pip).isEmpty());
     EXPECT_EQ(fixture::entries(fixture::trashFiles()), (QStringList{QStringLiteral("http"), QStringLiteral("wheels")}));
     ASSERT_EQ(r.gate.ledger().size(), 1);

@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxPermissionProbes.h"
 
+#include "platform/linux/FileManager.h"
+
 #include "core/Paths.h"
 
 #include <QDBusConnection>
@@ -137,6 +139,8 @@ QStringList LinuxPermissionProbes::settingsCommand(const QString& desktop, const
     }
     return {};
 }
+
+void LinuxPermissionProbes::showInFiles(const QString& path) { FileManager::showItem(path); }
 
 bool LinuxPermissionProbes::openSettings(const QString& pane)
 {

@@ -28,6 +28,7 @@ public:
     PermissionState folder(Folder folder) const override;
     void notifications(QObject* context, std::function<void(PermissionState)> answer) override;
     bool openSettings(const QString& pane) override;
+    void showInFiles(const QString& path) override;
 
     // The settings program and its arguments for a pane on a desktop; empty when none is known.
     static QStringList settingsCommand(const QString& desktop, const QString& pane);

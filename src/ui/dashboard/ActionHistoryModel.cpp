@@ -22,7 +22,7 @@ TypeStyle typeStyle(ActionRecord::ActionType type)
 
 QString countText(qsizetype count)
 {
-    return cformat("%lld", static_cast<long long>(count)) + QStringLiteral(" actions");
+    return cformat("%lld", static_cast<long long>(count)) + (count == 1 ? QStringLiteral(" action") : QStringLiteral(" actions"));
 }
 
 Row row(const ActionRecord& record, const QLocale& locale)

@@ -3,6 +3,8 @@
 #include "core/ByteCountFormatter.h"
 #include "core/CFormat.h"
 
+#include <algorithm>
+
 namespace DiskCleanerModel {
 
 Content content(bool isScanning, bool isCleaning, bool hasScanned, bool resultsEmpty)
@@ -42,6 +44,16 @@ QString confirmMessage(uint64_t bytes)
 
 QString canFreeText(uint64_t bytes) { return QStringLiteral("Can free: ") + formatByteCount(qint64(bytes)); }
 QString selectedText(uint64_t bytes) { return QStringLiteral("Selected: ") + formatByteCount(qint64(bytes)); }
-QString freedText(uint64_t bytes) { return QStringLiteral("Freed ") + formatByteCount(qint64(bytes)); }
+QString freedText(uint64_t bytes)
+{
+    return QStringLiteral("Moved ") + formatByteCount(qint64(bytes)) + QStringLiteral(" to the Trash");
+}
+
+bool isSelectable(const CleanupTarget& target) { return target.category != CleanupCategory::trashBin; }
+
+qsizetype selectableCount(const QList<CleanupTarget>& results)
+{
+    return std::count_if(results.begin(), results.end(), [](const CleanupTarget& t) { return isSelectable(t); });
+}
 
 }  // namespace DiskCleanerModel

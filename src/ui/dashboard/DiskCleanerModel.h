@@ -25,8 +25,11 @@ QString cleanButtonText(uint64_t selectedBytes);
 QString confirmMessage(uint64_t selectedBytes);
 QString canFreeText(uint64_t reclaimableBytes);
 QString selectedText(uint64_t selectedBytes);
-// What the last clean actually moved into the Trash.
+// What the last clean actually moved into the Trash: the space returns when the Trash is emptied.
 QString freedText(uint64_t bytesMoved);
+// The Trash is measured and listed but never cleaned here: it is emptied from the file manager.
+bool isSelectable(const CleanupTarget& target);
+qsizetype selectableCount(const QList<CleanupTarget>& results);
 
 inline const QString title = QStringLiteral("DISK CLEANUP");
 inline const QString scanningText = QStringLiteral("Scanning directories...");
@@ -37,5 +40,6 @@ inline const QString cleanTitle = QStringLiteral("Your disk is clean!");
 inline const QString cleanHint = QStringLiteral("No significant cache or temp files found.");
 inline const QString rescan = QStringLiteral("Re-scan");
 inline const QString confirmTitle = QStringLiteral("Confirm Cleanup");
+inline const QString trashNote = QStringLiteral("Empty the Trash from the file manager to free this space");
 
 }  // namespace DiskCleanerModel

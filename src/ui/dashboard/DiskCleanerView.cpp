@@ -60,21 +60,33 @@ CleanupTargetRow::CleanupTargetRow(const CleanupTarget& target, bool isSelected,
     : QWidget(parent), m_target(target), m_selected(isSelected), m_themes(themes)
 {
     setObjectName(QStringLiteral("cleanupTargetRow"));
-    setCursor(Qt::PointingHandCursor);
+    if (isSelectable(target)) setCursor(Qt::PointingHandCursor);
     const QColor gray = namedColor(NamedColor::gray);
     const QColor accent = themes.current().accent;
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(16, 8, 16, 8);
     row->setSpacing(12);
     m_check = new SymbolView(QStringLiteral("circle"), 16, gray, this);
+    if (!isSelectable(target)) {
+        // No check mark to tick; its place is kept so the row lines up with the others.
+        QSizePolicy keep = m_check->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        m_check->setSizePolicy(keep);
+        m_check->hide();
+    }
     row->addWidget(m_check);
     row->addWidget(new SymbolView(CleanupTarget::icon(target.category), 14, gray, this));
     auto* names = new QVBoxLayout;
     names->setSpacing(2);
     names->addWidget(new TextView(target.name, DashboardStyle::font(12, QFont::Medium), namedColor(NamedColor::white), this));
-    auto* path = new TextView(target.path, DashboardStyle::mono(10), withOpacity(gray, 0.6), this);
-    path->setElides(true);
-    names->addWidget(path);
+    if (isSelectable(target)) {
+        auto* path = new TextView(target.path, DashboardStyle::mono(10), withOpacity(gray, 0.6), this);
+        path->setElides(true);
+        names->addWidget(path);
+    } else {
+        m_note = new TextView(trashNote, DashboardStyle::font(10), gray, this);
+        names->addWidget(m_note);
+    }
     row->addLayout(names, 1);
     row->addWidget(new TextView(formatByteCount(qint64(target.sizeBytes)), DashboardStyle::mono(12, QFont::Bold), accent,
                                 this));
@@ -84,6 +96,7 @@ CleanupTargetRow::CleanupTargetRow(const CleanupTarget& target, bool isSelected,
 
 void CleanupTargetRow::setSelected(bool selected)
 {
+    if (!isSelectable(m_target)) selected = false;
     if (selected == m_selected) return;
     m_selected = selected;
     m_check->setName(selected ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"));
@@ -93,7 +106,9 @@ void CleanupTargetRow::setSelected(bool selected)
 
 void CleanupTargetRow::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) Q_EMIT toggled();
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && isSelectable(m_target)) {
+        Q_EMIT toggled();
+    }
 }
 
 void CleanupTargetRow::paintEvent(QPaintEvent*)
@@ -209,9 +224,10 @@ DiskCleanerView::DiskCleanerView(DiskCleaner& cleaner, PerformanceMonitor& monit
     connect(m_rescanButton, &QPushButton::clicked, this, [this] { startScan(false); });
     connect(m_selectionButton, &QPushButton::clicked, this, [this] {
         const QList<CleanupTarget>& list = m_cleaner.lastScanResults();
-        if (m_selected.size() != list.size()) {
+        if (m_selected.size() != selectableCount(list)) {
             m_selected.clear();
-            for (const CleanupTarget& t : list) m_selected.insert(t.id);
+            for (const CleanupTarget& t : list)
+                if (isSelectable(t)) m_selected.insert(t.id);
         } else {
             m_selected.clear();
         }
@@ -257,7 +273,7 @@ QList<CleanupTargetRow*> DiskCleanerView::rows() const
 
 void DiskCleanerView::toggleSelection(const CleanupTarget& target)
 {
-    if (!m_selected.remove(target.id)) m_selected.insert(target.id);
+    if (!m_selected.remove(target.id) && isSelectable(target)) m_selected.insert(target.id);
     syncSelection();
     refresh();
 }
@@ -385,7 +401,7 @@ void DiskCleanerView::refresh()
     QWidget* shown = currentContent();
     for (QWidget* w : {m_prompt, m_busy, m_clean, m_results}) w->setVisible(w == shown);
 
-    m_selectionButton->setText(selectionButtonText(m_selected.size(), list.size()));
+    m_selectionButton->setText(selectionButtonText(m_selected.size(), selectableCount(list)));
     m_cleanButton->setText(cleanButtonText(selected));
     const bool enabled = !m_selected.isEmpty();
     m_cleanButton->setEnabled(enabled);

@@ -21,13 +21,16 @@ class QScrollArea;
 class ThemeManager;
 class TextView;
 
-// One found location: check mark, category symbol, name over path, size. A click toggles it.
+// One found location: check mark, category symbol, name over path, size. A click toggles it;
+// the Trash's row has no check mark and says where it is emptied instead of its path.
 class CleanupTargetRow : public QWidget {
     Q_OBJECT
 public:
     CleanupTargetRow(const CleanupTarget& target, bool isSelected, ThemeManager& themes, QWidget* parent = nullptr);
     const CleanupTarget& target() const { return m_target; }
     bool isSelected() const { return m_selected; }
+    // The line under the name of a row that cannot be selected (the Trash); null on the others.
+    TextView* note() const { return m_note; }
     void setSelected(bool selected);
 
 Q_SIGNALS:
@@ -40,6 +43,7 @@ protected:
 private:
     CleanupTarget m_target;
     SymbolView* m_check;
+    TextView* m_note = nullptr;
     bool m_selected;
     ThemeManager& m_themes;
 };

@@ -14,9 +14,13 @@
 #include "ui/theme/ThemeManager.h"
 
 #include <QHBoxLayout>
+#include <QStringList>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace NetworkTabModel {
 
@@ -32,6 +36,36 @@ QString totalText(const AppSettings& settings, uint64_t bytes)
 
 QString connectionsText(int64_t count) { return cformat("%lld", static_cast<long long>(count)); }
 
+ChartAxis chartAxis(double highestBytesPerSecond, bool bits)
+{
+    const double scale = bits ? 8.0 : 1.0;
+    const double highest = std::max(1000.0, std::isfinite(highestBytesPerSecond) ? highestBytesPerSecond * scale : 0.0);
+    // The smallest 1, 2 or 5 times a power of ten that holds the highest rate; its half is
+    // then round too (0.5, 1, 2.5).
+    double top = std::pow(10.0, std::floor(std::log10(highest)));
+    for (double step : {1.0, 2.0, 5.0, 10.0}) {
+        if (top * step >= highest * (1 - 1e-12)) {
+            top *= step;
+            break;
+        }
+    }
+    static const char* const byteUnits[] = {"B/s", "KB/s", "MB/s", "GB/s"};
+    static const char* const bitUnits[] = {"bps", "Kbps", "Mbps", "Gbps"};
+    int unit = 0;
+    double inUnit = top;
+    while (inUnit >= 1000 && unit < 3) {
+        inUnit /= 1000;
+        ++unit;
+    }
+    const QString suffix = QStringLiteral(" ") + QString::fromLatin1(bits ? bitUnits[unit] : byteUnits[unit]);
+    auto number = [](double v) {
+        QString text = cformat("%.1f", v);
+        if (text.endsWith(QLatin1String(".0"))) text.chop(2);
+        return text;
+    };
+    return ChartAxis{top / scale, {number(0) + suffix, number(inUnit / 2) + suffix, number(inUnit) + suffix}};
+}
+
 QString connectionsNote(int64_t activeConnections)
 {
     if (activeConnections != 0)
@@ -44,13 +78,14 @@ QString connectionsNote(int64_t activeConnections)
 
 using namespace NetworkTabModel;
 
-// Receive and send rates over the last minutes, in KiB/s, as two smoothed lines.
+// Receive and send rates over the last minutes as two smoothed lines, on a round scale.
 class BandwidthChart : public QWidget {
 public:
     BandwidthChart(ThemeManager& themes, QWidget* parent) : QWidget(parent), m_themes(themes) { setFixedHeight(200); }
-    void set(QList<NetworkSnapshot> points)
+    void set(QList<NetworkSnapshot> points, bool bits)
     {
         m_points = std::move(points);
+        m_bits = bits;
         update();
     }
 
@@ -61,17 +96,18 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         const QRectF area = QRectF(rect()).adjusted(52, 6, -4, -6);
-        double top = 1;
-        for (const NetworkSnapshot& s : m_points) top = std::max({top, s.rateIn / 1024, s.rateOut / 1024});
+        double highest = 0;
+        for (const NetworkSnapshot& s : m_points) highest = std::max({highest, s.rateIn, s.rateOut});
+        const ChartAxis axis = chartAxis(highest, m_bits);
+        const double top = axis.top;
         const QColor gray = namedColor(NamedColor::gray);
         p.setFont(DashboardStyle::mono(8));
-        for (double f : {0.0, 0.5, 1.0}) {
-            const double y = area.bottom() - area.height() * f;
+        for (int i = 0; i < 3; ++i) {
+            const double y = area.bottom() - area.height() * 0.5 * i;
             p.setPen(QPen(m_themes.current().border, 1));
             p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
             p.setPen(gray);
-            p.drawText(QRectF(0, y - 7, 48, 14), Qt::AlignRight | Qt::AlignVCenter,
-                       cformat("%lld", static_cast<long long>(top * f)) + QStringLiteral(" KB/s"));
+            p.drawText(QRectF(0, y - 7, 48, 14), Qt::AlignRight | Qt::AlignVCenter, axis.labels[i]);
         }
         const qint64 t0 = m_points.first().timestamp.toMSecsSinceEpoch();
         const qint64 span = std::max<qint64>(1, m_points.last().timestamp.toMSecsSinceEpoch() - t0);
@@ -79,7 +115,7 @@ protected:
             QList<QPointF> raw;
             for (const NetworkSnapshot& s : m_points) {
                 const double x = area.left() + area.width() * double(s.timestamp.toMSecsSinceEpoch() - t0) / double(span);
-                raw << QPointF(x, area.bottom() - area.height() * std::max(0.0, value(s) / 1024) / top);
+                raw << QPointF(x, area.bottom() - area.height() * std::max(0.0, value(s)) / top);
             }
             const QList<QPointF> curve = ChartCurve::smooth(raw);
             QPainterPath path(curve.first());
@@ -94,6 +130,7 @@ protected:
 private:
     ThemeManager& m_themes;
     QList<NetworkSnapshot> m_points;
+    bool m_bits = false;
 };
 
 NetworkTab::NetworkTab(NetworkMonitor& monitor, AppSettings& settings, ThemeManager& themes, QWidget* parent)
@@ -224,7 +261,8 @@ void NetworkTab::refresh()
     const bool enough = m_monitor.networkHistory().size() >= 2;
     m_collecting->setVisible(!enough);
     m_chart->setVisible(enough);
-    m_chart->set(chartHistory(m_monitor.networkHistory()));
+    m_chart->set(chartHistory(m_monitor.networkHistory()),
+                 m_settings.dataRateUnitRaw() == AppSettings::rawValue(AppSettings::DataRateUnit::bits));
     m_count->setText(connectionsText(m_monitor.activeConnectionCount()));
 
     while (QLayoutItem* item = m_lines->takeAt(0)) {

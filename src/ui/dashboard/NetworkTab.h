@@ -3,6 +3,7 @@
 #include "monitoring/NetworkSnapshot.h"
 
 #include <QList>
+#include <QStringList>
 #include <QWidget>
 
 class AppSettings;
@@ -18,6 +19,14 @@ inline constexpr int chartPoints = 60;
 QList<NetworkSnapshot> chartHistory(const QList<NetworkSnapshot>& history);
 QString totalText(const AppSettings& settings, uint64_t bytes);
 QString connectionsText(int64_t count);
+// The chart's vertical scale: a round top at or above the highest rate (at least 1 KB/s), in the
+// rate formatter's base-1000 units (bits when `bits`), and the labels of its ticks at 0, half
+// and the top, bottom first. `top` is in bytes per second.
+struct ChartAxis {
+    double top = 0;
+    QStringList labels;
+};
+ChartAxis chartAxis(double highestBytesPerSecond, bool bits);
 // The line under the connections header when no process list is published.
 QString connectionsNote(int64_t activeConnections);
 inline const QString collecting = QStringLiteral("Collecting data...");

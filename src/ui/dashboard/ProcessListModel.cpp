@@ -6,7 +6,7 @@ namespace ProcessListModel {
 
 QString countText(qsizetype count)
 {
-    return cformat("%lld", static_cast<long long>(count)) + QStringLiteral(" processes");
+    return cformat("%lld", static_cast<long long>(count)) + (count == 1 ? QStringLiteral(" process") : QStringLiteral(" processes"));
 }
 
 NamedColor cpuColor(double cpuUsage)

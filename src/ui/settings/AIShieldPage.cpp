@@ -40,9 +40,9 @@ public:
         refreshOn(&shield, &AIShieldControls::changed);
         rows()->addWidget(new SectionHeader(QStringLiteral("AI Shield"), QStringLiteral("shield.lefthalf.filled")));
         rows()->addWidget(makeText(QStringLiteral("AI Shield watches the AI processes running on your computer \u2014 Claude, "
-                                              "Cursor, Ollama, ChatGPT, and others. v1 adds open-file tracking, network "
-                                              "endpoints, advisory boundary alerts, and quiet-hours suspension. No "
-                                              "blocking \u2014 observation and reversible pause only."),
+                                              "Cursor, Ollama, llama-server and others: the files they open, the network "
+                                              "endpoints they reach, advisory boundary alerts, and quiet-hours "
+                                              "suspension. No blocking \u2014 observation and reversible pause only."),
                                sysFont(12), gray, true));
 
         // Quiet hours.

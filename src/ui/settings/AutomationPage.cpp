@@ -26,9 +26,9 @@ public:
         auto* first = new SettingsCard(16);
         first->content()->addWidget(toggleRow(
             QStringLiteral("aiWorkloadModeEnabled"), QStringLiteral("AI Workload Mode"),
-            QStringLiteral("When it sees Cursor, Claude, Ollama, MLX, Xcode or LM Studio running, it lowers the priority "
-                           "of background apps (Spotify, Slack, Discord, Mail) and pauses cloud sync to give the AI tool "
-                           "a clear runway."),
+            QStringLiteral("When it sees Cursor, Ollama, LM Studio, llama-server, ComfyUI or Aider running, it lowers "
+                           "the priority of background apps (Spotify, Slack, Discord, Thunderbird, Telegram) and of the "
+                           "Search Index, and pauses cloud sync to give the AI tool a clear runway."),
             [&s] { return s.aiWorkloadModeEnabled(); }, [&s](bool on) { s.setAiWorkloadModeEnabled(on); }));
         auto* pause = new QWidget;
         pause->setObjectName(QStringLiteral("pauseRow"));

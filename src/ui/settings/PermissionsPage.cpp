@@ -21,6 +21,17 @@ QString permissionsSummary(int missing)
            QStringLiteral(" missing. Each one below says exactly what it costs you.");
 }
 
+QString remedyButtonText(PermissionRemedy remedy)
+{
+    switch (remedy) {
+    case PermissionRemedy::none: break;
+    case PermissionRemedy::openSettings: return QStringLiteral("Open Settings");
+    case PermissionRemedy::createFolder: return QStringLiteral("Create Folder");
+    case PermissionRemedy::showInFiles: return QStringLiteral("Show in Files");
+    }
+    return {};
+}
+
 namespace {
 
 struct StateLook {
@@ -70,30 +81,25 @@ public:
         column->addWidget(makeText(item.whatItEnables, sysFont(11), gray, true, this));
         if (item.state == PermissionState::granted) return;
         column->addWidget(makeText(item.ifMissing, sysFont(11, QFont::Medium), orange, true, this));
+        if (!item.howToFix.isEmpty()) {
+            QLabel* fix = makeText(item.howToFix, sysFont(11), gray, true, this);
+            fix->setObjectName(QStringLiteral("howToFix"));
+            fix->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            column->addWidget(fix);
+        }
+        const QString label = remedyButtonText(item.remedy);
+        if (label.isEmpty()) return;
         auto* buttons = new QHBoxLayout;
         buttons->setSpacing(8);
-        const bool grant = item.canPrompt && item.state == PermissionState::notDetermined;
-        auto* primary = new QPushButton(grant ? QStringLiteral("Grant\u2026") : QStringLiteral("Open Settings"), this);
+        auto* primary = new QPushButton(label, this);
         SettingsStyle::themedButton(primary);
         primary->setObjectName(QStringLiteral("primaryButton"));
         primary->setDefault(true);
         buttons->addWidget(primary);
-        QList<QPushButton*> actions{primary};
-        if (item.canPrompt && item.state == PermissionState::denied) {
-            auto* again = new QPushButton(QStringLiteral("Ask Me Again"), this);
-            SettingsStyle::themedButton(again);
-            again->setObjectName(QStringLiteral("askAgainButton"));
-            again->setToolTip(QStringLiteral("Attempts the access again. Linux will not re-prompt after a denial, so this "
-                                             "also opens Settings."));
-            buttons->addWidget(again);
-            actions.append(again);
-        }
         buttons->addStretch(1);
         column->addLayout(buttons);
-        // Both ask the center; it decides per permission whether to prompt, open the settings, or both.
         const PermissionItem copy = item;
-        for (QPushButton* b : actions)
-            QObject::connect(b, &QPushButton::clicked, this, [&center, copy] { center.requestAccess(copy); });
+        QObject::connect(primary, &QPushButton::clicked, this, [&center, copy] { center.requestAccess(copy); });
     }
 
 protected:
@@ -153,10 +159,7 @@ public:
             unavailable->setVisible(center.message().has_value());
         });
         rows()->addWidget(unavailable);
-        rows()->addWidget(makeText(QStringLiteral("Linux does not prompt for these. Where one is missing, the button opens "
-                                              "the matching page of your desktop's settings instead. Changes take "
-                                              "effect when Veltranmoor is restarted."),
-                               sysFont(10), gray, true));
+        rows()->addWidget(makeText(permissionsFooter, sysFont(10), gray, true));
     }
 };
 

@@ -6,6 +6,7 @@
 #include "ui/dashboard/SymbolView.h"
 #include "ui/settings/SettingsBlocks.h"
 #include "ui/settings/SettingsPage.h"
+#include "ui/settings/SettingsPages.h"
 #include "ui/theme/ThemeManager.h"
 
 #include <QAbstractButton>
@@ -17,6 +18,12 @@
 #include <QVBoxLayout>
 
 using namespace SettingsStyle;
+
+QString profileHistoryLine(const ProfileSwitchEvent& event)
+{
+    if (event.from == QLatin1String("initial") || event.from == event.to) return event.to;
+    return event.from + QStringLiteral(" \u2192 ") + event.to;
+}
 
 namespace {
 
@@ -192,8 +199,7 @@ public:
                 row->setObjectName(QStringLiteral("historyRow"));
                 auto* line = new QHBoxLayout(row);
                 line->setContentsMargins(0, 2, 0, 2);
-                line->addWidget(makeText(e.from + QStringLiteral(" \u2192 ") + e.to, sysFont(11, QFont::Medium), Qt::white,
-                                     false, row));
+                line->addWidget(makeText(profileHistoryLine(e), sysFont(11, QFont::Medium), Qt::white, false, row));
                 line->addStretch(1);
                 line->addWidget(makeText(e.reason, sysFont(10), gray, false, row));
                 line->addWidget(makeText(AIInsightsModel::relativeTime(e.timestamp, now) + QStringLiteral(" ago"), sysFont(9),

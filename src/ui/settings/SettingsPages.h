@@ -7,6 +7,8 @@
 #include <optional>
 
 class AppSettings;
+enum class PermissionRemedy;
+struct ProfileSwitchEvent;
 
 // The small rules of the settings pages, apart from their widgets.
 
@@ -33,8 +35,17 @@ qint64 withHour(qint64 minutes, qint64 hour);
 QString clockText(qint64 minutes);
 }  // namespace QuietHours
 
+// A profile history row's left text: "from → to", or the profile alone where it was applied
+// without a switch from another one (at start-up, or chosen again).
+QString profileHistoryLine(const ProfileSwitchEvent& event);
+
 // The Permissions page's summary for this many missing permissions.
 QString permissionsSummary(int missing);
+// The button a missing permission's card offers; empty where there is nothing to press.
+QString remedyButtonText(PermissionRemedy remedy);
+inline const QString permissionsFooter =
+    QStringLiteral("Linux does not prompt for any of these. Where one is missing, its card says what to change; "
+                   "Re-check reads them again.");
 
 // Why an API key cannot be stored (a line break or another control character in it), or none.
 std::optional<QString> apiKeyProblem(const QString& key);

@@ -1,30 +1,31 @@
 #include "ui/shell/PermissionsCenter.h"
 
 #include "core/Clock.h"
+#include "core/MainThread.h"
 #include "core/Scheduler.h"
+#include "core/SerialQueue.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
+
+#include <sys/stat.h>
 
 using namespace std::chrono_literals;
 using Folder = PermissionProbes::Folder;
 
-namespace {
-
-std::optional<Folder> folderOf(const QString& id)
-{
-    if (id == QStringLiteral("desktop")) return Folder::desktop;
-    if (id == QStringLiteral("documents")) return Folder::documents;
-    if (id == QStringLiteral("downloads")) return Folder::downloads;
-    return std::nullopt;
-}
-
-}  // namespace
-
 PermissionsCenter::PermissionsCenter(PermissionProbes& probes, Scheduler& scheduler, const Clock& clock, QObject* parent)
-    : QObject(parent), m_probes(probes), m_scheduler(scheduler), m_clock(clock)
+    : QObject(parent),
+      m_probes(probes),
+      m_scheduler(scheduler),
+      m_clock(clock),
+      m_worker(std::make_unique<SerialQueue>(QStringLiteral("app.veltranmoor.permissions")))
 {
     refresh();
 }
+
+PermissionsCenter::~PermissionsCenter() { m_worker.reset(); }
 
 int PermissionsCenter::missing() const
 {
@@ -32,32 +33,61 @@ int PermissionsCenter::missing() const
                              [](const PermissionItem& i) { return i.state != PermissionState::granted; }));
 }
 
+QString PermissionsCenter::folderModeText(const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    if (!S_ISDIR(st.st_mode)) {
+        return path + QStringLiteral(" is a file, not a folder. Rename or move it, then Re-check.");
+    }
+    QString mode = QStringLiteral("d");
+    const mode_t bits[] = {S_IRUSR, S_IWUSR, S_IXUSR, S_IRGRP, S_IWGRP, S_IXGRP, S_IROTH, S_IWOTH, S_IXOTH};
+    for (int i = 0; i < 9; ++i) mode += (st.st_mode & bits[i]) ? QLatin1Char("rwx"[i % 3]) : QLatin1Char('-');
+    const QString owner = QFileInfo(path).owner();
+    return path + QStringLiteral(" belongs to ") + (owner.isEmpty() ? QString::number(st.st_uid) : owner) +
+           QStringLiteral(" with mode ") + mode +
+           QStringLiteral(": you need to read, write and open it. Its owner can change that in the folder's "
+                          "Properties, or with chmod u+rwx; then Re-check.");
+}
+
 void PermissionsCenter::refresh()
 {
+    auto folderItem = [this](const QString& id, const QString& name, const QString& enables, const QString& ifMissing,
+                             Folder folder) {
+        PermissionItem item{id, name, enables, ifMissing, m_probes.folder(folder), QString()};
+        item.path = m_probes.folderPath(folder);
+        if (item.state == PermissionState::notDetermined) {
+            item.remedy = PermissionRemedy::createFolder;
+        } else if (item.state == PermissionState::denied) {
+            item.remedy = PermissionRemedy::showInFiles;
+            item.howToFix = folderModeText(item.path);
+        }
+        return item;
+    };
+    PermissionItem journal{QStringLiteral("fda"), journalName,
+                           QStringLiteral("Read the system journal for wake and maintenance reports, and system-level usage."),
+                           QStringLiteral("The system journal cannot be read, so wake and maintenance reports are incomplete."),
+                           m_probes.fullDiskAccess(), QString()};
+    if (journal.state != PermissionState::granted) journal.howToFix = journalFix;
     m_items = {
-        {QStringLiteral("fda"), QStringLiteral("Full Disk Access"),
-         QStringLiteral("Read the system journal for wake and maintenance reports, and system-level usage."),
-         QStringLiteral("The system journal cannot be read, so wake and maintenance reports are incomplete."),
-         m_probes.fullDiskAccess(), QStringLiteral("privacy"), false},
+        journal,
         {QStringLiteral("accessibility"), QStringLiteral("Accessibility"),
          QStringLiteral("Detect a physically stuck key and other input faults."), QStringLiteral("Stuck-key watching is off."),
-         m_probes.accessibility(), QStringLiteral("universal-access"), false},
-        {QStringLiteral("desktop"), QStringLiteral("Desktop Folder"),
-         QStringLiteral("Work Guard snapshots of unsaved work on your Desktop."),
-         QStringLiteral("Work Guard is half-blind \u2014 it protects Documents but NOT your Desktop."),
-         m_probes.folder(Folder::desktop), QStringLiteral("privacy"), true},
-        {QStringLiteral("documents"), QStringLiteral("Documents Folder"),
-         QStringLiteral("Work Guard snapshots of unsaved work in Documents."),
-         QStringLiteral("Work Guard cannot protect files in Documents."), m_probes.folder(Folder::documents),
-         QStringLiteral("privacy"), true},
-        {QStringLiteral("downloads"), QStringLiteral("Downloads Folder"),
-         QStringLiteral("Find large forgotten files in Downloads when reclaiming space."),
-         QStringLiteral("Downloads is skipped when looking for space to reclaim."), m_probes.folder(Folder::downloads),
-         QStringLiteral("privacy"), true},
+         m_probes.accessibility(), QStringLiteral("universal-access"), PermissionRemedy::openSettings},
+        folderItem(QStringLiteral("desktop"), QStringLiteral("Desktop Folder"),
+                   QStringLiteral("Work Guard snapshots of unsaved work on your Desktop."),
+                   QStringLiteral("Work Guard is half-blind \u2014 it protects Documents but NOT your Desktop."),
+                   Folder::desktop),
+        folderItem(QStringLiteral("documents"), QStringLiteral("Documents Folder"),
+                   QStringLiteral("Work Guard snapshots of unsaved work in Documents."),
+                   QStringLiteral("Work Guard cannot protect files in Documents."), Folder::documents),
+        folderItem(QStringLiteral("downloads"), QStringLiteral("Downloads Folder"),
+                   QStringLiteral("Find large forgotten files in Downloads when reclaiming space."),
+                   QStringLiteral("Downloads is skipped when looking for space to reclaim."), Folder::downloads),
         {QStringLiteral("notifications"), QStringLiteral("Notifications"),
          QStringLiteral("Warn you before an automatic cleanup runs, and report what changed."),
          QStringLiteral("Automatic maintenance happens with no warning and no summary."), PermissionState::notDetermined,
-         QStringLiteral("notifications"), true},
+         QString()},
     };
     m_lastChecked = m_clock.now();
     Q_EMIT changed();
@@ -68,6 +98,8 @@ void PermissionsCenter::refresh()
         for (PermissionItem& item : self->m_items) {
             if (item.id != QStringLiteral("notifications")) continue;
             item.state = state;
+            // Nothing to grant: what is missing is a server on the bus.
+            item.howToFix = state == PermissionState::denied ? notificationServerFix : QString();
             Q_EMIT self->changed();
             return;
         }
@@ -76,16 +108,23 @@ void PermissionsCenter::refresh()
 
 void PermissionsCenter::requestAccess(const PermissionItem& item)
 {
-    if (item.id == QStringLiteral("notifications")) {
-        // Asking again is asking the server again; the refresh below does that.
-    } else if (const std::optional<Folder> folder = folderOf(item.id)) {
-        // Linux asks nothing before a folder is read: what blocks it is its mode, which the
-        // settings pane explains.
-        if (item.state == PermissionState::denied) openSettings(item);
-    } else {
-        openSettings(item);
-    }
     QPointer<PermissionsCenter> self(this);
+    switch (item.remedy) {
+    case PermissionRemedy::none: break;
+    case PermissionRemedy::openSettings: openSettings(item); break;
+    case PermissionRemedy::showInFiles: m_probes.showInFiles(item.path); break;
+    case PermissionRemedy::createFolder:
+        if (!item.path.isEmpty()) {
+            // The destructor waits for the worker, so `this` outlives the work.
+            m_worker->async([this, self, path = item.path] {
+                QDir().mkpath(path);
+                postTo(this, [self] {
+                    if (self) self->refresh();
+                });
+            });
+        }
+        break;
+    }
     m_scheduler.after(1500ms, this, [self] {
         if (self) self->refresh();
     });

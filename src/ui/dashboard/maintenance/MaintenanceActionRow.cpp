@@ -4,6 +4,7 @@
 #include "ui/dashboard/NamedColor.h"
 #include "ui/dashboard/SymbolView.h"
 #include "ui/dashboard/TextView.h"
+#include "ui/dashboard/maintenance/MaintenanceModel.h"
 #include "ui/dashboard/WrappedTextView.h"
 #include "ui/theme/ThemeManager.h"
 
@@ -122,6 +123,9 @@ MaintenanceActionRow::MaintenanceActionRow(const QString& icon, const QString& t
     if (isAuthRequired) {
         m_lock = new SymbolView(QStringLiteral("lock.shield"), 10, theme.warning, this);
         titleRow->addWidget(m_lock);
+        m_authNote = new TextView(MaintenanceModel::passwordNote, DashboardStyle::font(10), theme.warning, this);
+        m_authNote->setObjectName(QStringLiteral("authNote"));
+        titleRow->addWidget(m_authNote);
     }
     titleRow->addStretch(1);
     texts->addLayout(titleRow);
@@ -158,4 +162,5 @@ void MaintenanceActionRow::recolour()
     m_title->setColor(theme.text);
     m_subtitle->setColor(theme.textDim);
     if (m_lock) m_lock->setColor(theme.warning);
+    if (m_authNote) m_authNote->setColor(theme.warning);
 }

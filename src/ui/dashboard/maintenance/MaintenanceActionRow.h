@@ -53,6 +53,7 @@ public:
     QString title() const;
     QString subtitle() const;
     bool hasLock() const { return m_lock != nullptr; }
+    TextView* authNote() const { return m_authNote; }
     MaintenanceActionButton* button() const { return m_button; }
     WrappedTextView* subtitleView() const { return m_subtitle; }
 
@@ -66,6 +67,7 @@ private:
     SymbolView* m_icon;
     TextView* m_title;
     SymbolView* m_lock = nullptr;
+    TextView* m_authNote = nullptr;
     WrappedTextView* m_subtitle;
     MaintenanceActionButton* m_button;
     bool m_enabled = true;

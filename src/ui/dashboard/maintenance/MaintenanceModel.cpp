@@ -42,7 +42,7 @@ QString relativeText(const QDateTime& date, const QDateTime& now)
 QString audioSubtitle(const std::optional<QDateTime>& lastReset, const QDateTime& now)
 {
     if (lastReset) return QStringLiteral("Last reset ") + relativeText(*lastReset, now);
-    return QStringLiteral("Recover from stuck devices, AirPods drop-outs, distorted output");
+    return QStringLiteral("Recover from stuck devices, Bluetooth audio drop-outs, distorted output");
 }
 
 QString dnsSubtitle(const std::optional<QDateTime>& lastFlush, const QDateTime& now)

@@ -19,7 +19,8 @@ inline const QString pageCaption =
     QStringLiteral("One-click recovery for the small computer problems that usually take a Terminal session.");
 
 inline const QString fixesTitle = QStringLiteral("INSTANT FIXES");
-inline const QString fixesCaption = QStringLiteral("Each prompts for your password once");
+// Shown on each row that asks for the administrator password, beside its lock.
+inline const QString passwordNote = QStringLiteral("Prompts for your password once");
 inline const QString audioTitle = QStringLiteral("Reset Audio Server");
 inline const QString dnsTitle = QStringLiteral("Flush DNS Cache");
 

@@ -140,6 +140,7 @@ QWidget* sectionTitle(const QString& title, const QString& caption, const Palett
     column->setSpacing(2);
     column->addWidget(
         new TextView(title, DashboardStyle::tracked(DashboardStyle::mono(10, QFont::Bold), 1.5), theme.accent, w));
+    if (caption.isEmpty() && !captionView) return w;
     auto* text = new TextView(caption, DashboardStyle::font(11), theme.textDim, w);
     text->setElides(true);
     column->addWidget(text);
@@ -294,7 +295,8 @@ void MaintenanceView::buildPage()
     // Instant fixes.
     QVBoxLayout* fixes = nullptr;
     column->addWidget(sectionColumn(page, &fixes));
-    fixes->addWidget(sectionTitle(fixesTitle, fixesCaption, theme, page));
+    // Some fixes run as the user and some ask for the password: each row that asks says so.
+    fixes->addWidget(sectionTitle(fixesTitle, QString(), theme, page));
     auto* card = new ActionCard(m_themes, page);
     card->setObjectName(QStringLiteral("fixesCard"));
     auto addRow = [&](MaintenanceActionRow* row) {
