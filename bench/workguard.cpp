@@ -171,6 +171,8 @@ void recoveryWindowFigures(const char* self)
         std::fputs(child.readAllStandardOutput().constData(), stdout);
     }
     std::fflush(stdout);
+}
+
 // A clock moved by hand: saves 31 s apart without waiting for them.
 class StepClock final : public Clock {
 public:
@@ -180,23 +182,6 @@ public:
 private:
     QDateTime m_now = QDateTime::currentDateTimeUtc();
 };
-
-double cpuSeconds()
-{
-    struct rusage ru {};
-    ::getrusage(RUSAGE_SELF, &ru);
-    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
-long rssKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 int bucketCount(const QString& root)
 {
@@ -306,7 +291,7 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         const int bucketsBefore = bucketCount(guard.snapshotsRoot());
         const qint64 bytesBefore = storeSize(guard.snapshotsRoot()).first;
-        const double cpuBefore = cpuSeconds();
+        const double cpuBefore = bench::cpuSeconds();
         const pid_t child = ::fork();
         if (child == 0) {
             for (int i = 0; i < 10000; ++i) {
@@ -330,7 +315,7 @@ int main(int argc, char** argv)
             quiet = count == lastCount ? quiet + 1 : 0;
             lastCount = count;
         }
-        const double cpu = cpuSeconds() - cpuBefore;
+        const double cpu = bench::cpuSeconds() - cpuBefore;
         guard.stop();
         std::printf("checkout_10000_files_guard_cpu_s %.2f\ncheckout_10000_files_buckets_added %d\n"
                     "checkout_10000_files_store_bytes_added %lld\n",
@@ -355,10 +340,10 @@ int main(int argc, char** argv)
         }
         WorkGuard guard({.clock = clock, .scheduler = scheduler});
         guard.queue().sync([] {});
-        const long before = rssKiB();
+        const long before = bench::residentKb();
         guard.queue().sync([&] { guard.runSweep(QStringLiteral("periodic")); });
         app.processEvents();
-        const long after = rssKiB();
+        const long after = bench::residentKb();
         std::printf("rss_before_sweep_200000_files_kib %ld\nrss_after_sweep_200000_files_kib %ld\n", before, after);
     }
     return 0;
