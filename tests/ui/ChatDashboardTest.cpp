@@ -149,7 +149,7 @@ TEST(ChatInDashboard, FreeUpSpaceCleansTheFixtureHomeAndAnUndoRunsOnce)
     auto* history = qobject_cast<HistoryTab*>(d.window->tabView());
     ASSERT_NE(history, nullptr);
     settle();
-    EXPECT_EQ(history->countText()->text(), QStringLiteral("1 actions"));
+    EXPECT_EQ(history->countText()->text(), QStringLiteral("1 action"));
     ASSERT_EQ(d.rig.monitor.actionHistory().size(), 1);
     const ActionRecord cleaned = d.rig.monitor.actionHistory().first();
     EXPECT_EQ(cleaned.action, ActionType::cacheCleared);
