@@ -56,6 +56,16 @@ Sidebar::Sidebar(const DashboardEnvironment& env, QWidget* parent) : QWidget(par
     column->addLayout(tabs);
     column->addStretch(1);
 
+    // Quitting is always within reach here, whether or not the desktop shows a tray.
+    auto* quitRow = new QVBoxLayout;
+    quitRow->setContentsMargins(12, 12, 12, 0);
+    m_quit = new SidebarButton(QStringLiteral("xmark.circle"), QStringLiteral("Quit Veltranmoor"), this);
+    m_quit->setObjectName(QStringLiteral("quit"));
+    m_quit->setToolTip(QStringLiteral("Quit Veltranmoor (Ctrl+Q)"));
+    connect(m_quit, &QAbstractButton::clicked, this, &Sidebar::quitClicked);
+    quitRow->addWidget(m_quit);
+    column->addLayout(quitRow);
+
     auto* footer = new QVBoxLayout;
     footer->setContentsMargins(16, 16, 16, 16);
     footer->setSpacing(6);
@@ -116,6 +126,7 @@ void Sidebar::refresh()
         m_buttons[i]->setAccentColor(theme.accent);
         m_buttons[i]->setBadge(rows[i].badge);
     }
+    m_quit->setAccentColor(theme.accent);
     m_vrax->setVisible(m_env.settings.vraxIntegrationEnabled());
     m_pill->setStyle(ProfileStyle::of(m_env.profileManager.activeProfile()));
 

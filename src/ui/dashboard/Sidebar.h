@@ -34,9 +34,11 @@ public:
     IconTextRow* monitoringRow() const { return m_monitoring; }
     TextView* personalityRow() const { return m_personality; }
     TextView* actionsRow() const { return m_actions; }
+    SidebarButton* quitButton() const { return m_quit; }
 
 Q_SIGNALS:
     void tabClicked(DashboardTab tab);
+    void quitClicked();
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -51,4 +53,5 @@ private:
     TextView* m_personality;
     TextView* m_actions;
     TextView* m_maker;
+    SidebarButton* m_quit;
 };

@@ -1,5 +1,7 @@
 #include "ui/shell/HUDWidgetView.h"
 
+#include "ui/theme/Contrast.h"
+
 #include "actions/EpitopeLibrary.h"
 #include "core/AppSettings.h"
 #include "monitoring/PerformanceMonitor.h"
@@ -193,7 +195,7 @@ protected:
             p.setPen(t.textDim);
             p.drawText(QRectF(0, y, 46, rowHeight), Qt::AlignLeft | Qt::AlignVCenter, r.label);
             p.setFont(mono(12, QFont::Bold));
-            p.setPen(r.color);
+            p.setPen(legibleOn(r.color, t.background, 4.5, t.textBright));
             p.drawText(QRectF(52, y, width() - 52, rowHeight), Qt::AlignLeft | Qt::AlignVCenter, r.value);
             y += rowHeight + gap;
         }
