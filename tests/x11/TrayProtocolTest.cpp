@@ -493,6 +493,8 @@ TEST(TrayProtocol, ScreenshotsOfPopoverAndMenuUnderDarkAndLightPalettes)
     t.install();
     QWidget* popoverWindow = t.controller->popover();
     ASSERT_NE(popoverWindow, nullptr);
+    // The popover opens at the pointer; near the top of the screen the whole readout fits below.
+    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QStringLiteral("900"), QStringLiteral("2")}), 0);
 
     for (const auto& [palette, family] : {std::pair{&PaletteTheme::hud(), "dark"}, std::pair{&PaletteTheme::daylight(), "light"}}) {
         t.rig.themes.setCurrent(*palette);
