@@ -158,6 +158,11 @@ TEST(PaletteContrast, SettingsTitlesReadInEveryPalette)
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     view.selectSection(SettingsSection::appearance);
+    // The profile cards lie on the palette's surface.
+    SettingsView profiles(env);
+    profiles.resize(860, 640);
+    profiles.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&profiles));
     DashboardEnvironment dashboard = rig.base.env();
     dashboard.settingsView = &env;
     DetailedView window(dashboard);
@@ -177,6 +182,11 @@ TEST(PaletteContrast, SettingsTitlesReadInEveryPalette)
         auto* title = view.page()->findChild<QLabel*>(QStringLiteral("sectionTitle"));
         ASSERT_NE(title, nullptr);
         checks << Check{"page title", inkContrast(own, inImage(title, &view, own)), textRatio};
+        const QImage cards = profiles.grab().toImage();
+        const QList<QLabel*> names = profiles.page()->findChildren<QLabel*>(QStringLiteral("profileName"));
+        ASSERT_EQ(names.size(), 6);
+        for (QLabel* name : names)
+            checks << Check{name->text() + " card", inkContrast(cards, inImage(name, &profiles, cards)), textRatio};
 
         const QImage inTab = window.grab().toImage();
         auto* tabTitle = tab->page()->findChild<QLabel*>(QStringLiteral("sectionTitle"));

@@ -66,7 +66,7 @@ TEST(QuitReach, DashboardOffersQuitAndClosingItQuitsOnlyWithoutATray)
 
         SidebarButton* quit = window->sidebar()->quitButton();
         ASSERT_NE(quit, nullptr);
-        EXPECT_EQ(quit->label(), QStringLiteral("Quit Veltranmoor"));
+        EXPECT_EQ(quit->label(), QStringLiteral("Quit"));
         QTest::mouseClick(quit, Qt::LeftButton);
         settle();
         EXPECT_EQ(quits, 1) << "tray " << tray;

@@ -59,7 +59,7 @@ Sidebar::Sidebar(const DashboardEnvironment& env, QWidget* parent) : QWidget(par
     // Quitting is always within reach here, whether or not the desktop shows a tray.
     auto* quitRow = new QVBoxLayout;
     quitRow->setContentsMargins(12, 12, 12, 0);
-    m_quit = new SidebarButton(QStringLiteral("xmark.circle"), QStringLiteral("Quit Veltranmoor"), this);
+    m_quit = new SidebarButton(QStringLiteral("xmark.circle"), QStringLiteral("Quit"), this);
     m_quit->setObjectName(QStringLiteral("quit"));
     m_quit->setToolTip(QStringLiteral("Quit Veltranmoor (Ctrl+Q)"));
     connect(m_quit, &QAbstractButton::clicked, this, &Sidebar::quitClicked);

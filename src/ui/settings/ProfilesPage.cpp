@@ -70,7 +70,11 @@ public:
         m_check = new SymbolView(QStringLiteral("checkmark.circle.fill"), 16, look.color, this);
         top->addWidget(m_check);
         column->addLayout(top);
-        column->addWidget(makeText(text(), sysFont(13, QFont::Bold), Qt::white, false, this));
+        // The card lies on the palette's surface: its name takes the palette's emphasised text.
+        QLabel* name = makeText(text(), sysFont(13, QFont::Bold), Qt::white, false, this);
+        name->setObjectName(QStringLiteral("profileName"));
+        name->setForegroundRole(QPalette::BrightText);
+        column->addWidget(name);
         QLabel* description = SettingsStyle::makeText(look.description, sysFont(10), gray, true, this);
         description->setMaximumHeight(QFontMetrics(sysFont(10)).lineSpacing() * 3 + 2);
         column->addWidget(description);

@@ -14,6 +14,7 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
@@ -122,8 +123,10 @@ void SettingsSidebarRow::setSelected(bool selected)
 
 QSize SettingsSidebarRow::sizeHint() const
 {
+    // A few pixels beyond the text's advance: glyphs placed on fractional positions never reach
+    // the elision point.
     const QFontMetrics fm(sysFont(12));
-    return {10 + 18 + 8 + fm.horizontalAdvance(text()) + 10, std::max(fm.height(), 14) + 12};
+    return {10 + 18 + 8 + fm.horizontalAdvance(text()) + 4 + 10, std::max(fm.height(), 14) + 12};
 }
 
 void SettingsSidebarRow::paintEvent(QPaintEvent*)
@@ -168,7 +171,8 @@ SettingsView::SettingsView(const SettingsEnvironment& env, Placement placement, 
         sideScroll->setWidgetResizable(true);
         sideScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         sideScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        sideScroll->setFixedWidth(m_sidebar->width());
+        // Room for the scroll bar beside the titles, so a scrolling sidebar cuts none of them.
+        sideScroll->setFixedWidth(m_sidebar->width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent));
         m_sidebar->setMinimumWidth(0);
         QPalette side = sideScroll->palette();
         side.setColor(QPalette::Window, sidebarBg);
