@@ -12,10 +12,6 @@
 
 namespace {
 
-// A decorated window's frame before the window manager has drawn one: room for a title bar and
-// thin borders.
-constexpr QMargins assumedFrame{4, 32, 4, 4};
-
 bool isDecorated(const QWidget& window)
 {
     const Qt::WindowFlags flags = window.windowFlags();
@@ -32,7 +28,7 @@ QMargins frameOf(const QWidget& window)
                             frame.bottom() - inner.bottom());
         if (!real.isNull()) return real;
     }
-    return assumedFrame;
+    return WindowFit::assumedFrame;
 }
 
 QSize cut(QSize size, QSize limit) { return size.boundedTo(limit).expandedTo(QSize(1, 1)); }

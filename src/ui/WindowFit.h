@@ -12,6 +12,10 @@ class QWidget;
 // never leaves a window's edge, title bar or controls beyond reach.
 namespace WindowFit {
 
+// A decorated window's frame before the window manager has drawn one: room for a title bar and
+// thin borders.
+inline constexpr QMargins assumedFrame{4, 32, 4, 4};
+
 // The usable area of the screen `window` is on (the primary screen when it has none yet).
 QRect availableArea(const QWidget& window);
 

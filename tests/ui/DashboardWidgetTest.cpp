@@ -3,6 +3,9 @@
 #include "DashboardRig.h"
 #include "assistant/TavrilonChatController.h"
 #include "ui/chat/MessageRow.h"
+#include "ui/WindowFit.h"
+
+#include <QScreen>
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/dashboard/DetailedView.h"
 #include "ui/dashboard/HealthRing.h"
@@ -439,8 +442,10 @@ TEST(DashboardWindow, OpensByAddressClosesWithoutQuittingAndReopensOnOverview)
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(first->windowTitle(), QStringLiteral("Dashboard — Veltranmoor AI"));
     EXPECT_EQ(first->objectName(), QStringLiteral("detailed-dashboard"));
-    EXPECT_EQ(first->size(), QSize(1100, 750));
-    EXPECT_EQ(first->minimumSize(), QSize(1000, 700));
+    // Its usual size and minimum, each cut to what the screen leaves.
+    const QSize room = WindowFit::contentLimit(first->screen()->availableGeometry(), WindowFit::assumedFrame);
+    EXPECT_EQ(first->size(), QSize(1100, 750).boundedTo(room));
+    EXPECT_EQ(first->minimumSize(), QSize(1000, 700).boundedTo(room));
 
     first->selectTab(DashboardTab::network);
     EXPECT_TRUE(windows.handleRequest(QString()));  // a plain second start

@@ -64,9 +64,10 @@ TEST(QuitReach, DashboardOffersQuitAndClosingItQuitsOnlyWithoutATray)
         ASSERT_NE(window, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
 
-        SidebarButton* quit = window->sidebar()->quitButton();
+        QAbstractButton* quit = window->sidebar()->quitButton();
         ASSERT_NE(quit, nullptr);
-        EXPECT_EQ(quit->label(), QStringLiteral("Quit"));
+        EXPECT_EQ(quit->text(), QStringLiteral("Quit"));
+        EXPECT_TRUE(quit->isVisible());
         QTest::mouseClick(quit, Qt::LeftButton);
         settle();
         EXPECT_EQ(quits, 1) << "tray " << tray;
