@@ -187,6 +187,9 @@ TEST(PaletteContrast, SettingsTitlesReadInEveryPalette)
         ASSERT_EQ(names.size(), 6);
         for (QLabel* name : names)
             checks << Check{name->text() + " card", inkContrast(cards, inImage(name, &profiles, cards)), textRatio};
+        // The grey description beside it is secondary text, but it must not vanish either.
+        for (QLabel* line : profiles.page()->findChildren<QLabel*>(QStringLiteral("profileDescription")))
+            checks << Check{line->text(), inkContrast(cards, inImage(line, &profiles, cards)), largeRatio};
 
         const QImage inTab = window.grab().toImage();
         auto* tabTitle = tab->page()->findChild<QLabel*>(QStringLiteral("sectionTitle"));
