@@ -3,9 +3,6 @@
 #include "DashboardRig.h"
 #include "assistant/TavrilonChatController.h"
 #include "ui/chat/MessageRow.h"
-#include "ui/WindowFit.h"
-
-#include <QScreen>
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/dashboard/DetailedView.h"
 #include "ui/dashboard/HealthRing.h"
@@ -22,10 +19,12 @@
 #include "ui/dashboard/TextView.h"
 #include "ui/dashboard/VRAXConnectedBadge.h"
 #include "ui/theme/ColorHex.h"
+#include "ui/WindowFit.h"
 
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QScreen>
 #include <QScrollArea>
 #include <QChartView>
 #include <QElapsedTimer>

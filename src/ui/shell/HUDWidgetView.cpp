@@ -1,7 +1,5 @@
 #include "ui/shell/HUDWidgetView.h"
 
-#include "ui/theme/Contrast.h"
-
 #include "actions/EpitopeLibrary.h"
 #include "core/AppSettings.h"
 #include "monitoring/PerformanceMonitor.h"
@@ -9,6 +7,7 @@
 #include "ui/chat/SymbolButton.h"
 #include "ui/shell/HeroDeltaView.h"
 #include "ui/theme/AnimatedWaveform.h"
+#include "ui/theme/Contrast.h"
 #include "ui/theme/CircuitTexture.h"
 #include "ui/theme/CornerBracketFrame.h"
 #include "ui/theme/FrameTicker.h"
