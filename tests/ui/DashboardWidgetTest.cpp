@@ -24,12 +24,12 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QScreen>
 #include <QScrollArea>
 #include <QChartView>
 #include <QElapsedTimer>
 #include <QtMath>
 #include <QHash>
+#include <QScreen>
 #include <QTest>
 
 using namespace dashboard_rig;
