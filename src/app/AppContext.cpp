@@ -77,6 +77,9 @@
 #include "services/UserDataCenter.h"
 #include "services/VRAXClient.h"
 #include "ui/dashboard/DashboardWindowController.h"
+#include "ui/QuitShortcut.h"
+
+#include <QSystemTrayIcon>
 #include "assistant/IntentActions.h"
 #include "platform/linux/FileManager.h"
 #include "platform/linux/LinuxPermissionProbes.h"
@@ -636,7 +639,11 @@ AppContext::AppContext()
         .settingsView = m_settingsEnvironment.get(),
         .maintenanceTools = m_maintenanceTools.get(),
         .watcher = m_watcher.get(),
+        .quit = [] { QCoreApplication::quit(); },
+        .trayHostPresent = [] { return QSystemTrayIcon::isSystemTrayAvailable(); },
     });
+    // The tray's Quit, the dashboard's and Ctrl+Q all end in the same orderly shutdown.
+    m_quitShortcut = std::make_unique<QuitShortcut>([] { QCoreApplication::quit(); });
 }
 
 QWidget* AppContext::makeHUDContent(std::function<void()> close)
@@ -668,11 +675,7 @@ QWidget* AppContext::makeHUDContent(std::function<void()> close)
                 .relieveMemory = [] { return performMemoryRelief(); },
             },
         .openDashboard = [this] { m_dashboard->open(); },
-        .openSettings =
-            [this] {
-                m_dashboard->open();
-                if (DetailedView* window = m_dashboard->window()) window->selectTab(DashboardTab::settings);
-            },
+        .openSettings = [this] { m_settingsWindow->open(); },
         .onClose = std::move(close),
     });
 }
@@ -681,6 +684,7 @@ AppContext::~AppContext()
 {
     WriteFailureReporter::setLostDataHook({});
     // Members go in reverse order of construction; the windows and the delegate first.
+    m_quitShortcut.reset();
     m_settingsWindow.reset();
     m_dashboard.reset();
     m_chat.reset();

@@ -15,6 +15,7 @@ class ProcOpenFilesReader;
 class ProcProcessInventory;
 class SerialQueue;
 class DashboardWindowController;
+class QuitShortcut;
 class AssistantStandIns;
 class ModelBackendClient;
 class ModelRouter;
@@ -255,4 +256,5 @@ private:
     std::unique_ptr<DashboardWindowController> m_dashboard;
     std::unique_ptr<SettingsEnvironment> m_settingsEnvironment;
     std::unique_ptr<SettingsWindowController> m_settingsWindow;
+    std::unique_ptr<QuitShortcut> m_quitShortcut;
 };

@@ -72,7 +72,12 @@ TEST(SettingsWindow, SidebarListsEveryPageAndRoutesToIt)
                            "AI Shield", "VRAX Integration", "About"}));
     EXPECT_EQ(SettingsSections::fromRaw(QStringLiteral("AI Shield")), SettingsSection::aiShield);
     EXPECT_FALSE(SettingsSections::fromRaw(QStringLiteral("ai shield")));
-    EXPECT_EQ(w.view->sidebar()->width(), SettingsView::sidebarWidth);
+    // As wide as its longest title: every row shows its whole title.
+    EXPECT_GE(w.view->sidebar()->width(), SettingsView::sidebarWidth);
+    for (SettingsSection section : SettingsSections::all) {
+        const SettingsSidebarRow* row = w.view->sidebarRow(section);
+        EXPECT_GE(row->width(), row->sizeHint().width()) << row->text().toStdString();
+    }
     EXPECT_EQ(w.view->minimumSize(), SettingsView::minimumWindowSize);
     EXPECT_EQ(w.view->versionLine()->text(), QStringLiteral("v4.2.1"));
 
@@ -518,6 +523,18 @@ TEST(SettingsEndToEnd, OllamaChosenInTheSettingsTabAnswersTheChat)
     auto* settings = qobject_cast<SettingsView*>(window->tabView());
     ASSERT_NE(settings, nullptr);
     EXPECT_EQ(settings->selectedSection(), SettingsSection::profiles);
+    // Inside the dashboard: no second sidebar, emblem or version line; a row of page titles,
+    // each shown whole.
+    EXPECT_EQ(settings->sidebar(), nullptr);
+    EXPECT_EQ(settings->versionLine(), nullptr);
+    EXPECT_EQ(settings->vraxBadge(), nullptr);
+    ASSERT_NE(settings->sectionStrip(), nullptr);
+    for (SettingsSection section : SettingsSections::all) {
+        SettingsSidebarRow* row = settings->sidebarRow(section);
+        EXPECT_TRUE(row->isVisible());
+        EXPECT_GE(row->width(), row->sizeHint().width()) << row->text().toStdString();
+        EXPECT_TRUE(settings->rect().contains(QRect(row->mapTo(settings, QPoint()), row->size())));
+    }
     QTest::mouseClick(settings->sidebarRow(SettingsSection::assistant), Qt::LeftButton);
     QTest::mouseClick(settings->page()->findChild<QWidget*>(QStringLiteral("ollamaEnabled")), Qt::LeftButton);
     auto typeInto = [&](const char* name, const QString& text) {

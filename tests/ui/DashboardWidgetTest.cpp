@@ -20,6 +20,7 @@
 #include "ui/dashboard/TextView.h"
 #include "ui/dashboard/VRAXConnectedBadge.h"
 #include "ui/theme/ColorHex.h"
+#include "ui/WindowFit.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,7 @@
 #include <QElapsedTimer>
 #include <QtMath>
 #include <QHash>
+#include <QScreen>
 #include <QTest>
 
 using namespace dashboard_rig;
@@ -462,8 +464,10 @@ TEST(DashboardWindow, OpensByAddressClosesWithoutQuittingAndReopensOnOverview)
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(first->windowTitle(), QStringLiteral("Dashboard — Veltranmoor AI"));
     EXPECT_EQ(first->objectName(), QStringLiteral("detailed-dashboard"));
-    EXPECT_EQ(first->size(), QSize(1100, 750));
-    EXPECT_EQ(first->minimumSize(), QSize(1000, 700));
+    // Its usual size and minimum, each cut to what the screen leaves.
+    const QSize room = WindowFit::contentLimit(first->screen()->availableGeometry(), WindowFit::assumedFrame);
+    EXPECT_EQ(first->size(), QSize(1100, 750).boundedTo(room));
+    EXPECT_EQ(first->minimumSize(), QSize(1000, 700).boundedTo(room));
 
     first->selectTab(DashboardTab::network);
     EXPECT_TRUE(windows.handleRequest(QString()));  // a plain second start

@@ -10,12 +10,17 @@
 #include "guards/WorkGuardStatus.h"
 #include "ui/shell/DesktopHUDController.h"
 #include "ui/shell/StatusItemController.h"
+#include "actions/OutcomeHarness.h"
+#include "ui/shell/MenuReadoutView.h"
+#include "ui/shell/QuickOptimizer.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
+#include <QTest>
 
 using namespace dashboard_rig;
 
@@ -216,7 +221,11 @@ TEST(StatusItemController, MenuActions)
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->windowTitle() == QStringLiteral("Work Guard \u2014 Recovery") && w->isVisible()) recovery = w;
     ASSERT_NE(recovery, nullptr);
-    EXPECT_EQ(recovery->size(), QSize(900, 560));
+    // Its usual 900 x 560, cut to the screen where that is smaller.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(recovery->size(), QSize(900, 560).boundedTo(recovery->size()));
+    EXPECT_TRUE(recovery->width() == 900 || recovery->frameGeometry().width() <= area.width());
+    EXPECT_TRUE(area.contains(recovery->frameGeometry()));
     recovery->close();
     r.choose(QStringLiteral("Open Recovery Browser\u2026"));
     int windows = 0;
@@ -246,4 +255,86 @@ TEST(StatusItemController, AIShieldRowsShowTheRealProcessWatch)
     }
     settle();
     EXPECT_EQ(r.calls, QStringList{QStringLiteral("reveal ") + shield.logPath});
+}
+
+TEST(StatusItemController, PopoverFitsBesideItsAnchorAndNeverCoversIt)
+{
+    const QRect screen(0, 0, 1366, 768);
+    const struct {
+        const char* what;
+        QRect anchor;
+        QSize wanted;
+        QRect expected;
+    } cases[] = {
+        // A panel at the top: below the icon, cut to the room left and widened by the bar.
+        {"top panel, short screen", QRect(1300, 0, 24, 24), QSize(340, 776), QRect(1014, 26, 352, 742)},
+        // A panel at the bottom: above the icon.
+        {"bottom panel", QRect(600, 744, 24, 24), QSize(340, 500), QRect(441, 242, 340, 500)},
+        {"bottom panel, short screen", QRect(600, 744, 24, 24), QSize(340, 776), QRect(435, 0, 352, 742)},
+        // Room enough: as tall as the readout, centred under the pointer, kept on the screen.
+        {"pointer near the left edge", QRect(5, 100, 1, 1), QSize(340, 500), QRect(0, 103, 340, 500)},
+    };
+    for (const auto& c : cases) {
+        const QRect placed = StatusItemController::popoverPlacement(c.anchor, screen, c.wanted, 12);
+        EXPECT_EQ(placed, c.expected) << c.what;
+        EXPECT_TRUE(screen.contains(placed)) << c.what;
+        EXPECT_FALSE(placed.intersects(c.anchor)) << c.what;
+    }
+}
+
+TEST(StatusItemController, PopoverGivesWayToTheWindowItsButtonsOpen)
+{
+    ControllerRig r;
+    OutcomeHarness harness{r.rig.monitor, r.rig.scheduler, r.rig.clock};
+    QuickOptimizer optimizer{{.gate = r.rig.gate,
+                              .harness = harness,
+                              .scheduler = r.rig.scheduler,
+                              .worker = r.rig.executor,
+                              .cleanCaches = [] { return QString(); },
+                              .relieveMemory = [] { return QString(); }}};
+    QStringList opened;
+    StatusItemController controller{StatusItemDeps{
+        .perf = r.rig.monitor,
+        .battery = r.rig.battery,
+        .settings = r.rig.settings,
+        .defaults = r.rig.defaults,
+        .themes = r.rig.themes,
+        .profiles = r.rig.profiles,
+        .snoozeControl = r.guards,
+        .snooze = r.guards,
+        .aiShield = r.guards,
+        .workGuardState = r.guards,
+        .workGuard = r.workGuard,
+        .hud = r.hud,
+        .clock = r.rig.clock,
+        .makeReadout =
+            [&]() -> QWidget* {
+                return new MenuReadoutView(MenuReadoutDeps{
+                    .perf = r.rig.monitor,
+                    .net = r.rig.network,
+                    .gpu = nullptr,
+                    .themes = r.rig.themes,
+                    .profiles = r.rig.profiles,
+                    .settings = r.rig.settings,
+                    .optimizer = optimizer,
+                    // The popover is already out of the way when the window comes up.
+                    .openDashboard = [&] { opened << QStringLiteral("dashboard, popover shown: %1").arg(controller.isPopoverShown()); },
+                    .openSettings = [&] { opened << QStringLiteral("settings, popover shown: %1").arg(controller.isPopoverShown()); },
+                });
+            },
+    }};
+    controller.install();
+    auto* readout = controller.popover()->findChild<MenuReadoutView*>();
+    ASSERT_NE(readout, nullptr);
+    for (QWidget* button : {readout->dashboardButton(), readout->settingsButton()}) {
+        controller.openPopover();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(controller.popover()));
+        // The popover's content scrolls inside the screen.
+        EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(controller.popover()->geometry()));
+        button->ensurePolished();
+        QMetaObject::invokeMethod(button, "click");
+        settle();
+        EXPECT_FALSE(controller.isPopoverShown());
+    }
+    EXPECT_EQ(opened, (QStringList{"dashboard, popover shown: 0", "settings, popover shown: 0"}));
 }

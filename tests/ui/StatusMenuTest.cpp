@@ -204,3 +204,57 @@ TEST(StatusMenu, FilledMenuTriggersActionsAndGreysStatusLines)
     fillStatusMenu(menu, statusMenuRows(baseState()), [](StatusMenuRow::Action) {});
     EXPECT_EQ(menu.actions().size(), statusMenuRows(baseState()).size());
 }
+
+TEST(StatusMenu, LayoutKeepsItsShapeAndTheMenuIsUpdatedInPlace)
+{
+    // An idle machine, then one with seven AI processes, a warning and ranked files: the layout
+    // has the same rows of the same kinds, and only what a state shows is visible.
+    StatusMenuState idle = baseState();
+    StatusMenuState busy = baseState();
+    for (int i = 0; i < 7; ++i) busy.aiProcesses.append({500 + i, QStringLiteral("agent%1").arg(i)});
+    busy.lastSuspiciousEvent = QStringLiteral("agent0 opened ~/.ssh/id_ed25519");
+    busy.lastSweepAt = now.addSecs(-120);
+    busy.lastTrigger = QStringLiteral("save");
+    for (int i = 0; i < 4; ++i) busy.lastRanked.append({QUrl::fromLocalFile(QStringLiteral("/w/f%1.txt").arg(i)), 0.5});
+    busy.hudVisible = true;
+    const QList<StatusMenuRow> idleLayout = statusMenuLayout(idle), busyLayout = statusMenuLayout(busy);
+    ASSERT_EQ(idleLayout.size(), busyLayout.size());
+    for (qsizetype i = 0; i < idleLayout.size(); ++i) {
+        EXPECT_EQ(idleLayout[i].isSeparator(), busyLayout[i].isSeparator()) << i;
+        EXPECT_EQ(idleLayout[i].action, busyLayout[i].action) << i;
+    }
+
+    QMenu menu;
+    QList<StatusMenuRow::Action> triggered;
+    fillStatusMenu(menu, idleLayout, [&](StatusMenuRow::Action a) { triggered << a; });
+    const QList<QAction*> first = menu.actions();
+    auto shown = [&] {
+        QStringList out;
+        for (QAction* a : menu.actions())
+            if (a->isVisible()) out << (a->isSeparator() ? QStringLiteral("---") : a->text());
+        return out;
+    };
+    EXPECT_EQ(shown(), titles(statusMenuRows(idle)));
+
+    // Texts, visibility and the toggle's wording change; the entries themselves stay.
+    fillStatusMenu(menu, busyLayout, [&](StatusMenuRow::Action a) { triggered << a; });
+    EXPECT_EQ(menu.actions(), first);
+    EXPECT_EQ(shown(), titles(statusMenuRows(busy)));
+    EXPECT_TRUE(shown().contains(QStringLiteral("  \u2022 \u2026and 2 more")));
+    EXPECT_TRUE(shown().contains(QStringLiteral("Hide Desktop HUD")));
+    EXPECT_EQ(shown().filter(QStringLiteral("[score 0.50]")).size(), 3);
+
+    // An unchanged state announces nothing: no entry changes.
+    int changes = 0;
+    for (QAction* a : menu.actions()) QObject::connect(a, &QAction::changed, [&] { ++changes; });
+    fillStatusMenu(menu, busyLayout, [&](StatusMenuRow::Action a) { triggered << a; });
+    EXPECT_EQ(changes, 0);
+
+    // And back: the extra lines hide again; actions still reach their handlers once each.
+    fillStatusMenu(menu, idleLayout, [&](StatusMenuRow::Action a) { triggered << a; });
+    EXPECT_EQ(menu.actions(), first);
+    EXPECT_EQ(shown(), titles(statusMenuRows(idle)));
+    for (QAction* a : menu.actions())
+        if (a->text() == QStringLiteral("Show Desktop HUD")) a->trigger();
+    EXPECT_EQ(triggered, QList<StatusMenuRow::Action>{StatusMenuRow::Action::toggleDesktopHUD});
+}

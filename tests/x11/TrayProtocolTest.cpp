@@ -28,6 +28,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QAtomicInt>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QMenu>
@@ -332,6 +333,102 @@ TEST(TrayProtocol, MenuIsExportedWithTheStatusRowsAndRebuiltWhenOpened)
     EXPECT_TRUE(rows.contains(QStringLiteral("Hide Desktop HUD"))) << rows.join(QLatin1Char('|')).toStdString();
 }
 
+// Counts a D-Bus signal the panel's side receives.
+class SignalCounter : public QObject {
+    Q_OBJECT
+public:
+    int count() const { return m_count.loadRelaxed(); }
+
+public Q_SLOTS:
+    void seen() { m_count.fetchAndAddRelaxed(1); }
+
+private:
+    QAtomicInt m_count;
+};
+
+namespace {
+
+struct MenuEntry {
+    int id = 0;
+    QString label;
+    bool visible = true;
+    bool operator==(const MenuEntry&) const = default;
+};
+
+// The entries below a GetLayout node, depth first, with their ids and visibility.
+void collectEntries(const QDBusArgument& arg, QList<MenuEntry>& out, bool root = true)
+{
+    int id = 0;
+    QVariantMap properties;
+    arg.beginStructure();
+    arg >> id >> properties;
+    if (!root)
+        out << MenuEntry{id,
+                         properties.value(QStringLiteral("type")).toString() == QStringLiteral("separator")
+                             ? QStringLiteral("---")
+                             : properties.value(QStringLiteral("label")).toString(),
+                         properties.value(QStringLiteral("visible"), true).toBool()};
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        QDBusVariant child;
+        arg >> child;
+        collectEntries(child.variant().value<QDBusArgument>(), out, false);
+    }
+    arg.endArray();
+    arg.endStructure();
+}
+
+}  // namespace
+
+// A panel reads the menu's layout once and shows it; what changes later must not replace the
+// entries under it (a panel that measured the old ones hides the last rows behind a scroll
+// arrow). The entries keep their ids; only their texts and visibility change.
+TEST(TrayProtocol, MenuEntriesStayWhileTheirTextsFollowTheGuards)
+{
+    REQUIRE_DISPLAY();
+    TrayRig t;
+    t.install();
+    ASSERT_TRUE(waitFor([&] { return !t.watcher.items().isEmpty(); }));
+    const QString menuPath = t.itemProperty(QStringLiteral("Menu")).value<QDBusObjectPath>().path();
+    ASSERT_FALSE(menuPath.isEmpty());
+    const QString dbusmenu = QStringLiteral("com.canonical.dbusmenu");
+    auto layout = [&] {
+        const QDBusMessage reply = t.call(menuPath, dbusmenu, QStringLiteral("GetLayout"), {0, -1, QStringList()});
+        QList<MenuEntry> out;
+        if (reply.arguments().size() == 2) collectEntries(reply.arguments().at(1).value<QDBusArgument>(), out);
+        return out;
+    };
+    auto shown = [](const QList<MenuEntry>& entries) {
+        QStringList out;
+        for (const MenuEntry& e : entries)
+            if (e.visible) out << e.label;
+        return out;
+    };
+    SignalCounter layoutChanges;
+    ASSERT_TRUE(t.watcherBus.connect(t.watcher.sender(), menuPath, dbusmenu, QStringLiteral("LayoutUpdated"),
+                                     &layoutChanges, SLOT(seen())));
+    const QList<MenuEntry> before = layout();
+    ASSERT_FALSE(before.isEmpty());
+    const QStringList first = shown(before);
+    EXPECT_TRUE(first.contains(QStringLiteral("Show Desktop HUD")));
+    EXPECT_EQ(first.last(), QStringLiteral("Quit Veltranmoor"));
+
+    // The HUD appears; the panel announces an opening.
+    t.hud.show();
+    t.call(menuPath, dbusmenu, QStringLiteral("AboutToShow"), {0});
+    settle();
+    const QList<MenuEntry> after = layout();
+    ASSERT_EQ(after.size(), before.size());
+    for (qsizetype i = 0; i < after.size(); ++i) EXPECT_EQ(after[i].id, before[i].id) << i;
+    const QStringList now = shown(after);
+    EXPECT_TRUE(now.contains(QStringLiteral("Hide Desktop HUD"))) << now.join(QLatin1Char('|')).toStdString();
+    for (const char* row : {"Open Dashboard", "Settings\u2026", "Quit Veltranmoor"})
+        EXPECT_TRUE(now.contains(QString::fromUtf8(row))) << row;
+    settle();
+    EXPECT_EQ(layoutChanges.count(), 0) << "the entries were replaced";
+    t.hud.hide();
+}
+
 TEST(TrayProtocol, ActivateTogglesThePopoverAndCtrlActivateOpensTheMenu)
 {
     REQUIRE_DISPLAY();
@@ -395,6 +492,8 @@ TEST(TrayProtocol, ScreenshotsOfPopoverAndMenuUnderDarkAndLightPalettes)
     t.install();
     QWidget* popoverWindow = t.controller->popover();
     ASSERT_NE(popoverWindow, nullptr);
+    // The popover opens at the pointer; near the top of the screen the whole readout fits below.
+    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QStringLiteral("900"), QStringLiteral("2")}), 0);
 
     for (const auto& [palette, family] : {std::pair{&PaletteTheme::hud(), "dark"}, std::pair{&PaletteTheme::daylight(), "light"}}) {
         t.rig.themes.setCurrent(*palette);

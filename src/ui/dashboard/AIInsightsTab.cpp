@@ -116,7 +116,7 @@ QWidget* AIInsightsTab::makeDecisionEngineCard()
     auto* titles = new QVBoxLayout;
     titles->setSpacing(2);
     titles->addWidget(text(AIInsightsModel::title, DashboardStyle::tracked(DashboardStyle::mono(12, QFont::Bold), 1), cyan, card));
-    m_personality = text(engine.systemPersonality(), DashboardStyle::font(12), Qt::white, card);
+    m_personality = text(engine.systemPersonality(), DashboardStyle::font(12), m_env.themeManager.current().textBright, card);
     titles->addWidget(m_personality);
     titleBlock->addLayout(titles, 1);
     card->content()->addLayout(titleBlock);
@@ -152,7 +152,7 @@ QWidget* AIInsightsTab::makeLeaksCard()
         line->addWidget(new SymbolView(QStringLiteral("drop.triangle.fill"), 16, red, row));
         auto* texts = new QVBoxLayout;
         texts->setSpacing(2);
-        auto* name = text(leak.processName, DashboardStyle::font(13, QFont::Bold), Qt::white, row);
+        auto* name = text(leak.processName, DashboardStyle::font(13, QFont::Bold), m_env.themeManager.current().textBright, row);
         auto* detail = text(AIInsightsModel::leakLine(leak), DashboardStyle::mono(11), namedColor(NamedColor::gray), row);
         texts->addWidget(name);
         texts->addWidget(detail);
@@ -207,7 +207,7 @@ QWidget* AIInsightsTab::makeInsightsCard()
         auto* texts = new QVBoxLayout;
         texts->setSpacing(2);
         auto* heading = new QHBoxLayout;
-        auto* title = new TextView(insight.title, DashboardStyle::font(12, QFont::DemiBold), Qt::white, row);
+        auto* title = new TextView(insight.title, DashboardStyle::font(12, QFont::DemiBold), m_env.themeManager.current().textBright, row);
         heading->addWidget(title);
         heading->addWidget(new SymbolView(severity.symbol, 10, severity.color, row));
         heading->addStretch(1);

@@ -144,7 +144,7 @@ void ActionHistoryRow::paint(QPainter* p, const QStyleOptionViewItem& option, co
                       QBrush(namedColor(row.style.color)));
 
     p->setFont(f.title);
-    p->setPen(namedColor(NamedColor::white));
+    p->setPen(theme.textBright);
     p->drawText(l.title, Qt::AlignLeft | Qt::AlignVCenter,
                 QFontMetrics(f.title).elidedText(row.title, Qt::ElideRight, l.title.width()));
     if (!l.tag.isEmpty()) {

@@ -64,7 +64,7 @@ protected:
             p.setPen(QPen(QBrush(g), 12, Qt::SolidLine, Qt::RoundCap));
             p.drawArc(r, 90 * 16, -int(m_fraction * 360 * 16));
         }
-        p.setPen(namedColor(NamedColor::white));
+        p.setPen(m_themes.current().textBright);
         p.setFont(DashboardStyle::mono(36, QFont::Bold));
         const QRectF top(0, 0, width(), height() / 2.0 + 14);
         p.drawText(top, Qt::AlignHCenter | Qt::AlignBottom, m_level);
@@ -216,7 +216,7 @@ void BatteryTab::refresh()
     for (const auto& [label, value] : detailRows(m_monitor)) {
         auto* row = new QHBoxLayout;
         auto* l = new TextView(label, DashboardStyle::font(11, QFont::Medium), gray, m_status);
-        auto* v = new TextView(value, DashboardStyle::mono(12, QFont::Bold), namedColor(NamedColor::white), m_status);
+        auto* v = new TextView(value, DashboardStyle::mono(12, QFont::Bold), m_themes.current().textBright, m_status);
         l->setObjectName(QStringLiteral("batteryRowLabel"));
         v->setObjectName(QStringLiteral("batteryRowValue"));
         row->addWidget(l);

@@ -2,6 +2,8 @@
 
 #include "ui/dashboard/TavrilonTab.h"
 
+#include <functional>
+
 class AIEngine;
 class AppSettings;
 class Clock;
@@ -50,4 +52,9 @@ struct DashboardEnvironment {
     MaintenanceTools* maintenanceTools = nullptr;
     // The watchers, whose settings the Settings tab shows until the settings window hosts them.
     TavrilonWatcher* watcher = nullptr;
+    // Quits the application with the same shutdown as the tray's Quit.
+    std::function<void()> quit;
+    // Whether a tray shows the application's icon now. Without one nothing could bring a closed
+    // dashboard back, so closing it quits.
+    std::function<bool()> trayHostPresent;
 };

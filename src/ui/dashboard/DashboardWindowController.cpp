@@ -1,6 +1,7 @@
 #include "ui/dashboard/DashboardWindowController.h"
 
 #include "ui/dashboard/DetailedView.h"
+#include "ui/WindowFit.h"
 
 #include <QEvent>
 #include <QUrl>
@@ -27,7 +28,7 @@ void DashboardWindowController::open()
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setObjectName(windowIdentifier);
     window->setWindowTitle(windowTitle);
-    window->resize(DetailedView::defaultWindowSize);
+    WindowFit::fit(*window, DetailedView::defaultWindowSize, DetailedView::minimumWindowSize);
     m_painted = false;
     window->installEventFilter(this);
     m_window = window;
@@ -41,10 +42,18 @@ bool DashboardWindowController::eventFilter(QObject* watched, QEvent* event)
     // The type first: the window may be half destroyed when other events arrive.
     if (event->type() == QEvent::Paint && !m_painted && watched == m_window) {
         m_painted = true;
-        watched->removeEventFilter(this);
         QMetaObject::invokeMethod(this, [this] { Q_EMIT firstFramePainted(); }, Qt::QueuedConnection);
     }
+    if (event->type() == QEvent::Close && watched == m_window && event->isAccepted() && quitsOnClose()) {
+        // Nothing could bring the dashboard back: closing it is quitting, in order.
+        QMetaObject::invokeMethod(this, m_env.quit, Qt::QueuedConnection);
+    }
     return QObject::eventFilter(watched, event);
+}
+
+bool DashboardWindowController::quitsOnClose() const
+{
+    return m_env.quit && m_env.trayHostPresent && !m_env.trayHostPresent();
 }
 
 bool DashboardWindowController::isDashboardURL(const QString& url)

@@ -33,6 +33,8 @@ public:
     // the dashboard's address opens the dashboard; anything else is ignored. Returns whether
     // it opened.
     bool handleRequest(const QString& request);
+    // Whether closing the window quits the application: where no tray shows its icon.
+    bool quitsOnClose() const;
 
 Q_SIGNALS:
     // The window's first frame was painted (the start-up figure measures up to here).

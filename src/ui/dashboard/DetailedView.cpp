@@ -15,6 +15,8 @@
 #include "ui/dashboard/Sidebar.h"
 #include "ui/settings/SettingsView.h"
 #include "ui/dashboard/maintenance/MaintenanceView.h"
+#include "ui/theme/ColorHex.h"
+#include "ui/theme/Contrast.h"
 #include "ui/theme/ThemeManager.h"
 
 #include <QHBoxLayout>
@@ -31,7 +33,22 @@ DetailedView::DetailedView(const DashboardEnvironment& env, QWidget* parent) : Q
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     m_sidebar = new Sidebar(env, this);
-    row->addWidget(m_sidebar);
+    // On a short screen the sidebar scrolls, so every tab stays within reach.
+    auto* sideScroll = new QScrollArea(this);
+    sideScroll->setObjectName(QStringLiteral("sidebarScroll"));
+    sideScroll->setFrameShape(QFrame::NoFrame);
+    sideScroll->setWidgetResizable(true);
+    sideScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sideScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    sideScroll->setFixedWidth(m_sidebar->width());
+    m_sidebar->setMinimumWidth(0);
+    QPalette sidePalette = sideScroll->palette();
+    sidePalette.setColor(QPalette::Window, colorFromHex(Sidebar::backgroundHex));
+    sideScroll->setPalette(sidePalette);
+    sideScroll->viewport()->setPalette(sidePalette);
+    sideScroll->viewport()->setAutoFillBackground(true);
+    sideScroll->setWidget(m_sidebar);
+    row->addWidget(sideScroll);
     row->addWidget(new Divider(env.themeManager, Qt::Vertical, 1.0, this));
     auto* host = new QWidget(this);
     host->setObjectName(QStringLiteral("tabHost"));
@@ -41,6 +58,10 @@ DetailedView::DetailedView(const DashboardEnvironment& env, QWidget* parent) : Q
     row->addWidget(host, 1);
 
     connect(m_sidebar, &Sidebar::tabClicked, this, &DetailedView::selectTab);
+    connect(m_sidebar, &Sidebar::quitClicked, this, [this] {
+        // After the click has been handled: quitting closes this window.
+        if (m_env.quit) QMetaObject::invokeMethod(this, m_env.quit, Qt::QueuedConnection);
+    });
     connect(&env.themeManager, &ThemeManager::currentChanged, this, [this] {
         applyColorScheme();
         update();
@@ -103,7 +124,7 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
         // A settings view of its own: it starts on Profiles and keeps its own page state. Without
         // one (a dashboard built alone), the watchers' panel stands in.
         if (m_env.settingsView) {
-            view = new SettingsView(*m_env.settingsView);
+            view = new SettingsView(*m_env.settingsView, SettingsView::Placement::dashboardTab);
             break;
         }
         if (m_env.watcher) {
@@ -125,19 +146,20 @@ QWidget* DetailedView::makeTabView(DashboardTab tab)
 
 void DetailedView::applyColorScheme()
 {
-    // The dashboard is dark whatever the desktop's scheme; its own views paint with the palette,
-    // standard controls (scroll bars, the chat's input) take these.
+    // The dashboard follows its palette whatever the desktop's scheme; its own views paint with
+    // the palette, standard controls (scroll bars, the chat's input) take these.
     const PaletteTheme& theme = m_env.themeManager.current();
     QPalette pal = palette();
     pal.setColor(QPalette::Window, theme.background);
-    pal.setColor(QPalette::WindowText, Qt::white);
+    pal.setColor(QPalette::WindowText, theme.text);
     pal.setColor(QPalette::Base, theme.surface);
     pal.setColor(QPalette::AlternateBase, theme.surfaceElevated);
-    pal.setColor(QPalette::Text, Qt::white);
+    pal.setColor(QPalette::Text, theme.text);
+    pal.setColor(QPalette::BrightText, theme.textBright);
     pal.setColor(QPalette::Button, theme.surface);
-    pal.setColor(QPalette::ButtonText, Qt::white);
+    pal.setColor(QPalette::ButtonText, theme.text);
     pal.setColor(QPalette::Highlight, theme.accent);
-    pal.setColor(QPalette::HighlightedText, Qt::white);
+    pal.setColor(QPalette::HighlightedText, readableOn(theme.accent, theme.textBright, theme.background));
     pal.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
     pal.setColor(QPalette::Light, theme.border);
     pal.setColor(QPalette::Mid, theme.border);

@@ -78,7 +78,7 @@ CleanupTargetRow::CleanupTargetRow(const CleanupTarget& target, bool isSelected,
     row->addWidget(new SymbolView(CleanupTarget::icon(target.category), 14, gray, this));
     auto* names = new QVBoxLayout;
     names->setSpacing(2);
-    names->addWidget(new TextView(target.name, DashboardStyle::font(12, QFont::Medium), namedColor(NamedColor::white), this));
+    names->addWidget(new TextView(target.name, DashboardStyle::font(12, QFont::Medium), themes.current().textBright, this));
     if (isSelectable(target)) {
         auto* path = new TextView(target.path, DashboardStyle::mono(10), withOpacity(gray, 0.6), this);
         path->setElides(true);

@@ -130,7 +130,7 @@ void HealthRing::drawRing(const RingLook& look)
     const qreal top = (side - total) / 2;
     p.setRenderHint(QPainter::Antialiasing);
     p.setFont(numberFont);
-    p.setPen(Qt::white);
+    p.setPen(QColor::fromRgba(look.figure));
     p.drawText(QRectF(0, top, side, nm.height()), Qt::AlignCenter, QString::number(look.score));
     p.setFont(wordFont);
     p.setPen(namedColor(OverviewModel::healthWordColor(look.score)));
@@ -143,7 +143,8 @@ void HealthRing::paintEvent(QPaintEvent*)
     const PaletteTheme& theme = m_theme.theme();
     HealthScore health;
     health.score = m_score;
-    const RingLook look{m_score, m_shown, statusColor(health, theme).rgba(), theme.border.rgba(), devicePixelRatioF()};
+    const RingLook look{m_score,          m_shown, statusColor(health, theme).rgba(), theme.border.rgba(),
+                        theme.textBright.rgba(), devicePixelRatioF()};
     if (look != m_ringLook || m_ring.isNull()) {
         drawRing(look);
         m_ringLook = look;

@@ -40,6 +40,7 @@ private:
         double shown = -1;
         QRgb status = 0;
         QRgb track = 0;
+        QRgb figure = 0;
         qreal devicePixelRatio = 0;
         bool operator==(const RingLook&) const = default;
     };

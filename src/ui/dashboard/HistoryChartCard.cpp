@@ -106,6 +106,7 @@ void HistoryChartCard::setChart(const OverviewModel::Chart& model)
     m_title->setText(model.title);
     m_title->setColor(model.titleColor);
     m_value->setText(model.valueText);
+    m_value->setColor(theme().textBright);
     const QFont valueFont = DashboardStyle::mono(model.valueFontSize, QFont::Bold);
     if (m_value->font() != valueFont) m_value->setFont(valueFont);
 

@@ -138,7 +138,12 @@ NetworkTab::NetworkTab(NetworkMonitor& monitor, AppSettings& settings, ThemeMana
 {
     setObjectName(QStringLiteral("networkTab"));
     const QColor gray = namedColor(NamedColor::gray);
-    const QColor white = namedColor(NamedColor::white);
+    // Figures and titles in the palette's emphasised text, which a palette change recolours.
+    const QColor white = themes.current().textBright;
+    const auto bright = [](TextView* view) {
+        view->setProperty("paletteBright", true);
+        return view;
+    };
     const QColor cyan = namedColor(NamedColor::cyan);
     auto* tab = new QVBoxLayout(this);
     tab->setContentsMargins(20, 20, 20, 20);
@@ -150,7 +155,7 @@ NetworkTab::NetworkTab(NetworkMonitor& monitor, AppSettings& settings, ThemeMana
         auto* notice = static_cast<DashboardCard*>(m_noInterface)->content();
         notice->addWidget(new SymbolView(QStringLiteral("network"), 32, withOpacity(gray, 0.6), m_noInterface), 0,
                           Qt::AlignHCenter);
-        notice->addWidget(new TextView(noInterfaceTitle, DashboardStyle::font(14, QFont::DemiBold), white, m_noInterface),
+        notice->addWidget(bright(new TextView(noInterfaceTitle, DashboardStyle::font(14, QFont::DemiBold), white, m_noInterface)),
                           0, Qt::AlignHCenter);
         auto* hint = new WrappedTextView(noInterfaceHint, DashboardStyle::font(11), gray, 3, m_noInterface);
         notice->addWidget(hint);
@@ -170,7 +175,7 @@ NetworkTab::NetworkTab(NetworkMonitor& monitor, AppSettings& settings, ThemeMana
                                        withOpacity(namedColor(colour), 0.8), card));
         header->addStretch(1);
         card->content()->addLayout(header);
-        rate = new TextView(QString(), DashboardStyle::mono(28, QFont::Bold), white, card);
+        rate = bright(new TextView(QString(), DashboardStyle::mono(28, QFont::Bold), white, card));
         total = new TextView(QString(), DashboardStyle::font(11), gray, card);
         card->content()->addWidget(rate);
         card->content()->addWidget(total);
@@ -210,7 +215,7 @@ NetworkTab::NetworkTab(NetworkMonitor& monitor, AppSettings& settings, ThemeMana
                                    DashboardStyle::tracked(DashboardStyle::mono(10, QFont::Bold), 1),
                                    withOpacity(cyan, 0.8), connections));
     header->addStretch(1);
-    m_count = new TextView(QString(), DashboardStyle::mono(22, QFont::Bold), white, connections);
+    m_count = bright(new TextView(QString(), DashboardStyle::mono(22, QFont::Bold), white, connections));
     header->addWidget(m_count);
     header->addWidget(new TextView(QStringLiteral("ESTABLISHED"), DashboardStyle::mono(9, QFont::Medium), gray,
                                    connections));
@@ -250,6 +255,8 @@ QStringList NetworkTab::connectionLines() const
 void NetworkTab::refresh()
 {
     m_refreshQueued = false;
+    for (TextView* view : findChildren<TextView*>())
+        if (view->property("paletteBright").toBool()) view->setColor(m_themes.current().textBright);
     m_inRate->setText(m_settings.formatDataRate(m_monitor.currentRateIn(), true));
     m_outRate->setText(m_settings.formatDataRate(m_monitor.currentRateOut(), true));
     m_inTotal->setText(totalText(m_settings, m_monitor.totalBytesIn()));
@@ -280,7 +287,7 @@ void NetworkTab::refresh()
     if (!processes.isEmpty()) {
         for (const NetworkProcessInfo& p : processes)
             addLine(p.name + QStringLiteral("  ") + connectionsText(p.connectionCount) + QStringLiteral(" connections"),
-                    DashboardStyle::font(12, QFont::Medium), namedColor(NamedColor::white));
+                    DashboardStyle::font(12, QFont::Medium), m_themes.current().textBright);
     } else if (m_monitor.activeConnectionCount() != 0) {
         auto* note = new WrappedTextView(connectionsNote(m_monitor.activeConnectionCount()), DashboardStyle::font(10),
                                          gray, 10, card);

@@ -139,7 +139,10 @@ void OverviewTab::refresh()
 
     m_ring->setScore(health.score);
     const QList<OverviewModel::ScoreBarRow> rows = OverviewModel::scoreBars(health, theme);
-    for (qsizetype i = 0; i < rows.size() && i < m_bars.size(); ++i) m_bars[i]->setScore(rows[i].score, rows[i].color);
+    for (qsizetype i = 0; i < rows.size() && i < m_bars.size(); ++i) {
+        m_bars[i]->setScore(rows[i].score, rows[i].color);
+        m_bars[i]->setFigureColor(theme.textBright);
+    }
 
     m_profile->setStyle(ProfileStyle::of(m_env.profileManager.activeProfile()));
     const auto leaks = OverviewModel::memoryLeakBannerText(m_env.aiEngine.detectedLeaks().size());

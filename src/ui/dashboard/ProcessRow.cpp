@@ -138,7 +138,8 @@ void ProcessRow::paint(QPainter* p, const QStyleOptionViewItem& option, const QM
     text(l.pid, f.pid, gray, Qt::AlignLeft, row.pidText);
     if (!l.shield.isEmpty()) paintSymbol(*p, l.shield, 9, QStringLiteral("lock.shield.fill"), namedColor(NamedColor::blue));
     // A long name is cut with an ellipsis rather than running into the figures.
-    text(l.name, f.name, namedColor(NamedColor::white), Qt::AlignLeft,
+    // The dashboard hands its palette's emphasised text down as the bright-text role.
+    text(l.name, f.name, option.palette.color(QPalette::BrightText), Qt::AlignLeft,
          QFontMetrics(f.name).elidedText(row.name, Qt::ElideRight, l.name.width()));
     text(l.cpu, f.cpu, namedColor(row.cpuColor), Qt::AlignRight, row.cpuText);
     text(l.memory, f.memory, gray, Qt::AlignRight, row.memoryText);

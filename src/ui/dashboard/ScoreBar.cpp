@@ -39,6 +39,13 @@ void ScoreBar::setScore(int64_t score, const QColor& color)
     m_animation.start(m_shownScore, double(score), track > 0 ? 100.0 / track : 1.0);
 }
 
+void ScoreBar::setFigureColor(const QColor& color)
+{
+    if (color == m_figureColor) return;
+    m_figureColor = color;
+    update();
+}
+
 QRectF ScoreBar::trackRect() const
 {
     const qreal left = labelWidth + spacing;
@@ -83,7 +90,7 @@ void ScoreBar::paintEvent(QPaintEvent*)
     }
 
     p.setFont(DashboardStyle::mono(11, QFont::Bold));
-    p.setPen(Qt::white);
+    p.setPen(m_figureColor);
     p.drawText(QRectF(width() - numberWidth, 0, numberWidth, height()), Qt::AlignRight | Qt::AlignVCenter,
                QString::number(m_score));
 }

@@ -21,6 +21,9 @@ public:
     int64_t score() const { return m_score; }
     QColor color() const { return m_color; }
     void setScore(int64_t score, const QColor& color);
+    // The number's colour: the palette's emphasised text.
+    void setFigureColor(const QColor& color);
+    QColor figureColor() const { return m_figureColor; }
     // The bar's track in widget coordinates, and the fill's width on display now.
     QRectF trackRect() const;
     double shownFillWidth() const;
@@ -37,5 +40,6 @@ private:
     bool m_hasScore = false;
     double m_shownScore = 0;
     QColor m_color;
+    QColor m_figureColor{Qt::white};
     SteppedAnimation m_animation{600, QEasingCurve::InOutQuad};
 };

@@ -15,11 +15,41 @@
 #include "ui/dashboard/TextView.h"
 #include "ui/dashboard/VRAXConnectedBadge.h"
 #include "ui/theme/ColorHex.h"
+#include "ui/theme/SymbolIcon.h"
 #include "ui/theme/ThemeManager.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
+
+QuitLink::QuitLink(QWidget* parent) : QAbstractButton(parent)
+{
+    setObjectName(QStringLiteral("quit"));
+    setText(QStringLiteral("Quit"));
+    setToolTip(QStringLiteral("Quit Veltranmoor (Ctrl+Q)"));
+    setAccessibleName(QStringLiteral("Quit Veltranmoor"));
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_Hover);
+}
+
+QSize QuitLink::sizeHint() const
+{
+    const QFontMetrics fm(DashboardStyle::font(10, QFont::Medium));
+    return {12 + 4 + fm.horizontalAdvance(text()) + 2, std::max(fm.height(), 12) + 2};
+}
+
+void QuitLink::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    // Grey at rest like the lines beside it; white under the pointer or the keyboard.
+    const QColor ink = underMouse() || hasFocus() ? QColor(Qt::white) : namedColor(NamedColor::gray);
+    SymbolIcon::paint(p, QRectF(0, (height() - 12) / 2.0, 12, 12), QStringLiteral("xmark.circle"), ink);
+    p.setFont(DashboardStyle::font(10, QFont::Medium));
+    p.setPen(ink);
+    p.drawText(QRectF(16, 0, width() - 16, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+}
 
 Sidebar::Sidebar(const DashboardEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
 {
@@ -66,7 +96,14 @@ Sidebar::Sidebar(const DashboardEnvironment& env, QWidget* parent) : QWidget(par
     m_actions = new TextView(QString(), DashboardStyle::mono(10), gray, this);
     footer->addWidget(m_monitoring);
     footer->addWidget(m_personality);
-    footer->addWidget(m_actions);
+    // Quitting is always within reach here, whether or not the desktop shows a tray.
+    auto* lastRow = new QHBoxLayout;
+    lastRow->setContentsMargins(0, 0, 0, 0);
+    lastRow->addWidget(m_actions, 1);
+    m_quit = new QuitLink(this);
+    connect(m_quit, &QAbstractButton::clicked, this, &Sidebar::quitClicked);
+    lastRow->addWidget(m_quit);
+    footer->addLayout(lastRow);
     column->addLayout(footer);
 
     auto* logo = new QHBoxLayout;

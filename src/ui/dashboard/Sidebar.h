@@ -3,6 +3,7 @@
 #include "ui/dashboard/DashboardEnvironment.h"
 #include "ui/dashboard/DashboardTab.h"
 
+#include <QAbstractButton>
 #include <QList>
 #include <QWidget>
 
@@ -11,6 +12,17 @@ class ProfileLabelView;
 class SidebarButton;
 class TextView;
 class VRAXConnectedBadge;
+
+// The sidebar's Quit: a small symbol and word in the status footer, grey like the lines beside it.
+class QuitLink : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit QuitLink(QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
 
 // The dashboard's left column, always on "#18181c" whatever the palette: the application mark
 // and name, the remote-control badge, the profile pill, one button per tab, the monitoring
@@ -34,9 +46,11 @@ public:
     IconTextRow* monitoringRow() const { return m_monitoring; }
     TextView* personalityRow() const { return m_personality; }
     TextView* actionsRow() const { return m_actions; }
+    QAbstractButton* quitButton() const { return m_quit; }
 
 Q_SIGNALS:
     void tabClicked(DashboardTab tab);
+    void quitClicked();
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -51,4 +65,5 @@ private:
     TextView* m_personality;
     TextView* m_actions;
     TextView* m_maker;
+    QuitLink* m_quit;
 };

@@ -42,7 +42,7 @@ void DiskCard::display(const StatusCardsModel::Disk& model)
     const PaletteTheme& t = theme();
     m_gauge->setTint({t.metricDisk, t.warning, t.danger});
     m_gauge->setValue(model.percentUsed);
-    m_gauge->setValueText(model.percentText, DashboardStyle::mono(18, QFont::Bold), Qt::white);
+    m_gauge->setValueText(model.percentText, DashboardStyle::mono(18, QFont::Bold), t.textBright);
     m_free->setText(model.freeText);
 }
 
@@ -80,6 +80,7 @@ void ThermalCard::display(const StatusCardsModel::Thermal& model)
     m_word->setText(model.stateWord);
     m_word->setColor(color);
     m_temperature->setText(model.temperatureText);
+    m_temperature->setColor(t.textBright);
     m_gauge->setVisible(model.gaugeValue.has_value());
     if (model.gaugeValue) {
         m_gauge->setTint({t.metricDisk, t.warning, t.metricThermal, t.danger});
@@ -114,6 +115,7 @@ TopProcessCard::TopProcessCard(ThemeManager& themes, QWidget* parent)
 void TopProcessCard::display(const StatusCardsModel::TopProcess& model)
 {
     const bool has = model.name.has_value();
+    m_name->setColor(theme().textBright);
     m_name->setVisible(has);
     m_figures->setVisible(has);
     m_noData->setVisible(!has);

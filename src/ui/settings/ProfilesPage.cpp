@@ -66,6 +66,10 @@ public:
         const ModeLook look = lookOf(mode);
         m_color = look.color;
         setObjectName(QStringLiteral("profileCard"));
+        // A button hands its children the button roles (and so the button-text colour); the
+        // labels here draw in the colours they were given.
+        setBackgroundRole(QPalette::Window);
+        setForegroundRole(QPalette::WindowText);
         setText(PerformanceModes::rawValue(mode));
         setCursor(Qt::PointingHandCursor);
         auto* column = new QVBoxLayout(this);
@@ -77,8 +81,22 @@ public:
         m_check = new SymbolView(QStringLiteral("checkmark.circle.fill"), 16, look.color, this);
         top->addWidget(m_check);
         column->addLayout(top);
-        column->addWidget(makeText(text(), sysFont(13, QFont::Bold), Qt::white, false, this));
+        // The card lies on the palette's surface: its name takes the palette's emphasised text.
+        QLabel* name = makeText(text(), sysFont(13, QFont::Bold), Qt::white, false, this);
+        name->setObjectName(QStringLiteral("profileName"));
+        name->setForegroundRole(QPalette::BrightText);
+        column->addWidget(name);
         QLabel* description = SettingsStyle::makeText(look.description, sysFont(10), gray, true, this);
+        description->setObjectName(QStringLiteral("profileDescription"));
+        // On the palette's surface (or the profile's tint of it) the palette's secondary text
+        // reads; a fixed grey fades on the light ones.
+        const auto ink = [description, &themes] {
+            QPalette pal = description->palette();
+            pal.setColor(QPalette::WindowText, themes.current().textDim);
+            description->setPalette(pal);
+        };
+        ink();
+        connect(&themes, &ThemeManager::currentChanged, description, ink);
         description->setMaximumHeight(QFontMetrics(sysFont(10)).lineSpacing() * 3 + 2);
         column->addWidget(description);
         const auto values = PerformanceProfileManager::valuesOf(mode);

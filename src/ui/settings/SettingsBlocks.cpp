@@ -61,7 +61,14 @@ SectionHeader::SectionHeader(const QString& title, const QString& icon, QWidget*
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
     row->addWidget(new SymbolView(icon, 14, gold, this));
-    row->addWidget(makeText(title, sysFont(16, QFont::Bold), Qt::white, false, this));
+    // The title stands on the palette's background, not on a card: it takes the palette's
+    // emphasised text, which the settings view hands down as its bright-text role.
+    auto* label = new QLabel(title, this);
+    label->setObjectName(QStringLiteral("sectionTitle"));
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(sysFont(16, QFont::Bold));
+    label->setForegroundRole(QPalette::BrightText);
+    row->addWidget(label);
     row->addStretch(1);
 }
 

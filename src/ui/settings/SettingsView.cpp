@@ -14,6 +14,7 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
@@ -37,6 +38,62 @@ protected:
     }
 };
 
+// Lays its items out in rows, left to right, starting a new row where the width runs out.
+class FlowLayout final : public QLayout {
+public:
+    explicit FlowLayout(QWidget* parent, int spacing) : QLayout(parent), m_spacing(spacing) {}
+    ~FlowLayout() override
+    {
+        while (QLayoutItem* item = takeAt(0)) delete item;
+    }
+
+    void addItem(QLayoutItem* item) override { m_items.append(item); }
+    int count() const override { return int(m_items.size()); }
+    QLayoutItem* itemAt(int index) const override { return m_items.value(index); }
+    QLayoutItem* takeAt(int index) override
+    {
+        return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
+    }
+    Qt::Orientations expandingDirections() const override { return {}; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return arrange(QRect(0, 0, width, 0), false); }
+    void setGeometry(const QRect& rect) override
+    {
+        QLayout::setGeometry(rect);
+        arrange(rect, true);
+    }
+    QSize sizeHint() const override { return minimumSize(); }
+    QSize minimumSize() const override
+    {
+        QSize size;
+        for (const QLayoutItem* item : m_items) size = size.expandedTo(item->sizeHint());
+        const QMargins m = contentsMargins();
+        return size.grownBy(m);
+    }
+
+private:
+    int arrange(const QRect& rect, bool place) const
+    {
+        const QRect area = rect.marginsRemoved(contentsMargins());
+        int x = area.x(), y = area.y(), rowHeight = 0;
+        for (QLayoutItem* item : m_items) {
+            const QSize hint = item->sizeHint();
+            if (x > area.x() && x + hint.width() > area.right() + 1) {
+                x = area.x();
+                y += rowHeight + m_spacing;
+                rowHeight = 0;
+            }
+            if (place) item->setGeometry(QRect(QPoint(x, y), hint));
+            x += hint.width() + m_spacing;
+            rowHeight = std::max(rowHeight, hint.height());
+        }
+        return y + rowHeight - rect.y() + contentsMargins().bottom();
+    }
+
+    QList<QLayoutItem*> m_items;
+    int m_spacing;
+};
+
 }  // namespace
 
 SettingsSidebarRow::SettingsSidebarRow(SettingsSection section, ThemeManager& themes, QWidget* parent)
@@ -51,6 +108,12 @@ SettingsSidebarRow::SettingsSidebarRow(SettingsSection section, ThemeManager& th
     connect(&themes, &ThemeManager::currentChanged, this, qOverload<>(&QWidget::update));
 }
 
+void SettingsSidebarRow::setOnPalette(bool onPalette)
+{
+    m_onPalette = onPalette;
+    update();
+}
+
 void SettingsSidebarRow::setSelected(bool selected)
 {
     if (selected == m_selected) return;
@@ -60,8 +123,10 @@ void SettingsSidebarRow::setSelected(bool selected)
 
 QSize SettingsSidebarRow::sizeHint() const
 {
+    // A few pixels beyond the text's advance: glyphs placed on fractional positions never reach
+    // the elision point.
     const QFontMetrics fm(sysFont(12));
-    return {10 + 18 + 8 + fm.horizontalAdvance(text()) + 10, std::max(fm.height(), 14) + 12};
+    return {10 + 18 + 8 + fm.horizontalAdvance(text()) + 4 + 10, std::max(fm.height(), 14) + 12};
 }
 
 void SettingsSidebarRow::paintEvent(QPaintEvent*)
@@ -73,7 +138,9 @@ void SettingsSidebarRow::paintEvent(QPaintEvent*)
         path.addRoundedRect(QRectF(rect()), 6, 6);
         p.fillPath(path, withOpacity(m_themes.current().accent, 0.2));
     }
-    const QColor ink = m_selected ? QColor(Qt::white) : gray;
+    const PaletteTheme& theme = m_themes.current();
+    // On the fixed dark sidebar white and grey read; on the palette's background its own text does.
+    const QColor ink = m_onPalette ? (m_selected ? theme.textBright : theme.text) : m_selected ? QColor(Qt::white) : gray;
     SymbolIcon::paint(p, QRectF(10 + 2, (height() - 14) / 2.0, 14, 14), SettingsSections::icon(m_section), ink);
     p.setFont(sysFont(12));
     p.setPen(ink);
@@ -81,16 +148,45 @@ void SettingsSidebarRow::paintEvent(QPaintEvent*)
                p.fontMetrics().elidedText(text(), Qt::ElideRight, width() - 46));
 }
 
-SettingsView::SettingsView(const SettingsEnvironment& env, QWidget* parent) : QWidget(parent), m_env(env)
+SettingsView::SettingsView(const SettingsEnvironment& env, QWidget* parent) : SettingsView(env, Placement::window, parent) {}
+
+SettingsView::SettingsView(const SettingsEnvironment& env, Placement placement, QWidget* parent)
+    : QWidget(parent), m_env(env), m_placement(placement)
 {
     setObjectName(QStringLiteral("settingsView"));
-    setMinimumSize(minimumWindowSize);
+    const bool inWindow = placement == Placement::window;
+    if (inWindow) setMinimumSize(minimumWindowSize);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
-    m_sidebar = buildSidebar();
-    row->addWidget(m_sidebar);
-    row->addWidget(new Divider(env.themeManager, Qt::Vertical, 1.0, this));
+    auto* column = new QVBoxLayout;
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    if (inWindow) {
+        m_sidebar = buildSidebar();
+        // A short screen scrolls the sidebar rather than hiding its last pages.
+        auto* sideScroll = new QScrollArea(this);
+        sideScroll->setObjectName(QStringLiteral("settingsSidebarScroll"));
+        sideScroll->setFrameShape(QFrame::NoFrame);
+        sideScroll->setWidgetResizable(true);
+        sideScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        sideScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        // Room for the scroll bar beside the titles, so a scrolling sidebar cuts none of them.
+        sideScroll->setFixedWidth(m_sidebar->width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+        m_sidebar->setMinimumWidth(0);
+        QPalette side = sideScroll->palette();
+        side.setColor(QPalette::Window, sidebarBg);
+        sideScroll->setPalette(side);
+        sideScroll->viewport()->setPalette(side);
+        sideScroll->viewport()->setAutoFillBackground(true);
+        sideScroll->setWidget(m_sidebar);
+        row->addWidget(sideScroll);
+        row->addWidget(new Divider(env.themeManager, Qt::Vertical, 1.0, this));
+    } else {
+        m_strip = buildStrip();
+        column->addWidget(m_strip);
+        column->addWidget(new Divider(env.themeManager, Qt::Horizontal, 1.0, this));
+    }
 
     m_detail = new QScrollArea(this);
     m_detail->setObjectName(QStringLiteral("settingsDetail"));
@@ -106,7 +202,8 @@ SettingsView::SettingsView(const SettingsEnvironment& env, QWidget* parent) : QW
     m_detailStack->setSpacing(16);
     m_detailStack->setAlignment(Qt::AlignTop);
     m_detail->setWidget(host);
-    row->addWidget(m_detail, 1);
+    column->addWidget(m_detail, 1);
+    row->addLayout(column, 1);
 
     connect(&env.themeManager, &ThemeManager::currentChanged, this, [this] {
         applyColorScheme();
@@ -129,11 +226,27 @@ SettingsView::~SettingsView()
     delete m_page;
 }
 
+QWidget* SettingsView::buildStrip()
+{
+    auto* strip = new QWidget(this);
+    strip->setObjectName(QStringLiteral("settingsSectionStrip"));
+    auto* flow = new FlowLayout(strip, 4);
+    flow->setContentsMargins(16, 10, 16, 10);
+    for (SettingsSection section : SettingsSections::all) {
+        auto* r = new SettingsSidebarRow(section, m_env.themeManager, strip);
+        r->setOnPalette(true);
+        r->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        connect(r, &QAbstractButton::clicked, this, [this, section] { selectSection(section); });
+        m_rows.insert(section, r);
+        flow->addWidget(r);
+    }
+    return strip;
+}
+
 QWidget* SettingsView::buildSidebar()
 {
     auto* bar = new QWidget(this);
     bar->setObjectName(QStringLiteral("settingsSidebar"));
-    bar->setFixedWidth(sidebarWidth);
     bar->setAutoFillBackground(true);
     QPalette pal = bar->palette();
     pal.setColor(QPalette::Window, sidebarBg);
@@ -166,6 +279,12 @@ QWidget* SettingsView::buildSidebar()
         column->addWidget(r);
     }
     column->addStretch(1);
+    // As wide as the longest title needs, so none is cut.
+    int width = sidebarWidth;
+    const QMargins margins = column->contentsMargins();
+    for (const SettingsSidebarRow* r : std::as_const(m_rows))
+        width = std::max(width, r->sizeHint().width() + margins.left() + margins.right());
+    bar->setFixedWidth(width);
     return bar;
 }
 
@@ -223,6 +342,7 @@ QWidget* SettingsView::makePage(SettingsSection section)
 
 void SettingsView::updateHeader()
 {
+    if (!m_badge) return;
     m_badge->setVisible(m_env.settings.vraxIntegrationEnabled());
     QPalette pal = m_version->palette();
     pal.setColor(QPalette::WindowText, withOpacity(m_env.themeManager.current().accent, 0.7));
@@ -248,6 +368,9 @@ void SettingsView::applyColorScheme()
     pal.setColor(QPalette::Dark, theme.background);
     pal.setColor(QPalette::ToolTipBase, QColor(0x2a, 0x2a, 0x2e));
     pal.setColor(QPalette::ToolTipText, Qt::white);
+    // Text drawn straight on the palette's background (the page titles, the page row inside the
+    // dashboard) reads in the palette's own emphasised text.
+    pal.setColor(QPalette::BrightText, theme.textBright);
     for (auto group : {QPalette::Disabled}) {
         pal.setColor(group, QPalette::WindowText, QColor(0x63, 0x63, 0x66));
         pal.setColor(group, QPalette::ButtonText, QColor(0x63, 0x63, 0x66));
@@ -255,6 +378,7 @@ void SettingsView::applyColorScheme()
     }
     setPalette(pal);
     // The sidebar keeps its own fixed colour.
+    if (!m_sidebar) return;
     QPalette side = m_sidebar->palette();
     side.setColor(QPalette::Window, sidebarBg);
     m_sidebar->setPalette(side);

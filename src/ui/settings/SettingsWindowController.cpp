@@ -1,6 +1,7 @@
 #include "ui/settings/SettingsWindowController.h"
 
 #include "ui/settings/SettingsView.h"
+#include "ui/WindowFit.h"
 
 SettingsWindowController::SettingsWindowController(const SettingsEnvironment& env, QObject* parent)
     : QObject(parent), m_env(env)
@@ -16,7 +17,7 @@ void SettingsWindowController::open()
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->setObjectName(QStringLiteral("settings-window"));
         window->setWindowTitle(windowTitle);
-        window->resize(defaultWindowSize);
+        WindowFit::fit(*window, defaultWindowSize, SettingsView::minimumWindowSize);
         m_window = window;
     }
     m_window->showNormal();

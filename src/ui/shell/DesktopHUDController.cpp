@@ -2,6 +2,7 @@
 
 #include "core/UserDefaults.h"
 #include "platform/AllDesktopsPin.h"
+#include "ui/WindowFit.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -9,6 +10,8 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -61,19 +64,40 @@ void DesktopHUDController::build()
     })
                                        : nullptr;
     QSize size = defaultSize;
+    QScrollArea* scroll = nullptr;
     if (content) {
-        layout->addWidget(content);
+        // A screen shorter than the HUD scrolls its content instead of cutting it off.
+        scroll = new QScrollArea(panel);
+        scroll->setObjectName(QStringLiteral("HUDScroll"));
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        scroll->setAutoFillBackground(false);
+        scroll->viewport()->setAutoFillBackground(false);
+        scroll->setWidget(content);
+        layout->addWidget(scroll);
         const QSize fitting = content->sizeHint();
         if (fitting.width() > 0 || fitting.height() > 0) size = fitting.expandedTo(QSize(1, 1));
     }
-    panel->resize(size);
-
     QList<QRect> screens;
     for (QScreen* screen : QGuiApplication::screens()) screens << screen->geometry();
     std::optional<QRect> primary;
     if (QScreen* screen = QGuiApplication::primaryScreen()) primary = screen->availableGeometry();
+    if (primary) {
+        const int room = std::max(1, primary->height() - 2 * edgeInset);
+        if (size.height() > room) {
+            size.setHeight(room);
+            if (scroll) size.setWidth(size.width() + scroll->verticalScrollBar()->sizeHint().width());
+        }
+    }
+    panel->resize(size);
+
     m_knownOrigin = placement(m_d.defaults.getString(frameKey), screens, primary, panel->size());
     panel->move(m_knownOrigin);
+    // A remembered place near a screen's edge still shows the whole panel.
+    WindowFit::keepInside(*panel);
+    m_knownOrigin = panel->pos();
     panel->installEventFilter(this);
     m_panel = panel;
 }

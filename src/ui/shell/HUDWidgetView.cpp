@@ -9,6 +9,7 @@
 #include "ui/chat/SymbolButton.h"
 #include "ui/shell/HeroDeltaView.h"
 #include "ui/theme/AnimatedWaveform.h"
+#include "ui/theme/Contrast.h"
 #include "ui/theme/CircuitTexture.h"
 #include "ui/theme/CornerBracketFrame.h"
 #include "ui/theme/FrameTicker.h"
@@ -195,7 +196,7 @@ protected:
             p.setPen(t.textDim);
             p.drawText(QRectF(0, y, 46, rowHeight), Qt::AlignLeft | Qt::AlignVCenter, r.label);
             p.setFont(mono(12, QFont::Bold));
-            p.setPen(r.color);
+            p.setPen(legibleOn(r.color, t.background, 4.5, t.textBright));
             p.drawText(QRectF(52, y, width() - 52, rowHeight), Qt::AlignLeft | Qt::AlignVCenter, r.value);
             y += rowHeight + gap;
         }

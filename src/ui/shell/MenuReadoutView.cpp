@@ -414,9 +414,11 @@ MenuReadoutView::MenuReadoutView(MenuReadoutDeps deps, QWidget* parent)
     auto* settingsButton =
         new TavrilonSecondaryButton(m_d.themes, QStringLiteral("Settings"), QStringLiteral("gearshape.fill"), this);
     connect(dashboard, &QAbstractButton::clicked, this, [this] {
+        Q_EMIT openingWindow();
         if (m_d.openDashboard) m_d.openDashboard();
     });
     connect(settingsButton, &QAbstractButton::clicked, this, [this] {
+        Q_EMIT openingWindow();
         if (m_d.openSettings) m_d.openSettings();
     });
     m_dashboardButton = dashboard;

@@ -52,6 +52,10 @@ public:
     // The readout's text as drawn, one section a line (what a screen reader is given).
     QString readoutText() const;
 
+Q_SIGNALS:
+    // The Dashboard or Settings button is about to open its window: the popover gives way.
+    void openingWindow();
+
 protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;

@@ -11,7 +11,9 @@
 #include "monitoring/BatteryMonitor.h"
 #include "monitoring/PerformanceMonitor.h"
 #include "optimisation/PerformanceProfileManager.h"
+#include "ui/WindowFit.h"
 #include "ui/shell/DesktopHUDController.h"
+#include "ui/shell/MenuReadoutView.h"
 #include "ui/theme/ThemeManager.h"
 
 #include <QCursor>
@@ -22,6 +24,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -59,7 +63,8 @@ private:
     QHash<int, QPixmap> m_drawn;
 };
 
-// The popover: a frameless popup that closes on a click elsewhere, like any popup.
+// The popover: a frameless popup that closes on a click elsewhere, like any popup. Its content
+// scrolls when the screen is shorter than the readout.
 QWidget* makePopover(QWidget* content)
 {
     auto* popover = new QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint);
@@ -67,7 +72,14 @@ QWidget* makePopover(QWidget* content)
     popover->setWindowTitle(QStringLiteral("Veltranmoor"));
     auto* layout = new QVBoxLayout(popover);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(content);
+    auto* scroll = new QScrollArea(popover);
+    scroll->setObjectName(QStringLiteral("StatusPopoverScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll->setWidget(content);
+    layout->addWidget(scroll);
     return popover;
 }
 
@@ -113,7 +125,15 @@ void StatusItemController::install()
         handleClick(reason, QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier));
     });
 
-    if (m_d.makeReadout) m_popover = makePopover(m_d.makeReadout());
+    if (m_d.makeReadout) {
+        m_readout = m_d.makeReadout();
+        m_popover = makePopover(m_readout);
+        // A window opened from the popover comes up in front, not under the popover.
+        if (auto* readout = qobject_cast<MenuReadoutView*>(m_readout.data()))
+            connect(readout, &MenuReadoutView::openingWindow, this, [this] {
+                if (m_popover) m_popover->hide();
+            });
+    }
 
     refresh();
     m_tray->show();
@@ -140,6 +160,9 @@ StatusIconState StatusItemController::iconState() const
 void StatusItemController::refresh()
 {
     if (!m_tray) return;
+    // The menu's texts follow the guards between openings too, so a panel that reads the menu
+    // ahead of showing it has the current rows.
+    rebuildMenu();
     const StatusIconState state = iconState();
     const PaletteTheme& palette = m_d.themes.current();
     // Samples arrive every few seconds and mostly change nothing the icon shows.
@@ -175,7 +198,7 @@ void StatusItemController::rebuildMenu()
 {
     if (!m_menu) return;
     QPointer<StatusItemController> self(this);
-    fillStatusMenu(*m_menu, statusMenuRows(menuState()), [self](StatusMenuRow::Action action) {
+    fillStatusMenu(*m_menu, statusMenuLayout(menuState()), [self](StatusMenuRow::Action action) {
         // Queued: an action may close windows or quit, which must not happen inside the menu's
         // own signal.
         if (self) QMetaObject::invokeMethod(self, [self, action] { if (self) self->trigger(action); }, Qt::QueuedConnection);
@@ -209,31 +232,46 @@ void StatusItemController::togglePopover()
 void StatusItemController::openPopover()
 {
     if (!m_popover || m_popover->isVisible()) return;
-    m_popover->adjustSize();
     placePopover();
     m_popover->show();
     m_popover->raise();
     m_popover->activateWindow();
 }
 
+QRect StatusItemController::popoverPlacement(const QRect& anchor, const QRect& area, QSize wanted, int scrollBarWidth)
+{
+    // Below the anchor (the icon, or the pointer), or above it when there is more room there; as
+    // tall as the room allows, scrolling the rest; never over the anchor.
+    constexpr int gap = 2;
+    const int below = area.bottom() - (anchor.bottom() + gap);
+    const int above = (anchor.top() - gap) - area.top();
+    const bool downwards = wanted.height() <= below || below >= above;
+    const int room = std::max(1, downwards ? below : above);
+    QSize size = wanted;
+    if (size.height() > room) {
+        size.setHeight(room);
+        size.setWidth(size.width() + scrollBarWidth);
+    }
+    size.setWidth(std::min(size.width(), area.width()));
+    const int y = downwards ? anchor.bottom() + gap + 1 : anchor.top() - gap - size.height();
+    int x = anchor.center().x() - size.width() / 2;
+    x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - size.width()));
+    return QRect(QPoint(x, y), size);
+}
+
 void StatusItemController::placePopover()
 {
-    // Under the icon where the tray tells where it is; at the pointer otherwise. Kept on the
-    // screen either way, above the anchor when the panel is at the bottom.
     const QRect icon = m_tray ? m_tray->geometry() : QRect();
-    const QPoint anchor = icon.isValid() ? icon.center() : QCursor::pos();
-    QScreen* screen = QGuiApplication::screenAt(anchor);
+    const QRect anchor = icon.isValid() ? icon : QRect(QCursor::pos(), QSize(1, 1));
+    QScreen* screen = QGuiApplication::screenAt(anchor.center());
     if (!screen) screen = QGuiApplication::primaryScreen();
-    const QSize size = m_popover->size();
-    QPoint top(anchor.x() - size.width() / 2, icon.isValid() ? icon.bottom() + 2 : anchor.y() + 2);
-    if (screen) {
-        const QRect area = screen->availableGeometry();
-        if (top.y() + size.height() > area.bottom())
-            top.setY((icon.isValid() ? icon.top() : anchor.y()) - size.height() - 2);
-        top.setX(std::clamp(top.x(), area.left(), std::max(area.left(), area.right() - size.width())));
-        top.setY(std::clamp(top.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
-    }
-    m_popover->move(top);
+    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), QSize(1024, 768));
+    const QSize wanted = m_readout ? m_readout->sizeHint() : m_popover->sizeHint();
+    auto* scroll = m_popover->findChild<QScrollArea*>(QStringLiteral("StatusPopoverScroll"));
+    const int bar = scroll ? scroll->verticalScrollBar()->sizeHint().width() : 0;
+    const QRect placed = popoverPlacement(anchor, area, wanted, bar);
+    m_popover->resize(placed.size());
+    m_popover->move(placed.topLeft());
 }
 
 void StatusItemController::trigger(StatusMenuRow::Action action)
@@ -261,13 +299,12 @@ void StatusItemController::trigger(StatusMenuRow::Action action)
         QPointer<QWidget>& window = m_recoveryWindow;
         if (!window && m_d.makeRecoveryView) {
             window = m_d.makeRecoveryView();
-            if (const QScreen* screen = QGuiApplication::primaryScreen())
-                window->move(screen->availableGeometry().center() - window->rect().center());
+            WindowFit::fit(*window, window->size(), window->minimumSize());
         }
         if (!window) {
             window = new QWidget;
             window->setWindowTitle(QStringLiteral("Work Guard \u2014 Recovery"));
-            window->resize(900, 560);
+            WindowFit::fit(*window, QSize(900, 560), QSize());
             auto* layout = new QVBoxLayout(window);
             auto* label = new QLabel(QStringLiteral("Snapshots are kept in ") + m_d.workGuardState.snapshotsRoot(), window);
             label->setTextInteractionFlags(Qt::TextSelectableByMouse);

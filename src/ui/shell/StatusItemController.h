@@ -92,6 +92,11 @@ public:
     void rebuildMenu();
     void trigger(StatusMenuRow::Action action);
 
+    // Where the popover goes for an anchor (the icon, or the pointer) inside a screen's area:
+    // beside the anchor, never over it, and no taller than the room there; a cut readout
+    // scrolls, and is widened by the scroll bar.
+    static QRect popoverPlacement(const QRect& anchor, const QRect& area, QSize wanted, int scrollBarWidth);
+
 private:
     void placePopover();
 
@@ -99,6 +104,7 @@ private:
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     QPointer<QWidget> m_popover;
+    QPointer<QWidget> m_readout;
     QPointer<QWidget> m_recoveryWindow;
     bool m_trayAvailable = false;
     std::optional<std::pair<StatusIconState, QString>> m_drawn;  // what the icon shows, and in which palette

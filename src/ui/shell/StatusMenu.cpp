@@ -37,6 +37,15 @@ StatusMenuRow entry(QString title, StatusMenuRow::Action action, QKeySequence sh
 
 StatusMenuRow separator() { return StatusMenuRow{}; }
 
+// A place for a line that may come and go; a hidden one keeps a title so it is never taken for
+// a separator.
+StatusMenuRow optionalLine(bool shown, QString title)
+{
+    StatusMenuRow row = line(shown ? std::move(title) : QStringLiteral("  \u2022"));
+    row.visible = shown;
+    return row;
+}
+
 }  // namespace
 
 QString relativeAgeText(const QDateTime& date, const QDateTime& now)
@@ -79,6 +88,14 @@ SnoozeMenuTexts snoozeMenuTexts(const StatusMenuState& s)
 
 QList<StatusMenuRow> statusMenuRows(const StatusMenuState& s)
 {
+    QList<StatusMenuRow> shown;
+    for (const StatusMenuRow& row : statusMenuLayout(s))
+        if (row.visible) shown << row;
+    return shown;
+}
+
+QList<StatusMenuRow> statusMenuLayout(const StatusMenuState& s)
+{
     using A = StatusMenuRow::Action;
     QList<StatusMenuRow> rows;
     const SnoozeMenuTexts snooze = snoozeMenuTexts(s);
@@ -93,12 +110,17 @@ QList<StatusMenuRow> statusMenuRows(const StatusMenuState& s)
     const qsizetype n = s.aiProcesses.size();
     rows << header(QStringLiteral("AI Shield: ") + QString::number(n) + QStringLiteral(" AI process") +
                    (n == 1 ? QString() : QStringLiteral("es")));
-    for (qsizetype i = 0; i < std::min<qsizetype>(n, 5); ++i) {
+    for (qsizetype i = 0; i < 5; ++i) {
+        if (i >= n) {
+            rows << optionalLine(false, {});
+            continue;
+        }
         const auto& p = s.aiProcesses[i];
         rows << line(QStringLiteral("  \u2022 ") + p.name + QStringLiteral(" (pid ") + QString::number(p.pid) + QLatin1Char(')'));
     }
-    if (n >= 6) rows << line(QStringLiteral("  \u2022 \u2026and ") + QString::number(n - 5) + QStringLiteral(" more"));
-    if (s.lastSuspiciousEvent) rows << line(QStringLiteral("  \u26A0 ") + firstGraphemes(*s.lastSuspiciousEvent, 80));
+    rows << optionalLine(n >= 6, QStringLiteral("  \u2022 \u2026and ") + QString::number(n - 5) + QStringLiteral(" more"));
+    rows << optionalLine(s.lastSuspiciousEvent.has_value(),
+                         QStringLiteral("  \u26A0 ") + firstGraphemes(s.lastSuspiciousEvent.value_or(QString()), 80));
     rows << entry(QStringLiteral("Show AI Shield Log in Files"), A::revealShieldLog);
     rows << separator();
 
@@ -111,8 +133,12 @@ QList<StatusMenuRow> statusMenuRows(const StatusMenuState& s)
     } else {
         rows << line(QStringLiteral("  Last sweep: never"));
     }
-    if (s.workGuardNotice) rows << line(QStringLiteral("  \u26A0 ") + *s.workGuardNotice);
-    for (qsizetype i = 0; i < std::min<qsizetype>(s.lastRanked.size(), 3); ++i) {
+    rows << optionalLine(s.workGuardNotice.has_value(), QStringLiteral("  \u26A0 ") + s.workGuardNotice.value_or(QString()));
+    for (qsizetype i = 0; i < 3; ++i) {
+        if (i >= s.lastRanked.size()) {
+            rows << optionalLine(false, {});
+            continue;
+        }
         const auto& f = s.lastRanked[i];
         rows << line(QStringLiteral("  \u2022 ") + QFileInfo(f.file.path()).fileName() + QStringLiteral("  [score ") +
                      QString::asprintf("%.2f", f.score) + QLatin1Char(']'));
@@ -133,20 +159,38 @@ QList<StatusMenuRow> statusMenuRows(const StatusMenuState& s)
 void fillStatusMenu(QMenu& menu, const QList<StatusMenuRow>& rows,
                     const std::function<void(StatusMenuRow::Action)>& trigger)
 {
-    menu.clear();
-    for (const StatusMenuRow& row : rows) {
-        if (row.isSeparator()) {
-            menu.addSeparator();
-            continue;
+    QList<QAction*> actions = menu.actions();
+    bool sameKinds = actions.size() == rows.size();
+    for (qsizetype i = 0; sameKinds && i < rows.size(); ++i)
+        sameKinds = actions[i]->isSeparator() == rows[i].isSeparator() &&
+                    actions[i]->data().toInt() == int(rows[i].action);
+    if (!sameKinds) {
+        menu.clear();
+        actions.clear();
+        for (const StatusMenuRow& row : rows) {
+            if (row.isSeparator()) {
+                actions << menu.addSeparator();
+                continue;
+            }
+            QAction* action = menu.addAction(row.title);
+            action->setData(int(row.action));
+            if (row.action != StatusMenuRow::Action::none) {
+                const StatusMenuRow::Action which = row.action;
+                QObject::connect(action, &QAction::triggered, &menu, [trigger, which] { trigger(which); });
+            }
+            actions << action;
         }
-        QAction* action = menu.addAction(row.title);
-        if (!row.shortcut.isEmpty()) action->setShortcut(row.shortcut);
-        if (row.action == StatusMenuRow::Action::none) {
-            // Status lines read greyed, like every line without an action.
-            action->setEnabled(false);
-            continue;
-        }
-        const StatusMenuRow::Action which = row.action;
-        QObject::connect(action, &QAction::triggered, &menu, [trigger, which] { trigger(which); });
+    }
+    // Each property is set only when it changes: an unchanged entry announces nothing.
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const StatusMenuRow& row = rows[i];
+        QAction* action = actions[i];
+        if (row.isSeparator()) continue;
+        if (action->text() != row.title) action->setText(row.title);
+        if (action->shortcut() != row.shortcut) action->setShortcut(row.shortcut);
+        // Status lines read greyed, like every line without an action.
+        const bool enabled = row.action != StatusMenuRow::Action::none;
+        if (action->isEnabled() != enabled) action->setEnabled(enabled);
+        if (action->isVisible() != row.visible) action->setVisible(row.visible);
     }
 }

@@ -60,6 +60,7 @@ struct StatusMenuRow {
     Action action = Action::none;
     QKeySequence shortcut;
     bool header = false;  // section headers are disabled explicitly
+    bool visible = true;  // a place kept in the menu for a line that is not shown now
 
     bool isSeparator() const { return title.isEmpty(); }
 };
@@ -78,9 +79,17 @@ struct SnoozeMenuTexts {
 };
 SnoozeMenuTexts snoozeMenuTexts(const StatusMenuState& state);
 
-// The menu, entry by entry.
+// The menu, entry by entry, as shown.
 QList<StatusMenuRow> statusMenuRows(const StatusMenuState& state);
 
-// Replaces the menu's entries with `rows`; `trigger` runs when one with an action is chosen.
+// The same entries with a hidden place for every line a state may add (up to five AI
+// processes, the "more" line, the suspicious event, three ranked files): as many rows, of the
+// same kinds, whatever the state.
+QList<StatusMenuRow> statusMenuLayout(const StatusMenuState& state);
+
+// Gives the menu `rows`; `trigger` runs when one with an action is chosen. A menu that already
+// holds entries of the same kinds keeps them and only has their texts, shortcuts and visibility
+// updated where they changed: a panel that shows the menu from its exported layout then never
+// sees the entries replaced under it.
 void fillStatusMenu(QMenu& menu, const QList<StatusMenuRow>& rows,
                     const std::function<void(StatusMenuRow::Action)>& trigger);
