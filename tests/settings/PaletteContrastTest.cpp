@@ -213,7 +213,7 @@ TEST(PaletteContrast, PopoverAndHUDTitlesAndFiguresReadInEveryPalette)
     sample.health.score = 91;
     base.monitor.applySample(sample);
     QuickOptimizer optimizer{{.gate = base.gate,
-                              .harness = hud.harness,
+                              .history = base.monitor,
                               .scheduler = base.scheduler,
                               .worker = base.executor,
                               .cleanCaches = [] { return QString(); },

@@ -285,9 +285,8 @@ TEST(StatusItemController, PopoverFitsBesideItsAnchorAndNeverCoversIt)
 TEST(StatusItemController, PopoverGivesWayToTheWindowItsButtonsOpen)
 {
     ControllerRig r;
-    OutcomeHarness harness{r.rig.monitor, r.rig.scheduler, r.rig.clock};
     QuickOptimizer optimizer{{.gate = r.rig.gate,
-                              .harness = harness,
+                              .history = r.rig.monitor,
                               .scheduler = r.rig.scheduler,
                               .worker = r.rig.executor,
                               .cleanCaches = [] { return QString(); },
