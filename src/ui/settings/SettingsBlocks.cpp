@@ -6,6 +6,7 @@
 #include "ui/theme/SymbolIcon.h"
 
 #include <QButtonGroup>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPainter>
@@ -179,11 +180,51 @@ void Stepper::move(int direction)
     Q_EMIT stepped(next);
 }
 
+namespace {
+
+// A style sheet on a page would reset the palette of every label below it (the titles that take
+// the palette's roles would lose them), so each marked button carries the sheet itself: it takes
+// the sheet of the nearest ancestor that publishes one when it is polished or shown, and the page
+// hands a new sheet to its buttons when the palette changes.
+class ThemedButtonSheet final : public QObject {
+public:
+    static ThemedButtonSheet& instance()
+    {
+        static ThemedButtonSheet filter;
+        return filter;
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Polish || event->type() == QEvent::ParentChange || event->type() == QEvent::Show) {
+            auto* button = static_cast<QPushButton*>(watched);
+            for (QWidget* w = button->parentWidget(); w; w = w->parentWidget()) {
+                const QVariant sheet = w->property(SettingsStyle::themedButtonSheetProperty);
+                if (!sheet.isValid()) continue;
+                if (button->styleSheet() != sheet.toString()) button->setStyleSheet(sheet.toString());
+                break;
+            }
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
 QPushButton* SettingsStyle::themedButton(QPushButton* button)
 {
     button->setProperty("themedButton", true);
     button->setCursor(Qt::PointingHandCursor);
+    button->installEventFilter(&ThemedButtonSheet::instance());
     return button;
+}
+
+void SettingsStyle::publishThemedButtonSheet(QWidget* root, const PaletteTheme& theme)
+{
+    const QString sheet = themedButtonStyleSheet(theme);
+    root->setProperty(themedButtonSheetProperty, sheet);
+    for (QPushButton* button : root->findChildren<QPushButton*>()) {
+        if (button->property("themedButton").toBool() && button->styleSheet() != sheet) button->setStyleSheet(sheet);
+    }
 }
 
 QString SettingsStyle::themedButtonStyleSheet(const PaletteTheme& t)

@@ -49,6 +49,10 @@ QIcon symbolIcon(const QString& name, int side, const QColor& color);
 QPushButton* themedButton(QPushButton* button);
 // The pages' style sheet for the marked buttons, in the palette's colours.
 QString themedButtonStyleSheet(const PaletteTheme& theme);
+// Gives the marked buttons below `root` (and those made there later, dialogs included) the
+// sheet of `theme`.
+void publishThemedButtonSheet(QWidget* root, const PaletteTheme& theme);
+inline constexpr const char* themedButtonSheetProperty = "themedButtonSheet";
 
 }  // namespace SettingsStyle
 

@@ -26,7 +26,7 @@ SettingsPage::SettingsPage(const SettingsEnvironment& env, SettingsViewState& st
     refreshOn(&env.themeManager, &ThemeManager::currentChanged);
     // The page's buttons (and its dialogs') take the palette's look.
     const auto styleButtons = [this] {
-        setStyleSheet(SettingsStyle::themedButtonStyleSheet(m_env.themeManager.current()));
+        SettingsStyle::publishThemedButtonSheet(this, m_env.themeManager.current());
     };
     styleButtons();
     connect(&env.themeManager, &ThemeManager::currentChanged, this, styleButtons);
