@@ -321,7 +321,7 @@ QByteArray trashName(const QByteArray& name, int n)
 }
 
 // Which records this process writes, so that a later start can tell its own leftovers from
-// anybody else's. Each mover keeps a journal in our data folder, locked while the mover lives.
+// anybody else's. Each mover keeps a journal in our state folder, locked while the mover lives.
 // Its lines: "T <Trash folder>" before the mover first writes there, and "R <inode> <Trash
 // folder> <record name>" once a record is written complete under a temporary name of the
 // mover's own and before it is renamed into place (the paths percent-encoded). A normal end
@@ -329,7 +329,7 @@ QByteArray trashName(const QByteArray& name, int n)
 constexpr const char kJournalPrefix[] = "trash-moves-";
 constexpr const char kRecordPrefix[] = ".veltranmoor-record-";
 
-QString journalDir() { return Paths::appSupportDir() + QStringLiteral("/trash-journal"); }
+QString journalDir() { return Paths::stateHome() + QStringLiteral("/Veltranmoor/trash-journal"); }
 
 class Journal {
 public:
@@ -340,6 +340,9 @@ public:
     {
         if (!m_fd.valid()) return;
         unlink(QFile::encodeName(m_path).constData());
+        // No trace once no mover is at work; a folder still holding a journal stays.
+        const QByteArray dir = QFile::encodeName(journalDir());
+        if (rmdir(dir.constData()) == 0) rmdir(dir.left(dir.lastIndexOf('/')).constData());
     }
 
     // A name of our own for this mover's temporaries, unique among the journals.
@@ -378,12 +381,15 @@ private:
         if (m_opened) return;
         m_opened = true;
         m_token = QByteArray::number(getpid()) + '-';
-        if (!QDir().mkpath(journalDir())) {
-            m_token += QByteArray::number(quintptr(this), 16);
-            return;
+        QByteArray path;
+        Fd fd;
+        // Another mover that ends meanwhile may remove the folder just made: made again.
+        for (int attempt = 0; attempt < 3 && !fd.valid(); ++attempt) {
+            if (!QDir().mkpath(journalDir())) break;
+            path = QFile::encodeName(journalDir()) + '/' + kJournalPrefix + m_token + "XXXXXX";
+            fd = Fd(mkostemp(path.data(), O_APPEND | O_CLOEXEC));
+            if (!fd.valid() && errno != ENOENT) break;
         }
-        QByteArray path = QFile::encodeName(journalDir()) + '/' + kJournalPrefix + m_token + "XXXXXX";
-        Fd fd(mkostemp(path.data(), O_APPEND | O_CLOEXEC));
         if (!fd.valid() || flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
             if (fd.valid()) unlink(path.constData());
             m_token += QByteArray::number(quintptr(this), 16);
@@ -671,6 +677,8 @@ int removeIncompleteRecords()
         removed += sweepJournal(journal.get(), name.mid(qsizetype(sizeof kJournalPrefix - 1)));
         unlinkat(dir.get(), name.constData(), 0);
     }
+    const QByteArray path = QFile::encodeName(journalDir());
+    if (rmdir(path.constData()) == 0) rmdir(path.left(path.lastIndexOf('/')).constData());
     return removed;
 }
 

@@ -335,7 +335,7 @@ TEST(Trash, StartUpRemovesOnlyWhatOurOwnStoppedMoverLeft)
              "[Trash Info]\nPath=/h/orphan\nDeletionDate=2026-01-01T00:00:00\n");
     makeFile(native(trashInfo() + QStringLiteral("/empty.trashinfo")), QByteArray());
     // Half copies: the stopped mover's go, anybody else's stay.
-    const QStringList journals = QDir(Paths::appSupportDir() + QStringLiteral("/trash-journal")).entryList(QDir::Files);
+    const QStringList journals = QDir(Paths::stateHome() + QStringLiteral("/Veltranmoor/trash-journal")).entryList(QDir::Files);
     ASSERT_EQ(journals.size(), 1);
     const QString token = journals[0].mid(QStringLiteral("trash-moves-").size());
     makeDirs(trashFiles() + QStringLiteral("/.veltranmoor-partial-") + token + QStringLiteral("-1/sub"));
