@@ -8,7 +8,7 @@ TSAN_DIR := build/tsan
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test test-release tsan bench install uninstall fuzz clean
+.PHONY: all deps test-deps build run test test-release tsan bench install uninstall fuzz clean
 
 # Builds a tree; when an update turned plain classes into Qt objects, stale generated moc files
 # can break the link once, so a failed build clears them and tries again.
@@ -18,8 +18,12 @@ endef
 
 all: build
 
+# What building and running need; the test targets add the test suite's packages.
 deps:
 	@bash scripts/install-deps
+
+test-deps:
+	@bash scripts/install-deps test
 
 build: deps
 	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTRANMOOR_TESTS=OFF
@@ -28,21 +32,21 @@ build: deps
 run: build
 	$(RELEASE_DIR)/src/veltranmoor
 
-test: deps
+test: test-deps
 	cmake -S . -B $(DEBUG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANMOOR_SANITIZE=ON
 	$(call build_tree,$(DEBUG_DIR))
 	bash scripts/run-tests $(DEBUG_DIR) $(JOBS)
 
 # The tests built optimised, where the window tests hold the main-loop watchdog's release
 # bound (50 ms): what a user's build does, without the sanitizers' slowdown.
-test-release: deps
+test-release: test-deps
 	cmake -S . -B $(RELEASE_TESTS_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTRANMOOR_TESTS=ON
 	$(call build_tree,$(RELEASE_TESTS_DIR))
 	VELTRANMOOR_WATCHDOG_MS=50 bash scripts/run-tests $(RELEASE_TESTS_DIR) $(JOBS)
 
 # The tests labelled "tsan" (the learning engine's, whose state lives on its own queue), built
 # with ThreadSanitizer and run; any report fails them.
-tsan: deps
+tsan: test-deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRANMOOR_TSAN=ON
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target test_learning
 	QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
@@ -50,6 +54,7 @@ tsan: deps
 
 # Only the benchmark programs: the build tree also holds their generated-code folders.
 bench: build
+	@bash scripts/install-deps bench
 	@for b in $(RELEASE_DIR)/bench/bench_*; do \
 	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$(basename $$b)"; "$$b" || exit 1; fi; \
 	done

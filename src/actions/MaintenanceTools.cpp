@@ -32,6 +32,8 @@ struct MaintenanceTools::Context {
     const WakeupSourceReader* wakeups = nullptr;
     ProcessControl* processes = nullptr;
     mutable std::atomic_bool stopping{false};
+    // Whether a listing through the administrator prompt was made in this session.
+    mutable std::atomic_bool listedAsAdministrator{false};
 };
 
 namespace {
@@ -641,10 +643,14 @@ void MaintenanceTools::runQuickFix(const QuickFix& fix, Completion completion)
 
 // ---- Local snapshots
 
-void MaintenanceTools::refreshSnapshots()
+void MaintenanceTools::refreshSnapshots() { listSnapshots(false); }
+
+void MaintenanceTools::showSnapshots() { listSnapshots(true); }
+
+void MaintenanceTools::listSnapshots(bool onVisit)
 {
     QPointer<MaintenanceTools> self(this);
-    startTask([context = m_context, self] {
+    startTask([context = m_context, self, onVisit] {
         // Listing needs the same rights as deleting: an administrator only when snapper's
         // configuration does not admit this user.
         QString listing;
@@ -652,6 +658,10 @@ void MaintenanceTools::refreshSnapshots()
             // Without its configuration snapper keeps no snapshots here: the tab is opened often,
             // and no password is asked for a listing that can only be empty.
             if (QFileInfo::exists(context->tools.snapperConfig)) {
+                // A password is asked on the session's first visit only; after that the list is
+                // refreshed when the user asks for it.
+                const bool listedBefore = context->listedAsAdministrator.exchange(true);
+                if (listedBefore && onVisit) return;
                 listing = runAdmin(*context, kSnapperListCommand, {}).output;
             }
         } else {

@@ -102,7 +102,11 @@ public:
     void runQuickFix(const QuickFix& fix, Completion completion);
     const QList<QuickFix>& quickFixes() const { return m_quickFixes; }
 
+    // A new listing. When it needs the administrator's password (snapper's configuration does
+    // not admit this user), showSnapshots() makes one only on the session's first call, so
+    // visiting the tab does not ask every time; refreshSnapshots() always makes one.
     void refreshSnapshots();
+    void showSnapshots();
     void deleteSnapshot(const LocalSnapshot& snapshot, DeleteCompletion completion);
     void deleteAllSnapshots(DeleteAllCompletion completion);
 
@@ -154,6 +158,7 @@ Q_SIGNALS:
     void changed();
 
 private:
+    void listSnapshots(bool onVisit);
     struct Outcome {
         bool success = false;
         QString message;

@@ -28,6 +28,7 @@
 #include "guards/AIShield.h"
 #include "guards/AIShieldV1.h"
 #include "core/SerialQueue.h"
+#include "platform/linux/SessionServicePids.h"
 #include "platform/linux/LsofOpenFilesReader.h"
 #include "platform/linux/ProcOpenFilesReader.h"
 #include "platform/linux/ProcProcessInventory.h"
@@ -459,6 +460,7 @@ AppContext::AppContext()
         .incidents = *m_processManager,
         .processControl = parts.processControl,
         .runMemoryRelief = [this] { m_memoryRelief->run(); },
+        .sessionServices = [] { return sessionServicePids(); },
     });
     parts.advisor.advisor = m_aiEngine.get();
     m_maintenanceTools =

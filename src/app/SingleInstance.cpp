@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QTimer>
 
 #include <cerrno>
 #include <pwd.h>
@@ -115,12 +116,20 @@ void SingleInstance::accept()
 {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+        auto* silence = new QTimer(socket);
+        silence->setSingleShot(true);
+        connect(silence, &QTimer::timeout, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        silence->start(m_lineTimeout);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, silence] {
             // A request is one line; anything longer than a request can be is dropped.
             if (!socket->canReadLine()) {
                 if (socket->bytesAvailable() >= maxRequestBytes) socket->abort();
                 return;
             }
+            silence->stop();
             const QString request = QString::fromUtf8(socket->readLine(maxRequestBytes)).trimmed();
             socket->write("ok\n");
             socket->flush();

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
+
 // One running application per user and settings store. The first start listens on a local
 // socket; a later start hands its request (an address such as "veltranmoor://dashboard", or
 // nothing) to the running one and exits.
@@ -11,6 +13,9 @@ class SingleInstance : public QObject {
     Q_OBJECT
 public:
     static constexpr qsizetype maxRequestBytes = 4096;
+    // A connection that has not sent its line within this long is dropped, so clients that
+    // connect and stay silent cannot pile up open descriptors.
+    static constexpr std::chrono::milliseconds defaultLineTimeout{5000};
 
     // `socketPath` defaults to defaultSocketPath().
     explicit SingleInstance(QString socketPath = defaultSocketPath(), QObject* parent = nullptr);
@@ -33,6 +38,7 @@ public:
     Role claim(const QString& request);
     const QString& error() const { return m_error; }
     bool isListening() const { return m_server.isListening(); }
+    void setLineTimeout(std::chrono::milliseconds timeout) { m_lineTimeout = timeout; }
 
     // Sends `request` to the instance listening at `path`; false when none answers.
     static bool forward(const QString& path, const QString& request, int timeoutMs = 3000);
@@ -47,4 +53,5 @@ private:
     QString m_path;
     QString m_error;
     QLocalServer m_server;
+    std::chrono::milliseconds m_lineTimeout = defaultLineTimeout;
 };

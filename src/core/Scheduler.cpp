@@ -2,7 +2,9 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -26,6 +28,9 @@ private:
 
 WorkHandle schedule(std::chrono::milliseconds ms, bool repeat, QObject* context, std::function<void()> work)
 {
+    // QTimer counts in an int of milliseconds: a longer wait (about 24.8 days) would wrap
+    // negative and never fire, so it is held at the longest one the timer can count.
+    ms = std::clamp(ms, std::chrono::milliseconds(0), std::chrono::milliseconds(std::numeric_limits<int>::max()));
     auto* timer = new QTimer(context);
     // Periodic work of a second or more may run a few percent early or late, so Qt can wake
     // once for several timers rather than once for each; short and one-off delays stay exact.

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QSet>
 
 #include <optional>
 #include <vector>
@@ -15,6 +16,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -318,16 +320,150 @@ QByteArray trashName(const QByteArray& name, int n)
     return name.left(room) + suffix;
 }
 
-bool isCompleteRecord(const QByteArray& text)
-{
-    if (!text.startsWith("[Trash Info]\n")) return false;
-    bool path = false;
-    bool date = false;
-    for (const QByteArray& line : text.split('\n')) {
-        if (line.startsWith("Path=") && line.size() > 5) path = true;
-        if (line.startsWith("DeletionDate=") && line.size() > 13) date = true;
+// Which records this process writes, so that a later start can tell its own leftovers from
+// anybody else's. Each mover keeps a journal in our state folder, locked while the mover lives.
+// Its lines: "T <Trash folder>" before the mover first writes there, and "R <inode> <Trash
+// folder> <record name>" once a record is written complete under a temporary name of the
+// mover's own and before it is renamed into place (the paths percent-encoded). A normal end
+// deletes the journal; a journal nobody holds locked was left by a stop part-way.
+constexpr const char kJournalPrefix[] = "trash-moves-";
+constexpr const char kRecordPrefix[] = ".veltranmoor-record-";
+
+QString journalDir() { return Paths::stateHome() + QStringLiteral("/Veltranmoor/trash-journal"); }
+
+class Journal {
+public:
+    Journal() = default;
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+    ~Journal()
+    {
+        if (!m_fd.valid()) return;
+        unlink(QFile::encodeName(m_path).constData());
+        // No trace once no mover is at work; a folder still holding a journal stays.
+        const QByteArray dir = QFile::encodeName(journalDir());
+        if (rmdir(dir.constData()) == 0) rmdir(dir.left(dir.lastIndexOf('/')).constData());
     }
-    return path && date;
+
+    // A name of our own for this mover's temporaries, unique among the journals.
+    const QByteArray& token()
+    {
+        open();
+        return m_token;
+    }
+
+    // The temporary name of the next record, in the Trash folder `trash`.
+    QByteArray recordTemporary(const TrashDir& trash)
+    {
+        open();
+        if (!m_trashes.contains(trash.path)) {
+            m_trashes.insert(trash.path);
+            append("T " + encodePath(QFile::encodeName(trash.path)));
+        }
+        return kRecordPrefix + m_token + '-' + QByteArray::number(++m_records);
+    }
+
+    void recordWritten(const TrashDir& trash, const QByteArray& infoName, ino_t inode)
+    {
+        append("R " + QByteArray::number(quint64(inode)) + ' ' + encodePath(QFile::encodeName(trash.path)) + ' ' +
+               encodePath(infoName));
+    }
+
+private:
+    // A journal that cannot be kept only costs the sweep.
+    void append(const QByteArray& line)
+    {
+        if (m_fd.valid()) writeAll(m_fd.get(), line + '\n');
+    }
+
+    void open()
+    {
+        if (m_opened) return;
+        m_opened = true;
+        m_token = QByteArray::number(getpid()) + '-';
+        QByteArray path;
+        Fd fd;
+        // Another mover that ends meanwhile may remove the folder just made: made again.
+        for (int attempt = 0; attempt < 3 && !fd.valid(); ++attempt) {
+            if (!QDir().mkpath(journalDir())) break;
+            path = QFile::encodeName(journalDir()) + '/' + kJournalPrefix + m_token + "XXXXXX";
+            fd = Fd(mkostemp(path.data(), O_APPEND | O_CLOEXEC));
+            if (!fd.valid() && errno != ENOENT) break;
+        }
+        if (!fd.valid() || flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (fd.valid()) unlink(path.constData());
+            m_token += QByteArray::number(quintptr(this), 16);
+            return;
+        }
+        m_token = path.mid(path.lastIndexOf('/') + 1 + qsizetype(sizeof kJournalPrefix - 1));
+        m_path = QFile::decodeName(path);
+        m_fd = std::move(fd);
+    }
+
+    bool m_opened = false;
+    Fd m_fd;
+    QString m_path;
+    QByteArray m_token;
+    QSet<QString> m_trashes;
+    quint64 m_records = 0;
+};
+
+// Removes the entries of the folder `dirFd` whose names begin with `prefix`; returns how many.
+int removeStartingWith(int dirFd, const QByteArray& prefix)
+{
+    int removed = 0;
+    if (const auto names = listNames(dirFd)) {
+        for (const QByteArray& name : *names) {
+            if (name.startsWith(prefix) && removeTree(dirFd, name)) ++removed;
+        }
+    }
+    return removed;
+}
+
+// Undoes what one stopped mover left: its records whose item never arrived (the inode it
+// wrote, so a record somebody else wrote under that name is left alone), its temporary records
+// and its half copies. Returns how many were removed.
+int sweepJournal(int journalFd, const QByteArray& token)
+{
+    QByteArray text;
+    char buffer[16384];
+    for (ssize_t n; (n = ::read(journalFd, buffer, sizeof buffer)) > 0;) text.append(buffer, qsizetype(n));
+    int removed = 0;
+    QSet<QByteArray> trashDirs;
+    for (const QByteArray& line : text.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        // The last line may be cut short.
+        if (fields.size() == 2 && fields[0] == "T") {
+            const QByteArray dir = QByteArray::fromPercentEncoding(fields[1]);
+            if (dir.startsWith('/')) trashDirs.insert(dir);
+            continue;
+        }
+        if (fields.size() != 4 || fields[0] != "R") continue;
+        bool ok = false;
+        const quint64 inode = fields[1].toULongLong(&ok);
+        const QByteArray dir = QByteArray::fromPercentEncoding(fields[2]);
+        const QByteArray infoName = QByteArray::fromPercentEncoding(fields[3]);
+        if (!ok || !dir.startsWith('/') || !infoName.endsWith(kInfoSuffix) || infoName.contains('/')) continue;
+        Fd info(open((dir + "/info").constData(), kListable));
+        Fd files(open((dir + "/files").constData(), kListable));
+        if (!info.valid() || !files.valid()) continue;
+        struct stat record;
+        if (fstatat(info.get(), infoName.constData(), &record, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(record.st_mode) ||
+            quint64(record.st_ino) != inode) {
+            continue;
+        }
+        const QByteArray itemName = infoName.chopped(qsizetype(sizeof kInfoSuffix - 1));
+        struct stat item;
+        if (fstatat(files.get(), itemName.constData(), &item, AT_SYMLINK_NOFOLLOW) == 0) continue;
+        if (unlinkat(info.get(), infoName.constData(), 0) == 0) ++removed;
+    }
+    for (const QByteArray& dir : std::as_const(trashDirs)) {
+        Fd info(open((dir + "/info").constData(), kListable));
+        if (info.valid()) removed += removeStartingWith(info.get(), kRecordPrefix + token + '-');
+        Fd files(open((dir + "/files").constData(), kListable));
+        if (files.valid()) removed += removeStartingWith(files.get(), kPartialPrefix + token + '-');
+    }
+    return removed;
 }
 
 }  // namespace
@@ -385,6 +521,7 @@ QByteArray encodePath(const QByteArray& path)
 
 struct Mover::State {
     std::optional<TrashDir> home;
+    Journal journal;
 };
 
 Mover::Mover() : d(std::make_unique<State>()) {}
@@ -427,17 +564,28 @@ Result<QString> Mover::moveAt(int parentFd, const QString& parentPath, const QBy
         const QByteArray target = trashName(name, n);
         const QByteArray infoName = target + kInfoSuffix;
         {
-            Fd info(openat(trash->info.get(), infoName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-            if (!info.valid()) {
-                if (errno == EEXIST) {
+            // Written complete under a temporary name of our own, noted in the journal, then
+            // renamed into place without replacing anything: a stop at any moment leaves no
+            // record under this name, or one the next start knows as ours.
+            const QByteArray temporary = d->journal.recordTemporary(*trash);
+            Fd info(openat(trash->info.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                           0600));
+            if (!info.valid()) return failed(QStringLiteral("cannot write its record: ") + errorText(errno));
+            struct stat written;
+            if (!writeAll(info.get(), record) || fstat(info.get(), &written) != 0) {
+                const int error = errno;
+                unlinkat(trash->info.get(), temporary.constData(), 0);
+                return failed(QStringLiteral("cannot write its record: ") + errorText(error));
+            }
+            d->journal.recordWritten(*trash, infoName, written.st_ino);
+            if (renameat2(trash->info.get(), temporary.constData(), trash->info.get(), infoName.constData(),
+                          RENAME_NOREPLACE) != 0) {
+                const int error = errno;
+                unlinkat(trash->info.get(), temporary.constData(), 0);
+                if (error == EEXIST) {
                     ++n;
                     continue;
                 }
-                return failed(QStringLiteral("cannot write its record: ") + errorText(errno));
-            }
-            if (!writeAll(info.get(), record)) {
-                const int error = errno;
-                unlinkat(trash->info.get(), infoName.constData(), 0);
                 return failed(QStringLiteral("cannot write its record: ") + errorText(error));
             }
         }
@@ -460,7 +608,7 @@ Result<QString> Mover::moveAt(int parentFd, const QString& parentPath, const QBy
 
         // Copied under a name of our own first, so a stop part-way never leaves a half item
         // behind a complete record; start-up removes such leftovers.
-        const QByteArray partial = kPartialPrefix + QByteArray::number(getpid()) + '-' + QByteArray::number(n);
+        const QByteArray partial = kPartialPrefix + d->journal.token() + '-' + QByteArray::number(n);
         CopyLog log;
         int error = 0;
         if (!copyEntry(parentFd, name, trash->files.get(), partial, log) || syncDirectory(trash->files.get()) != 0) {
@@ -516,32 +664,21 @@ Result<QString> move(const QString& trustedRoot, const QString& path)
 
 int removeIncompleteRecords()
 {
-    const QString trash = Paths::trashDir();
-    Fd info(open(QFile::encodeName(trash + QStringLiteral("/info")).constData(), kListable));
-    Fd files(open(QFile::encodeName(trash + QStringLiteral("/files")).constData(), kListable));
-    if (!info.valid() || !files.valid()) return 0;
+    Fd dir(open(QFile::encodeName(journalDir()).constData(), kListable));
+    if (!dir.valid()) return 0;
     int removed = 0;
-    if (const auto names = listNames(info.get())) {
-        for (const QByteArray& name : *names) {
-            if (!name.endsWith(kInfoSuffix)) continue;
-            const QByteArray itemName = name.chopped(qsizetype(sizeof kInfoSuffix - 1));
-            struct stat st;
-            const bool present = fstatat(files.get(), itemName.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-            bool complete = false;
-            Fd record(openat(info.get(), name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-            if (record.valid()) {
-                QByteArray text(64 * 1024, Qt::Uninitialized);
-                const ssize_t n = ::read(record.get(), text.data(), size_t(text.size()));
-                complete = n > 0 && isCompleteRecord(text.left(qsizetype(n)));
-            }
-            if ((!present || !complete) && unlinkat(info.get(), name.constData(), 0) == 0) ++removed;
-        }
+    const auto names = listNames(dir.get());
+    if (!names) return 0;
+    for (const QByteArray& name : *names) {
+        if (!name.startsWith(kJournalPrefix)) continue;
+        Fd journal(openat(dir.get(), name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        // A journal still locked belongs to a mover at work (in this or another process).
+        if (!journal.valid() || flock(journal.get(), LOCK_EX | LOCK_NB) != 0) continue;
+        removed += sweepJournal(journal.get(), name.mid(qsizetype(sizeof kJournalPrefix - 1)));
+        unlinkat(dir.get(), name.constData(), 0);
     }
-    if (const auto names = listNames(files.get())) {
-        for (const QByteArray& name : *names) {
-            if (name.startsWith(kPartialPrefix) && removeTree(files.get(), name)) ++removed;
-        }
-    }
+    const QByteArray path = QFile::encodeName(journalDir());
+    if (rmdir(path.constData()) == 0) rmdir(path.left(path.lastIndexOf('/')).constData());
     return removed;
 }
 

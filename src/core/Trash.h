@@ -65,9 +65,10 @@ private:
 // "/" as %XX.
 QByteArray encodePath(const QByteArray& path);
 
-// Start-up: removes, from the user's Trash, records whose item is missing or that are empty
-// or incomplete (left by a stop between writing the record and moving the item), and copies
-// left half-done by a cross-device move. Returns how many were removed.
+// Start-up: undoes what a mover of ours stopped part-way left in any Trash folder it wrote
+// to (the user's or a file system's own): records it wrote whose item never arrived, and its
+// half-done cross-device copies. Records and items of other programs are never touched.
+// Returns how many were removed.
 int removeIncompleteRecords();
 
 }  // namespace Trash

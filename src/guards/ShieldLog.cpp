@@ -2,6 +2,7 @@
 
 #include "core/Clock.h"
 #include "core/Executor.h"
+#include "core/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,15 +19,9 @@ ShieldLog::ShieldLog(QString path, const Clock& clock, Executor& queue)
 
 QByteArray ShieldLog::formatLine(const QDateTime& at, const QString& message)
 {
-    QString text;
-    text.reserve(message.size());
-    for (QChar c : message) {
-        if (c == QLatin1Char('\n')) text += QStringLiteral("\\n");
-        else if (c == QLatin1Char('\r')) text += QStringLiteral("\\r");
-        else if (c.category() == QChar::Other_Control) text += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else text += c;
-    }
-    return (QLatin1Char('[') + at.toUTC().toString(Qt::ISODate) + QStringLiteral("] ") + text + QLatin1Char('\n')).toUtf8();
+    return (QLatin1Char('[') + at.toUTC().toString(Qt::ISODate) + QStringLiteral("] ") + Log::escapeControls(message) +
+            QLatin1Char('\n'))
+        .toUtf8();
 }
 
 void ShieldLog::append(const QString& message)

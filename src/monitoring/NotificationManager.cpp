@@ -152,15 +152,29 @@ void NotificationManager::post(const QString& identifier, const QString& title, 
     hints.insert(QStringLiteral("desktop-entry"), desktopEntry);
     hints.insert(QStringLiteral("sound-name"), sound.isEmpty() ? defaultSound : sound);
 
-    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
-    call << QStringLiteral("Veltranmoor AI") << m_serverIds.value(identifier, 0u) << appIcon << title << body
-         << QStringList() << hints << int(-1);
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, identifier](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<uint> reply = *w;
-        if (!reply.isError()) remember(identifier, reply.value());
-    });
+    // Bodies hold names of processes and files. A server that reads markup in bodies gets them
+    // escaped, so a name is shown as it is and never read as markup; the server is asked each
+    // time, as another one may have taken over meanwhile.
+    const QDBusPendingCall asked =
+        bus.asyncCall(QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities")));
+    auto* capabilities = new QDBusPendingCallWatcher(asked, this);
+    connect(capabilities, &QDBusPendingCallWatcher::finished, this,
+            [this, identifier, title, body, hints](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const QDBusPendingReply<QStringList> reply = *w;
+                // A server that cannot say is treated as one that reads markup.
+                const bool markup = reply.isError() || reply.value().contains(QStringLiteral("body-markup"));
+                QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
+                call << QStringLiteral("Veltranmoor AI") << m_serverIds.value(identifier, 0u) << appIcon << title
+                     << (markup ? body.toHtmlEscaped() : body) << QStringList() << hints << int(-1);
+                QDBusConnection bus = QDBusConnection::sessionBus();
+                auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+                connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, identifier](QDBusPendingCallWatcher* n) {
+                    n->deleteLater();
+                    const QDBusPendingReply<uint> sent = *n;
+                    if (!sent.isError()) remember(identifier, sent.value());
+                });
+            });
 }
 
 void NotificationManager::remember(const QString& identifier, uint serverId)

@@ -60,9 +60,16 @@ PerformanceMonitor::~PerformanceMonitor()
 void PerformanceMonitor::scheduleTimer()
 {
     if (m_timer) m_timer->cancel();
-    auto interval = secondsToMs(m_c.settings.pollingIntervalSeconds());
-    // A damaged or zero setting must not turn the timer into a busy loop.
+    const double seconds = m_c.settings.pollingIntervalSeconds();
+    auto interval = secondsToMs(seconds);
+    // A damaged or zero setting must not turn the timer into a busy loop, nor a huge one stop it.
     if (interval < 1s) interval = 1s;
+    if (interval > longestPollInterval) {
+        interval = longestPollInterval;
+        Log::line(QStringLiteral("[Veltranmoor] pollingIntervalSeconds %1 is above %2 s: sampling every %2 s")
+                      .arg(QString::number(seconds, 'g', 12))
+                      .arg(longestPollInterval.count()));
+    }
     m_timer = m_c.scheduler.every(interval, this, [this] { poll(); });
 }
 

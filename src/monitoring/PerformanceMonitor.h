@@ -45,6 +45,9 @@ class PerformanceMonitor final : public QObject, public MonitorState, public Lif
     Q_OBJECT
 public:
     static constexpr int actionHistoryLimit = 500;
+    // The longest sampling interval the settings window offers; a longer one edited into the
+    // settings file is held here.
+    static constexpr std::chrono::seconds longestPollInterval{60};
 
     PerformanceMonitor(SamplerPlatform platform, MonitorCollaborators collaborators, QObject* parent = nullptr);
     ~PerformanceMonitor() override;

@@ -48,6 +48,9 @@ public:
         ProcessControl& processControl;  // lowers priorities from the engine's queue
         // Starts the gated, measured memory relief (main thread).
         std::function<void()> runMemoryRelief;
+        // The session's own services (the session bus, the notification daemon) that the
+        // relief never slows down; asked on the engine's queue when the relief fires.
+        std::function<QSet<int32_t>()> sessionServices;
         // Where published values are written; by default this object's thread, through its
         // event loop.
         Executor* mainQueue = nullptr;

@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
+#include <unistd.h>
 
 using Type = AIInsight::InsightType;
 using Severity = AIInsight::Severity;
@@ -173,28 +174,37 @@ std::optional<AIInsight> AIEngine::firePreemptiveRelief(const QList<ProcessInfoI
 
     if (m_c.runMemoryRelief) postToMain(m_c.runMemoryRelief);
 
+    // Never this application, nor what the session cannot do without: its bus (by the bus's
+    // answer, and by name for a bus that does not say) and its notification daemon.
+    QSet<int32_t> spared = m_c.sessionServices ? m_c.sessionServices() : QSet<int32_t>();
+    spared.insert(int32_t(::getpid()));
+    auto isSessionBus = [](const QString& name) {
+        return name == QLatin1String("dbus-daemon") || name.startsWith(QLatin1String("dbus-broker"));
+    };
     QList<ProcessInfoItem> candidates;
     for (const ProcessInfoItem& p : processes) {
         // Kernel threads and pid 1 are never acted on.
-        if (!p.isProtected && !MonitorRules::isUntouchable(p)) candidates.append(p);
+        if (p.isProtected || MonitorRules::isUntouchable(p) || spared.contains(p.pid) || isSessionBus(p.name)) continue;
+        candidates.append(p);
     }
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const ProcessInfoItem& a, const ProcessInfoItem& b) { return a.memoryMB > b.memoryMB; });
     candidates = candidates.mid(0, std::min<qsizetype>(3, candidates.size()));
 
+    // Only what was changed is named; what could not be changed is counted.
     QStringList names;
-    QStringList failures;
+    int failures = 0;
     IncidentLedger* incidents = &m_c.incidents;
     for (const ProcessInfoItem& p : candidates) {
-        names.append(p.name);
         if (p.pid < 0) continue;
         const ProcessStatus lowered = m_c.processControl.lowerPriority({p.pid, p.startTime}, ProcessOwner::thisUser);
         if (lowered.leftAlone()) continue;
         if (lowered) {
+            names.append(p.name);
             const QString name = p.name;
             postToMain([incidents, name] { incidents->recordIncident(name); });
         } else {
-            failures.append(p.name + QStringLiteral(" (") + lowered.error() + QStringLiteral(")"));
+            ++failures;
         }
     }
     m_state.lastPreemptiveReliefAt = now;
@@ -206,8 +216,11 @@ std::optional<AIInsight> AIEngine::firePreemptiveRelief(const QList<ProcessInfoI
                          : QStringLiteral("Pre-emptive memory relief fired \u2014 throttled ") +
                                names.join(QStringLiteral(", ")) + QStringLiteral(". Predicted spike in ~") + minutes +
                                QStringLiteral(" min.");
-    // A priority change that did not happen is not reported as one.
-    if (!failures.isEmpty()) detail += QStringLiteral(" \u2014 failed: ") + failures.join(QStringLiteral(", "));
+    if (failures > 0) {
+        detail += QStringLiteral(" \u2014 ") + QString::number(failures) +
+                  (failures == 1 ? QStringLiteral(" process") : QStringLiteral(" processes")) +
+                  QStringLiteral(" could not be changed.");
+    }
 
     MonitorState* monitor = &m_c.monitor;
     const ActionRecord record = ActionRecord::make(ActionType::memoryFreed, QStringLiteral("Pre-emptive Relief"), detail, now, true);

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 
@@ -80,7 +81,8 @@ TEST(Install, PutsEveryFileInPlaceRegistersTheAddressAndUninstallsToAnEmptyTree)
 
     const QString entryPath = prefix + QStringLiteral("/share/applications/veltranmoor.desktop");
     const QByteArray entry = contents(entryPath);
-    EXPECT_TRUE(entry.contains("\nExec=\"" + binary.toUtf8() + "\" %u\n")) << entry.toStdString();
+    // A plain path stands unquoted (a prefix with a blank is quoted: below).
+    EXPECT_TRUE(entry.contains("\nExec=" + binary.toUtf8() + " %u\n")) << entry.toStdString();
     EXPECT_TRUE(entry.contains("\nIcon=veltranmoor\n"));
     EXPECT_TRUE(entry.contains("\nMimeType=x-scheme-handler/veltranmoor;\n"));
     const Finished validate = run(QStringLiteral("desktop-file-validate"), {entryPath});
@@ -109,6 +111,19 @@ TEST(Install, PutsEveryFileInPlaceRegistersTheAddressAndUninstallsToAnEmptyTree)
                                                          QStringLiteral("x-scheme-handler/veltranmoor")}, env);
     EXPECT_EQ(handler.exitCode, 0) << handler.out.toStdString();
     EXPECT_EQ(handler.out.trimmed(), QStringLiteral("veltranmoor.desktop"));
+    // On a desktop xdg-open does not know, its own fallback runs the entry's Exec line: a
+    // stand-in for the binary records the address it was given.
+    const QString opened = tmp.path() + QStringLiteral("/opened");
+    {
+        QFile stub(binary);
+        ASSERT_TRUE(stub.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        stub.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + QFile::encodeName(opened) + "'\n");
+    }
+    env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":1999"));  // set, but nothing is drawn
+    const Finished xdgOpen = run(QStringLiteral("xdg-open"), {QStringLiteral("veltranmoor://dashboard")}, env);
+    EXPECT_EQ(xdgOpen.exitCode, 0) << xdgOpen.out.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(opened); }, 10000));
+    EXPECT_EQ(contents(opened), "veltranmoor://dashboard\n");
 
     const Finished removed = installScript({QStringLiteral("uninstall"), prefix});
     ASSERT_EQ(removed.exitCode, 0) << removed.out.toStdString();

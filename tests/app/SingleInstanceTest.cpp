@@ -5,12 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QFileInfo>
 #include <QTest>
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,6 +91,53 @@ TEST(SingleInstanceTest, OverlongOrUnfinishedRequestsAreDropped)
     fine.write("veltranmoor://dashboard\n");
     ASSERT_TRUE(requests.waitFor(1));
     EXPECT_EQ(requests.received, QStringList{QStringLiteral("veltranmoor://dashboard")});
+}
+
+TEST(SingleInstanceTest, ClientsThatSendNoLineInTimeAreDropped)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.sock"));
+    SingleInstance instance(path);
+    instance.setLineTimeout(std::chrono::milliseconds(1500));
+    Requests requests;
+    requests.listen(instance);
+    ASSERT_EQ(instance.claim(QString()), SingleInstance::Role::primary);
+    auto openDescriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+    const auto before = openDescriptors();
+
+    // Silent clients, and one that starts a line and never ends it.
+    std::vector<std::unique_ptr<QLocalSocket>> silent;
+    int connected = 0;
+    for (int i = 0; i < 200; ++i) {
+        silent.push_back(std::make_unique<QLocalSocket>());
+        QObject::connect(silent.back().get(), &QLocalSocket::connected, [&connected] { ++connected; });
+        silent.back()->connectToServer(path);
+        QCoreApplication::processEvents();  // the server takes them as they come
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connected == 200; }, 5000)) << connected;
+    silent.back()->write("veltranmoor://dash");
+    silent.back()->flush();
+    // One that takes its time but ends its line within the limit is served.
+    QLocalSocket slow;
+    slow.connectToServer(path);
+    ASSERT_TRUE(slow.waitForConnected(3000));
+    QTest::qWait(200);
+    slow.write("veltranmoor://dashboard\n");
+    ASSERT_TRUE(requests.waitFor(1));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return slow.bytesAvailable() > 0 || slow.waitForReadyRead(10); }, 3000));
+    EXPECT_EQ(slow.readAll(), "ok\n");
+
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(silent.begin(), silent.end(),
+                               [](const auto& c) { return c->state() == QLocalSocket::UnconnectedState; });
+        },
+        10000));
+    EXPECT_EQ(requests.received, QStringList{QStringLiteral("veltranmoor://dashboard")});
+    silent.clear();
+    slow.abort();
+    QTest::qWait(50);
+    EXPECT_LE(openDescriptors(), before + 2) << "the server keeps no descriptor of a dropped client";
 }
 
 TEST(SingleInstanceTest, ASecondStartOfTheApplicationHandsOverAndExitsZero)

@@ -75,6 +75,13 @@ TEST(QtScheduler, RealTimerFiresAndCancels)
     t.restart();
     while (t.elapsed() < 50) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(repeats, seen);
+
+    // A wait longer than the timer can count is held at its longest, not wrapped into one
+    // that never starts.
+    auto far = scheduler.every(std::chrono::milliseconds(3'000'000'000LL), &context, [] {});
+    auto farOnce = scheduler.after(std::chrono::hours(24 * 365), &context, [] {});
+    EXPECT_TRUE(far->isActive());
+    EXPECT_TRUE(farOnce->isActive());
 }
 
 TEST(SerialQueue, RunsInOrderOnOneThreadAndSyncWaits)

@@ -10,8 +10,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <optional>
+
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -153,7 +156,7 @@ TEST(Trash, NeverFollowsALinkBelowTheHomeFolderNorLeavesTheTrustedRoot)
 TEST(Trash, TrashListReadsBackEveryNameExactly)
 {
     const QString trashList = QStandardPaths::findExecutable(QStringLiteral("trash-list"));
-    ASSERT_FALSE(trashList.isEmpty()) << "trash-list (package trash-cli) is needed: scripts/install-deps";
+    ASSERT_FALSE(trashList.isEmpty()) << "trash-list (package trash-cli) is needed: scripts/install-deps test";
     const QString dir = home() + QStringLiteral("/.cache/pip");
     makeDirs(dir);
     const QList<QByteArray> names = {"100%41",        "50%",         "with space",   "two  spaces ",
@@ -273,25 +276,95 @@ TEST(Trash, AnotherFileSystemUsesItsOwnTrashOrACompleteCopy)
     EXPECT_TRUE(QDir(trashFiles()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size() == 1);
 }
 
-TEST(Trash, StartUpRemovesRecordsLeftIncompleteAndHalfCopies)
+TEST(Trash, StartUpRemovesOnlyWhatOurOwnStoppedMoverLeft)
 {
     const QString dir = home() + QStringLiteral("/.cache/pip");
     makeDirs(dir);
-    makeFile(native(dir + QStringLiteral("/kept")));
-    ASSERT_TRUE(Trash::move(dir, dir + QStringLiteral("/kept")).ok());
-    makeFile(native(trashInfo() + QStringLiteral("/empty.trashinfo")), QByteArray());
-    makeFile(native(trashFiles() + QStringLiteral("/empty")));
-    makeFile(native(trashInfo() + QStringLiteral("/torn.trashinfo")), "[Trash Info]\nPath=/a");
-    makeFile(native(trashFiles() + QStringLiteral("/torn")));
+    for (const char* name : {"kept", "lost", "renamed"}) makeFile(native(dir + QLatin1Char('/') + QLatin1String(name)));
+    // A second file system has a Trash of its own; a record there is ours to sweep as well.
+    const QString shm = QStringLiteral("/dev/shm");
+    struct stat homeSt, shmSt;
+    std::optional<QTemporaryDir> other;
+    if (stat(native(home()).constData(), &homeSt) == 0 && stat(native(shm).constData(), &shmSt) == 0 &&
+        homeSt.st_dev != shmSt.st_dev && access(native(shm).constData(), W_OK) == 0) {
+        other.emplace(shm + QStringLiteral("/veltranmoor-sweep-test-XXXXXX"));
+        makeFile(native(other->path() + QStringLiteral("/lost-elsewhere")));
+    }
+    // That file system's Trash is where it is mounted.
+    QString otherTrash;
+    bool hadOtherTrash = false;
+    if (other) {
+        QString top = shm;
+        for (QString up = QFileInfo(top).absolutePath(); up != top; up = QFileInfo(top).absolutePath()) {
+            struct stat upSt;
+            if (stat(native(up).constData(), &upSt) != 0 || upSt.st_dev != shmSt.st_dev) break;
+            top = up;
+        }
+        otherTrash = top + QStringLiteral("/.Trash-") + QString::number(getuid());
+        hadOtherTrash = QFileInfo::exists(otherTrash);
+    }
+
+    // A cleaner that stops part-way, as a killed process does: its records are written, some
+    // items never arrive (taken out again here), and nothing of its own is tidied on the way out.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Trash::Mover mover;
+        bool ok = true;
+        const Trash::Fd parent(::open(native(dir).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        for (const char* name : {"kept", "lost", "renamed"}) ok = ok && mover.moveAt(parent.get(), dir, name).ok();
+        if (other) {
+            const Trash::Fd shmParent(::open(native(other->path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            const auto moved = mover.moveAt(shmParent.get(), other->path(), "lost-elsewhere");
+            ok = ok && moved.ok() && ::unlink(native(moved.value()).constData()) == 0;
+        }
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(QFile::remove(trashFiles() + QStringLiteral("/lost")));
+    // Somebody else trashed another "renamed" after ours went: that record is theirs.
+    ASSERT_TRUE(QFile::remove(trashFiles() + QStringLiteral("/renamed")));
+    makeFile(native(trashInfo() + QStringLiteral("/theirs")), "[Trash Info]\nPath=/h/renamed\nDeletionDate=2026-01-01T00:00:00\n");
+    ASSERT_EQ(::rename(native(trashInfo() + QStringLiteral("/theirs")).constData(),
+                       native(trashInfo() + QStringLiteral("/renamed.trashinfo")).constData()),
+              0);
+    // Other programs' records without an item, or half written, are theirs too.
     makeFile(native(trashInfo() + QStringLiteral("/orphan.trashinfo")),
              "[Trash Info]\nPath=/h/orphan\nDeletionDate=2026-01-01T00:00:00\n");
-    makeDirs(trashFiles() + QStringLiteral("/.veltranmoor-partial-77-1/sub"));
-    makeFile(native(trashFiles() + QStringLiteral("/.veltranmoor-partial-77-1/sub/half")));
+    makeFile(native(trashInfo() + QStringLiteral("/empty.trashinfo")), QByteArray());
+    // Half copies: the stopped mover's go, anybody else's stay.
+    const QStringList journals = QDir(Paths::stateHome() + QStringLiteral("/Veltranmoor/trash-journal")).entryList(QDir::Files);
+    ASSERT_EQ(journals.size(), 1);
+    const QString token = journals[0].mid(QStringLiteral("trash-moves-").size());
+    makeDirs(trashFiles() + QStringLiteral("/.veltranmoor-partial-") + token + QStringLiteral("-1/sub"));
+    makeDirs(trashFiles() + QStringLiteral("/.veltranmoor-partial-77-abcdef-1"));
+    // And so do its records still under their temporary names.
+    makeFile(native(trashInfo() + QStringLiteral("/.veltranmoor-record-") + token + QStringLiteral("-9")), "[Trash Info]\n");
+    makeFile(native(trashInfo() + QStringLiteral("/.veltranmoor-record-77-abcdef-1")), "[Trash Info]\n");
+    // A mover at work in this process keeps its journal locked: nothing of it is touched.
+    Trash::Mover working;
+    makeFile(native(dir + QStringLiteral("/working")));
+    const Trash::Fd parent(::open(native(dir).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(working.moveAt(parent.get(), dir, "working").ok());
+    ASSERT_TRUE(QFile::remove(trashFiles() + QStringLiteral("/working")));
 
-    EXPECT_EQ(Trash::removeIncompleteRecords(), 4);
-    EXPECT_EQ(QDir(trashInfo()).entryList(QDir::Files), QStringList{"kept.trashinfo"});
-    // Items are never deleted for want of a record: only our own half copy goes.
+    EXPECT_EQ(Trash::removeIncompleteRecords(), other ? 4 : 3);
+    EXPECT_EQ(QDir(trashInfo()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{".veltranmoor-record-77-abcdef-1", "empty.trashinfo", "kept.trashinfo", "orphan.trashinfo",
+                           "renamed.trashinfo", "working.trashinfo"}));
+    EXPECT_EQ(readAll(trashInfo() + QStringLiteral("/renamed.trashinfo")),
+              "[Trash Info]\nPath=/h/renamed\nDeletionDate=2026-01-01T00:00:00\n");
     EXPECT_EQ(QDir(trashFiles()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              (QStringList{"empty", "kept", "torn"}));
+              (QStringList{".veltranmoor-partial-77-abcdef-1", "kept"}));
+    if (other) {
+        EXPECT_FALSE(QFile::exists(otherTrash + QStringLiteral("/info/lost-elsewhere.trashinfo")));
+        // A Trash made here goes again, once empty.
+        if (!hadOtherTrash) {
+            for (const char* part : {"/info", "/files", ""}) ::rmdir(native(otherTrash + QLatin1String(part)).constData());
+        }
+    }
+    // Each stopped journal is swept once.
     EXPECT_EQ(Trash::removeIncompleteRecords(), 0);
 }

@@ -190,7 +190,7 @@ TEST(TavrilonWatcher, SortsRestedFilesTrashesTrueDuplicatesAndNeverReplaces)
 
     // The duplicate is in the Trash, which a real Trash client lists with its original path.
     const QString trashList = QStandardPaths::findExecutable(QStringLiteral("trash-list"));
-    ASSERT_FALSE(trashList.isEmpty()) << "trash-list (package trash-cli) is needed: scripts/install-deps";
+    ASSERT_FALSE(trashList.isEmpty()) << "trash-list (package trash-cli) is needed: scripts/install-deps test";
     QProcess list;
     list.start(trashList, {});
     ASSERT_TRUE(list.waitForFinished(20000));

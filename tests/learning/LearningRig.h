@@ -81,6 +81,7 @@ struct EngineRig {
     RecordingProcessControl control;  // called on the engine's queue
     MainQueue main;
     int reliefRuns = 0;
+    QSet<int32_t> sessionServices;  // what the session bus names as its own and the notification daemon
     std::function<void()> onRelief;  // what the relief does besides being counted
     std::unique_ptr<AIEngine> engine;
 
@@ -106,6 +107,7 @@ struct EngineRig {
                     ++reliefRuns;
                     if (onRelief) onRelief();
                 },
+            .sessionServices = [this] { return sessionServices; },
             .mainQueue = &main,
             .dataDirectory = aiDir(),
         });

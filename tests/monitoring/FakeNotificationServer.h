@@ -35,6 +35,7 @@ public:
 
     bool registered = false;
     QList<Call> calls;
+    QStringList capabilities{QStringLiteral("body")};
 
 public Q_SLOTS:
     uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary, const QString& body,
@@ -50,7 +51,7 @@ public Q_SLOTS:
         specVersion = QStringLiteral("1.2");
         return QStringLiteral("fake");
     }
-    QStringList GetCapabilities() { return {QStringLiteral("body")}; }
+    QStringList GetCapabilities() { return capabilities; }
 
 private:
     QDBusConnection m_bus;

@@ -76,6 +76,35 @@ TEST(NotificationManager, NoticesReachTheServerWithTheirTextsAndCategories)
     }
 }
 
+TEST(NotificationManager, BodiesAreEscapedForAServerThatReadsMarkup)
+{
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.isValid());
+    FakeNotificationServer server;
+    ASSERT_TRUE(server.registered);
+    ManualClock clock;
+    NotificationManager notices(clock);
+    const QString name = QStringLiteral("<b>x</b> & <a href=\"https://e.example\">y</a>");
+    const struct {
+        QStringList capabilities;
+        QString body;
+    } cases[] = {
+        {{"body"}, name + QStringLiteral(" has /tmp/<i>.txt open.")},
+        {{"body", "body-markup", "body-hyperlinks"},
+         QStringLiteral("&lt;b&gt;x&lt;/b&gt; &amp; &lt;a href=&quot;https://e.example&quot;&gt;y&lt;/a&gt; has "
+                        "/tmp/&lt;i&gt;.txt open.")},
+    };
+    for (const auto& c : cases) {
+        server.capabilities = c.capabilities;
+        server.calls.clear();
+        notices.notifyBoundaryBreach(QStringLiteral("breach-") + c.capabilities.join(u'-'), QStringLiteral("AI <Shield>"),
+                                     name + QStringLiteral(" has /tmp/<i>.txt open."));
+        ASSERT_TRUE(waitUntil([&] { return !server.calls.isEmpty(); }));
+        EXPECT_EQ(server.calls.first().body, c.body) << c.capabilities.join(u' ').toStdString();
+        EXPECT_EQ(server.calls.first().summary, QStringLiteral("AI <Shield>")) << "a summary is plain text";
+    }
+}
+
 TEST(NotificationManager, CooldownsAreIndependentAndThrottleNoticesHaveNone)
 {
     PrivateSessionBus bus;

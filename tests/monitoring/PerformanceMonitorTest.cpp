@@ -1,5 +1,6 @@
 #include "FakeNotificationServer.h"
 #include "MonitorFakes.h"
+#include "core/Log.h"
 #include "core/Json.h"
 #include "monitoring/MonitorRules.h"
 #include "monitoring/NotificationManager.h"
@@ -558,6 +559,19 @@ TEST(PerformanceMonitor, SamplesOnItsTimerAndStoppingForgetsTheBaseline)
     EXPECT_EQ(monitor.pollCount(), 4);
     rig.scheduler.advance(1ms);
     ASSERT_TRUE(waitUntil([&] { return monitor.pollCount() == 5; }));
+
+    // One far above the settings window's range is held at its longest, with a note.
+    QStringList console;
+    Log::setSink([&](const QString& line) { console << line; });
+    rig.settings.setPollingIntervalSeconds(3e6);
+    Log::setSink({});
+    EXPECT_EQ(console, QStringList{QStringLiteral("[Veltranmoor] pollingIntervalSeconds 3000000 is above 60 s: sampling every 60 s")});
+    rig.scheduler.advance(59s);
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(monitor.pollCount(), 5);
+    rig.scheduler.advance(1s);
+    ASSERT_TRUE(waitUntil([&] { return monitor.pollCount() == 6; }));
     monitor.stopMonitoring();
 }
 

@@ -31,7 +31,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 QStringList trashListed()
 {
     const QString trashList = QStandardPaths::findExecutable(QStringLiteral("trash-list"));
-    EXPECT_FALSE(trashList.isEmpty()) << "trash-list (package trash-cli) is needed: scripts/install-deps";
+    EXPECT_FALSE(trashList.isEmpty()) << "trash-list (package trash-cli) is needed: scripts/install-deps test";
     QProcess list;
     list.start(trashList, {});
     EXPECT_TRUE(list.waitForFinished(30000));

@@ -15,6 +15,7 @@ public:
 
     bool isValid() const { return !m_address.isEmpty(); }
     const QByteArray& address() const { return m_address; }
+    pid_t pid() const { return m_pid; }
 
 private:
     pid_t m_pid = -1;

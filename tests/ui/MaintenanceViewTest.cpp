@@ -442,6 +442,48 @@ TEST_F(MaintenanceViewTest, SnapshotListDeletionsAndTheirConfirmation)
     ASSERT_TRUE(saveTabShot(*view, QStringLiteral("maintenance-no-snapshots")));
 }
 
+TEST_F(MaintenanceViewTest, APasswordForTheListIsAskedOnTheFirstVisitAndOnRefreshOnly)
+{
+    setSnapshots({{7, "2024-01-15 08:30:12"}});
+    auto listings = [&] {
+        int pkexec = 0, snapper = 0;
+        for (const QString& line : log()) {
+            if (line.startsWith(QStringLiteral("pkexec ")) && line.endsWith(QStringLiteral(" list"))) ++pkexec;
+            if (line == QStringLiteral("snapper --utc --iso --csvout list")) ++snapper;
+        }
+        return std::pair{pkexec, snapper};
+    };
+    const struct {
+        const char* config;
+        bool needsPassword;
+    } cases[] = {{"ALLOW_USERS=\"tester\"\n", false}, {"ALLOW_USERS=\"\"\nALLOW_GROUPS=\"wheel\"\n", true}};
+    for (const auto& c : cases) {
+        write(QStringLiteral("snapper-config"), c.config);
+        clearLog();
+        auto tools = makeTools();
+        auto view = showView(*tools);
+        // Four visits to the tab.
+        for (int visit = 1; visit <= 4; ++visit) {
+            if (visit > 1) {
+                view->hide();
+                view->show();
+            }
+            ASSERT_TRUE(waitFor([&] { return listings().first + listings().second >= (c.needsPassword ? 1 : visit); }));
+            ASSERT_TRUE(idle(*tools));
+        }
+        QTest::qWait(300);  // a listing a visit started late would show up here
+        EXPECT_EQ(listings(), (c.needsPassword ? std::pair{1, 0} : std::pair{0, 4})) << c.config;
+        // The tab's own refresh control always lists.
+        view->refreshButton()->click();
+        ASSERT_TRUE(waitFor([&] { return listings().first + listings().second == (c.needsPassword ? 2 : 5); }));
+        view->hide();
+        view->show();
+        ASSERT_TRUE(idle(*tools));
+        QTest::qWait(300);
+        EXPECT_EQ(listings(), (c.needsPassword ? std::pair{2, 0} : std::pair{0, 6})) << c.config;
+    }
+}
+
 TEST_F(MaintenanceViewTest, WakeAnalysisPlaceholderCardAndWindows)
 {
     setWakes({2});

@@ -407,9 +407,9 @@ void MaintenanceView::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     m_ageTick->start();
     if (event->spontaneous()) return;
-    // Each time the tab appears: a fresh snapshot listing, and a first analysis only when the
-    // shared tools hold none yet.
-    m_tools.refreshSnapshots();
+    // Each time the tab appears: a fresh snapshot listing (one that asks for a password only on
+    // the session's first visit), and a first analysis only when the shared tools hold none yet.
+    m_tools.showSnapshots();
     if (!m_tools.lastWakeAnalysis()) m_tools.analyzeWakes(m_wakeWindowHours, [](std::optional<WakeAnalysis>) {});
 }
 
