@@ -12,7 +12,9 @@
 // FOOTPRINT_SECONDS (default 60), FOOTPRINT_WARMUP (default 20) and FOOTPRINT_REPEATS (default 3)
 // shorten it for a quick look; VELTRANMOOR_BINARY names another binary; VELTRANMOOR_COMPARE_BINARY
 // adds a second binary's runs to the same rounds (figures prefixed "compare_"); BENCH_DISPLAY is
-// the first X display number tried (default 99).
+// the first X display number tried (default 99). FOOTPRINT_AI_TOOLS=1 keeps two idle processes
+// named like an AI tool running through the rounds, one of the application's user and one of
+// this bench's (another user when the bench runs as root), as a machine with AI tools has them.
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -244,6 +246,29 @@ int main()
         std::fprintf(stderr, "cannot start Xvfb and openbox on %s\n", desktop.display.c_str());
         return 1;
     }
+    // Stand-ins for AI tools: a sleeping program under an AI tool's name.
+    QTemporaryDir tools(QDir::tempPath() + QStringLiteral("/veltranmoor-bench-tools-XXXXXX"));
+    std::vector<pid_t> standIns;
+    if (std::getenv("FOOTPRINT_AI_TOOLS") && std::atoi(std::getenv("FOOTPRINT_AI_TOOLS")) > 0) {
+        QFile::setPermissions(tools.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                                QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
+        const QString tool = tools.path() + QStringLiteral("/claude");
+        QFile::copy(QStringLiteral("/bin/sleep"), tool);
+        const std::string path = QFile::encodeName(tool).toStdString();
+        standIns.push_back(bench::spawnAs(who, {path, "100000"}, {"PATH=/usr/bin:/bin"}, -1));
+        if (who.drop) standIns.push_back(bench::spawnAs(bench::RunAs{}, {path, "100000"}, {"PATH=/usr/bin:/bin"}, -1));
+        std::printf("ai_tool_stand_ins: %zu (claude)\n", standIns.size());
+    }
+    struct StopStandIns {
+        std::vector<pid_t>& pids;
+        ~StopStandIns()
+        {
+            for (pid_t pid : pids) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    } stopStandIns{standIns};
 
     std::vector<Scenario> scenarios;
     for (const auto& [prefix, b] : {std::pair<std::string, std::string>{"", binary}, {"compare_", compare}}) {
