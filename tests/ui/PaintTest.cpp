@@ -277,6 +277,12 @@ TEST_F(ThemedPaint, GaugeFramesBlurNothingAndStayOnThisThread)
                     far += d > 40;
                 }
             }
+            if (t.id == u"hud"_qs && dpr == 2.0) {
+                QDir().mkpath(QStringLiteral(VELTRANMOOR_SCREENSHOTS));
+                const QDir shots(QStringLiteral(VELTRANMOOR_SCREENSHOTS));
+                EXPECT_TRUE(last.save(shots.filePath(QStringLiteral("gauge_hex_composed.png"))));
+                EXPECT_TRUE(fresh.save(shots.filePath(QStringLiteral("gauge_hex_drawn_afresh.png"))));
+            }
             const double pixels = double(fresh.width() * fresh.height());
             EXPECT_LT(total / pixels, 3.0);
             EXPECT_LT(far / pixels, 0.01);
