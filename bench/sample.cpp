@@ -1,9 +1,13 @@
-// CPU cost of one sample of the sampling engine against one refresh of `top`, at this
-// machine's process count and with 500 extra idle processes. Ours is the sampler's own
-// user + system time per sample; top's is the child's user + system time per refresh.
-// The floor is what no sampler can go below: listing /proc and one open/read/close of each
-// process's stat file into a reused buffer, nothing else. Ours and the floor take turns, so
-// that the load of the machine falls on both alike; each is the median of its passes.
+// CPU cost of one sample of the sampling engine against one refresh of `top -d 1`, at this
+// machine's process count and with idle processes added up to SAMPLE_PROCESSES (default 2100).
+// Ours is the sampler's own user + system time per sample, taken at the application's 1 s
+// cadence; top's is the child's user + system time per refresh, running alongside at its 1 s
+// delay. The floor is what no sampler can go below: listing /proc and one open/read/close of
+// each process's stat file into a reused buffer, nothing else. Ours and the floor take turns
+// half a second apart, so that the load of the machine falls on both alike; each is the median
+// of its passes (SAMPLE_REFRESHES, default 30).
+// The process starts as a desktop starts the application, with the open-file limit at 1024,
+// and raises it as the application does at start-up.
 #include "monitoring/SampleCollector.h"
 #include "platform/linux/ProcHostCpuSource.h"
 #include "platform/linux/ProcMemorySource.h"
@@ -12,6 +16,8 @@
 #include "platform/linux/SysfsThermalStateSource.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <cstdio>
 #include <ctime>
 #include <dirent.h>
@@ -27,7 +33,7 @@ extern char** environ;
 
 namespace {
 
-constexpr int refreshes = 50;
+int refreshes = 30;
 
 double cpuSeconds(const rusage& r)
 {
@@ -86,9 +92,9 @@ struct PerSample {
     double floor = 0;
 };
 
-// Per sample, in microseconds of CPU time, ours and the floor's; also reports how many
-// processes a sample saw.
-PerSample oursPerSample(int& processCount)
+// Per sample, in microseconds of CPU time, ours and the floor's, at a 1 s cadence; also reports
+// how many processes a sample saw and top's cost per refresh, running alongside.
+PerSample oursPerSample(int& processCount, double& topPerRefresh)
 {
     ProcHostCpuSource cpu;
     ProcMemorySource memory;
@@ -103,16 +109,24 @@ PerSample oursPerSample(int& processCount)
 
     std::vector<char> buffer(4096);
     floorPass(buffer);
+    const std::string count = std::to_string(refreshes + 1);
+    const pid_t top = spawn({"/usr/bin/top", "-b", "-d", "1", "-n", count.c_str()}, true);
     std::vector<double> ours, floor;
     for (int i = 0; i < refreshes; ++i) {
-        usleep(50000);
+        usleep(500000);
         double before = threadCpuSeconds();
         floorPass(buffer);
         floor.push_back((threadCpuSeconds() - before) * 1e6);
-        usleep(50000);
+        usleep(500000);
         before = threadCpuSeconds();
         collector.takeSample(inputs);
         ours.push_back((threadCpuSeconds() - before) * 1e6);
+    }
+    topPerRefresh = -1;
+    int status = 0;
+    rusage usage{};
+    if (top > 0 && wait4(top, &status, 0, &usage) == top && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        topPerRefresh = cpuSeconds(usage) / (refreshes + 1) * 1e6;
     }
     std::vector<ProcessEntry> entries;
     table.readProcesses(entries);
@@ -120,21 +134,37 @@ PerSample oursPerSample(int& processCount)
     return {median(ours), median(floor)};
 }
 
-double topPerRefresh()
+std::string loadAverage()
 {
-    const pid_t pid = spawn({"/usr/bin/top", "-b", "-d", "0.1", "-n", "50"}, true);
-    if (pid < 0) return -1;
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return cpuSeconds(usage) / refreshes * 1e6;
+    char text[128] = {};
+    const int fd = ::open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        [[maybe_unused]] ssize_t n = ::read(fd, text, sizeof text - 1);
+        ::close(fd);
+    }
+    std::string load(text);
+    size_t cut = 0;
+    for (int fields = 0; fields < 3 && cut != std::string::npos; ++fields) cut = load.find(' ', cut + 1);
+    return load.substr(0, cut);
+}
+
+int processCountNow()
+{
+    int n = 0;
+    if (DIR* dir = opendir("/proc")) {
+        while (dirent* d = readdir(dir)) n += d->d_name[0] >= '1' && d->d_name[0] <= '9';
+        closedir(dir);
+    }
+    return n;
 }
 
 void report(const char* label)
 {
     int processes = 0;
-    const PerSample per = oursPerSample(processes);
-    const double top = topPerRefresh();
+    double top = -1;
+    const std::string loadBefore = loadAverage();
+    const PerSample per = oursPerSample(processes, top);
+    std::printf("load_average_%s: %s -> %s\n", label, loadBefore.c_str(), loadAverage().c_str());
     std::printf("processes_%s: %d count\n", label, processes);
     std::printf("sample_cpu_per_sample_%s: %.1f us\n", label, per.ours);
     std::printf("floor_cpu_per_sample_%s: %.1f us\n", label, per.floor);
@@ -148,15 +178,29 @@ void report(const char* label)
 
 int main()
 {
+    if (const char* v = std::getenv("SAMPLE_REFRESHES"); v && std::atoi(v) > 0) refreshes = std::atoi(v);
+    const int wanted = std::getenv("SAMPLE_PROCESSES") ? std::atoi(std::getenv("SAMPLE_PROCESSES")) : 2100;
+    // As a desktop session starts a program, then as the application raises it at start-up.
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = std::min<rlim_t>(1024, limit.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &limit);
+    std::printf("open_file_limit_at_start: %llu\n", (unsigned long long)limit.rlim_cur);
+#ifndef SAMPLE_KEEPS_THE_LIMIT
+    std::printf("open_file_limit_raised_to: %llu\n", (unsigned long long)ProcfsProcessTable::raiseOpenFileLimit());
+#endif
+    std::printf("sample_interval: 1 s\n");
+    std::fflush(stdout);
     report("machine");
 
     std::vector<pid_t> idle;
-    for (int i = 0; i < 500; ++i) {
+    for (int i = processCountNow(); i < wanted; ++i) {
         const pid_t pid = spawn({"/bin/sleep", "600"}, true);
         if (pid > 0) idle.push_back(pid);
     }
     usleep(300000);
-    report("plus500");
+    const std::string label = "at" + std::to_string(wanted);
+    report(label.c_str());
 
     for (pid_t pid : idle) kill(pid, SIGKILL);
     for (pid_t pid : idle) waitpid(pid, nullptr, 0);

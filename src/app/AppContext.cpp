@@ -306,9 +306,10 @@ AppContext::AppContext()
     m_shieldQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield"));
     m_boundaryQueue = std::make_unique<SerialQueue>(QStringLiteral("AI Shield boundary"));
     m_aiProcessInventory = std::make_unique<ProcProcessInventory>();
-    m_procOpenFiles = std::make_unique<ProcOpenFilesReader>();
-    m_lsof = std::make_unique<LsofOpenFilesReader>(LsofOpenFilesReader::findProgram(), std::chrono::seconds(5),
-                                                   *m_procOpenFiles);
+    // Open files come from /proc; the tool is asked only about a process of ours whose
+    // descriptors /proc keeps closed.
+    m_lsof = std::make_unique<LsofOpenFilesReader>(LsofOpenFilesReader::findProgram(), std::chrono::seconds(5));
+    m_procOpenFiles = std::make_unique<ProcOpenFilesReader>(QStringLiteral("/proc"), m_lsof.get());
     m_aiShield = std::make_unique<AIShield>(AIShield::Collaborators{
         .inventory = *m_aiProcessInventory,
         .queue = *m_shieldQueue,
@@ -350,7 +351,7 @@ AppContext::AppContext()
     m_aiShieldV1 = std::make_unique<AIShieldV1>(AIShieldV1::Collaborators{
         .shield = *m_aiShield,
         .settings = *m_settings,
-        .reader = *m_lsof,
+        .reader = *m_procOpenFiles,
         .worker = *m_boundaryQueue,
         .notifier = *m_notifications,
         .snooze = *m_snoozeGuard,

@@ -196,8 +196,8 @@ private:
     std::unique_ptr<SnoozeAlertPresenter> m_snoozeAlert;
     std::unique_ptr<SnoozeGuard> m_snoozeGuard;
     std::unique_ptr<ProcProcessInventory> m_aiProcessInventory;
-    std::unique_ptr<ProcOpenFilesReader> m_procOpenFiles;
     std::unique_ptr<LsofOpenFilesReader> m_lsof;
+    std::unique_ptr<ProcOpenFilesReader> m_procOpenFiles;
     std::unique_ptr<AIShield> m_aiShield;
     // Before Work Guard, which holds it.
     std::unique_ptr<LogindSleepWatch> m_sleepWatch;

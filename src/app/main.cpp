@@ -2,6 +2,7 @@
 #include "app/SingleInstance.h"
 #include "core/Log.h"
 #include "core/MainLoopWatchdog.h"
+#include "platform/linux/ProcfsProcessTable.h"
 #include "services/UserDataCenter.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/shell/StatusItemController.h"
@@ -77,6 +78,8 @@ Options parseOptions(int& argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Before anything opens files: the sampler keeps every process's stat file open.
+    ProcfsProcessTable::raiseOpenFileLimit();
     const Options options = parseOptions(argc, argv);
     const QString& request = options.request;
     const bool autostart = options.autostart;

@@ -51,8 +51,8 @@ struct AIBoundaryAlert {
 };
 
 // AI Shield's boundary watch. Every 30 s it lists, for each process the process watch lists,
-// the files it has open and the endpoints it is connected to (on a worker: the open-files tool
-// may take seconds), and raises an advisory alert, once per process and path, for every open
+// the files it has open and the endpoints it is connected to (on a worker, through the reader it
+// is given: the application's reads /proc and starts no process), and raises an advisory alert, once per process and path, for every open
 // file inside a boundary folder: two log lines, the process watch's suspicious event and a
 // notice. It never stops, pauses or freezes a process. It also follows the quiet hours and
 // Snooze Guard's alerts, and logs that pausing is suppressed.

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QThread>
@@ -58,6 +59,20 @@ struct Listener {
     }
     ~Listener() { ::close(fd); }
 };
+
+// The children of this process, from every thread's list.
+QSet<int32_t> childrenOfThisProcess()
+{
+    QSet<int32_t> children;
+    for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile list(QStringLiteral("/proc/self/task/%1/children").arg(task));
+        if (!list.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& pid : list.readAll().split(' ')) {
+            if (!pid.trimmed().isEmpty()) children.insert(pid.trimmed().toInt());
+        }
+    }
+    return children;
+}
 
 bool waitUntil(const std::function<bool()>& done, int ms = 10000)
 {
@@ -120,7 +135,7 @@ TEST(AIShieldLive, ARealAIToolBreachingABoundaryIsLoggedAlertedAndNoticed)
         agent.start(QStringLiteral(VELTRANMOOR_AI_AGENT), {vault + QStringLiteral("/key.pem"), QString::number(listener.port),
                                                          QStringLiteral("--api-key"), QStringLiteral("s3cr3t-value")});
         ASSERT_TRUE(agent.waitForReadyRead(10000)) << agent.errorString().toStdString();
-        ASSERT_EQ(agent.readAll(), QByteArray("ready\n"));
+        ASSERT_TRUE(agent.readAll().startsWith("ready "));
         const int32_t pid = int32_t(agent.processId());
         inventory.pids.insert(pid);
 
@@ -166,4 +181,94 @@ TEST(AIShieldLive, ARealAIToolBreachingABoundaryIsLoggedAlertedAndNoticed)
                                                      QStringLiteral("STOP  pid=%1").arg(pid), "=== AI Shield session stop ==="}));
         EXPECT_FALSE(readLogLines(logPath).join(QLatin1Char('\n')).contains(QStringLiteral("s3cr3t")));
     }
+}
+
+// The readers as the application wires them: /proc first, the open-files tool only where /proc
+// keeps a process's descriptors closed. Here the tool is a script that leaves a mark when it
+// runs: watching an AI tool of this user reports its file, its connection and (to the reader)
+// its listener, and starts no process.
+TEST(AIShieldLive, AWatchedAIToolIsReadFromProcWithoutStartingAProcess)
+{
+    QTemporaryDir dir;
+    const QString vault = dir.path() + QStringLiteral("/vault");
+    ASSERT_TRUE(QDir().mkpath(vault));
+    QFile key(vault + QStringLiteral("/key.pem"));
+    ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+    key.close();
+    const QString mark = dir.path() + QStringLiteral("/tool-ran");
+    const QString tool = dir.path() + QStringLiteral("/lsof");
+    QFile script(tool);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\necho \"$@\" >> '%1'\n").arg(mark).toUtf8());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Listener server;
+    ASSERT_GT(server.port, 0);
+
+    SystemClock clock;
+    QtScheduler scheduler;
+    UserDefaults defaults(dir.path() + QStringLiteral("/settings.json"));
+    AppSettings settings(defaults, clock);
+    AIShieldV1::saveBoundaryPaths(settings, {vault});
+    ProcProcessInventory procInventory;
+    OwnChildren inventory(procInventory);
+    LsofOpenFilesReader lsof(tool, 5s);
+    ProcOpenFilesReader reader(QStringLiteral("/proc"), &lsof);
+    RecordingNotifier notices;
+    ScriptedSnooze snooze;
+    SerialQueue shieldQueue(QStringLiteral("shield"));
+    SerialQueue boundaryQueue(QStringLiteral("boundary"));
+    AIShield shield({.inventory = inventory,
+                     .queue = shieldQueue,
+                     .scheduler = scheduler,
+                     .clock = clock,
+                     .logPath = dir.path() + QStringLiteral("/ai-shield.log")});
+    AIShieldV1 boundary({.shield = shield,
+                         .settings = settings,
+                         .reader = reader,
+                         .worker = boundaryQueue,
+                         .notifier = notices,
+                         .snooze = snooze,
+                         .scheduler = scheduler,
+                         .clock = clock});
+
+    QProcess agent;
+    agent.start(QStringLiteral(VELTRANMOOR_AI_AGENT), {vault + QStringLiteral("/key.pem"), QString::number(server.port)});
+    ASSERT_TRUE(agent.waitForReadyRead(10000)) << agent.errorString().toStdString();
+    const QByteArray ready = agent.readAll().trimmed();
+    ASSERT_TRUE(ready.startsWith("ready "));
+    const uint ownPort = ready.mid(6).toUInt();
+    const int32_t pid = int32_t(agent.processId());
+    inventory.pids.insert(pid);
+    QSignalSpy published(&shield, &AIShield::processesChanged);
+    shield.start();
+    ASSERT_TRUE(published.wait(10000));
+    ASSERT_EQ(shield.processes().size(), 1);
+
+    const QSet<int32_t> childrenBefore = childrenOfThisProcess();
+    ASSERT_TRUE(childrenBefore.contains(pid));
+    QSignalSpy scanned(&boundary, &AIShieldV1::scanFinished);
+    for (int round = 0; round < 3; ++round) {
+        boundary.scanOpenFilesAndEndpoints();
+        ASSERT_TRUE(scanned.wait(15000));
+        EXPECT_EQ(childrenOfThisProcess(), childrenBefore);
+    }
+    EXPECT_FALSE(QFileInfo::exists(mark)) << "the open-files tool ran";
+
+    ASSERT_EQ(boundary.boundaryAlerts().size(), 1);
+    EXPECT_EQ(boundary.boundaryAlerts()[0].openPath, vault + QStringLiteral("/key.pem"));
+    EXPECT_EQ(boundary.boundaryAlerts()[0].pid, pid);
+    EXPECT_EQ(notices.notices.size(), 1);
+    QStringList remotes;
+    for (const AINetworkEndpoint& e : boundary.endpoints()) remotes.append(e.remote);
+    EXPECT_EQ(remotes, QStringList{QStringLiteral("127.0.0.1:%1").arg(server.port)});
+    // The listener is among the agent's sockets, by its own address, and has no remote end.
+    const QString sockets = reader.endpointFields(pid);
+    EXPECT_TRUE(sockets.contains(QStringLiteral("\nn127.0.0.1:%1\n").arg(ownPort))) << sockets.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(mark));
+
+    agent.closeWriteChannel();
+    ASSERT_TRUE(agent.waitForFinished(10000));
+    shield.stop();
+    shieldQueue.sync([] {});
 }

@@ -1,5 +1,6 @@
-// A stand-in for an AI tool: opens the file it is given, connects to 127.0.0.1:PORT, says
-// "ready" on standard output and holds both until its standard input closes.
+// A stand-in for an AI tool: opens the file it is given, connects to 127.0.0.1:PORT, listens
+// on a port of its own on 127.0.0.1, says "ready LISTENPORT" on standard output and holds all
+// three until its standard input closes.
 #include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
@@ -19,11 +20,21 @@ int main(int argc, char** argv)
     address.sin_port = htons(uint16_t(std::atoi(argv[2])));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (sock < 0 || ::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return 4;
-    std::printf("ready\n");
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in own{};
+    own.sin_family = AF_INET;
+    own.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof own;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&own), sizeof own) != 0 || ::listen(listener, 1) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&own), &length) != 0) {
+        return 5;
+    }
+    std::printf("ready %u\n", unsigned(ntohs(own.sin_port)));
     std::fflush(stdout);
     char buffer[64];
     while (::read(0, buffer, sizeof buffer) > 0) {
     }
+    ::close(listener);
     ::close(sock);
     ::close(file);
     return 0;

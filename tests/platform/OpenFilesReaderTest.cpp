@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -45,9 +46,38 @@ struct LoopbackPair {
 };
 
 struct NoFiles final : OpenFilesReader {
-    QString openFilesFields(int32_t) override { return QStringLiteral("fallback-files"); }
-    QString endpointFields(int32_t) override { return QStringLiteral("fallback-endpoints"); }
+    QList<int32_t> asked;
+    QString openFilesFields(int32_t pid) override
+    {
+        asked.append(pid);
+        return QStringLiteral("fallback-files");
+    }
+    QString endpointFields(int32_t pid) override
+    {
+        asked.append(pid);
+        return QStringLiteral("fallback-endpoints");
+    }
 };
+
+void writeFile(const QString& path, const QByteArray& text)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+void link(const QString& target, const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()), 0) << path.toStdString();
+}
+
+QByteArray statusOf(uid_t uid)
+{
+    return QByteArray("Name:\tclaude\nUmask:\t0022\nState:\tS (sleeping)\nUid:\t") + QByteArray::number(uid) + "\t" +
+           QByteArray::number(uid) + "\t" + QByteArray::number(uid) + "\t" + QByteArray::number(uid) + "\nGid:\t0\t0\t0\t0\n";
+}
 
 }  // namespace
 
@@ -81,6 +111,67 @@ TEST(ProcOpenFilesReader, ParsesSocketTableRows)
         EXPECT_EQ(row.remote, QString::fromLatin1(c.remote)) << c.row;
         EXPECT_EQ(row.inode, c.inode) << c.row;
     }
+}
+
+// A /proc tree holding a process of user 4242 with a file, a connection and a listener; one
+// of user 4343; one of 4242 whose descriptors are closed (undumpable); and a pid that is gone.
+TEST(ProcOpenFilesReader, ReadsOnlyTheUsersOwnProcessesAndAsksTheFallbackWhereProcIsClosed)
+{
+    QTemporaryDir root;
+    const QString p = root.path();
+    for (const char* pid : {"/100", "/200"}) {
+        writeFile(p + pid + "/status", statusOf(pid == QByteArray("/100") ? 4242 : 4343));
+        link(QStringLiteral("/home/u"), p + pid + "/cwd");
+        link(QStringLiteral("/"), p + pid + "/root");
+        link(QStringLiteral("/usr/bin/claude"), p + pid + "/exe");
+        link(QStringLiteral("/dev/null"), p + pid + "/fd/0");
+        link(QStringLiteral("/home/u/.ssh/id_ed25519"), p + pid + "/fd/7");
+        link(QStringLiteral("socket:[555]"), p + pid + "/fd/12");
+        link(QStringLiteral("socket:[556]"), p + pid + "/fd/13");
+        link(QStringLiteral("pipe:[9]"), p + pid + "/fd/14");
+        writeFile(p + pid + "/maps",
+                  "55d0-55d1 r-xp 00000000 08:01 11 /usr/bin/claude\n"
+                  "55d2-55d3 r--p 00001000 08:01 11 /usr/bin/claude\n"
+                  "7f00-7f01 r-xp 00000000 08:01 12 /usr/lib/libc.so.6\n"
+                  "7ffd-7ffe rw-p 00000000 00:00 0 [stack]\n");
+        writeFile(p + pid + "/net/tcp",
+                  "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode\n"
+                  "   0: 0100007F:A0F1 0100007F:01BB 01 00000000:00000000 00:00000000 00000000  4242        0 555 1 0\n"
+                  "   1: 0100007F:1F90 00000000:0000 0A 00000000:00000000 00:00000000 00000000  4242        0 556 1 0\n"
+                  "   2: 0100007F:1F91 0100007F:0050 01 00000000:00000000 00:00000000 00000000  4242        0 999 1 0\n");
+        writeFile(p + pid + "/net/tcp6", "  sl  local_address\n");
+    }
+    writeFile(p + "/300/status", statusOf(4242));
+    writeFile(p + "/300/fd", "");  // not a folder we may list
+
+    NoFiles fallback;
+    ProcOpenFilesReader reader(p, &fallback, 4242);
+    EXPECT_EQ(reader.openFilesFields(100), QStringLiteral("p100\nfcwd\nn/home/u\nfrtd\nn/\nftxt\nn/usr/bin/claude\n"
+                                                          "fmem\nn/usr/bin/claude\nfmem\nn/usr/lib/libc.so.6\n"
+                                                          "f0\nn/dev/null\nf7\nn/home/u/.ssh/id_ed25519\nf12\nnsocket:[555]\n"
+                                                          "f13\nnsocket:[556]\nf14\nnpipe:[9]\n"));
+    // The connection and the listener, each by its own descriptor; another process's row is not ours.
+    EXPECT_EQ(reader.endpointFields(100), QStringLiteral("p100\nf12\nn127.0.0.1:41201->127.0.0.1:443\nf13\nn127.0.0.1:8080\n"));
+    EXPECT_TRUE(fallback.asked.isEmpty());
+
+    // Another user's process is not read, and the fallback is not asked about it either.
+    EXPECT_EQ(reader.openFilesFields(200), QString());
+    EXPECT_EQ(reader.endpointFields(200), QString());
+    EXPECT_TRUE(fallback.asked.isEmpty());
+    // Root reads everyone's.
+    EXPECT_TRUE(ProcOpenFilesReader(p, &fallback, 0).openFilesFields(200).contains(QStringLiteral("id_ed25519")));
+
+    EXPECT_EQ(reader.openFilesFields(300), QStringLiteral("fallback-files"));
+    EXPECT_EQ(reader.endpointFields(300), QStringLiteral("fallback-endpoints"));
+    EXPECT_EQ(fallback.asked, (QList<int32_t>{300, 300}));
+    EXPECT_EQ(ProcOpenFilesReader(p, nullptr, 4242).openFilesFields(300), QStringLiteral("p300\n"));
+
+    EXPECT_EQ(reader.openFilesFields(400), QStringLiteral("p400\n"));
+    EXPECT_EQ(fallback.asked.size(), 2);
+
+    EXPECT_EQ(ProcOpenFilesReader::ownerOf("Name:\tx\nUid:\t1000\t1000\t1000\t1000\n"), std::optional<uid_t>(1000));
+    EXPECT_EQ(ProcOpenFilesReader::ownerOf("Name:\tx\nUid:\t\n"), std::nullopt);
+    EXPECT_EQ(ProcOpenFilesReader::ownerOf("Name:\tx\n"), std::nullopt);
 }
 
 TEST(ProcOpenFilesReader, ListsThisProcesssFilesAndConnections)

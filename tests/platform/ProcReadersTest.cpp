@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -344,6 +346,32 @@ TEST(ProcfsProcessTable, HeldStatFilesFollowTheirProcessesAndCloseWhenTheyGo)
     }
     // The table's end closes every handle it held.
     EXPECT_LE(openFds(), fdsBefore + 1);
+}
+
+// As a desktop session starts it: the soft limit at 1024 under a higher hard limit. Checked in
+// a child, so this process's limit stays as it is.
+TEST(ProcfsProcessTable, RaisesTheSoftOpenFileLimitToTheHardOneAndKeepsItsHandlesBelowIt)
+{
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    EXPECT_GT(ProcfsProcessTable::handleBudget(), 0);
+    EXPECT_LT(rlim_t(ProcfsProcessTable::handleBudget()), limit.rlim_cur);
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max <= 1024) GTEST_SKIP() << "the hard open-file limit is 1024 here";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rlimit desktop{1024, limit.rlim_max};
+        if (::setrlimit(RLIMIT_NOFILE, &desktop) != 0) ::_exit(2);
+        const uint64_t raised = ProcfsProcessTable::raiseOpenFileLimit();
+        rlimit now{};
+        ::getrlimit(RLIMIT_NOFILE, &now);
+        const bool ok = now.rlim_cur == limit.rlim_max && (raised == uint64_t(now.rlim_cur) || now.rlim_cur == RLIM_INFINITY);
+        // Already at the hard limit: nothing changes.
+        ::_exit(ok && ProcfsProcessTable::raiseOpenFileLimit() == raised ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(SysfsThermalStateSource, ZoneTemperaturesAgainstTripPoints)

@@ -27,6 +27,7 @@
 #include <QFile>
 #include <QVBoxLayout>
 
+#include <map>
 #include <unistd.h>
 
 namespace {
@@ -69,6 +70,35 @@ QImage render(QWidget& w, QSize size)
     QImage img = canvas(size.width(), size.height());
     w.render(&img, {}, {}, QWidget::DrawChildren);
     return img;
+}
+
+// Context switches of each of Qt's pooled worker threads now: work handed to the pool shows as
+// a thread that was not there or one that switched since.
+std::map<QString, long> pooledThreadSwitches()
+{
+    std::map<QString, long> out;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(tid) + QStringLiteral("/comm"));
+        if (!comm.open(QIODevice::ReadOnly) || !comm.readAll().startsWith("Thread (pooled)")) continue;
+        QFile status(tasks.filePath(tid) + QStringLiteral("/status"));
+        if (!status.open(QIODevice::ReadOnly)) continue;
+        long switches = 0;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.contains("ctxt_switches:")) switches += line.mid(line.indexOf(':') + 1).trimmed().toLong();
+        }
+        out[tid] = switches;
+    }
+    return out;
+}
+
+bool poolWorkedSince(const std::map<QString, long>& before)
+{
+    for (const auto& [tid, switches] : pooledThreadSwitches()) {
+        const auto it = before.find(tid);
+        if (it == before.end() || switches > it->second) return true;
+    }
+    return false;
 }
 
 class ThemedPaint : public ::testing::Test {
@@ -195,6 +225,69 @@ TEST_F(ThemedPaint, GaugeFaceFollowsThePaletteStyle)
     EXPECT_TRUE(uses(hex, PaletteTheme::qlx().accent, 40));
     EXPECT_GT(qAlpha(hex.pixel(40, 25)), 0);  // the core
     EXPECT_NE(face(PaletteTheme::qlx(), 0.0), hex);
+}
+
+// A gauge's frames as the widget draws them, at one and two device pixels per point: the
+// instrument face blurs its glows, its label's shadow and backdrop once and composes every frame
+// from those layers; neither face hands work to the raster engine's worker threads; and the
+// composed face looks like the one drawn from scratch.
+TEST_F(ThemedPaint, GaugeFramesBlurNothingAndStayOnThisThread)
+{
+    for (const qreal dpr : {1.0, 2.0}) {
+        for (const PaletteTheme& t : {PaletteTheme::qlx(), PaletteTheme::hud(), PaletteTheme::ember()}) {
+            SCOPED_TRACE(t.id.toStdString() + " at " + std::to_string(dpr));
+            const QImage arcFill = HexGauge::classicArcFill(QRectF(0, 0, 80, 80), dpr, HexGauge::arcColors(std::nullopt, t));
+            const auto frame = [&](double settled, const QString& label, HexGauge::FaceCache* cache) {
+                QImage img = canvas(int(80 * dpr), int(80 * dpr), QColor(12, 14, 20));
+                img.setDevicePixelRatio(dpr);
+                QPainter p(&img);
+                if (t.gaugeStyle == GaugeStyle::classic) {
+                    // As the widget draws it: the ring made once, the value over it.
+                    HexGauge::paintClassicValue(p, QRectF(0, 0, 80, 80), settled, label, std::nullopt, t, &arcFill);
+                } else if (cache) {
+                    HexGauge::paintHex(p, QRectF(0, 0, 80, 80), settled, label, 40, 270, std::nullopt, t, *cache);
+                } else {
+                    HexGauge::paintHex(p, QRectF(0, 0, 80, 80), settled, label, 40, 270, std::nullopt, t);
+                }
+                p.end();
+                return img;
+            };
+            auto cache = std::make_unique<HexGauge::FaceCache>();
+            frame(0.05, u"5"_qs, cache.get());
+            const int blurs = Shadow::blursMade();
+            const auto pool = pooledThreadSwitches();
+            QImage last;
+            for (int i = 1; i <= 12; ++i) last = frame(0.05 + 0.07 * i, u"5"_qs, cache.get());
+            EXPECT_FALSE(poolWorkedSince(pool));
+            EXPECT_EQ(Shadow::blursMade(), blurs);
+            if (t.gaugeStyle == GaugeStyle::classic) continue;
+            // A new label: its shadow and its backdrop are blurred again, once each.
+            frame(0.5, u"50"_qs, cache.get());
+            EXPECT_LE(Shadow::blursMade(), blurs + 2);
+
+            const QImage fresh = frame(0.89, u"5"_qs, nullptr);
+            double total = 0;
+            int far = 0;
+            for (int y = 0; y < fresh.height(); ++y) {
+                for (int x = 0; x < fresh.width(); ++x) {
+                    const QRgb a = fresh.pixel(x, y), b = last.pixel(x, y);
+                    const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                            std::abs(qBlue(a) - qBlue(b))});
+                    total += d;
+                    far += d > 40;
+                }
+            }
+            if (t.id == u"hud"_qs && dpr == 2.0) {
+                QDir().mkpath(QStringLiteral(VELTRANMOOR_SCREENSHOTS));
+                const QDir shots(QStringLiteral(VELTRANMOOR_SCREENSHOTS));
+                EXPECT_TRUE(last.save(shots.filePath(QStringLiteral("gauge_hex_composed.png"))));
+                EXPECT_TRUE(fresh.save(shots.filePath(QStringLiteral("gauge_hex_drawn_afresh.png"))));
+            }
+            const double pixels = double(fresh.width() * fresh.height());
+            EXPECT_LT(total / pixels, 3.0);
+            EXPECT_LT(far / pixels, 0.01);
+        }
+    }
 }
 
 // The label sits on a disc of the page's background at 72 % over a black shadow of the disc

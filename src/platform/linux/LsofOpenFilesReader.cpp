@@ -5,7 +5,12 @@
 #include <QProcess>
 
 LsofOpenFilesReader::LsofOpenFilesReader(QString program, std::chrono::milliseconds deadline, OpenFilesReader& fallback)
-    : m_program(std::move(program)), m_deadline(deadline), m_fallback(fallback)
+    : m_program(std::move(program)), m_deadline(deadline), m_fallback(&fallback)
+{
+}
+
+LsofOpenFilesReader::LsofOpenFilesReader(QString program, std::chrono::milliseconds deadline)
+    : m_program(std::move(program)), m_deadline(deadline)
 {
 }
 
@@ -46,7 +51,7 @@ QString LsofOpenFilesReader::openFilesFields(int32_t pid)
 {
     if (pid <= 0) return {};
     if (auto out = run({QStringLiteral("-p"), QString::number(pid), QStringLiteral("-Ffn")})) return *out;
-    return m_fallback.openFilesFields(pid);
+    return m_fallback ? m_fallback->openFilesFields(pid) : QString();
 }
 
 QString LsofOpenFilesReader::endpointFields(int32_t pid)
@@ -56,5 +61,5 @@ QString LsofOpenFilesReader::endpointFields(int32_t pid)
                         QStringLiteral("-Ffn")})) {
         return *out;
     }
-    return m_fallback.endpointFields(pid);
+    return m_fallback ? m_fallback->endpointFields(pid) : QString();
 }

@@ -7,10 +7,11 @@
 
 // Runs the open-files tool ("-p PID -Ffn", "-i -a -p PID -Ffn"), reading its output while it
 // runs and ending it at the deadline; what it wrote until then is kept. Without the tool (or
-// when it cannot start) the fallback reader answers.
+// when it cannot start) the fallback reader answers, or nothing when there is none.
 class LsofOpenFilesReader final : public OpenFilesReader {
 public:
     LsofOpenFilesReader(QString program, std::chrono::milliseconds deadline, OpenFilesReader& fallback);
+    LsofOpenFilesReader(QString program, std::chrono::milliseconds deadline);
 
     QString openFilesFields(int32_t pid) override;
     QString endpointFields(int32_t pid) override;
@@ -24,5 +25,5 @@ private:
 
     QString m_program;
     std::chrono::milliseconds m_deadline;
-    OpenFilesReader& m_fallback;
+    OpenFilesReader* m_fallback = nullptr;
 };

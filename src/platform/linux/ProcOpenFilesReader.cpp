@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <unistd.h>
 #include <vector>
@@ -87,7 +88,35 @@ bool parseHexAddress(const QByteArray& text, QString& out)
 
 }  // namespace
 
-ProcOpenFilesReader::ProcOpenFilesReader(const QString& procRoot) : m_root(QFile::encodeName(procRoot)) {}
+ProcOpenFilesReader::ProcOpenFilesReader(const QString& procRoot, OpenFilesReader* fallback, uid_t user)
+    : m_root(QFile::encodeName(procRoot)), m_fallback(fallback), m_user(user)
+{
+}
+
+std::optional<uid_t> ProcOpenFilesReader::ownerOf(const QByteArray& status)
+{
+    const qsizetype at = status.startsWith("Uid:") ? 0 : status.indexOf("\nUid:");
+    if (at < 0) return std::nullopt;
+    const char* p = status.constData() + at + (at == 0 ? 4 : 5);
+    const char* end = status.constData() + status.size();
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    uint64_t uid = 0;
+    if (!ProcFiles::parseUnsigned(p, end, uid) || uid > UINT32_MAX) return std::nullopt;
+    return uid_t(uid);
+}
+
+ProcOpenFilesReader::Access ProcOpenFilesReader::access(const QByteArray& base) const
+{
+    const std::optional<uid_t> owner = ownerOf(ProcFiles::readSmall(base + "/status", 16384));
+    if (!owner) return Access::gone;
+    if (m_user != 0 && *owner != m_user) return Access::notOurs;
+    const int fd = ::open((base + "/fd").constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return Access::read;
+    }
+    return errno == ENOENT ? Access::gone : Access::closed;
+}
 
 QByteArray ProcOpenFilesReader::fieldValue(const QByteArray& name)
 {
@@ -100,6 +129,12 @@ QString ProcOpenFilesReader::openFilesFields(int32_t pid)
 {
     if (pid <= 0) return {};
     const QByteArray base = m_root + '/' + QByteArray::number(pid);
+    switch (access(base)) {
+    case Access::read: break;
+    case Access::notOurs: return {};
+    case Access::gone: return QStringLiteral("p%1\n").arg(pid);
+    case Access::closed: return m_fallback ? m_fallback->openFilesFields(pid) : QStringLiteral("p%1\n").arg(pid);
+    }
     QByteArray out;
     appendField(out, 'p', QByteArray::number(pid));
     const std::pair<const char*, const char*> links[] = {{"cwd", "/cwd"}, {"rtd", "/root"}, {"txt", "/exe"}};
@@ -153,6 +188,12 @@ QString ProcOpenFilesReader::endpointFields(int32_t pid)
 {
     if (pid <= 0) return {};
     const QByteArray base = m_root + '/' + QByteArray::number(pid);
+    switch (access(base)) {
+    case Access::read: break;
+    case Access::notOurs: return {};
+    case Access::gone: return QStringLiteral("p%1\n").arg(pid);
+    case Access::closed: return m_fallback ? m_fallback->endpointFields(pid) : QStringLiteral("p%1\n").arg(pid);
+    }
     QHash<uint64_t, int> socketFds;
     const QByteArray fdDir = base + "/fd";
     for (int fd : descriptorsOf(fdDir)) {

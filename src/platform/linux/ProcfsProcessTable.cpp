@@ -30,24 +30,16 @@ struct LinuxDirent64 {
     char d_name[];
 };
 
+constexpr long maxHandles = 16384;
+
 // Stat handles of all tables together stay within half the open-file limit, leaving the rest
 // to everything else the application opens.
 std::atomic<long> g_handlesHeld{0};
 
-long handleBudget()
-{
-    static const long budget = [] {
-        rlimit limit{};
-        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 512L;
-        return long(std::min<rlim_t>(limit.rlim_cur / 2, 16384));
-    }();
-    return budget;
-}
-
 bool takeHandle()
 {
     long held = g_handlesHeld.load();
-    while (held < handleBudget()) {
+    while (held < ProcfsProcessTable::handleBudget()) {
         if (g_handlesHeld.compare_exchange_weak(held, held + 1)) return true;
     }
     return false;
@@ -76,6 +68,29 @@ bool parsePid(const char* name, int32_t& pid)
 }
 
 }  // namespace
+
+uint64_t ProcfsProcessTable::raiseOpenFileLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+    if (limit.rlim_cur != limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? UINT64_MAX : uint64_t(limit.rlim_cur);
+}
+
+long ProcfsProcessTable::handleBudget()
+{
+    static const long budget = [] {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 512L;
+        if (limit.rlim_cur == RLIM_INFINITY) return maxHandles;
+        return long(std::min<rlim_t>(limit.rlim_cur / 2, maxHandles));
+    }();
+    return budget;
+}
 
 ProcfsProcessTable::ProcfsProcessTable(const QString& procRoot)
     : m_root(QFile::encodeName(procRoot)), m_dirents(32768), m_stat(4096)

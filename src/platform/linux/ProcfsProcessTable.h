@@ -38,6 +38,14 @@ public:
     static bool parseStat(int32_t pid, const char* text, size_t length, uint64_t nsPerTick, uint64_t pageSize,
                           ProcessEntry& entry);
 
+    // Raises this process's soft open-file limit to its hard limit: a desktop session starts
+    // applications at 1024, half of which does not hold the stat files of a busy machine's
+    // table. Call it at start-up, before a table reads. Returns the soft limit then in force.
+    static uint64_t raiseOpenFileLimit();
+    // How many stat files all tables together may hold: half the soft open-file limit in force
+    // when the first is opened (the rest is left to everything else), at most 16384.
+    static long handleBudget();
+
     // Whether the stat file of `pid` is held open now.
     bool holdsStatFileOf(int32_t pid) const { return m_handles.count(pid) != 0; }
 

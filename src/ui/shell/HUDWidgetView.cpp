@@ -13,6 +13,7 @@
 #include "ui/theme/CircuitTexture.h"
 #include "ui/theme/CornerBracketFrame.h"
 #include "ui/theme/FrameTicker.h"
+#include "ui/theme/Blit.h"
 #include "ui/theme/HUDPanel.h"
 #include "ui/theme/HexGauge.h"
 #include "ui/theme/NeonGlowModifier.h"
@@ -112,16 +113,35 @@ private:
         void paintEvent(QPaintEvent* e) override
         {
             const PaletteTheme& t = m_group.m_view.m_theme.theme();
-            QPainter p(this);
-            // What the rows lose in opacity shows the panel's background instead.
-            p.fillRect(e->rect(), withOpacity(t.background, 1 - m_group.opacity()));
-            // The lost saturation as a neutral grey of the same lightness.
+            // What the rows lose in opacity shows the panel's background instead, and the lost
+            // saturation is a neutral grey of the same lightness over it: one colour, laid as
+            // an image copied unscaled (a translucent fill of this many rows would be handed to
+            // the rasteriser's worker threads under every gauge frame).
             const double grey = 1 - m_group.saturation();
-            if (grey > 0.06) p.fillRect(e->rect(), QColor(128, 128, 128, int(std::lround(grey * 0.5 * 255))));
+            QImage layer(1, 1, QImage::Format_ARGB32_Premultiplied);
+            layer.fill(Qt::transparent);
+            {
+                QPainter lp(&layer);
+                lp.fillRect(QRect(0, 0, 1, 1), withOpacity(t.background, 1 - m_group.opacity()));
+                if (grey > 0.06) lp.fillRect(QRect(0, 0, 1, 1), QColor(128, 128, 128, int(std::lround(grey * 0.5 * 255))));
+            }
+            const qreal dpr = devicePixelRatioF();
+            const QSize need = (QSizeF(size()) * dpr).toSize();
+            if (m_tint.size() != need || m_tint.devicePixelRatio() != dpr || m_tintColour != layer.pixel(0, 0)) {
+                m_tintColour = layer.pixel(0, 0);
+                m_tint = QImage(need, QImage::Format_ARGB32_Premultiplied);
+                m_tint.setDevicePixelRatio(dpr);
+                m_tint.fill(uint(m_tintColour));  // the premultiplied pixel as it is
+            }
+            if (m_tintColour == 0) return;
+            QPainter p(this);
+            HUDPanel::copyRegion(p, m_tint, e->region());
         }
 
     private:
         ReadoutGroup& m_group;
+        QImage m_tint;
+        QRgb m_tintColour = 0;
     };
 
     HUDWidgetView& m_view;
@@ -512,7 +532,7 @@ HUDWidgetView::HUDWidgetView(HUDWidgetDeps deps, QWidget* parent)
         const QImage& frame = background();
         const qreal dpr = frame.devicePixelRatio();
         const QRectF source(QPointF(area.topLeft() + m_hero->pos()) * dpr, QSizeF(area.size()) * dpr);
-        p.drawImage(QRectF(area), frame, source);
+        Blit::draw(p, QPointF(area.topLeft()), frame, source.toAlignedRect());
     });
     column->addWidget(m_hero);
 
@@ -830,9 +850,7 @@ void HUDWidgetView::paintEvent(QPaintEvent* e)
     // Only the part to be redrawn is copied (a gauge's frame is a few hundredths of the panel).
     const QImage& frame = background();
     QPainter p(this);
-    const QRectF dirty(e->rect());
-    const qreal dpr = frame.devicePixelRatio();
-    p.drawImage(dirty, frame, QRectF(dirty.topLeft() * dpr, dirty.size() * dpr));
+    HUDPanel::copyRegion(p, frame, e->region());
 }
 
 void HUDWidgetView::paintFrame(QPainter& p, const PaletteTheme& t)

@@ -4,6 +4,7 @@
 #include "actions/ReversibleShell.h"
 #include "core/AppSettings.h"
 #include "ui/shell/HUDReadout.h"
+#include "ui/theme/Blit.h"
 #include "ui/theme/FrameTicker.h"
 #include "ui/theme/Shadow.h"
 #include "ui/theme/SymbolIcon.h"
@@ -477,7 +478,7 @@ void HeroDeltaView::paintGold(QPainter& p, const QRectF& area, const MeasuredOut
         const double b = m_breathe ? pingPong(m_breathClock, 3.2) : 0;
         p.save();
         p.setOpacity(p.opacity() * (0.42 + 0.42 * b));
-        p.drawImage(glowAt, m_glowCache);
+        Blit::draw(p, glowAt, m_glowCache);
         p.restore();
     } else {
         // Blurred once per text, size and palette, not on every repaint (a hover, a transition).
@@ -507,7 +508,7 @@ void HeroDeltaView::paintGold(QPainter& p, const QRectF& area, const MeasuredOut
                                          drawDigits, m_number.at);
             m_layerKey = layerKey;
         }
-        p.drawImage(m_number.at, m_number.image);
+        Blit::draw(p, m_number.at, m_number.image);
         if (t.enableNeonGlow && m_breathe)
             m_breathArea = QRectF(glowAt, QSizeF(m_glowCache.size()) / m_glowCache.devicePixelRatio())
                                .toAlignedRect()
@@ -558,9 +559,9 @@ void HeroDeltaView::paintFloor(QPainter& p, const QRectF& area, State s)
     if (steady && layerKey == m_layerKey) {
         p.save();
         p.setOpacity(p.opacity() * opacity);
-        p.drawImage(m_floorTitle.at, m_floorTitle.image);
+        Blit::draw(p, m_floorTitle.at, m_floorTitle.image);
         p.setOpacity(p.opacity() * pulse);
-        p.drawImage(m_floorCaption.at, m_floorCaption.image);
+        Blit::draw(p, m_floorCaption.at, m_floorCaption.image);
         p.restore();
         m_breathArea = m_layerArea;
         return;
@@ -590,9 +591,9 @@ void HeroDeltaView::paintFloor(QPainter& p, const QRectF& area, State s)
         m_floorCaption.image = renderLayer(captionBox.toAlignedRect(), devicePixelRatioF(), drawCaption, m_floorCaption.at);
         m_layerKey = layerKey;
         m_layerArea = titleBox.united(captionBox).toAlignedRect().intersected(rect());
-        p.drawImage(m_floorTitle.at, m_floorTitle.image);
+        Blit::draw(p, m_floorTitle.at, m_floorTitle.image);
         p.setOpacity(p.opacity() * pulse);
-        p.drawImage(m_floorCaption.at, m_floorCaption.image);
+        Blit::draw(p, m_floorCaption.at, m_floorCaption.image);
         m_breathArea = m_layerArea;
     } else {
         drawTitle(p);

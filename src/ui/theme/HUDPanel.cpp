@@ -1,11 +1,15 @@
 #include "ui/theme/HUDPanel.h"
 
+#include "ui/theme/Blit.h"
 #include "ui/theme/CircuitTexture.h"
 #include "ui/theme/CornerBracketFrame.h"
 #include "ui/theme/ThemeManager.h"
 
 #include <QChildEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPainterPath>
+
 
 // The border and brackets lie over the panel's contents, so they live in a child kept on top.
 class HUDPanel::Frame : public QWidget {
@@ -17,16 +21,11 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override
+    void paintEvent(QPaintEvent* event) override
     {
         const PaletteTheme& t = m_panel->theme();
         const qreal r = m_panel->cornerRadius();
         QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(withOpacity(t.border, 0.5), 1));
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), r, r);
-
         const CornerBracketFrame::Style style{
             .color = HUDPanel::bracketColor(m_panel->accent(), t),
             .cornerRadius = r,
@@ -38,19 +37,30 @@ protected:
             .enableGlow = t.enableNeonGlow,
         };
         const qreal dpr = devicePixelRatioF();
-        // Contents that animate repaint this overlay too; the glow is drawn once per look.
-        if (m_cache.isNull() || !(style == m_style) || m_cache.deviceIndependentSize() != QSizeF(size()) ||
+        // Contents that animate repaint this overlay too: the border and the brackets (with
+        // their glow) are drawn once per look, and a frame copies them.
+        if (m_cache.isNull() || !(style == m_style) || m_border != t.border || m_cache.deviceIndependentSize() != QSizeF(size()) ||
             m_cache.devicePixelRatio() != dpr) {
-            m_cache = CornerBracketFrame::render(size(), style, dpr);
+            m_cache = QImage((QSizeF(size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+            m_cache.setDevicePixelRatio(dpr);
+            m_cache.fill(Qt::transparent);
+            QPainter cp(&m_cache);
+            cp.setRenderHint(QPainter::Antialiasing);
+            cp.setPen(QPen(withOpacity(t.border, 0.5), 1));
+            cp.setBrush(Qt::NoBrush);
+            cp.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), r, r);
+            cp.drawImage(QPointF(0, 0), CornerBracketFrame::render(size(), style, dpr));
             m_style = style;
+            m_border = t.border;
         }
-        p.drawImage(QPointF(0, 0), m_cache);
+        HUDPanel::copyRegion(p, m_cache, event->region());
     }
 
 private:
     HUDPanel* m_panel;
     QImage m_cache;
     CornerBracketFrame::Style m_style;
+    QColor m_border;
 };
 
 HUDPanel::HUDPanel(ThemeManager& themes, QWidget* parent) : QWidget(parent), m_theme(this, themes)
@@ -79,6 +89,17 @@ void HUDPanel::setShowCircuit(bool show)
     if (show == m_showCircuit) return;
     m_showCircuit = show;
     update();
+}
+
+void HUDPanel::copyRegion(QPainter& p, const QImage& image, const QRegion& region)
+{
+    const qreal dpr = image.devicePixelRatio();
+    for (const QRect& r : region) {
+        p.save();
+        p.setClipRect(r, Qt::IntersectClip);
+        Blit::draw(p, QPointF(r.topLeft()), image, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr).toAlignedRect());
+        p.restore();
+    }
 }
 
 QColor HUDPanel::bracketColor(const std::optional<QColor>& accent, const PaletteTheme& theme)
@@ -113,10 +134,29 @@ void HUDPanel::paintBackground(QPainter& p, const QRectF& area, qreal r, bool sh
     p.restore();
 }
 
-void HUDPanel::paintEvent(QPaintEvent*)
+void HUDPanel::paintEvent(QPaintEvent* event)
 {
+    // The background stays as it is until the size, the palette, the corners or the texture
+    // change; a repaint under a child's animation copies it.
+    const PaletteTheme& t = theme();
+    const qreal dpr = devicePixelRatioF();
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5")
+                            .arg(quint64(t.surface.rgba64()))
+                            .arg(quint64(t.surfaceElevated.rgba64()))
+                            .arg(quint64(t.accentSecondary.rgba64()))
+                            .arg(m_cornerRadius)
+                            .arg(int(m_showCircuit));
+    if (m_background.isNull() || key != m_backgroundKey || m_background.deviceIndependentSize() != QSizeF(size()) ||
+        m_background.devicePixelRatio() != dpr) {
+        m_background = QImage((QSizeF(size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+        m_background.setDevicePixelRatio(dpr);
+        m_background.fill(Qt::transparent);
+        QPainter bp(&m_background);
+        paintBackground(bp, rect(), m_cornerRadius, m_showCircuit, t);
+        m_backgroundKey = key;
+    }
     QPainter p(this);
-    paintBackground(p, rect(), m_cornerRadius, m_showCircuit, theme());
+    copyRegion(p, m_background, event->region());
 }
 
 bool HUDPanel::event(QEvent* e)

@@ -3,6 +3,7 @@
 #include "ui/theme/ThemeBinding.h"
 
 #include <QColor>
+#include <QImage>
 #include <QWidget>
 #include <optional>
 
@@ -30,6 +31,11 @@ public:
     // Bracket colour for a palette: the panel's accent when given, else the palette's, at 0.55.
     static QColor bracketColor(const std::optional<QColor>& accent, const PaletteTheme& theme);
     static void paintBackground(QPainter& p, const QRectF& area, qreal cornerRadius, bool showCircuit, const PaletteTheme& theme);
+    // Copies what `image` (drawn over the whole widget at its pixel ratio) holds under `region`,
+    // unscaled and one rectangle at a time. An image copied so stays on this thread; the
+    // translucent, textured and gradient fills it holds, drawn afresh, and an image copied into
+    // a region of several rectangles, are handed by the rasteriser to its worker threads.
+    static void copyRegion(QPainter& p, const QImage& image, const QRegion& region);
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -42,4 +48,6 @@ private:
     std::optional<QColor> m_accent;
     bool m_showCircuit = true;
     Frame* m_frame = nullptr;
+    QImage m_background;  // paintBackground at this size, pixel ratio and look
+    QString m_backgroundKey;
 };

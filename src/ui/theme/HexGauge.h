@@ -8,7 +8,9 @@
 #include <QList>
 #include <QPointF>
 #include <QWidget>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class FrameTicker;
 class ThemeManager;
@@ -20,6 +22,7 @@ class HexGauge : public QWidget {
     Q_OBJECT
 public:
     explicit HexGauge(ThemeManager& themes, QWidget* parent = nullptr);
+    ~HexGauge() override;
 
     ThemeBinding& themeBinding() { return m_theme; }
     double value() const { return m_value; }
@@ -66,12 +69,48 @@ public:
                              const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme);
     // The classic face in two layers: the ring, then the arc and the label over it.
     static void paintClassicRing(QPainter& p, const QRectF& area, const PaletteTheme& theme);
+    // The classic arc's colours laid once over the whole face, at `dpr`.
+    static QImage classicArcFill(const QRectF& area, qreal dpr, const QList<QColor>& colors);
     // `arcFill`: the arc's colours over the whole face as drawn before (built here when none).
     static void paintClassicValue(QPainter& p, const QRectF& area, double settled, const QString& label,
                                   const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme,
                                   const QImage* arcFill = nullptr);
     static void paintHex(QPainter& p, const QRectF& area, double settled, const QString& label, int tickCount,
                          double sweepDegrees, const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme);
+
+    // What the instrument face blurs, made once per size, pixel ratio, scale and palette (the
+    // label's shadow once per label) and reused by every frame: the glow of the parts that never
+    // move, the glow of the lit scale and arc at full value (shown up to the arc's end), the
+    // core's glow at full size (scaled to the core), the arc's own glow, the label's backdrop.
+    struct FaceCache {
+        // What the layers were made for.
+        QString theme;
+        qreal dpr = 0;
+        QSizeF size;
+        int ticks = -1;
+        double sweep = -1;
+        QList<QColor> colors;
+        // Every layer covers the face grown by `margin` on each side.
+        qreal margin = 0;
+        QImage stillGlow;  // glow of the rings, the track, the unlit scale, the outline and the glass
+        QImage litGlow;    // glow of the whole scale lit and the full arc
+        QImage coreGlow;   // glow of the core filled to the full
+        QImage still;      // the rings, the track and the hexagon's outline
+        QImage arcFill;    // the arc's colours
+        QImage arcGlow;    // the arc's own glow at full sweep (palettes that glow)
+        QImage core;       // the core filled to the full
+        QImage glass;      // the shine over everything
+        // Per pixel of a layer: where along the scale it lies, 0 at its start and 1 at its end;
+        // the gap below runs on past 1 and in below 0.
+        std::vector<float> along;
+        QImage scratch;
+        // The label as last drawn, with its backdrop and shadows.
+        QString label;
+        QImage labelLayer;
+    };
+    static void paintHex(QPainter& p, const QRectF& area, double settled, const QString& label, int tickCount,
+                         double sweepDegrees, const std::optional<QList<QColor>>& arcStops, const PaletteTheme& theme,
+                         FaceCache& cache);
 
     QSize sizeHint() const override { return {80, 80}; }
 
@@ -102,4 +141,7 @@ private:
     QString m_ringTheme;
     QImage m_arcFill;  // the classic arc's colours over the face, for the colours below
     QList<QColor> m_arcFillColors;
+    std::unique_ptr<FaceCache> m_face;
+    QImage m_classicLabel;  // the classic face's label, for the key below
+    QString m_classicLabelKey;
 };

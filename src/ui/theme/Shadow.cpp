@@ -2,6 +2,7 @@
 
 #include <QPaintDevice>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -29,9 +30,13 @@ void boxPass(std::vector<float>& src, std::vector<float>& dst, int w, int h, int
     }
 }
 
+std::atomic<int> g_blurs{0};
+
 }  // namespace
 
 namespace Shadow {
+
+int blursMade() { return g_blurs.load(); }
 
 qreal reach(qreal radius)
 {
@@ -40,6 +45,7 @@ qreal reach(qreal radius)
 
 QImage tintedBlur(const QImage& source, const QColor& color, qreal radiusPx)
 {
+    g_blurs.fetch_add(1, std::memory_order_relaxed);
     const QImage src = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = src.width();
     const int h = src.height();

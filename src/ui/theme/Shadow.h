@@ -16,6 +16,9 @@ namespace Shadow {
 // in pixels and reads like a shadow radius: about twice the standard deviation.
 QImage tintedBlur(const QImage& source, const QColor& color, qreal radiusPx);
 
+// How many blurs tintedBlur has made in this process so far.
+int blursMade();
+
 // A layer covering `area` grown by `margin` on every side, at the painter's pixel ratio, with
 // `content` drawn into it in the same coordinates as on `p`.
 QImage layer(const QPainter& p, const QRectF& area, qreal margin, const std::function<void(QPainter&)>& content);
