@@ -22,9 +22,36 @@
 #include <unistd.h>
 #include <vector>
 
+extern char** environ;
+
 namespace bench {
 
 constexpr rlim_t desktopOpenFileLimit = 1024;
+
+// This process's environment moved into a private home: its own HOME and XDG folders, no session
+// bus and no platform choice of ours, and whatever else `alsoDropped` names (prefixes "NAME=").
+inline std::vector<std::string> homeEnvironment(const QString& home, const std::vector<std::string>& alsoDropped = {})
+{
+    std::vector<std::string> dropped = {"HOME=", "XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "XDG_CACHE_HOME=",
+                                        "XDG_STATE_HOME=", "XDG_RUNTIME_DIR=", "DBUS_SESSION_BUS_ADDRESS=",
+                                        "QT_QPA_PLATFORM="};
+    dropped.insert(dropped.end(), alsoDropped.begin(), alsoDropped.end());
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        bool drop = false;
+        for (const std::string& prefix : dropped) drop = drop || entry.rfind(prefix, 0) == 0;
+        if (!drop) env.push_back(entry);
+    }
+    const std::string h = QFile::encodeName(home).toStdString();
+    env.push_back("HOME=" + h);
+    env.push_back("XDG_CONFIG_HOME=" + h + "/.config");
+    env.push_back("XDG_DATA_HOME=" + h + "/.local/share");
+    env.push_back("XDG_CACHE_HOME=" + h + "/.cache");
+    env.push_back("XDG_STATE_HOME=" + h + "/.local/state");
+    env.push_back("XDG_RUNTIME_DIR=" + h + "/run");
+    return env;
+}
 
 // Who the application runs as.
 struct RunAs {

@@ -49,7 +49,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
 
 #include "BenchClock.h"
 #include "Desktop.h"
@@ -367,25 +366,10 @@ std::string g_self;
 
 Running spawnSelfIn(std::vector<std::string> flags, const QString& home)
 {
-    std::vector<std::string> env;
-    const std::vector<std::string> replaced = {"HOME=", "XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "XDG_CACHE_HOME=",
-                                                "XDG_STATE_HOME=", "XDG_RUNTIME_DIR=", "DBUS_SESSION_BUS_ADDRESS=",
-                                                "QT_QPA_PLATFORM="};
-    for (char** e = environ; *e; ++e) {
-        const std::string entry(*e);
-        if (std::none_of(replaced.begin(), replaced.end(), [&](const std::string& p) { return entry.rfind(p, 0) == 0; }))
-            env.push_back(entry);
-    }
     QDir(home).mkpath(QStringLiteral("run"));
     QFile::setPermissions(home + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     bench::giveTo(g_user, home);
-    const std::string h = QFile::encodeName(home).toStdString();
-    env.push_back("HOME=" + h);
-    env.push_back("XDG_CONFIG_HOME=" + h + "/.config");
-    env.push_back("XDG_DATA_HOME=" + h + "/.local/share");
-    env.push_back("XDG_CACHE_HOME=" + h + "/.cache");
-    env.push_back("XDG_STATE_HOME=" + h + "/.local/state");
-    env.push_back("XDG_RUNTIME_DIR=" + h + "/run");
+    std::vector<std::string> env = bench::homeEnvironment(home);
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return {};
     std::vector<std::string> args{g_self};

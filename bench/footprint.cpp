@@ -42,7 +42,6 @@
 #include "Desktop.h"
 #include "ProcessTree.h"
 
-extern char** environ;
 
 namespace {
 
@@ -68,23 +67,7 @@ struct Figures {
 // is no display at all, which is how the application is told to open no window.
 std::vector<std::string> appEnvironment(const QString& home, const std::string& display)
 {
-    std::vector<std::string> env;
-    const std::vector<std::string> replaced = {"HOME=", "XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "XDG_CACHE_HOME=",
-                                                "XDG_STATE_HOME=", "XDG_RUNTIME_DIR=", "DISPLAY=", "WAYLAND_DISPLAY=",
-                                                "QT_QPA_PLATFORM=", "DBUS_SESSION_BUS_ADDRESS="};
-    for (char** e = environ; *e; ++e) {
-        const std::string entry(*e);
-        const bool drop = std::any_of(replaced.begin(), replaced.end(),
-                                      [&](const std::string& p) { return entry.rfind(p, 0) == 0; });
-        if (!drop) env.push_back(entry);
-    }
-    const std::string h = QFile::encodeName(home).toStdString();
-    env.push_back("HOME=" + h);
-    env.push_back("XDG_CONFIG_HOME=" + h + "/.config");
-    env.push_back("XDG_DATA_HOME=" + h + "/.local/share");
-    env.push_back("XDG_CACHE_HOME=" + h + "/.cache");
-    env.push_back("XDG_STATE_HOME=" + h + "/.local/state");
-    env.push_back("XDG_RUNTIME_DIR=" + h + "/run");
+    std::vector<std::string> env = bench::homeEnvironment(home, {"DISPLAY=", "WAYLAND_DISPLAY="});
     if (!display.empty()) env.push_back("DISPLAY=" + display);
     return env;
 }
