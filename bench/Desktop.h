@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 
 #include <cerrno>
@@ -91,6 +93,25 @@ inline void giveTo(const RunAs& who, const QString& path)
     }
 }
 
+// Readies a private home for the application run as `who`: its runtime folder (mode 0700), the
+// first start's question already answered as a user who runs it all day has (no modal prompt
+// holds the loop or sits on the screen while it is measured), with any further `settings`, and
+// all of it handed to the user.
+inline void readyHome(const RunAs& who, const QString& home, QJsonObject settingsToo = {})
+{
+    QDir(home).mkpath(QStringLiteral("run"));
+    QFile::setPermissions(home + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir(home).mkpath(QStringLiteral(".config/Veltranmoor"));
+    QFile settings(home + QStringLiteral("/.config/Veltranmoor/settings.json"));
+    if (settings.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    {
+        settingsToo.insert(QStringLiteral("telemetryConsentDecided"), true);
+        settings.write(QJsonDocument(settingsToo).toJson());
+    }
+    settings.close();
+    giveTo(who, home);
+}
+
 // Whether the user can run `path`: every folder on the way searchable, the file executable.
 inline bool reachable(const RunAs& who, const std::string& path)
 {
@@ -153,7 +174,7 @@ struct Desktop {
         }
         display = ":" + std::to_string(n);
         const RunAs self;
-        server = spawnAs(self, {"/usr/bin/Xvfb", display, "-screen", "0", "1920x1080x24", "-nolisten", "tcp"},
+        server = spawnAs(self, {"/usr/bin/Xvfb", display, "-screen", "0", "3840x1080x24", "-nolisten", "tcp"},
                          {"PATH=/usr/bin:/bin"}, -1);
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
         for (int i = 0; i < 100 && ::access(socket.c_str(), F_OK) != 0; ++i) ::usleep(100000);
