@@ -18,6 +18,8 @@
 // empty timer at the card's breathing rate.
 #include "app/AppContext.h"
 #include "monitoring/PerformanceMonitor.h"
+#include "platform/linux/ProcfsProcessTable.h"
+#include "platform/linux/XcbFrameTransport.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/dashboard/HistoryTab.h"
 #include "ui/dashboard/ProcessesTab.h"
@@ -596,6 +598,9 @@ int main(int argc, char** argv)
         if (std::string(argv[i]) == "--warmup") warmup = std::max(0, std::atoi(argv[i + 1]));
     }
     g_warmupSeconds = std::max(0, warmup);
+    // A child starts as the application's own start does, before its QApplication.
+    ProcfsProcessTable::raiseOpenFileLimit();
+    XcbFrameTransport::preferConnectionCopies();
     g_childLimitSeconds = std::max(0, warmup < 0 ? 20 : warmup) + seconds + 120;
     if (argc > 1 && std::string(argv[1]) == "--child") return child(argc, argv, seconds);
     if (argc > 1 && std::string(argv[1]) == "--lists") return lists(argc, argv);

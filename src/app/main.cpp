@@ -3,6 +3,7 @@
 #include "core/Log.h"
 #include "core/MainLoopWatchdog.h"
 #include "platform/linux/ProcfsProcessTable.h"
+#include "platform/linux/XcbFrameTransport.h"
 #include "services/UserDataCenter.h"
 #include "ui/dashboard/DashboardWindowController.h"
 #include "ui/shell/StatusItemController.h"
@@ -90,6 +91,8 @@ int main(int argc, char** argv)
         Log::line(QStringLiteral("[Veltranmoor] No display found; running without windows on the offscreen platform"));
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+
+    XcbFrameTransport::preferConnectionCopies();
 
 #ifdef NDEBUG
     QApplication app(argc, argv);

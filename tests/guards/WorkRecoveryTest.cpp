@@ -329,7 +329,9 @@ TEST_F(Recovery, KillDuringRestoreNeverLeavesATornDocument)
         ASSERT_EQ(::read(ready[0], &go, 1), 1);
         ::close(ready[0]);
         std::this_thread::sleep_for(std::chrono::microseconds(restoreUs * 3 * round / rounds));
-        ::kill(child, SIGKILL);
+        // On a machine busy with other work a restore can outlast every delay: the last round
+        // then lets it end, so that the state after a whole restore is checked too.
+        if (round < rounds - 1 || killedAfter > 0) ::kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
 

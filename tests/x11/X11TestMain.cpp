@@ -2,6 +2,7 @@
 // own, the xcb platform and a private temporary home. Tests skip only when Xvfb cannot start.
 #include "VirtualDisplay.h"
 #include "support/PrivateSessionBus.h"
+#include "platform/linux/XcbFrameTransport.h"
 
 #include "support/PrivateHome.h"
 
@@ -32,6 +33,8 @@ int main(int argc, char** argv)
     }
     qputenv("DISPLAY", display.name());
     qputenv("QT_QPA_PLATFORM", "xcb");
+    // As the application starts.
+    XcbFrameTransport::preferConnectionCopies();
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
