@@ -2,7 +2,11 @@
 
 // A process and all its descendants as /proc shows them, followed through a measuring window
 // the way top counts a program: CPU time of every process of the tree, with what its exited
-// children left in cutime/cstime, and the context switches (wake-ups) of every thread.
+// children left in cutime/cstime, and the wake-ups and context switches of every thread. A
+// wake-up is a voluntary switch: the thread slept (in poll, on a lock, in a read) and something
+// woke it. An involuntary switch is the scheduler taking the processor from a thread that was
+// running, as when the X server it just wrote a frame to runs on the same core: a context
+// switch, but no wake-up.
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -68,7 +72,10 @@ struct TreeReading {
     double childSeconds = 0;  // the part below the root: its descendants, live and exited
     double rssMiB = 0;        // of the root process
     int processes = 0;
-    std::map<long, long> switchesByThread;  // tid -> voluntary + involuntary
+    struct Switches {
+        long voluntary = 0, all = 0;
+    };
+    std::map<long, Switches> switchesByThread;  // tid -> voluntary, voluntary + involuntary
 };
 
 inline TreeReading readTree(long root)
@@ -96,7 +103,7 @@ inline TreeReading readTree(long root)
             const QByteArray s = slurp(base + "/task/" + QByteArray::number(qlonglong(tid)) + "/status");
             const long v = statusField(s, "voluntary_ctxt_switches:");
             const long n = statusField(s, "nonvoluntary_ctxt_switches:");
-            if (v >= 0 && n >= 0) r.switchesByThread[tid] = v + n;
+            if (v >= 0 && n >= 0) r.switchesByThread[tid] = {v, v + n};
         }
     }
     r.ok = true;
@@ -109,8 +116,8 @@ struct TreeTracker {
     pid_t pid = -1;
     TreeReading first;
     TreeReading last;
-    std::map<long, long> firstSeen;
-    std::map<long, long> lastSeen;
+    std::map<long, TreeReading::Switches> firstSeen;
+    std::map<long, TreeReading::Switches> lastSeen;
     int mostProcesses = 0;
 
     void start()
@@ -126,16 +133,22 @@ struct TreeTracker {
         last = now;
         mostProcesses = std::max(mostProcesses, now.processes);
         for (const auto& [tid, n] : now.switchesByThread) {
-            if (!firstSeen.count(tid)) firstSeen[tid] = 0;  // born inside the window
+            if (!firstSeen.count(tid)) firstSeen[tid] = {};  // born inside the window
             lastSeen[tid] = n;
         }
     }
     double cpuSeconds() const { return last.cpuSeconds - first.cpuSeconds; }
     double childSeconds() const { return last.childSeconds - first.childSeconds; }
+    long wakeups() const
+    {
+        long total = 0;
+        for (const auto& [tid, n] : lastSeen) total += n.voluntary - firstSeen.at(tid).voluntary;
+        return total;
+    }
     long switches() const
     {
         long total = 0;
-        for (const auto& [tid, n] : lastSeen) total += n - firstSeen.at(tid);
+        for (const auto& [tid, n] : lastSeen) total += n.all - firstSeen.at(tid).all;
         return total;
     }
 };

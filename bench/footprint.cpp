@@ -59,7 +59,7 @@ struct Scenario {
 };
 
 struct Figures {
-    double cpuPercent = 0, childPercent = 0, rssMiB = 0, wakeupsPerSecond = 0;
+    double cpuPercent = 0, childPercent = 0, rssMiB = 0, wakeupsPerSecond = 0, switchesPerSecond = 0;
     int processes = 0;
 };
 
@@ -192,7 +192,8 @@ bool runRound(const bench::RunAs& who, const std::string& display, const std::ve
             f.cpuPercent = t.cpuSeconds() / seconds * 100.0;
             f.childPercent = t.childSeconds() / seconds * 100.0;
             f.rssMiB = t.last.rssMiB;
-            f.wakeupsPerSecond = double(t.switches()) / seconds;
+            f.wakeupsPerSecond = double(t.wakeups()) / seconds;
+            f.switchesPerSecond = double(t.switches()) / seconds;
             f.processes = t.mostProcesses;
             if (i < scenarios.size()) out[i] = f;
             else top = f;
@@ -290,6 +291,7 @@ int main()
     const auto child = [](const Figures& f) { return f.childPercent; };
     const auto rss = [](const Figures& f) { return f.rssMiB; };
     const auto wake = [](const Figures& f) { return f.wakeupsPerSecond; };
+    const auto switches = [](const Figures& f) { return f.switchesPerSecond; };
     const auto procs = [](const Figures& f) { return double(f.processes); };
     auto ratio = [](double a, double b) { return b > 0 ? a / b : -1.0; };
 
@@ -301,6 +303,7 @@ int main()
     std::printf("top_cpu: %.3f %%core\n", topCpu);
     std::printf("top_rss: %.1f MiB\n", topRss);
     std::printf("top_wakeups: %.2f /s\n", topWake);
+    std::printf("top_context_switches: %.2f /s\n", med(switches, -1));
     for (size_t i = 0; i < scenarios.size(); ++i) {
         const char* n = scenarios[i].name.c_str();
         const double c = med(cpu, int(i)), r = med(rss, int(i)), w = med(wake, int(i));
@@ -309,6 +312,7 @@ int main()
         std::printf("%s_tree_processes_most: %.0f count\n", n, med(procs, int(i)));
         std::printf("%s_rss: %.1f MiB\n", n, r);
         std::printf("%s_wakeups_tree: %.2f /s\n", n, w);
+        std::printf("%s_context_switches_tree: %.2f /s\n", n, med(switches, int(i)));
         std::printf("%s_cpu_to_top: %.3f ratio\n", n, ratio(c, topCpu));
         std::printf("%s_rss_to_top: %.3f ratio\n", n, ratio(r, topRss));
         std::printf("%s_wakeups_to_top: %.3f ratio\n", n, ratio(w, topWake));

@@ -290,6 +290,29 @@ TEST_F(ThemedPaint, GaugeFramesBlurNothingAndStayOnThisThread)
     }
 }
 
+// The HUD's trend line is redrawn after every sample: none of its strokes or fills is handed to
+// the raster engine's worker threads, in any palette, at one or two device pixels per point.
+TEST_F(ThemedPaint, WaveformStaysOnThisThread)
+{
+    QList<double> samples;
+    for (int i = 0; i < 60; ++i) samples << 0.3 + 0.25 * std::sin(i * 0.4);
+    for (const qreal dpr : {1.0, 2.0}) {
+        for (const PaletteTheme& t : {PaletteTheme::qlx(), PaletteTheme::hud(), PaletteTheme::ember()}) {
+            SCOPED_TRACE(t.id.toStdString() + " at " + std::to_string(dpr));
+            QImage img = canvas(int(308 * dpr), int(40 * dpr), QColor(12, 14, 20));
+            img.setDevicePixelRatio(dpr);
+            const auto pool = pooledThreadSwitches();
+            for (int i = 0; i < 5; ++i) {
+                QPainter p(&img);
+                AnimatedWaveform::paint(p, QRectF(0, 0, 308, 40), samples, t);
+            }
+            EXPECT_FALSE(poolWorkedSince(pool));
+            // The line is there: the accent shows along it.
+            EXPECT_TRUE(uses(img, t.accent, 60));
+        }
+    }
+}
+
 // The label sits on a disc of the page's background at 72 % over a black shadow of the disc
 // at 80 %: over what the gauge drew there, each channel is bg·0.72 + (1 − 0.72)·(1 − 0.8·0.72)·under.
 TEST_F(ThemedPaint, GaugeLabelDiscCoversTheFaceAtSeventyTwoPercent)

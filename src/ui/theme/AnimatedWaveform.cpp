@@ -2,6 +2,7 @@
 
 #include "ui/theme/NeonGlowModifier.h"
 #include "ui/theme/Shadow.h"
+#include "ui/theme/TintedMask.h"
 
 #include <QPainterPath>
 #include <algorithm>
@@ -46,25 +47,38 @@ QPolygonF AnimatedWaveform::points(const QList<double>& samples, const QSizeF& s
 
 void AnimatedWaveform::paint(QPainter& p, const QRectF& area, const QList<double>& samples, const PaletteTheme& t)
 {
-    const QPolygonF line = points(samples, area.size()).translated(area.topLeft());
-    if (line.isEmpty()) return;
-    const qreal w = area.width();
+    const QPolygonF shape = points(samples, area.size());
+    if (shape.isEmpty()) return;
+    const QPolygonF line = shape.translated(area.topLeft());
+    const qreal w = area.width(), h = area.height();
     const NeonGlowModifier glow{t.accentGlow, 5, t.enableNeonGlow};
     glow.paint(p, area, [&](QPainter& lp) {
-        lp.setRenderHint(QPainter::Antialiasing);
-        lp.setPen(QPen(withOpacity(t.border, 0.5), 0.5));
-        lp.drawLine(area.bottomLeft(), area.bottomRight());
+        // Redrawn after every sample: what is translucent or a gradient (the base line, the band
+        // under the curve, a glowing curve's colours) is drawn as an opaque shape and tinted in
+        // bands, which the raster engine keeps on this thread.
+        const qreal dpr = lp.device() ? lp.device()->devicePixelRatioF() : 1.0;
+        const QSize size(int(std::ceil(w)), int(std::ceil(h)));
+        const auto tinted = [&](const QBrush& deviceBrush, const std::function<void(QPainter&)>& draw) {
+            lp.drawImage(area.topLeft(), tintedMask(size, dpr, draw, deviceBrush));
+        };
+        tinted(withOpacity(t.border, 0.5), [&](QPainter& m) {
+            m.setPen(QPen(Qt::white, 0.5));
+            m.drawLine(QPointF(0, h), QPointF(w, h));
+        });
 
-        QPainterPath fill;
-        fill.addPolygon(line);
-        fill.lineTo(area.right(), area.bottom());
-        fill.lineTo(area.left(), area.bottom());
-        fill.closeSubpath();
-        QLinearGradient band(area.topLeft(), area.bottomLeft());
+        QLinearGradient band(QPointF(0, 0), QPointF(0, h * dpr));
         band.setColorAt(0, withOpacity(t.accent, 0.28));
         band.setColorAt(1, withOpacity(t.accent, 0.02));
-        lp.fillPath(fill, band);
+        tinted(band, [&](QPainter& m) {
+            QPainterPath fill;
+            fill.addPolygon(shape);
+            fill.lineTo(w, h);
+            fill.lineTo(0, h);
+            fill.closeSubpath();
+            m.fillPath(fill, Qt::white);
+        });
 
+        lp.setRenderHint(QPainter::Antialiasing);
         if (t.enableNeonGlow) {
             const QImage stroke = Shadow::layer(lp, area, 4, [&](QPainter& sp) {
                 sp.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -79,18 +93,28 @@ void AnimatedWaveform::paint(QPainter& p, const QRectF& area, const QList<double
         pen.setJoinStyle(Qt::RoundJoin);
         pen.setMiterLimit(10);
         if (t.enableNeonGlow) {
-            QLinearGradient across(area.topLeft(), QPointF(area.left() + w, area.top()));
+            // The curve runs from the second accent on the left to the accent on the right; its
+            // round caps reach past the area by half the pen.
+            const qreal reach = 1;
+            QLinearGradient across(QPointF(reach * dpr, 0), QPointF((w + reach) * dpr, 0));
             across.setColorAt(0, t.accentSecondary);
             across.setColorAt(1, t.accent);
-            pen.setBrush(across);
+            pen.setColor(Qt::white);
             pen.setWidthF(2);
+            const QImage curve = tintedMask(QSize(size.width() + 2 * int(reach), size.height() + 2 * int(reach)), dpr,
+                                            [&](QPainter& m) {
+                                                m.setPen(pen);
+                                                m.drawPolyline(shape.translated(reach, reach));
+                                            },
+                                            across);
+            lp.drawImage(area.topLeft() - QPointF(reach, reach), curve);
         } else {
             pen.setColor(t.accent);
             pen.setWidthF(1.5);
+            lp.setPen(pen);
+            lp.setBrush(Qt::NoBrush);
+            lp.drawPolyline(line);
         }
-        lp.setPen(pen);
-        lp.setBrush(Qt::NoBrush);
-        lp.drawPolyline(line);
 
         lp.setPen(Qt::NoPen);
         lp.setBrush(t.accent);
