@@ -242,7 +242,7 @@ int cardAlone(int argc, char** argv, int seconds)
         Blit::draw(p, QPointF(area.topLeft()), backdrop, QRectF(QPointF(area.topLeft()) * dpr, QSizeF(area.size()) * dpr).toAlignedRect());
     });
     layout->addWidget(card);
-    window.move(3200, 20);
+    window.move(2600, 760);  // below the first HUD, clear of the others
     double cpuAtOpen = 0, wallAtOpen = 0, cpuPercent = 0;
     FirstPaint firstPaint;
     firstPaint.window = [&window] { return &window; };
@@ -579,12 +579,12 @@ void sideBySide(int seconds, int warmup, int repeats)
             f.insert(f.end(), timing.begin(), timing.end());
             return f;
         };
-        // Each HUD where its user last left it, side by side on the screen's right half, clear
+        // Each HUD where its user last left it, side by side at the screen's right end, clear
         // of one another, of the card alone and of the dashboard: X sends no expose to a window
         // mapped under another, and Qt paints no window that was never exposed.
         const auto placedAt = [](int slot) {
             return QJsonObject{{DesktopHUDController::frameKey,
-                                DesktopHUDController::originText(QPointF(2000 + slot * 400, 20))}};
+                                DesktopHUDController::originText(QPointF(2600 + slot * 400, 20))}};
         };
         Running d = spawnSelfIn(flags({"--child"}), dashboardHome.path());
         Running h = spawnSelfIn(flags({"--hud"}), hudHome.path(), placedAt(0));
