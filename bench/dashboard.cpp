@@ -142,6 +142,25 @@ struct FirstPaint : QObject {
     }
 };
 
+// What runs at a window's first frame: after the warm-up, the process's CPU over `seconds` as
+// a percentage of one core, into `cpuPercent`, between the window marks; then `atEnd`, and the
+// loop quits.
+std::function<void()> measuredWindow(int seconds, double& cpuPercent, std::function<void()> atEnd = {})
+{
+    return [seconds, &cpuPercent, atEnd] {
+        QTimer::singleShot(warmupSeconds() * 1000, qApp, [seconds, &cpuPercent, atEnd] {
+            const double cpuAtOpen = cpuSeconds(), wallAtOpen = monotonicMs();
+            windowMark("start");
+            QTimer::singleShot(seconds * 1000, qApp, [cpuAtOpen, wallAtOpen, &cpuPercent, atEnd] {
+                cpuPercent = (cpuSeconds() - cpuAtOpen) / ((monotonicMs() - wallAtOpen) / 1e3) * 100.0;
+                windowMark("end");
+                if (atEnd) atEnd();
+                QCoreApplication::quit();
+            });
+        });
+    };
+}
+
 // The desktop HUD shown alone at the default timers (no other window open): the process's CPU
 // time over `seconds` from the panel's first painted frame, as a percentage of one core. The hero
 // card is as a new home has it (awaiting its first measured outcome, its floor breathing), or
@@ -153,8 +172,6 @@ int hud(int argc, char** argv, int seconds, Card cardState)
 {
     QApplication app(argc, argv);
     AppContext context;
-    double cpuAtOpen = 0;
-    double wallAtOpen = 0;
     FirstPaint firstPaint;
     double cpuPercent = 0;
     // What one frame of the panel's two recurring animations costs to draw: the hero card's
@@ -174,19 +191,7 @@ int hud(int argc, char** argv, int seconds, Card cardState)
         if (auto* card = panel->findChild<HeroDeltaView*>()) heroFrame = perFrame(card);
         if (auto* gauge = panel->findChild<HexGauge*>()) gaugeFrame = perFrame(gauge);
     };
-    firstPaint.painted = [&] {
-        QTimer::singleShot(warmupSeconds() * 1000, &app, [&] {
-            cpuAtOpen = cpuSeconds();
-            wallAtOpen = monotonicMs();
-            windowMark("start");
-            QTimer::singleShot(seconds * 1000, &app, [&] {
-                cpuPercent = (cpuSeconds() - cpuAtOpen) / ((monotonicMs() - wallAtOpen) / 1e3) * 100.0;
-                windowMark("end");
-                framesCost();
-                QCoreApplication::quit();
-            });
-        });
-    };
+    firstPaint.painted = measuredWindow(seconds, cpuPercent, framesCost);
     QTimer::singleShot(0, &app, [&] {
         context.delegate().applicationDidFinishLaunching();
         // Without a tray the launch opens the dashboard; the HUD is measured alone.
@@ -243,21 +248,10 @@ int cardAlone(int argc, char** argv, int seconds)
     });
     layout->addWidget(card);
     window.move(2600, 760);  // below the first HUD, clear of the others
-    double cpuAtOpen = 0, wallAtOpen = 0, cpuPercent = 0;
+    double cpuPercent = 0;
     FirstPaint firstPaint;
     firstPaint.window = [&window] { return &window; };
-    firstPaint.painted = [&] {
-        QTimer::singleShot(warmupSeconds() * 1000, &app, [&] {
-            cpuAtOpen = cpuSeconds();
-            wallAtOpen = monotonicMs();
-            windowMark("start");
-            QTimer::singleShot(seconds * 1000, &app, [&] {
-                cpuPercent = (cpuSeconds() - cpuAtOpen) / ((monotonicMs() - wallAtOpen) / 1e3) * 100.0;
-                windowMark("end");
-                QCoreApplication::quit();
-            });
-        });
-    };
+    firstPaint.painted = measuredWindow(seconds, cpuPercent);
     qApp->installEventFilter(&firstPaint);
     window.show();
     QApplication::exec();
