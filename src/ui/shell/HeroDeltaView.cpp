@@ -200,6 +200,7 @@ HeroDeltaView::HeroDeltaView(HeroDeltaDeps deps, QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_transitions = new FrameTicker(this, 16, [this](double dt) { return tick(dt); });
     m_breathing = new FrameTicker(this, breathFrameMs, [this](double dt) { return breathe(dt); });
+    m_breathing->keepExactRate();
     m_revert = new RevertButton(*this);
     m_revert->hide();
     connect(m_revert, &QAbstractButton::clicked, this, &HeroDeltaView::revert);
