@@ -4,6 +4,7 @@
 #include "core/Clock.h"
 #include "ui/dashboard/DashboardStyle.h"
 #include "ui/recovery/RecoveryFileModel.h"
+#include "ui/recovery/RecoveryRowPlate.h"
 #include "ui/shell/StatusMenu.h"
 #include "ui/theme/ThemeManager.h"
 
@@ -68,15 +69,7 @@ void RecoveryFileRow::paint(QPainter* p, const QStyleOptionViewItem& option, con
     const QRect r = option.rect;
 
     p->save();
-    p->setRenderHint(QPainter::Antialiasing);
-    p->setRenderHint(QPainter::TextAntialiasing);
-    const bool selected = option.state & QStyle::State_Selected;
-    const bool hovered = option.state & QStyle::State_MouseOver;
-    if (selected || hovered) {
-        QPainterPath plate;
-        plate.addRoundedRect(QRectF(r).adjusted(4, 2, -4, -2), 7, 7);
-        p->fillPath(plate, selected ? withOpacity(theme.accent, 0.28) : withOpacity(theme.surfaceElevated, 0.8));
-    }
+    paintRecoveryRowPlate(*p, option, theme);
     const int left = r.left() + kPadH;
     const int width = std::max(0, r.width() - 2 * kPadH);
     int y = r.top() + kPadV;

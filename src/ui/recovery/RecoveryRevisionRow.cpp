@@ -4,6 +4,7 @@
 #include "core/Clock.h"
 #include "ui/dashboard/DashboardStyle.h"
 #include "ui/recovery/RecoveryRevisionModel.h"
+#include "ui/recovery/RecoveryRowPlate.h"
 #include "ui/recovery/RecoveryView.h"
 #include "ui/shell/StatusMenu.h"
 #include "ui/theme/SymbolIcon.h"
@@ -57,15 +58,7 @@ void RecoveryRevisionRow::paint(QPainter* p, const QStyleOptionViewItem& option,
     const QRect r = option.rect;
 
     p->save();
-    p->setRenderHint(QPainter::Antialiasing);
-    p->setRenderHint(QPainter::TextAntialiasing);
-    const bool selected = option.state & QStyle::State_Selected;
-    const bool hovered = option.state & QStyle::State_MouseOver;
-    if (selected || hovered) {
-        QPainterPath plate;
-        plate.addRoundedRect(QRectF(r).adjusted(4, 2, -4, -2), 7, 7);
-        p->fillPath(plate, selected ? withOpacity(theme.accent, 0.28) : withOpacity(theme.surfaceElevated, 0.8));
-    }
+    paintRecoveryRowPlate(*p, option, theme);
     const QRectF icon(r.left() + kPadH, r.center().y() - kIcon / 2.0, kIcon, kIcon);
     SymbolIcon::paint(*p, icon, QStringLiteral("clock.arrow.circlepath"), QBrush(theme.accent));
     const int left = int(icon.right()) + 10;
