@@ -13,11 +13,26 @@
 #include <optional>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
+
+// The tests that use the real Trash of /dev/shm's file system take turns: the suite runs tests
+// in parallel processes, and one that tidies that Trash away would take the other's records.
+struct ShmTrashTurn {
+    int fd = ::open("/dev/shm/.veltranmoor-trash-tests.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ShmTrashTurn()
+    {
+        if (fd >= 0) ::flock(fd, LOCK_EX);
+    }
+    ~ShmTrashTurn()
+    {
+        if (fd >= 0) ::close(fd);
+    }
+};
 
 QString home() { return Paths::home(); }
 QString trashFiles() { return Paths::trashDir() + QStringLiteral("/files"); }
@@ -203,6 +218,7 @@ TEST(Trash, TrashListReadsBackEveryNameExactly)
 
 TEST(Trash, AnotherFileSystemUsesItsOwnTrashOrACompleteCopy)
 {
+    const ShmTrashTurn turn;
     const QString shm = QStringLiteral("/dev/shm");
     struct stat homeSt, shmSt;
     if (stat(native(home()).constData(), &homeSt) != 0 || stat(native(shm).constData(), &shmSt) != 0 ||
@@ -282,6 +298,7 @@ TEST(Trash, StartUpRemovesOnlyWhatOurOwnStoppedMoverLeft)
     makeDirs(dir);
     for (const char* name : {"kept", "lost", "renamed"}) makeFile(native(dir + QLatin1Char('/') + QLatin1String(name)));
     // A second file system has a Trash of its own; a record there is ours to sweep as well.
+    const ShmTrashTurn turn;
     const QString shm = QStringLiteral("/dev/shm");
     struct stat homeSt, shmSt;
     std::optional<QTemporaryDir> other;
